@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build needs ("play") or the build and the tests need ("test").
+# As root it installs what is missing; otherwise it prints the apt-get line and stops.
+set -euo pipefail
+build=(cmake g++ make pkg-config libsdl2-dev libglew-dev libglu1-mesa-dev libpng-dev libjpeg62-turbo-dev
+       libvorbis-dev libogg-dev zlib1g-dev libfreetype-dev fonts-dejavu-core)
+tests=(libgtest-dev libbenchmark-dev xvfb xauth x11-utils xdotool imagemagick sox libgl1-mesa-dri)
+wanted=("${build[@]}")
+[ "${1:-play}" = test ] && wanted+=("${tests[@]}")
+missing=()
+for p in "${wanted[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+line="apt-get install -y ${missing[*]}"
+if [ "$(id -u)" -ne 0 ]; then
+    echo "Missing Debian packages. Install them as root with:" >&2
+    echo "  apt-get update && $line" >&2
+    exit 1
+fi
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -qq
+$line

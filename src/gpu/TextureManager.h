@@ -1,0 +1,46 @@
+#pragma once
+// Every GL texture object of the program, by name: pictures from data/, cube maps from six face
+// files, and empty render textures. Holds the filter, wrap and target state that each later
+// upload gets. Textures are never deleted; users bind `id` themselves.
+#include <string>
+
+#include "resources/Manager.h"
+
+namespace rovena {
+
+struct Texture {
+    int texWidth = 1;  // GL image width: `width` rounded up to a power of two, texels
+    int texHeight = 1; // GL image height, likewise
+    int width = 1;     // width of the picture or area in use, texels
+    int height = 1;    // height of the picture or area in use, texels
+    unsigned int id = 0; // GL texture name
+};
+
+class TextureManager : public Manager<Texture> {
+public:
+    std::string typeName() const override { return "texture"; }
+
+    void setFilter(int min, int mag);
+    void setWrap(int s, int t, int r); // -1 for r leaves the R mode alone
+    void setTarget(int target);        // both bindTarget and imageTarget
+    void setImageTarget(int target);
+
+    // Creates or refills a texture; null pixels make an empty texture (never mipmapped).
+    // Leaves the texture bound to bindTarget on the active unit.
+    void upload(const std::string& name, int width, int height, const void* pixels, int internalFormat,
+                int format);
+    // Formats of -1 are chosen from the picture's channel count.
+    void loadFile(const std::string& name, const std::string& fileName, int internalFormat, int format);
+    void load2D(const std::string& name, int internalFormat, int format);
+    void loadCube(const std::string& name, int internalFormat, int format);
+
+    int wrapS = 0x2901;       // GL_REPEAT
+    int wrapT = 0x2901;       // GL_REPEAT
+    int wrapR = 0x2901;       // GL_REPEAT
+    int minFilter = 0x2601;   // GL_LINEAR
+    int magFilter = 0x2601;   // GL_LINEAR
+    int bindTarget = 0x0DE1;  // GL_TEXTURE_2D: glBindTexture, glTexParameteri
+    int imageTarget = 0x0DE1; // GL_TEXTURE_2D: glTexImage2D, gluBuild2DMipmaps
+};
+
+} // namespace rovena

@@ -1,0 +1,3 @@
+#include "resources/Resources.h"
+
+Resources resources;
