@@ -1,0 +1,9 @@
+#pragma once
+// A model loaded by DemoContext::loadSceneModel: the mesh count read from the file and the meshes.
+#include "geometry/Mesh.h"
+#include "resources/GrowArray.h"
+
+struct SceneModel {
+    int meshCount = 0;
+    GrowArray<Mesh> meshes{16};
+};
