@@ -1,0 +1,129 @@
+#include "demo/Content.h"
+
+#include <GL/glew.h>
+
+#include "clock/DemoContext.h"
+#include "resources/Resources.h"
+#include "shell/LoadingScreen.h"
+
+// Rows 25 to 46 repeat rows 0 to 21, row 47 repeats row 46, and rows 48 and 49 repeat 22 and 23.
+const ContentRow objectSequence[objectSequenceRows] = {
+    {"m1", "pah", 1.5f},       // 0
+    {"m6", "bakteeri1", 1.0f}, // 1
+    {"m9", "ninja", 2.0f},     // 2
+    {"m2", "bakteeri1", 1.0f}, // 3
+    {"m9", "ninja", 1.0f},     // 4
+    {"m8", "pah", 3.0f},       // 5
+    {"m2", "pah", 3.0f},       // 6
+    {"m3", "bakteeri1", 1.7f}, // 7
+    {"m7", "ninja", 2.0f},     // 8
+    {"m5", "pah", 2.0f},       // 9
+    {"m4", "ninja", 2.0f},     // 10
+    {"m3", "bakteeri1", 2.0f}, // 11
+    {"m8", "ninja", 2.0f},     // 12
+    {"m9", "pah", 2.0f},       // 13
+    {"m1", "ninja", 2.0f},     // 14
+    {"m9", "pah", 2.0f},       // 15
+    {"m3", "bakteeri1", 2.0f}, // 16
+    {"m8", "ninja", 2.0f},     // 17
+    {"m5", "bakteeri1", 2.0f}, // 18
+    {"m9", "pah", 2.0f},       // 19
+    {"m3", "demoni", 2.0f},    // 20
+    {"m7", "pah", 0.1f},       // 21
+    {"m9", "ninja", 2.0f},     // 22
+    {"m5", "demoni", 2.0f},    // 23
+    {"m7", "pah", 3.0f},       // 24
+    {"m1", "pah", 1.5f},       // 25
+    {"m6", "bakteeri1", 1.0f}, // 26
+    {"m9", "ninja", 2.0f},     // 27
+    {"m2", "bakteeri1", 1.0f}, // 28
+    {"m9", "ninja", 1.0f},     // 29
+    {"m8", "pah", 3.0f},       // 30
+    {"m2", "pah", 3.0f},       // 31
+    {"m3", "bakteeri1", 1.7f}, // 32
+    {"m7", "ninja", 2.0f},     // 33
+    {"m5", "pah", 2.0f},       // 34
+    {"m4", "ninja", 2.0f},     // 35
+    {"m3", "bakteeri1", 2.0f}, // 36
+    {"m8", "ninja", 2.0f},     // 37
+    {"m9", "pah", 2.0f},       // 38
+    {"m1", "ninja", 2.0f},     // 39
+    {"m9", "pah", 2.0f},       // 40
+    {"m3", "bakteeri1", 2.0f}, // 41
+    {"m8", "ninja", 2.0f},     // 42
+    {"m5", "bakteeri1", 2.0f}, // 43
+    {"m9", "pah", 2.0f},       // 44
+    {"m3", "demoni", 2.0f},    // 45
+    {"m7", "pah", 0.1f},       // 46
+    {"m7", "pah", 0.1f},       // 47
+    {"m9", "ninja", 2.0f},     // 48
+    {"m5", "demoni", 2.0f},    // 49
+};
+
+const char* const contentModels[contentModelCount] = {"pah", "ninja", "pallo", "bakteeri1", "demoni"};
+
+const MaterialFile materialFiles[materialFileCount] = {
+    {"test", "data/materials/test.mat"},
+    {"show_normals", "data/materials/show_normals.mat"},
+    {"pp.invert", "data/materials/pp_invert.mat"},
+    {"particle.test", "data/materials/particle_test.mat"},
+    {"particle2.test", "data/materials/particle2_test.mat"},
+    {"marble", "data/materials/marble.mat"},
+    {"testcube", "data/materials/carpaint.mat"},
+    {"kivikko skybox", "data/materials/skybox.mat"},
+    {"m1", "data/materials/marble.mat"},
+    {"m2", "data/materials/foo1.mat"},
+    {"m3", "data/materials/foo2.mat"},
+    {"m4", "data/materials/foo3.mat"},
+    {"m5", "data/materials/foo4.mat"},
+    {"m6", "data/materials/foo5.mat"},
+    {"m7", "data/materials/carpaint.mat"},
+    {"m8", "data/materials/carpaint2.mat"},
+    {"m9", "data/materials/carpaint3.mat"},
+};
+
+const RenderTextureSize renderTargets[renderTargetCount] = {
+    {"rt0", 1024, 512}, {"rt1", 1024, 512}, {"rt2", 1024, 512}, {"rt.glow", 256, 128}, {"rt.blur", 256, 256},
+};
+
+const char* const contentPictures[contentPictureCount] = {"overlay", "envi", "envi2", "envi3", "nyrkki"};
+
+void loadModels() {
+    // Loaded for its table only; nothing draws it.
+    demoContext.loadSceneModel("data/ovaali.AML", "sisa", 1);
+    showLoadingScreen();
+    for (const char* name : contentModels) {
+        resources.models.load(name);
+        resources.models.get(name).computeNormals();
+        resources.models.get(name).createBuffers();
+        showLoadingScreen();
+    }
+}
+
+void loadRenderTargets() {
+    for (const RenderTextureSize& target : renderTargets)
+        resources.textures.upload(target.name, target.width, target.height, nullptr, GL_RGBA8, GL_RGBA);
+    // One record serves every target: each generate() gives it a fresh framebuffer object before
+    // the registry stores a copy.
+    rovena::FBO record;
+    for (const RenderTextureSize& target : renderTargets) {
+        record.generate();
+        record.attach(target.name, GL_COLOR_ATTACHMENT0_EXT, GL_TEXTURE_2D);
+        resources.fbos.add(target.name, record);
+    }
+    resources.textures.setFilter(GL_LINEAR_MIPMAP_NEAREST, GL_LINEAR);
+    for (const char* picture : contentPictures) {
+        resources.textures.load2D(picture, -1, -1);
+        showLoadingScreen();
+    }
+}
+
+void loadMaterials() {
+    resources.shaders.addProgramFiles("distort2", "data/shaders/distort2.vs", "data/shaders/distort2.fs");
+    demoContext.loadProgramPair("data/shaders/distort2", "distort2");
+    showLoadingScreen();
+    for (int i = 0; i < materialFileCount; ++i) {
+        if (i == repeatingMaterialCount) resources.textures.setWrap(GL_CLAMP_TO_EDGE, GL_CLAMP_TO_EDGE, -1);
+        resources.materials.loadMaterialFile(materialFiles[i].name, materialFiles[i].path);
+    }
+}

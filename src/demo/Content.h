@@ -1,0 +1,48 @@
+#pragma once
+// The demo's content: which models, render targets, pictures, programs and materials exist under
+// which names, the order they load in behind the loading screen, and the fifty-row sequence the
+// third scene walks through. Every name here is one the timeline or a material file relies on.
+#include <string>
+
+struct ContentRow {
+    std::string material; // name in the materials registry
+    std::string model;    // name in the models registry
+    float scale;          // multiplies the camera's orbit, not the object
+};
+
+constexpr int objectSequenceRows = 50;
+// Rows 48 and 49 are never reached: the show ends during row 47.
+extern const ContentRow objectSequence[objectSequenceRows];
+
+// Load order of the models, each from data/<name>.aml.
+constexpr int contentModelCount = 5;
+extern const char* const contentModels[contentModelCount];
+
+struct MaterialFile {
+    const char* name;
+    const char* path;
+};
+// Load order of the material files. Textures first loaded by the first `repeatingMaterialCount`
+// files repeat; those first loaded by later files are clamped to the edge.
+constexpr int materialFileCount = 17;
+constexpr int repeatingMaterialCount = 5;
+extern const MaterialFile materialFiles[materialFileCount];
+
+struct RenderTextureSize {
+    const char* name;
+    int width;  // texels
+    int height; // texels
+};
+// Render textures and the targets of the same names, in creation order.
+constexpr int renderTargetCount = 5;
+extern const RenderTextureSize renderTargets[renderTargetCount];
+
+// Pictures loaded after the render targets, with mipmaps, from data/<name>.png or .jpg.
+constexpr int contentPictureCount = 5;
+extern const char* const contentPictures[contentPictureCount];
+
+// The three load stages of start-up, in this order. Each draws the loading screen between its
+// steps; every failure on the way is fatal in the loader that meets it.
+void loadModels();
+void loadRenderTargets();
+void loadMaterials();

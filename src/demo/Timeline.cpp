@@ -1,0 +1,141 @@
+#include "demo/Timeline.h"
+
+#include <cmath>
+#include <cstdlib>
+
+#include <GL/glew.h>
+
+#include "clock/DemoContext.h"
+#include "demo/Camera.h"
+#include "demo/Content.h"
+#include "demo/Metaballs.h"
+#include "resources/Resources.h"
+
+Scene sceneAt(float timeSeconds) {
+    const double t = timeSeconds;
+    if (t < metaballsStartSeconds) return Scene::figure;
+    if (t < sequenceStartSeconds) return Scene::metaballs;
+    if (t < showEndSeconds) return Scene::sequence;
+    return Scene::over;
+}
+
+int sequenceRow(float timeSeconds) {
+    return static_cast<int>((static_cast<double>(timeSeconds) - sequenceStartSeconds) / sequenceRowSeconds);
+}
+
+float flashValue(float pulse, int beatCount) {
+    float flash = pulse;
+    if (beatCount % 2 != 0) flash = 0;
+    if ((beatCount + 1) % 8 == 0) flash = pulse;
+    return flash;
+}
+
+Vec3 sceneEye(Scene scene, float timeSeconds, float flash, float orbitScale) {
+    const double t = timeSeconds;
+    Vec3 eye;
+    switch (scene) {
+    case Scene::figure:
+        eye.x = static_cast<float>(8 * std::sin(0.55 * t));
+        eye.y = static_cast<float>(7 * std::cos(0.35 * t) + 5);
+        eye.z = static_cast<float>(8 * std::cos(0.55 * t));
+        break;
+    case Scene::metaballs:
+        eye.x = static_cast<float>(8 * std::sin(0.85 * t) + 0.3 * flash);
+        eye.y = static_cast<float>(5 * std::cos(0.45 * t) + 5);
+        eye.z = static_cast<float>(10 * std::cos(0.95 * t));
+        break;
+    case Scene::sequence: {
+        const double s = orbitScale;
+        eye.x = static_cast<float>(8 * s * std::sin(0.85 * t));
+        eye.y = static_cast<float>(5 * s * std::cos(0.45 * t) + 5);
+        eye.z = static_cast<float>(10 * s * std::cos(0.95 * t));
+        break;
+    }
+    case Scene::over:
+        break;
+    }
+    return eye;
+}
+
+float glowStrength(Scene scene, float pulse) {
+    return scene == Scene::figure ? 0.5f : pulse;
+}
+
+namespace {
+
+void placeCamera(const Vec3& eye) {
+    sceneCamera.setPosition(eye.x, eye.y, eye.z);
+    sceneCamera.setTarget(0, 0, 0);
+    sceneCamera.setFov(90);
+    sceneCamera.apply();
+    glRotatef(-90, 1, 0, 0);
+}
+
+void useMarble() {
+    resources.materials.use("marble");
+    resources.shaders.setUniform3i("uLightPos", 0, 1, 0);
+}
+
+} // namespace
+
+void drawSkyBox() {
+    resources.materials.use("kivikko skybox");
+    glScalef(400, 400, 400);
+    resources.models.get("pallo").draw();
+    resources.materials.unuse();
+}
+
+void orbitCamera(float timeSeconds, float orbitScale) {
+    placeCamera(sceneEye(Scene::sequence, timeSeconds, 0, orbitScale));
+}
+
+void renderTimeline(float timeSeconds) {
+    const float pulse = demoContext.beatPulse();
+    const float flash = flashValue(pulse, demoContext.getBeatCount());
+
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glLoadIdentity();
+    resources.fbos.use("rt0");
+    glClearColor(0.3f, 0.3f, 0.6f, 0.1f);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glColor3f(1, 1, 1);
+    glLoadIdentity();
+
+    const Scene scene = sceneAt(timeSeconds);
+    switch (scene) {
+    case Scene::over:
+        exit(0);
+    case Scene::figure:
+        placeCamera(sceneEye(scene, timeSeconds, flash, 1));
+        useMarble();
+        resources.models.get("ninja").draw();
+        resources.materials.unuse();
+        break;
+    case Scene::metaballs:
+        placeCamera(sceneEye(scene, timeSeconds, flash, 1));
+        useMarble();
+        drawMetaballs(timeSeconds);
+        resources.materials.unuse();
+        break;
+    case Scene::sequence: {
+        const ContentRow& row = objectSequence[sequenceRow(timeSeconds)];
+        orbitCamera(timeSeconds, row.scale);
+        resources.materials.use(row.material);
+        resources.models.get(row.model).draw();
+        resources.materials.unuse();
+        break;
+    }
+    }
+    drawSkyBox();
+    resources.fbos.unuse();
+
+    resources.glow("rt0", "rt1", 4, glowStrength(scene, pulse));
+    resources.drawFullscreen("rt1", 1.0f);
+
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_ONE, GL_ONE);
+    glColor3f(flash, flash, flash);
+    resources.drawFullscreen("nyrkki", 1.0f);
+    glColor3f(1, 1, 1);
+    glDisable(GL_BLEND);
+}

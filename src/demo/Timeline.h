@@ -1,0 +1,42 @@
+#pragma once
+// The demo's script. Each frame is a function of the demo time, the beat state and the loaded
+// resources alone: three scenes drawn into "rt0", glowed into "rt1", shown on the window and
+// overlaid with the beat flash; the show ends at 206 s. The decisions (scene, sequence row,
+// flash, camera eye, glow strength) are plain functions so they can be checked without GL.
+
+enum class Scene {
+    figure,    // the marble figure under an orbiting camera
+    metaballs, // the metaball surface
+    sequence,  // the material-and-model sequence, one row per eight beats
+    over       // the show has ended
+};
+
+struct Vec3 {
+    float x = 0, y = 0, z = 0;
+};
+
+// Time bounds, seconds. They are compared against the single-precision time in double precision.
+constexpr double metaballsStartSeconds = 20.5;
+constexpr double sequenceStartSeconds = 30.4;
+constexpr double showEndSeconds = 206.0;
+// Eight beats at 130 beats per minute, seconds.
+constexpr double sequenceRowSeconds = 8 * 60.0 / 130.0;
+
+Scene sceneAt(float timeSeconds);
+// Row of the sequence shown at a time of the sequence scene (0 at its start, 47 just before the end).
+int sequenceRow(float timeSeconds);
+// Brightness of the beat overlay: the pulse on even beat counts and on every eighth beat's
+// predecessor, nothing on the others.
+float flashValue(float pulse, int beatCount);
+// Camera position of a scene at a time. The metaball camera sways sideways with the flash; the
+// sequence orbit is scaled by its row's scale (which moves the camera, not the object).
+Vec3 sceneEye(Scene scene, float timeSeconds, float flash, float orbitScale);
+float glowStrength(Scene scene, float pulse);
+
+// Draws one complete frame into the window's back buffer, or ends the process with status 0 once
+// the show is over (after clearing "rt0", before any scene is drawn).
+void renderTimeline(float timeSeconds);
+// The sky sphere, scaled onto the current model-view matrix (no push or pop).
+void drawSkyBox();
+// Places and applies the scene camera on the sequence orbit, then turns the models' Z axis up.
+void orbitCamera(float timeSeconds, float orbitScale);

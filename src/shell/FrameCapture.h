@@ -1,0 +1,20 @@
+#pragma once
+// Screenshots of finished frames: the back buffer, read after the frame is complete and before the
+// swap, written as numbered PNG files shots/shot0000.png, shot0001.png, ... under the working
+// directory. The numbering starts at 0 in every run; the folder is made on the first capture.
+#include <string>
+
+// Width and height of a captured frame, pixels.
+constexpr int captureWidth = 800;
+constexpr int captureHeight = 600;
+
+// Writes the finished frame as the next numbered shot and clears the capture request. A file that
+// can't be written gets the image writer's message on standard error; the number still advances.
+void captureFrame();
+// Writes the finished frame as a PNG at path, top row first. Failures as above.
+void captureFrameTo(const char* path);
+
+// Path of shot number n, relative to the working directory.
+std::string shotPath(int shotNumber);
+// Number of the next shot.
+extern int captureCounter;

@@ -1,0 +1,67 @@
+#include "shell/LoadingScreen.h"
+
+#include <cmath>
+
+#include <GL/glew.h>
+
+#include "clock/DemoContext.h"
+#include "demo/Random.h"
+#include "platform/Window.h"
+#include "resources/Resources.h"
+
+void loadingTint(float randomValue, float rgb[3]) {
+    // Each angle, sine and component is rounded to single precision, step by step.
+    const float angles[3] = {3 * randomValue, 4 * randomValue, 5 * randomValue};
+    for (int i = 0; i < 3; ++i) {
+        const float sine = std::sin(angles[i]);
+        rgb[i] = (sine + 1) * 0.5f;
+    }
+}
+
+void showLoadingScreen() {
+    const float randomValue = static_cast<float>(nextRandom());
+    glClearColor(0, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glColor3f(1, 1, 1);
+    glDisable(GL_DEPTH_TEST);
+    demoContext.drawTexturedQuad("loading", 1.0f);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_ONE, GL_ONE);
+    float tint[3];
+    loadingTint(randomValue, tint);
+    glColor3f(tint[0], tint[1], tint[2]);
+    demoContext.drawTexturedQuad("loading", 1.02f);
+    glDisable(GL_BLEND);
+    glFlush();
+    glEnable(GL_DEPTH_TEST);
+    swapWindow();
+}
+
+void DemoContext::drawTexturedQuad(const char* textureName, float scale) {
+    glPushAttrib(GL_LIGHTING_BIT);
+    glDisable(GL_LIGHTING);
+    glPushMatrix();
+    glLoadIdentity();
+    glTranslatef(0, 0, -1);
+    glScalef(scale, scale, 1);
+    const rovena::Texture& texture = resources.textures.get(textureName);
+    // The quad is square and sized by the picture's share of the allocated width; t runs over the
+    // allocated height's share of that width.
+    const float r = static_cast<float>(texture.width) / static_cast<float>(texture.texWidth);
+    const float q = static_cast<float>(texture.texHeight) / static_cast<float>(texture.texWidth);
+    const float edge = 2 * r - 1;
+    glBindTexture(GL_TEXTURE_2D, texture.id);
+    glEnable(GL_TEXTURE_2D);
+    glBegin(GL_QUADS);
+    glTexCoord2f(0, 0);
+    glVertex2f(-1, -1);
+    glTexCoord2f(1, 0);
+    glVertex2f(edge, -1);
+    glTexCoord2f(1, q);
+    glVertex2f(edge, edge);
+    glTexCoord2f(0, q);
+    glVertex2f(-1, edge);
+    glEnd();
+    glPopMatrix();
+    glPopAttrib();
+}

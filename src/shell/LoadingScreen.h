@@ -1,0 +1,10 @@
+#pragma once
+// The picture shown while start-up loads: the texture "loading", plus a 2 % larger copy added on
+// top in a tint that changes with every draw. Draws and swaps; keeps no state. The tints come from
+// the program's shared random sequence, so they repeat from run to run.
+
+// Draws one loading picture and swaps the buffers. Needs the texture "loading".
+void showLoadingScreen();
+
+// Tint of the added copy for one draw of the random sequence (0 to 32767); components 0 to 1.
+void loadingTint(float randomValue, float rgb[3]);

@@ -1,0 +1,53 @@
+#include <set>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "demo/Content.h"
+
+TEST(ContentTest, SequenceRepeatsItsFirstHalfAfterRow24) {
+    auto same = [](const ContentRow& a, const ContentRow& b) {
+        return a.material == b.material && a.model == b.model && a.scale == b.scale;
+    };
+    for (int row = 25; row <= 46; ++row)
+        EXPECT_TRUE(same(objectSequence[row], objectSequence[row - 25])) << row;
+    EXPECT_TRUE(same(objectSequence[47], objectSequence[46]));
+    EXPECT_TRUE(same(objectSequence[48], objectSequence[22]));
+    EXPECT_TRUE(same(objectSequence[49], objectSequence[23]));
+    // The near rows put the camera almost inside the object.
+    for (int row : {21, 46, 47}) EXPECT_EQ(objectSequence[row].scale, 0.1f) << row;
+}
+
+// A name the timeline draws with but start-up never loads ends the show mid-way.
+TEST(ContentTest, EverySequenceRowNamesLoadedContent) {
+    std::set<std::string> models(contentModels, contentModels + contentModelCount);
+    std::set<std::string> materials;
+    for (const MaterialFile& file : materialFiles) materials.insert(file.name);
+    std::set<std::string> usedMaterials;
+    for (int row = 0; row < objectSequenceRows; ++row) {
+        SCOPED_TRACE(row);
+        EXPECT_EQ(models.count(objectSequence[row].model), 1u);
+        EXPECT_EQ(materials.count(objectSequence[row].material), 1u);
+        EXPECT_GT(objectSequence[row].scale, 0.0f);
+        usedMaterials.insert(objectSequence[row].material);
+    }
+    EXPECT_EQ(usedMaterials.size(), 9u); // m1 to m9 all appear
+    for (const char* name : {"marble", "kivikko skybox"}) EXPECT_EQ(materials.count(name), 1u) << name;
+    for (const char* name : {"ninja", "pallo"}) EXPECT_EQ(models.count(name), 1u) << name;
+    EXPECT_EQ(materials.size(), static_cast<size_t>(materialFileCount)) << "a material name is loaded twice";
+}
+
+// Textures that must tile are first named by the files before the wrap change.
+TEST(ContentTest, WrapChangesBeforeTheMarbleFile) {
+    EXPECT_STREQ(materialFiles[repeatingMaterialCount].name, "marble");
+    EXPECT_STREQ(materialFiles[repeatingMaterialCount - 1].name, "particle2.test");
+}
+
+TEST(ContentTest, EveryMaterialFileIsInTheSourceData) {
+    for (const MaterialFile& file : materialFiles) {
+        const std::string path = std::string(LUMORAKKA_SOURCE_DIR) + "/" + file.path;
+        FILE* stream = fopen(path.c_str(), "rb");
+        EXPECT_NE(stream, nullptr) << path;
+        if (stream) fclose(stream);
+    }
+}
