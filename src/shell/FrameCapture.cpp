@@ -7,6 +7,7 @@
 #include <GL/glew.h>
 
 #include "image/Image.h"
+#include "shell/Shell.h"
 
 int captureCounter = 0;
 
@@ -15,7 +16,7 @@ namespace {
 const char* const shotFolder = "shots";
 
 // Allocated on the first capture and kept for the whole run.
-Image captureImage;
+Image captureImage = {};
 bool captureImageReady = false;
 
 } // namespace
@@ -28,14 +29,14 @@ std::string shotPath(int shotNumber) {
 
 void captureFrameTo(const char* path) {
     if (!captureImageReady) {
-        alloc_image(captureImage, captureWidth, captureHeight, 3);
+        alloc_image(&captureImage, captureWidth, captureHeight, 3);
         captureImageReady = true;
     }
     // 2400-byte rows need no padding at the default pack alignment of 4; set it anyway in case
     // some other code changed it.
     glPixelStorei(GL_PACK_ALIGNMENT, 4);
     glReadPixels(0, 0, captureWidth, captureHeight, GL_RGB, GL_UNSIGNED_BYTE, captureImage.pixels);
-    flip_image(captureImage, true, false);
+    flip_image(&captureImage, true, false);
     write_png(path, captureImage);
 }
 

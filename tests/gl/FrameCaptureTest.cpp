@@ -53,7 +53,7 @@ TEST_F(FrameCaptureTest, ShotIsTheFinishedFrameTopRowFirst) {
     drawBandedFrame();
     captureFrame();
     Image shot;
-    ASSERT_EQ(read_png("shots/shot0000.png", shot, false), 0);
+    ASSERT_EQ(read_png("shots/shot0000.png", &shot, false), 0);
     EXPECT_EQ(shot.width, 800);
     EXPECT_EQ(shot.height, 600);
     EXPECT_EQ(shot.channels, 3);

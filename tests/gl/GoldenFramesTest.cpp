@@ -1,0 +1,94 @@
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include "support/FrameCompare.h"
+
+namespace {
+
+// Beat k is counted at k * 60/130 - 0.2 s; the renderer tracks beats as a 60 Hz viewer would.
+double beatSeconds(int k) {
+    return k * (60.0 / 130.0) - 0.2;
+}
+
+struct GoldenFrame {
+    const char* name; // tests/golden/<name>.png
+    double timeSeconds;
+};
+
+// Scene 1 (marble figure), scene 2 (metaballs), scene 3 rows with every orbit scale and every
+// material of the sequence, the last moment of the show, and the beat overlay on and off.
+const GoldenFrame goldenFrames[] = {
+    {"figure-02.0", 2.0},
+    {"figure-10.0", 10.0},
+    {"figure-17.3", 17.3},
+    {"metaballs-21.0", 21.0},
+    {"metaballs-25.0", 25.0},
+    {"metaballs-29.6", 29.6},
+    {"row00-m1-pah-scale1.5", 32.0},
+    {"row01-m6-bakteeri1-scale1", 35.5},
+    {"row02-m9-ninja-scale2", 39.0},
+    {"row03-m2-bakteeri1-scale1", 43.0},
+    {"row05-m8-pah-scale3", 50.0},
+    {"row07-m3-bakteeri1-scale1.7", 57.0},
+    {"row08-m7-ninja-scale2", 61.0},
+    {"row09-m5-pah-scale2", 65.0},
+    {"row10-m4-ninja-scale2", 69.0},
+    {"row20-m3-demoni-scale2", 105.0},
+    {"row21-m7-pah-scale0.1", 109.0},
+    {"row47-end-205.999", 205.999},
+    // Beat 100 is even: the flash is at full pulse just after it. Beat 101 is odd: no flash.
+    // Beat 103 precedes an eighth beat and flashes although odd.
+    {"beat100-flash", beatSeconds(100) + 0.04},
+    {"beat101-dark", beatSeconds(101) + 0.04},
+    {"beat103-flash", beatSeconds(103) + 0.04},
+};
+
+std::string goldenPath(const char* name) {
+    return std::string(LUMORAKKA_SOURCE_DIR) + "/tests/golden/" + name + ".png";
+}
+
+} // namespace
+
+// One run of the renderer for every frame: start-up costs more than the frames.
+TEST(GoldenFramesTest, RendererMatchesTheCommittedFrames) {
+    char pattern[] = "/tmp/lumorakka-golden-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    const std::string folder = pattern;
+    std::string command = "cd '" LUMORAKKA_BUILD_DIR "' && ./render_frames --out '" + folder + "'";
+    for (const GoldenFrame& frame : goldenFrames) command += " " + std::to_string(frame.timeSeconds);
+    command += " > '" + folder + "/log.txt' 2>&1";
+    const int status = std::system(command.c_str());
+    ASSERT_EQ(status, 0) << command;
+
+    // LUMORAKKA_UPDATE_GOLDEN=1 takes the new frames as the committed ones (look at them first).
+    const bool update = std::getenv("LUMORAKKA_UPDATE_GOLDEN") != nullptr;
+    const std::string mismatches = std::string(LUMORAKKA_BUILD_DIR) + "/golden-mismatches";
+    int index = 0;
+    for (const GoldenFrame& frame : goldenFrames) {
+        SCOPED_TRACE(frame.name);
+        char actual[64];
+        snprintf(actual, sizeof actual, "/frame%04d.png", index++);
+        const std::string actualPath = folder + actual;
+        if (update) {
+            std::filesystem::copy_file(actualPath, goldenPath(frame.name),
+                                       std::filesystem::copy_options::overwrite_existing);
+            continue;
+        }
+        const FrameDifference difference = compareFrames(goldenPath(frame.name), actualPath, frameTolerance);
+        ASSERT_TRUE(difference.comparable) << difference.problem;
+        const bool matches = difference.beyondTolerance <= difference.pixels * allowedOutlierShare;
+        EXPECT_TRUE(matches) << difference.beyondTolerance << " pixels differ by more than " << frameTolerance
+                             << " (largest difference " << difference.largestDifference << ")";
+        if (!matches) {
+            std::filesystem::create_directories(mismatches);
+            std::filesystem::copy_file(actualPath, mismatches + "/" + frame.name + ".png",
+                                       std::filesystem::copy_options::overwrite_existing);
+        }
+    }
+    std::filesystem::remove_all(folder);
+}
