@@ -11,7 +11,7 @@
 namespace {
 
 class LoadingScreenTest : public GLTest {
-protected:
+  protected:
     void SetUp() override {
         GLTest::SetUp();
         glViewport(0, 0, 800, 600);
@@ -32,8 +32,8 @@ protected:
         const rovena::Texture& texture = resources.textures.get(name);
         std::vector<unsigned char> white(texture.texWidth * texture.texHeight * 4, 255);
         glBindTexture(GL_TEXTURE_2D, texture.id);
-        glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, texture.texWidth, texture.texHeight, GL_RGBA, GL_UNSIGNED_BYTE,
-                        white.data());
+        glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, texture.texWidth, texture.texHeight, GL_RGBA,
+                        GL_UNSIGNED_BYTE, white.data());
     }
 
     static int red(int x, int y) {

@@ -5,10 +5,10 @@
 #include <string>
 
 struct FrameDifference {
-    bool comparable = false; // both files read, same size and channel count
-    std::string problem;     // why not comparable
-    int pixels = 0;          // pixels compared
-    int beyondTolerance = 0; // pixels with some channel further off than the tolerance
+    bool comparable = false;   // both files read, same size and channel count
+    std::string problem;       // why not comparable
+    int pixels = 0;            // pixels compared
+    int beyondTolerance = 0;   // pixels with some channel further off than the tolerance
     int largestDifference = 0; // largest channel difference, 0 to 255
 };
 

@@ -40,7 +40,7 @@ int toMilliseconds(double seconds) {
 
 // Steps the clock from the last frame's time towards the next one through the beat tracking only.
 class FrameClock {
-public:
+  public:
     void advanceTo(int targetMs) {
         const double step = 1000.0 / beatTrackingRate;
         for (double ms = lastMs + step; ms < targetMs; ms += step) {
@@ -52,7 +52,7 @@ public:
         lastMs = targetMs;
     }
 
-private:
+  private:
     double lastMs = 0;
 };
 
@@ -120,7 +120,8 @@ int bench(int frames) {
     struct {
         const char* name;
         double startSeconds;
-    } scenes[] = {{"scene 1 (marble figure)", 5.0}, {"scene 2 (metaballs)", 21.0}, {"scene 3 (sequence)", 40.0}};
+    } scenes[] = {
+        {"scene 1 (marble figure)", 5.0}, {"scene 2 (metaballs)", 21.0}, {"scene 3 (sequence)", 40.0}};
     for (const auto& scene : scenes) {
         // Frames 60 Hz apart, as a viewer's would be, timed on the wall clock.
         clock.advanceTo(toMilliseconds(scene.startSeconds));
@@ -131,7 +132,8 @@ int bench(int frames) {
             swapWindow();
         }
         const double seconds = secondsSince(start);
-        printf("%s: %d frames in %.2f s, %.1f frames per second\n", scene.name, frames, seconds, frames / seconds);
+        printf("%s: %d frames in %.2f s, %.1f frames per second\n", scene.name, frames, seconds,
+               frames / seconds);
     }
     return 0;
 }

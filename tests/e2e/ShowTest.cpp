@@ -1,0 +1,164 @@
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include "image/Image.h"
+#include "support/FrameCompare.h"
+#include "support/Process.h"
+#include "support/XWindows.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char* const windowTitle = "Lumorakka by Vorkasta";
+// Start-up loads every asset and compiles every program on llvmpipe before the first frame.
+constexpr int startUpTimeoutMs = 120000;
+
+// A working directory of its own for each run: captures land in it, and its data/ is the build's
+// run-time data, linked entry by entry so single files can be left out or replaced.
+class ShowRun {
+  public:
+    ShowRun() {
+        char pattern[] = "/tmp/lumorakka-e2e-XXXXXX";
+        if (mkdtemp(pattern)) root = pattern;
+        fs::create_directories(root / "data" / "materials");
+        const fs::path built = fs::path(LUMORAKKA_BUILD_DIR) / "data";
+        for (const fs::directory_entry& entry : fs::directory_iterator(built))
+            if (entry.path().filename() != "materials")
+                fs::create_symlink(entry.path(), root / "data" / entry.path().filename());
+        for (const fs::directory_entry& entry : fs::directory_iterator(built / "materials"))
+            fs::create_symlink(entry.path(), root / "data" / "materials" / entry.path().filename());
+    }
+    ~ShowRun() {
+        std::error_code ignored;
+        fs::remove_all(root, ignored);
+    }
+
+    void remove(const std::string& dataFile) { fs::remove(root / "data" / dataFile); }
+    // Replaces a linked data file by a copy with `line` added at its end.
+    void appendLine(const std::string& dataFile, const std::string& line) {
+        const fs::path path = root / "data" / dataFile;
+        std::ifstream in(fs::read_symlink(path), std::ios::binary);
+        std::stringstream text;
+        text << in.rdbuf();
+        fs::remove(path);
+        std::ofstream(path, std::ios::binary) << text.str() << line;
+    }
+
+    std::unique_ptr<ChildProcess> start(const std::string& display) {
+        return std::make_unique<ChildProcess>(
+            std::vector<std::string>{std::string(LUMORAKKA_BUILD_DIR) + "/lumorakka"}, root.string(),
+            std::map<std::string, std::string>{{"DISPLAY", display}, {"SDL_AUDIODRIVER", "dummy"}});
+    }
+
+    fs::path root;
+};
+
+class ShowTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        server = std::make_unique<XvfbServer>(800, 600);
+        ASSERT_FALSE(server->display().empty()) << "Xvfb did not start";
+    }
+
+    // Starts the show and waits for its window.
+    std::string startShow(ShowRun& run) {
+        show = run.start(server->display());
+        std::optional<XWindowInfo> window = waitForWindow(server->display(), windowTitle, startUpTimeoutMs);
+        if (!window) return "";
+        return window->id;
+    }
+
+    std::unique_ptr<XvfbServer> server;
+    std::unique_ptr<ChildProcess> show;
+};
+
+bool pictureIsReadable(const fs::path& path, Image& picture) {
+    return fs::exists(path) && read_png(path.c_str(), &picture, false) == 0;
+}
+
+} // namespace
+
+TEST_F(ShowTest, ShowRunsUntilEscape) {
+    ShowRun run;
+    const std::string window = startShow(run);
+    ASSERT_FALSE(window.empty()) << show->standardError();
+    // Well into the first scene, it is still going.
+    std::this_thread::sleep_for(std::chrono::seconds(5));
+    EXPECT_TRUE(show->running()) << show->standardError();
+    ASSERT_TRUE(sendKey(server->display(), window, "Escape"));
+    EXPECT_EQ(show->waitExit(20000), std::optional<int>(0));
+}
+
+// Each F11 captures the next finished frame; the numbering starts at 0 and the folder is made.
+TEST_F(ShowTest, F11WritesNumberedScreenshotsTopRowFirst) {
+    ShowRun run;
+    const std::string window = startShow(run);
+    ASSERT_FALSE(window.empty()) << show->standardError();
+    // Paused, every frame is the same picture, so the shot must equal what the screen shows.
+    ASSERT_TRUE(sendKey(server->display(), window, "p"));
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    ASSERT_TRUE(sendKey(server->display(), window, "F11"));
+    const fs::path first = run.root / "shots" / "shot0000.png";
+    ASSERT_TRUE(waitUntil(30000, [&] { return fs::exists(first); })) << show->standardError();
+    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+    Image shot = {};
+    ASSERT_TRUE(pictureIsReadable(first, shot));
+    EXPECT_EQ(shot.width, 800);
+    EXPECT_EQ(shot.height, 600);
+    EXPECT_EQ(shot.channels, 3);
+    delete[] shot.pixels;
+
+    // The screen, grabbed from the X server, is top row first by definition.
+    const fs::path screen = run.root / "screen.png";
+    int status = -1;
+    runCommand({"import", "-display", server->display(), "-window", "root", "-crop", "800x600+0+0", "-depth",
+                "8", "-type", "TrueColor", "PNG24:" + screen.string()},
+               {}, 20000, &status);
+    ASSERT_EQ(status, 0);
+    const FrameDifference difference = compareFrames(screen.string(), first.string(), frameTolerance);
+    ASSERT_TRUE(difference.comparable) << difference.problem;
+    EXPECT_LT(difference.beyondTolerance, difference.pixels / 100)
+        << "the shot is not the picture on the screen (largest difference " << difference.largestDifference
+        << ")";
+
+    ASSERT_TRUE(sendKey(server->display(), window, "F11"));
+    EXPECT_TRUE(waitUntil(30000, [&] { return fs::exists(run.root / "shots" / "shot0001.png"); }));
+    EXPECT_TRUE(show->running());
+}
+
+// Seven jumps of 30 s pass the end at 206 s; the show ends by itself.
+TEST_F(ShowTest, PageDownSevenTimesEndsTheShowWithStatusZero) {
+    ShowRun run;
+    const std::string window = startShow(run);
+    ASSERT_FALSE(window.empty()) << show->standardError();
+    for (int i = 0; i < 7; ++i) {
+        ASSERT_TRUE(sendKey(server->display(), window, "Next")) << i;
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    }
+    EXPECT_EQ(show->waitExit(30000), std::optional<int>(0)) << show->standardError();
+}
+
+TEST_F(ShowTest, MissingModelFileNamesTheLookupAndFails) {
+    ShowRun run;
+    run.remove("ninja.aml");
+    show = run.start(server->display());
+    EXPECT_EQ(show->waitExit(startUpTimeoutMs), std::optional<int>(1));
+    EXPECT_NE(show->standardError().find("Could not find file: \"data/ninja.{aml }\"!"), std::string::npos)
+        << show->standardError();
+}
+
+TEST_F(ShowTest, BrokenTextureLineInAMaterialFileIsReported) {
+    ShowRun run;
+    run.appendLine("materials/foo1.mat", "\n%TEX2D broken\n");
+    show = run.start(server->display());
+    EXPECT_EQ(show->waitExit(startUpTimeoutMs), std::optional<int>(1));
+    EXPECT_NE(show->standardError().find("Read error in material file, line:\n'%TEX2D broken\n'"),
+              std::string::npos)
+        << show->standardError();
+}
