@@ -154,6 +154,14 @@ TEST_F(ImageFiles, MissingFilesReportCantOpen) {
     EXPECT_FALSE(std::filesystem::exists("no"));
 }
 
+TEST_F(ImageFiles, UnwritableChannelCountLeavesNoFileBehind) {
+    std::vector<unsigned char> bytes = pattern(2, 2, 5);
+    testing::internal::CaptureStderr();
+    write_png("five.png", imageOver(bytes, 2, 2, 5));
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "write_png: can't write 5 channels to five.png\n");
+    EXPECT_FALSE(std::filesystem::exists("five.png"));
+}
+
 TEST_F(ImageFiles, CorruptFilesFailWithoutEndingTheProcess) {
     std::vector<unsigned char> rgb = pattern(16, 16, 3);
     ASSERT_TRUE(writeTestJpeg("good.jpg", 16, 16, 3, rgb.data()));
