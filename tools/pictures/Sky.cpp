@@ -123,7 +123,9 @@ float fieldHeight(float x, float y, float* tone = nullptr) {
     float detail = 0.0f;
     if (tone) *tone = -1.0f;
     if (big > -1.0f) {
-        detail = 0.22f * (fbm(x * 2.6f, y * 2.6f, 4, 303) - 0.5f);
+        // Broad lumps break the domes into weathered blocks; fine grain roughens them.
+        detail = 0.45f * (fbm(x * 0.9f, y * 0.9f, 2, 313) - 0.5f) +
+                 0.22f * (fbm(x * 2.6f, y * 2.6f, 4, 303) - 0.5f);
         if (big + ground + detail > h) {
             h = big + ground + detail;
             if (tone) *tone = t0;
@@ -208,9 +210,9 @@ Vec3 fieldColour(const HeightGrid& grid, Vec3 d, float t) {
         // Gravel: dark soil speckled with small pale stones.
         float speck = valueNoise(p.x * 40.0f, p.y * 40.0f, 505);
         albedo = mix(Vec3{0.035f, 0.03f, 0.032f}, Vec3{0.09f, 0.075f, 0.065f}, grain);
-        albedo = mix(albedo, Vec3{0.16f, 0.14f, 0.13f}, smoothstep(0.7f, 0.85f, speck) * 0.6f);
+        albedo = mix(albedo, Vec3{0.16f, 0.14f, 0.13f}, smoothstep(0.7f, 0.9f, speck) * 0.3f);
     } else
-        albedo = mix(Vec3{0.10f, 0.095f, 0.105f}, Vec3{0.20f, 0.16f, 0.13f}, tone) * (0.6f + 0.8f * grain);
+        albedo = mix(Vec3{0.06f, 0.058f, 0.065f}, Vec3{0.14f, 0.11f, 0.09f}, tone) * (0.55f + 0.9f * grain);
     // Long evening shadows: march toward the sun over the grid.
     float shadow = 1.0f;
     if (t < grid.extent()) {
