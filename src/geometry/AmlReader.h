@@ -20,7 +20,8 @@ struct AmlError {
     std::string detail; // what is wrong, for Damaged: "mesh 0 has 17 attributes, not 1 to 16"
 };
 
-// Loaders end the process here; a report that returns makes readAml give up and return -1.
+// Loaders end the process here. A report that returns makes readAml give up and return -1,
+// leaving `meshes` part-filled and unfit for use.
 using AmlErrorReport = std::function<void(const AmlError&)>;
 
 // Reads from the source's current position to the last mesh block. `meshes` is reset to the file's

@@ -5,7 +5,7 @@
 #include <utility>
 
 template <class T> class GrowArray {
-  public:
+public:
     explicit GrowArray(int initialCapacity = 16)
         : items(initialCapacity > 0 ? new T[initialCapacity] : nullptr), count(0),
           capacity(initialCapacity > 0 ? initialCapacity : 0) {}
@@ -61,7 +61,7 @@ template <class T> class GrowArray {
     int count;    // items in use
     int capacity; // items constructed
 
-  private:
+private:
     void grow() {
         int bigger = capacity == 0 ? 4 : capacity * 2;
         T* moved = new T[bigger];

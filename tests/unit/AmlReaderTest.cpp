@@ -204,7 +204,8 @@ TEST(AmlReader, CorruptedBytesNeverYieldAnInconsistentMesh) {
                 for (int i = 0; i < 3 * mesh.triangleCount; ++i) ASSERT_LT(mesh.indices[i], mesh.vertexCount);
                 mesh.expandPositions();
                 mesh.computeNormals();
-                if (mesh.slotByType[2] < 0) continue;
+                int normalSlot = mesh.slotByType[2];
+                if (normalSlot < 0 || mesh.components[normalSlot] < 3) continue;
                 int n = mesh.attributeOffset(mesh.slotByType[2]);
                 for (int v = 0; v < mesh.vertexCount; ++v)
                     for (int k = 0; k < 3; ++k) EXPECT_FALSE(std::isnan(floatAt(mesh, v, n + k)));

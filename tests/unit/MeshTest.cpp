@@ -100,26 +100,6 @@ TEST(Mesh, ComputeNormalsLeavesMeshWithoutNormalAttributeAlone) {
     for (int v = 0; v < 3; ++v) EXPECT_EQ(mesh.vertices[4 * v + 3], 5u);
 }
 
-TEST(Mesh, UpdateLayoutLetsTheLaterAttributeWinAndKeepsOtherSlots) {
-    Mesh mesh;
-    mesh.attributeCount = 4;
-    const int types[] = {0, 6, 4, 6};
-    const int components[] = {3, 2, 4, 1};
-    for (int i = 0; i < 4; ++i) {
-        mesh.types[i] = types[i];
-        mesh.components[i] = components[i];
-    }
-    mesh.slotByType[9] = 7; // left from an earlier layout
-    mesh.updateLayout();
-    EXPECT_EQ(mesh.stride, 10);
-    EXPECT_EQ(mesh.slotByType[0], 0);
-    EXPECT_EQ(mesh.slotByType[4], 2);
-    EXPECT_EQ(mesh.slotByType[6], 3);
-    EXPECT_EQ(mesh.slotByType[9], 7);
-    EXPECT_EQ(mesh.slotByType[2], -1);
-    EXPECT_EQ(mesh.attributeOffset(3), 9);
-}
-
 TEST(Mesh, AttributeWithoutTypeIsFatal) {
     Mesh mesh;
     mesh.attributeCount = 2;
