@@ -370,8 +370,8 @@ class Composer {
         case Lead::Saw:
         case Lead::SawAndPluck: {
             const Line& answer = ph.altAnswer ? hookAnswerAlt[c] : hookAnswer[c];
-            line(a_.supersaw, hookCall[c], start, 0, 0.85f, 2600.0f);
-            line(a_.supersaw, answer, start, 0, 0.85f, 2600.0f);
+            line(a_.supersaw, hookCall[c], start, 0, 0.85f, 3800.0f);
+            line(a_.supersaw, answer, start, 0, 0.85f, 3800.0f);
             if (ph.lead == Lead::SawAndPluck) {
                 line(a_.pluck, hookCall[c], start, 12, 0.5f, 4500.0f);
                 line(a_.pluck, answer, start, 12, 0.5f, 4500.0f);
@@ -379,10 +379,10 @@ class Composer {
             break;
         }
         case Lead::Counter:
-            line(a_.supersaw, counterMelody[c], start, 0, 0.7f, 1500.0f);
+            line(a_.supersaw, counterMelody[c], start, 0, 0.7f, 2200.0f);
             break;
         case Lead::Breakdown:
-            line(a_.supersaw, breakdownTheme[c], start, 0, 0.6f, 1100.0f);
+            line(a_.supersaw, breakdownTheme[c], start, 0, 0.6f, 1600.0f);
             break;
         }
     }
