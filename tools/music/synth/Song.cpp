@@ -20,9 +20,13 @@ int64_t trackSamples() {
 namespace {
 
 // The first drop lands on beat 66 (30.26 s), the beat nearest to where the picture sequence starts
-// (30.4 s); every phrase is 8 beats, so phrase p starts on beat 66 + 8p and matches picture row p.
-// The intro and build-up are phrases -8 to -1; the second drop, where the pictures start over, is
-// phrase 25 (beat 266, 122.57 s).
+// (30.4 s); every phrase is 8 beats, so phrase p starts on beat 66 + 8p, 0.14 s before picture row p.
+//   phrases -8 .. -4   0 - 19.2 s     intro: pads, filtered arpeggio, soft kick from 8.1 s, hook teased
+//   phrases -3 .. -1   19.2 - 30.3 s  the intro's last bar, then the build-up: riser from 20.5 s, snare roll
+//   phrases  0 .. 19   30.3 - 104.1 s first drop, a new arrangement every 4 phrases
+//   phrases 20 .. 24   104.1 - 122.6 s breakdown (F G Em Am), its last two phrases building up again
+//   phrases 25 .. 44   122.6 - 196.4 s second drop, where the pictures start over
+//   phrases 45 .. 47   196.4 - 206 s  outro, faded out from 198.3 s to silence at 205.5 s
 constexpr int dropBeat = 66;
 constexpr int firstPhrase = -8, lastPhrase = 47;
 constexpr int breakdownPhrase = 20, secondDropPhrase = 25, outroPhrase = 45;
