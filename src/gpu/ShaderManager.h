@@ -26,6 +26,7 @@ public:
     // An empty path, or a file that can't be opened, leaves its stage out.
     Shader& addProgramFiles(const std::string& name, const std::string& vertexPath,
                             const std::string& fragmentPath);
+    // The whole file; empty when it isn't a regular file that can be opened and read whole.
     static std::string readText(const std::string& path);
 
     void setUniform1i(const std::string& uniformName, int value);
@@ -34,5 +35,6 @@ public:
 
 } // namespace rovena
 
-// The whole file and a terminating NUL, or null when it can't be opened. Caller frees with delete[].
+// The whole file and a terminating NUL, or null when it can't be opened and read whole (a
+// directory counts as unopenable). Caller frees with delete[].
 char* readFileBytes(const char* path);

@@ -34,8 +34,14 @@ public:
         items[count] = T();
         return items[count++];
     }
+    // `item` may be one of this array's own items: it is copied before a grow frees them.
     void append(const T& item) {
-        if (count == capacity) grow();
+        if (count == capacity) {
+            T copy(item);
+            grow();
+            items[count++] = std::move(copy);
+            return;
+        }
         items[count++] = item;
     }
     // Drops every item and starts again with a fresh array of the given capacity.

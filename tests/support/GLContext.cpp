@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <unistd.h>
 
 #include "platform/Window.h"
 
@@ -14,7 +15,10 @@ void ensureGLContext() {
     WindowRequest request;
     request.title = "gl tests";
     request.hidden = true;
-    if (!initVideo(reason) || !createWindow(request, reason)) {
+    // A display that was just started can refuse the first connection; give it a few tries.
+    bool video = false;
+    for (int attempt = 0; attempt < 5 && !(video = initVideo(reason)); ++attempt) usleep(200 * 1000);
+    if (!video || !createWindow(request, reason)) {
         fprintf(stderr, "GL tests need a display: %s\n", reason.c_str());
         exit(2);
     }

@@ -1,0 +1,205 @@
+// Checks the soundtrack the build wrote, as the demo will play it: decoded, not as synthesised.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include <vorbis/vorbisfile.h>
+
+namespace {
+
+constexpr int rate = 44100;
+const std::string buildDir = LUMORAKKA_BUILD_DIR;
+const std::string trackPath = buildDir + "/data/noisebiisi.ogg";
+const std::string generator = buildDir + "/tools/make_music";
+
+// The show's beat grid: beat k at k * 60/130 - 0.2 s.
+double beatSeconds(int k) {
+    return k * 60.0 / 130.0 - 0.2;
+}
+
+struct Decoded {
+    long rate = 0;
+    int channels = 0;
+    ogg_int64_t declaredFrames = 0;
+    std::vector<float> left, right;
+    std::string error;
+};
+
+Decoded decode(const std::string& path) {
+    Decoded d;
+    OggVorbis_File file;
+    if (ov_fopen(path.c_str(), &file) != 0) {
+        d.error = "cannot open " + path + " as Ogg Vorbis";
+        return d;
+    }
+    vorbis_info* info = ov_info(&file, -1);
+    d.rate = info->rate;
+    d.channels = info->channels;
+    d.declaredFrames = ov_pcm_total(&file, -1);
+    int section = 0;
+    for (;;) {
+        float** pcm = nullptr;
+        long got = ov_read_float(&file, &pcm, 4096, &section);
+        if (got == 0) break;
+        if (got < 0) {
+            d.error = "decode error " + std::to_string(got);
+            break;
+        }
+        d.left.insert(d.left.end(), pcm[0], pcm[0] + got);
+        d.right.insert(d.right.end(), pcm[d.channels > 1 ? 1 : 0], pcm[d.channels > 1 ? 1 : 0] + got);
+    }
+    ov_clear(&file);
+    return d;
+}
+
+std::string readBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Runs a command through the shell; returns its exit status, its combined output in `output`.
+int run(const std::string& command, std::string& output) {
+    const std::string log = testing::TempDir() + "music_run.log";
+    int status = std::system((command + " >'" + log + "' 2>&1").c_str());
+    output = readBytes(log);
+    std::remove(log.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+class MusicFile : public testing::Test {
+  protected:
+    static void SetUpTestSuite() { track = new Decoded(decode(trackPath)); }
+    static void TearDownTestSuite() {
+        delete track;
+        track = nullptr;
+    }
+    void SetUp() override { ASSERT_TRUE(track->error.empty()) << track->error; }
+
+    static double rmsDb(size_t from, size_t to) {
+        double sum = 0.0;
+        for (size_t n = from; n < to; ++n)
+            sum += track->left[n] * track->left[n] + track->right[n] * track->right[n];
+        return 10.0 * std::log10(sum / (2.0 * static_cast<double>(to - from)) + 1e-30);
+    }
+    static Decoded* track;
+};
+Decoded* MusicFile::track = nullptr;
+
+// The show ends at 206 s of music time: a shorter track, or a lost tail, would stop the clock early.
+TEST_F(MusicFile, IsLongStereo44kAndCompletelyDecodable) {
+    EXPECT_EQ(track->rate, rate);
+    EXPECT_EQ(track->channels, 2);
+    EXPECT_GE(track->left.size(), static_cast<size_t>(207 * rate));
+    EXPECT_LE(track->left.size(), static_cast<size_t>(215 * rate));
+    EXPECT_EQ(static_cast<ogg_int64_t>(track->left.size()), track->declaredFrames);
+}
+
+TEST_F(MusicFile, PeaksStayBelowMinusOneDbfsAndNoSampleIsNaN) {
+    const float limit = std::pow(10.0f, -1.0f / 20.0f);
+    float peak = 0.0f;
+    for (size_t n = 0; n < track->left.size(); ++n) {
+        ASSERT_TRUE(std::isfinite(track->left[n]) && std::isfinite(track->right[n])) << "sample " << n;
+        peak = std::max({peak, std::fabs(track->left[n]), std::fabs(track->right[n])});
+    }
+    std::printf("decoded peak %.2f dBFS\n", 20.0 * std::log10(peak));
+    EXPECT_LE(peak, limit);
+    EXPECT_GT(peak, 0.3f) << "the track is far too quiet";
+}
+
+// Gaps where the show runs on, or sound after the end of the show.
+TEST_F(MusicFile, PlaysThroughTheShowAndIsSilentByItsEnd) {
+    const size_t window = rate / 2;
+    for (size_t from = rate / 2; from + window <= static_cast<size_t>(200 * rate); from += window) {
+        double level = rmsDb(from, from + window);
+        EXPECT_GT(level, -40.0) << "near-silence at " << static_cast<double>(from) / rate << " s";
+    }
+    float tail = 0.0f;
+    for (size_t n = 206 * rate; n < track->left.size(); ++n)
+        tail = std::max({tail, std::fabs(track->left[n]), std::fabs(track->right[n])});
+    EXPECT_LT(tail, 1e-3f) << "still sounding after 206 s";
+}
+
+// Every kick must land on the beat the show flashes on. The onset is where the low band (everything
+// below about 150 Hz, filtered forwards and backwards so the filter adds no delay) first rises a quarter
+// of the way from the level just before the beat to the kick's peak. The kick's sweep keeps the low band
+// growing for tens of milliseconds, so a higher mark would measure the sweep, not the start.
+TEST_F(MusicFile, KicksLandWithinFiveMillisecondsOfTheBeat) {
+    const size_t count = track->left.size();
+    std::vector<float> low(count);
+    for (size_t n = 0; n < count; ++n) low[n] = 0.5f * (track->left[n] + track->right[n]);
+    const float a = static_cast<float>(1.0 - std::exp(-2.0 * M_PI * 150.0 / rate));
+    for (int pass = 0; pass < 2; ++pass) {
+        float s = 0.0f;
+        for (size_t n = 0; n < count; ++n) low[n] = s += a * (low[n] - s);
+        s = 0.0f;
+        for (size_t n = count; n-- > 0;) low[n] = s += a * (low[n] - s);
+    }
+    for (float& v : low) v = std::fabs(v);
+
+    // Sections with a kick on every beat: the intro's soft kick, both drops, the start of the outro.
+    const struct { double from, to; } sections[] = {{8.1, 20.6}, {30.2, 104.0}, {122.5, 200.0}};
+    const auto ms = [](double v) { return static_cast<size_t>(v * rate / 1000.0); };
+    int checked = 0;
+    double worst = 0.0, sum = 0.0;
+    for (const auto& section : sections) {
+        for (int k = 1; beatSeconds(k) < section.to; ++k) {
+            if (beatSeconds(k) < section.from) continue;
+            const size_t beat = static_cast<size_t>(std::llround(beatSeconds(k) * rate));
+            float before = *std::max_element(low.begin() + beat - ms(30), low.begin() + beat - ms(12));
+            float peak = *std::max_element(low.begin() + beat, low.begin() + beat + ms(60));
+            ASSERT_GT(peak, 2.0f * before + 0.01f)
+                << "no kick at beat " << k << " (" << beatSeconds(k) << " s)";
+            float threshold = before + 0.25f * (peak - before);
+            size_t onset = beat - ms(25);
+            while (low[onset] < threshold) ++onset;
+            double offsetMs = (static_cast<double>(onset) - static_cast<double>(beat)) * 1000.0 / rate;
+            EXPECT_LE(std::fabs(offsetMs), 5.0) << "beat " << k << " at " << beatSeconds(k) << " s";
+            worst = std::max(worst, std::fabs(offsetMs));
+            sum += offsetMs;
+            ++checked;
+        }
+    }
+    std::printf("%d kicks checked, mean offset %.2f ms, worst %.2f ms\n", checked, sum / checked, worst);
+    EXPECT_GT(checked, 350);
+}
+
+// The build must be reproducible: the same program writes the same bytes every time.
+TEST(MusicGenerator, TwoRunsWriteIdenticalFiles) {
+    const std::string dir = testing::TempDir() + "music_determinism";
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    std::string output;
+    for (const char* name : {"/first.ogg", "/second.ogg"}) {
+        ASSERT_EQ(run("'" + generator + "' '" + dir + name + "'", output), 0) << output;
+        std::printf("%s", output.c_str());
+    }
+    std::string first = readBytes(dir + "/first.ogg"), second = readBytes(dir + "/second.ogg");
+    EXPECT_GT(first.size(), 1000000u);
+    EXPECT_TRUE(first == second) << "two renders differ";
+    EXPECT_TRUE(first == readBytes(trackPath)) << "the build's track differs from a fresh render";
+    EXPECT_FALSE(std::filesystem::exists(dir + "/first.ogg.partial"));
+    std::filesystem::remove_all(dir);
+}
+
+TEST(MusicGenerator, UnwritableOutputFailsBeforeRenderingAndLeavesNothing) {
+    const std::string dir = testing::TempDir() + "music_missing_dir";
+    std::filesystem::remove_all(dir);
+    std::string output;
+    EXPECT_EQ(run("'" + generator + "' '" + dir + "/noisebiisi.ogg'", output), 1);
+    EXPECT_NE(output.find("cannot create '" + dir + "/noisebiisi.ogg.partial'"), std::string::npos) << output;
+    EXPECT_FALSE(std::filesystem::exists(dir));
+
+    EXPECT_EQ(run("'" + generator + "'", output), 2);
+    EXPECT_NE(output.find("usage: make_music <output.ogg>"), std::string::npos) << output;
+}
+
+} // namespace

@@ -1,0 +1,383 @@
+#include "pictures/Sky.h"
+
+#include <cmath>
+#include <vector>
+
+#include "pictures/Picture.h"
+#include "pictures/Render.h"
+
+Vec3 cubeFaceDirection(int face, float column, float row, int size) {
+    // GL picks a face by the major axis and maps the other two to (s, t) as below; this is the
+    // inverse. s grows with the column, t with the GL row, which is the file row turned over.
+    float sc = 2.0f * (column + 0.5f) / size - 1.0f;
+    float tc = 2.0f * (size - row - 0.5f) / size - 1.0f;
+    switch (face) {
+    case 0:
+        return normalize({1, -tc, -sc});
+    case 1:
+        return normalize({-1, -tc, sc});
+    case 2:
+        return normalize({sc, 1, tc});
+    case 3:
+        return normalize({sc, -1, -tc});
+    case 4:
+        return normalize({sc, -tc, 1});
+    default:
+        return normalize({-sc, -tc, -1});
+    }
+}
+
+namespace {
+
+// The low evening sun of the boulder field, a little above the horizon.
+const Vec3 kSunDirection = normalize({0.62f, 0.74f, 0.16f});
+const Vec3 kSunColour = {1.0f, 0.62f, 0.34f};
+
+Vec3 skyGradient(Vec3 d) {
+    float up = std::max(d.z, 0.0f);
+    float towardSun =
+        std::max(0.0f, dot(normalize({d.x, d.y, 0.0f}), normalize({kSunDirection.x, kSunDirection.y, 0})));
+    Vec3 zenith = {0.035f, 0.03f, 0.13f};
+    Vec3 high = {0.11f, 0.09f, 0.32f};
+    Vec3 horizonCool = {0.30f, 0.17f, 0.38f};
+    Vec3 horizonWarm = {0.95f, 0.42f, 0.20f};
+    Vec3 horizon = mix(horizonCool, horizonWarm, std::pow(towardSun, 3.0f));
+    Vec3 c = mix(horizon, high, smoothstep(0.0f, 0.35f, std::pow(up, 0.7f)));
+    c = mix(c, zenith, smoothstep(0.3f, 1.0f, up));
+    float s = std::max(0.0f, dot(d, kSunDirection));
+    c += kSunColour * (0.35f * std::pow(s, 12.0f) + 0.25f * std::pow(s, 90.0f));
+    return c;
+}
+
+Vec3 sky(Vec3 d) {
+    Vec3 c = skyGradient(d);
+    float up = std::max(d.z, 0.0f);
+    float s = std::max(0.0f, dot(d, kSunDirection));
+    // Cloud deck on a plane: coordinates grow toward the horizon, where the deck fades into haze.
+    float k = 1.0f / (up + 0.08f);
+    float px = d.x * k * 1.3f + 3.0f, py = d.y * k * 1.3f - 5.0f;
+    // Long bands swept across the sky, broken up by rounder billows.
+    float bands = fbm(px * 0.55f + py * 0.25f, py * 1.6f - px * 0.2f, 5, 11);
+    float billow = fbm(px * 1.1f, py * 1.1f, 6, 23);
+    float density = smoothstep(0.42f, 0.78f, 0.55f * bands + 0.55f * billow - 0.05f);
+    // Light arrives from the sun side: compare with the density a little sunward.
+    float sunward = fbm((px + kSunDirection.x * 0.12f) * 1.1f, (py + kSunDirection.y * 0.12f) * 1.1f, 6, 23);
+    float lit = clamp01((billow - sunward) * 6.0f + 0.45f);
+    Vec3 shadowSide = {0.07f, 0.05f, 0.14f};
+    Vec3 litSide = mix(Vec3{0.45f, 0.25f, 0.35f}, Vec3{1.1f, 0.55f, 0.28f}, std::pow(s, 2.0f));
+    Vec3 cloud = mix(shadowSide, litSide, lit * (0.35f + 0.65f * std::pow(s, 1.5f)));
+    // Silver lining where thin cloud passes in front of the sun.
+    cloud += kSunColour * (std::pow(s, 24.0f) * (1.0f - density) * 1.5f);
+    float fade = smoothstep(0.0f, 0.22f, up);
+    c = mix(c, cloud, density * fade * 0.92f);
+    // The sun disc itself, dimmed where cloud covers it.
+    c += Vec3{1.0f, 0.85f, 0.62f} * (smoothstep(0.9993f, 0.9997f, s) * (1.0f - density * fade) * 2.0f);
+    return c;
+}
+
+// The boulder field: rounded stones on a jittered grid over gently rolling ground.
+struct Stone {
+    float x, y, radius, squash, tone;
+};
+
+// Stones whose centre lies within `clearRadius` of the eye are left out, so no stone fills a face.
+float stoneLayer(float x, float y, float cell, float presence, float minRadius, float maxRadius,
+                 float clearRadius, uint32_t seed, float* tone) {
+    int cx = static_cast<int>(std::floor(x / cell)), cy = static_cast<int>(std::floor(y / cell));
+    float best = -1.0f;
+    for (int j = -1; j <= 1; ++j)
+        for (int i = -1; i <= 1; ++i) {
+            int gx = cx + i, gy = cy + j;
+            if (hash2(gx, gy, seed) > presence) continue;
+            float sx = (gx + 0.15f + 0.7f * hash2(gx, gy, seed + 1)) * cell;
+            float sy = (gy + 0.15f + 0.7f * hash2(gx, gy, seed + 2)) * cell;
+            if (sx * sx + sy * sy < clearRadius * clearRadius) continue;
+            float r = mix(minRadius, maxRadius, std::pow(hash2(gx, gy, seed + 3), 1.5f));
+            float squash = mix(0.55f, 0.95f, hash2(gx, gy, seed + 4));
+            float dx = x - sx, dy = y - sy;
+            // Stones are a little longer along a random axis.
+            float a = hash2(gx, gy, seed + 5) * 6.2831853f;
+            float u = dx * std::cos(a) + dy * std::sin(a), v = -dx * std::sin(a) + dy * std::cos(a);
+            float d2 = u * u * 0.7f + v * v;
+            if (d2 >= r * r) continue;
+            float h = squash * std::sqrt(r * r - d2) - 0.15f * r;
+            if (h > best) {
+                best = h;
+                if (tone) *tone = hash2(gx, gy, seed + 6);
+            }
+        }
+    return best;
+}
+
+float groundHeight(float x, float y) {
+    return 0.35f * fbm(x * 0.05f, y * 0.05f, 3, 71) - 0.15f;
+}
+
+// Height of the field and, optionally, the tone of whatever stone is topmost there.
+float fieldHeight(float x, float y, float* tone = nullptr) {
+    float ground = groundHeight(x, y);
+    float t0 = 0.5f, t1 = 0.5f;
+    float big = stoneLayer(x, y, 3.0f, 0.85f, 0.4f, 1.4f, 4.0f, 101, &t0);
+    float small = stoneLayer(x, y, 0.9f, 0.6f, 0.08f, 0.3f, 0.8f, 202, &t1);
+    float h = ground;
+    float detail = 0.0f;
+    if (tone) *tone = -1.0f;
+    if (big > -1.0f) {
+        // Broad lumps break the domes into weathered blocks; fine grain roughens them.
+        detail = 0.45f * (fbm(x * 0.9f, y * 0.9f, 2, 313) - 0.5f) +
+                 0.22f * (fbm(x * 2.6f, y * 2.6f, 4, 303) - 0.5f);
+        if (big + ground + detail > h) {
+            h = big + ground + detail;
+            if (tone) *tone = t0;
+        }
+    }
+    if (small > -1.0f && small + ground > h) {
+        h = small + ground;
+        if (tone) *tone = t1;
+    }
+    return h;
+}
+
+// Heights sampled on a grid around the eye, so the march costs one bilinear lookup per step.
+class HeightGrid {
+  public:
+    HeightGrid(float extent, float spacing)
+        : extent_(extent), spacing_(spacing), count_(static_cast<int>(2 * extent / spacing) + 2),
+          heights_(size_t(count_) * count_) {
+        std::vector<std::thread> threads;
+        for (int w = 0; w < 2; ++w)
+            threads.emplace_back([this, w] {
+                for (int j = w; j < count_; j += 2)
+                    for (int i = 0; i < count_; ++i)
+                        heights_[size_t(j) * count_ + i] =
+                            fieldHeight(-extent_ + i * spacing_, -extent_ + j * spacing_);
+            });
+        for (auto& t : threads) t.join();
+    }
+    float extent() const { return extent_; }
+    float operator()(float x, float y) const {
+        float gx = (x + extent_) / spacing_, gy = (y + extent_) / spacing_;
+        if (gx < 0 || gy < 0 || gx >= count_ - 1 || gy >= count_ - 1) return groundHeight(x, y);
+        int ix = static_cast<int>(gx), iy = static_cast<int>(gy);
+        float tx = gx - ix, ty = gy - iy;
+        const float* row = &heights_[size_t(iy) * count_ + ix];
+        return mix(mix(row[0], row[1], tx), mix(row[count_], row[count_ + 1], tx), ty);
+    }
+
+  private:
+    float extent_, spacing_;
+    int count_;
+    std::vector<float> heights_;
+};
+
+const float kEyeHeight = 1.7f;
+const float kFarDistance = 70.0f;
+
+// Distance along the ray to the field, or a negative value when it escapes.
+float marchField(const HeightGrid& grid, Vec3 origin, Vec3 d, float far) {
+    float t = 0.05f, previousT = 0.0f;
+    for (int step = 0; step < 400 && t < far; ++step) {
+        Vec3 p = origin + d * t;
+        if (p.z > 3.2f && d.z >= 0.0f) return -1.0f;
+        float gap = p.z - grid(p.x, p.y);
+        if (gap < 0.0f) {
+            // Bisect between the last point above and this one below the surface.
+            float lo = previousT, hi = t;
+            for (int i = 0; i < 8; ++i) {
+                float mid = 0.5f * (lo + hi);
+                Vec3 q = origin + d * mid;
+                (q.z - grid(q.x, q.y) < 0.0f ? hi : lo) = mid;
+            }
+            return 0.5f * (lo + hi);
+        }
+        previousT = t;
+        t += std::max(0.02f + 0.004f * t, 0.45f * gap) + 0.012f * t;
+    }
+    return -1.0f;
+}
+
+Vec3 fieldColour(const HeightGrid& grid, Vec3 d, float t) {
+    Vec3 eye = {0, 0, kEyeHeight};
+    Vec3 p = eye + d * t;
+    float tone = 0.0f;
+    fieldHeight(p.x, p.y, &tone);
+    float e = 0.02f + 0.002f * t;
+    Vec3 n = normalize({fieldHeight(p.x - e, p.y) - fieldHeight(p.x + e, p.y),
+                        fieldHeight(p.x, p.y - e) - fieldHeight(p.x, p.y + e), 2.0f * e});
+    float grain = fbm(p.x * 6.0f, p.y * 6.0f + p.z * 3.0f, 3, 404);
+    Vec3 albedo;
+    if (tone < 0.0f) {
+        // Gravel: dark soil speckled with small pale stones.
+        float speck = valueNoise(p.x * 40.0f, p.y * 40.0f, 505);
+        albedo = mix(Vec3{0.035f, 0.03f, 0.032f}, Vec3{0.09f, 0.075f, 0.065f}, grain);
+        albedo = mix(albedo, Vec3{0.16f, 0.14f, 0.13f}, smoothstep(0.7f, 0.9f, speck) * 0.3f);
+    } else
+        albedo = mix(Vec3{0.06f, 0.058f, 0.065f}, Vec3{0.14f, 0.11f, 0.09f}, tone) * (0.55f + 0.9f * grain);
+    // Long evening shadows: march toward the sun over the grid.
+    float shadow = 1.0f;
+    if (t < grid.extent()) {
+        Vec3 start = p + n * 0.03f;
+        float st = 0.05f;
+        for (int i = 0; i < 48 && st < 40.0f; ++i) {
+            Vec3 q = start + kSunDirection * st;
+            float gap = q.z - grid(q.x, q.y);
+            if (gap < 0.0f) {
+                shadow = 0.0f;
+                break;
+            }
+            shadow = std::min(shadow, clamp01(8.0f * gap / st));
+            st += std::max(0.05f, gap * 0.5f);
+            if (q.z > 3.2f) break;
+        }
+    }
+    float sunLight = std::max(0.0f, dot(n, kSunDirection)) * shadow;
+    Vec3 skyLight = mix(Vec3{0.06f, 0.035f, 0.06f}, Vec3{0.16f, 0.14f, 0.36f}, 0.5f + 0.5f * n.z);
+    Vec3 c = albedo * (kSunColour * (2.6f * sunLight) + skyLight);
+    // Haze takes the colour of the horizon in that direction, so distance melts into the sky.
+    Vec3 hazeColour = skyGradient(normalize({d.x, d.y, 0.02f}));
+    // Reaches full haze at the far distance, where rays that escape the field end.
+    float haze = (1.0f - std::exp(-t * 0.03f)) / (1.0f - std::exp(-kFarDistance * 0.03f));
+    return mix(c, hazeColour, haze);
+}
+
+Vec3 kivikko(const HeightGrid& grid, Vec3 d) {
+    if (d.z < 0.25f) {
+        float t = marchField(grid, {0, 0, kEyeHeight}, d, kFarDistance);
+        if (t > 0.0f) return fieldColour(grid, d, t);
+        if (d.z < 0.02f) return skyGradient(normalize({d.x, d.y, 0.02f}));
+    }
+    return sky(d);
+}
+
+// Four samples per pixel on a rotated grid: smooth stone silhouettes against the sky.
+const float kSubsamples[4][2] = {{0.125f, 0.375f}, {0.375f, 0.875f}, {0.625f, 0.125f}, {0.875f, 0.625f}};
+
+} // namespace
+
+std::vector<std::string> writeKivikko(const std::string& dataDir, int size) {
+    HeightGrid grid(kFarDistance, 0.1f);
+    std::vector<std::string> written;
+    for (int face = 0; face < 6; ++face) {
+        Picture picture(size, size, 3);
+        renderAdaptive(
+            picture,
+            [&](float x, float y) {
+                return kivikko(grid, cubeFaceDirection(face, x - 0.5f, y - 0.5f, size));
+            },
+            0.03f);
+        char name[32];
+        snprintf(name, sizeof name, "kivikko_c%02d", face);
+        written.push_back(writeJpeg(dataDir, name, picture, 92));
+    }
+    return written;
+}
+
+namespace {
+
+// Rounded rectangular light on the direction sphere: `centre` is where it faces from, `halfSize`
+// its half extent in the tangent plane, `softness` the width of its falloff.
+float softbox(Vec3 d, Vec3 centre, Vec3 upHint, float halfWidth, float halfHeight, float softness) {
+    Vec3 c = normalize(centre);
+    float facing = dot(d, c);
+    if (facing <= 0.0f) return 0.0f;
+    Vec3 right = normalize(cross(upHint, c));
+    Vec3 up = cross(c, right);
+    Vec3 q = d / facing;
+    float u = std::fabs(dot(q, right)) - halfWidth, v = std::fabs(dot(q, up)) - halfHeight;
+    float outside = std::sqrt(std::max(u, 0.0f) * std::max(u, 0.0f) + std::max(v, 0.0f) * std::max(v, 0.0f));
+    float inside = std::min(std::max(u, v), 0.0f);
+    return 1.0f - smoothstep(-softness, softness, outside + inside);
+}
+
+// Eye-space directions: +Y up, -Z ahead of the viewer, +Z behind.
+Vec3 studio(Vec3 d) {
+    float up = d.y;
+    Vec3 c = mix(Vec3{0.02f, 0.018f, 0.035f}, Vec3{0.05f, 0.045f, 0.09f}, smoothstep(-0.2f, 0.6f, up));
+    // Floor: a pale sweep that catches the key light, with a soft horizon line.
+    if (up < 0.0f)
+        c = mix(Vec3{0.10f, 0.085f, 0.09f}, Vec3{0.025f, 0.02f, 0.03f}, smoothstep(0.0f, -0.5f, up));
+    c += Vec3{0.25f, 0.18f, 0.16f} * std::exp(-std::fabs(up) * 40.0f);
+    c += Vec3{1.6f, 1.3f, 1.0f} * softbox(d, {-0.6f, 0.7f, 0.6f}, {0, 1, 0}, 0.55f, 0.35f, 0.04f);
+    c += Vec3{0.9f, 0.75f, 0.6f} * softbox(d, {0.8f, 0.45f, 0.3f}, {0, 1, 0}, 0.25f, 0.25f, 0.05f);
+    c += Vec3{0.35f, 0.4f, 1.2f} * softbox(d, {0.95f, 0.1f, -0.6f}, {0, 1, 0}, 0.06f, 0.9f, 0.02f);
+    c += Vec3{0.35f, 0.4f, 1.2f} * softbox(d, {-0.95f, 0.1f, -0.6f}, {0, 1, 0}, 0.06f, 0.9f, 0.02f);
+    c += Vec3{1.0f, 0.95f, 0.9f} * softbox(d, {0.0f, 1.0f, 0.05f}, {0, 0, -1}, 0.5f, 0.12f, 0.03f);
+    return c;
+}
+
+Vec3 blueHour(Vec3 d) {
+    float up = d.y;
+    Vec3 horizon = {0.55f, 0.25f, 0.45f};
+    Vec3 c = mix(horizon, Vec3{0.12f, 0.12f, 0.38f}, smoothstep(0.0f, 0.45f, up));
+    c = mix(c, Vec3{0.02f, 0.02f, 0.09f}, smoothstep(0.4f, 1.0f, up));
+    if (up < 0.0f) {
+        // Dark water with a grid of neon reflections.
+        float k = 1.0f / (-up + 0.05f);
+        float gx = std::fabs(std::fmod(std::fabs(d.x * k) + 0.5f, 1.0f) - 0.5f);
+        float gz = std::fabs(std::fmod(std::fabs(d.z * k) + 0.5f, 1.0f) - 0.5f);
+        float line = std::max(1.0f - smoothstep(0.0f, 0.04f * k * 0.2f + 0.02f, gx),
+                              1.0f - smoothstep(0.0f, 0.04f * k * 0.2f + 0.02f, gz));
+        float fade = std::exp(-k * 0.08f);
+        c = mix(Vec3{0.25f, 0.1f, 0.3f}, Vec3{0.01f, 0.01f, 0.03f}, smoothstep(0.0f, -0.3f, up));
+        c += Vec3{0.1f, 0.6f, 0.9f} * (line * fade * 0.8f);
+    }
+    c += Vec3{1.2f, 0.3f, 0.9f} * softbox(d, {-0.7f, 0.25f, -0.7f}, {0, 1, 0}, 0.5f, 0.02f, 0.02f);
+    c += Vec3{0.2f, 0.9f, 1.2f} * softbox(d, {0.7f, 0.45f, 0.7f}, {0, 1, 0}, 0.4f, 0.02f, 0.02f);
+    c += Vec3{0.9f, 0.9f, 1.2f} * softbox(d, {0.0f, 0.8f, -0.6f}, {0, 1, 0}, 0.08f, 0.08f, 0.05f);
+    return c;
+}
+
+Vec3 sunset(Vec3 d) {
+    float up = d.y;
+    Vec3 sun = normalize({0.45f, 0.1f, 0.55f});
+    float s = std::max(0.0f, dot(d, sun));
+    Vec3 c = mix(Vec3{1.0f, 0.45f, 0.16f}, Vec3{0.55f, 0.18f, 0.35f}, smoothstep(0.0f, 0.25f, up));
+    c = mix(c, Vec3{0.10f, 0.06f, 0.25f}, smoothstep(0.2f, 0.8f, up));
+    c = mix(c, Vec3{0.02f, 0.02f, 0.08f}, smoothstep(0.7f, 1.0f, up));
+    // Thin stripes of cloud lit from below.
+    float k = 1.0f / (std::max(up, 0.0f) + 0.1f);
+    float stripes = fbm(d.x * k * 0.6f, d.z * k * 4.0f, 4, 505);
+    c = mix(c, Vec3{0.9f, 0.35f, 0.25f} * (0.6f + s),
+            smoothstep(0.55f, 0.75f, stripes) * smoothstep(0.0f, 0.08f, up) * 0.7f);
+    c += Vec3{1.0f, 0.6f, 0.3f} * (0.6f * std::pow(s, 16.0f)) +
+         Vec3{1.2f, 1.0f, 0.7f} * smoothstep(0.997f, 0.999f, s);
+    if (up < 0.0f) {
+        // Sea: darkening toward the viewer, with the sun's glitter path.
+        float glitter = std::pow(std::max(0.0f, dot(normalize({d.x, -d.y, d.z}), sun)), 60.0f);
+        float ripple = valueNoise(d.x * 80.0f, up * 400.0f, 606);
+        c = mix(Vec3{0.35f, 0.14f, 0.18f}, Vec3{0.03f, 0.02f, 0.06f}, smoothstep(0.0f, -0.4f, up));
+        c += Vec3{1.0f, 0.55f, 0.25f} * (glitter * (0.4f + 1.2f * ripple));
+    }
+    return c;
+}
+
+// A sphere map: the picture of a mirror ball seen from far along +Z in eye space. GL's sphere
+// map lookup, s = r.x / m + 1/2 with m = 2 |r + (0, 0, 1)|, inverts to the normal below.
+template <class Env> Picture sphereMap(int size, Env env) {
+    Picture picture(size, size, 3);
+    Vec3 behind = env(Vec3{0, 0, -1});
+    renderPicture(picture, [&](int x, int y) {
+        Vec3 sum;
+        for (auto& s : kSubsamples) {
+            float px = 2.0f * (x + s[0]) / size - 1.0f;
+            float py = 2.0f * (size - y - s[1]) / size - 1.0f;
+            float rr = px * px + py * py;
+            if (rr >= 1.0f) {
+                sum += behind;
+                continue;
+            }
+            Vec3 n = {px, py, std::sqrt(1.0f - rr)};
+            sum += env(Vec3{2 * n.z * n.x, 2 * n.z * n.y, 2 * n.z * n.z - 1});
+        }
+        return Shaded{sum * 0.25f};
+    });
+    return picture;
+}
+
+} // namespace
+
+std::vector<std::string> writeEnvironmentMaps(const std::string& dataDir, int size) {
+    return {writeJpeg(dataDir, "envi", sphereMap(size, studio), 92),
+            writeJpeg(dataDir, "envi2", sphereMap(size, blueHour), 92),
+            writeJpeg(dataDir, "envi3", sphereMap(size, sunset), 92)};
+}
