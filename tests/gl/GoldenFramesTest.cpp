@@ -41,11 +41,13 @@ const GoldenFrame goldenFrames[] = {
     {"row20-m3-demoni-scale2", 105.0},
     {"row21-m7-pah-scale0.1", 109.0},
     {"row47-end-205.999", 205.999},
-    // Beat 100 is even: the flash is at full pulse just after it. Beat 101 is odd: no flash.
-    // Beat 103 precedes an eighth beat and flashes although odd.
-    {"beat100-flash", beatSeconds(100) + 0.04},
-    {"beat101-dark", beatSeconds(101) + 0.04},
-    {"beat103-flash", beatSeconds(103) + 0.04},
+    // In the first scene the glow is steady, so the overlay shows on its own: beat 40 is even and
+    // flashes, beat 41 is odd and doesn't, beat 39 precedes an eighth beat and flashes although odd.
+    {"beat39-flash", beatSeconds(39) + 0.04},
+    {"beat40-flash", beatSeconds(40) + 0.04},
+    {"beat41-dark", beatSeconds(41) + 0.04},
+    // Later scenes glow with the pulse: half way down from a beat.
+    {"beat100-half-pulse", beatSeconds(100) + 0.15},
 };
 
 std::string goldenPath(const char* name) {
@@ -89,6 +91,12 @@ TEST(GoldenFramesTest, RendererMatchesTheCommittedFrames) {
             std::filesystem::copy_file(actualPath, mismatches + "/" + frame.name + ".png",
                                        std::filesystem::copy_options::overwrite_existing);
         }
+    }
+    if (!update) {
+        // The emblem lights the middle of the picture on flashing beats only.
+        auto middle = [&](const char* name) { return meanChannel(goldenPath(name), 0, 300, 200, 500, 400); };
+        EXPECT_GT(middle("beat40-flash"), middle("beat41-dark") + 40);
+        EXPECT_GT(middle("beat39-flash"), middle("beat41-dark") + 40);
     }
     std::filesystem::remove_all(folder);
 }
