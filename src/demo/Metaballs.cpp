@@ -3,6 +3,7 @@
 #include <GL/glew.h>
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
@@ -157,53 +158,96 @@ namespace {
 // A point this close to a ball's centre takes its field from this distance, squared.
 const float nearestDistanceSquared = 1e-8f;
 
+const int rowStride = MetaballGrid::size;
+const int sliceStride = MetaballGrid::size * MetaballGrid::size;
 const int cornerOffsets[8] = {0,
                               1,
-                              MetaballGrid::size,
-                              MetaballGrid::size + 1,
-                              MetaballGrid::size* MetaballGrid::size,
-                              MetaballGrid::size* MetaballGrid::size + 1,
-                              MetaballGrid::size* MetaballGrid::size + MetaballGrid::size,
-                              MetaballGrid::size* MetaballGrid::size + MetaballGrid::size + 1};
+                              rowStride,
+                              rowStride + 1,
+                              sliceStride,
+                              sliceStride + 1,
+                              sliceStride + rowStride,
+                              sliceStride + rowStride + 1};
+
+// The 26 neighbours of a cell as (dx, dy, dz): dz slowest, then dy, then dx.
+struct NeighbourSteps {
+    int steps[26][3];
+    NeighbourSteps() {
+        int n = 0;
+        for (int dz = -1; dz <= 1; ++dz)
+            for (int dy = -1; dy <= 1; ++dy)
+                for (int dx = -1; dx <= 1; ++dx)
+                    if (dx != 0 || dy != 0 || dz != 0) {
+                        steps[n][0] = dx;
+                        steps[n][1] = dy;
+                        steps[n][2] = dz;
+                        ++n;
+                    }
+    }
+};
+const NeighbourSteps neighbourTable;
+const int (*const neighbourSteps)[3] = neighbourTable.steps;
 
 float gridCoordinate(int i) {
     return static_cast<float>(i) / 20.0f - 1.0f;
-}
-
-void pointPosition(int index, float position[3]) {
-    const int n = MetaballGrid::size;
-    position[0] = gridCoordinate(index % n);
-    position[1] = gridCoordinate(index / n % n);
-    position[2] = gridCoordinate(index / (n * n));
 }
 
 MetaballGrid* effectGrid = nullptr;
 
 } // namespace
 
-float evaluateField(const GrowArray<Ball>& balls, const float position[3], float normal[3]) {
-    float sum = 0;
-    float gradient[3] = {0, 0, 0};
+void BallSet::load(const GrowArray<Ball>& balls) {
+    x.resize(balls.count);
+    y.resize(balls.count);
+    z.resize(balls.count);
+    strength.resize(balls.count);
     for (int b = 0; b < balls.count; ++b) {
-        const Ball& ball = balls[b];
-        float d[3] = {position[0] - ball.position[0], position[1] - ball.position[1],
-                      position[2] - ball.position[2]};
-        float r2 = d[0] * d[0] + d[1] * d[1] + d[2] * d[2];
-        if (r2 < nearestDistanceSquared) r2 = nearestDistanceSquared;
-        float g = ball.strength / r2 - 0.1f;
-        if (!(g >= 0)) continue;
-        sum += g;
-        float weight = g / r2;
-        gradient[0] += d[0] * weight;
-        gradient[1] += d[1] * weight;
-        gradient[2] += d[2] * weight;
+        x[b] = balls[b].position[0];
+        y[b] = balls[b].position[1];
+        z[b] = balls[b].position[2];
+        strength[b] = balls[b].strength;
     }
-    float lengthSquared = gradient[0] * gradient[0] + gradient[1] * gradient[1] + gradient[2] * gradient[2];
-    float scale = lengthSquared > 0 ? 1.0f / std::sqrt(lengthSquared) : 0.0f;
-    normal[0] = gradient[0] * scale;
-    normal[1] = gradient[1] * scale;
-    normal[2] = gradient[2] * scale;
-    return sum;
+}
+
+// Each lane is one point and runs exactly the arithmetic of a scalar loop over the balls in order
+// (IEEE operations are correctly rounded per lane), so batching never changes a value.
+void BallSet::field(const Lane4& px, const Lane4& py, const Lane4& pz, Lane4& value, Lane4 normal[3]) const {
+    const Lane4 zero = {0, 0, 0, 0};
+    const Lane4 nearest = zero + nearestDistanceSquared;
+    Lane4 sum = zero, gx = zero, gy = zero, gz = zero;
+    for (size_t b = 0; b < x.size(); ++b) {
+        Lane4 dx = px - x[b];
+        Lane4 dy = py - y[b];
+        Lane4 dz = pz - z[b];
+        Lane4 r2 = dx * dx + dy * dy + dz * dz;
+        r2 = r2 < nearest ? nearest : r2;
+        Lane4 g = strength[b] / r2 - 0.1f;
+        // A ball out of reach adds exact zeros, which leave the sums as they are.
+        Lane4 contribution = g >= zero ? g : zero;
+        sum += contribution;
+        Lane4 weight = contribution / r2;
+        gx += dx * weight;
+        gy += dy * weight;
+        gz += dz * weight;
+    }
+    Lane4 lengthSquared = gx * gx + gy * gy + gz * gz;
+    Lane4 scale;
+    for (int lane = 0; lane < 4; ++lane)
+        scale[lane] = lengthSquared[lane] > 0 ? 1.0f / std::sqrt(lengthSquared[lane]) : 0.0f;
+    value = sum;
+    normal[0] = gx * scale;
+    normal[1] = gy * scale;
+    normal[2] = gz * scale;
+}
+
+float evaluateField(const GrowArray<Ball>& balls, const float position[3], float normal[3]) {
+    BallSet set;
+    set.load(balls);
+    BallSet::Lane4 value, lanes[3];
+    set.field(BallSet::Lane4{} + position[0], BallSet::Lane4{} + position[1], BallSet::Lane4{} + position[2],
+              value, lanes);
+    for (int axis = 0; axis < 3; ++axis) normal[axis] = lanes[axis][0];
+    return value[0];
 }
 
 void moveBalls(GrowArray<Ball>& balls, float p) {
@@ -221,7 +265,9 @@ void moveBalls(GrowArray<Ball>& balls, float p) {
 
 MetaballGrid::MetaballGrid()
     : values(pointCount, 0.0f), normals(pointCount, std::array<float, 3>{0, 0, 0}), flags(pointCount, 0),
-      caseCache(pointCount, caseUnknown) {}
+      caseCache(pointCount, caseUnknown) {
+    for (int i = 0; i < size; ++i) coordinates[i] = gridCoordinate(i);
+}
 
 void MetaballGrid::clear() {
     std::fill(values.begin(), values.end(), 0.0f);
@@ -229,24 +275,62 @@ void MetaballGrid::clear() {
     std::fill(flags.begin(), flags.end(), 0);
 }
 
-void MetaballGrid::evaluatePoint(const GrowArray<Ball>& balls, int index) {
-    float position[3];
-    pointPosition(index, position);
-    values[index] = evaluateField(balls, position, normals[index].data());
-    ++pointsEvaluated;
+void MetaballGrid::queuePoint(int i, int j, int k) {
+    pending[pendingCount] = pointIndex(i, j, k);
+    pendingX[pendingCount] = coordinates[i];
+    pendingY[pendingCount] = coordinates[j];
+    pendingZ[pendingCount] = coordinates[k];
+    if (++pendingCount == 4) flushPoints();
 }
 
-void MetaballGrid::evaluateCell(const GrowArray<Ball>& balls, int cell) {
-    for (int offset : cornerOffsets) {
-        int corner = cell + offset;
-        if (flags[corner] & pointEvaluated) continue;
-        evaluatePoint(balls, corner);
-        flags[corner] |= pointEvaluated;
+void MetaballGrid::flushPoints() {
+    if (pendingCount == 0) return;
+    // Spare lanes repeat the first point; only the queued ones are stored.
+    for (int lane = pendingCount; lane < 4; ++lane) {
+        pendingX[lane] = pendingX[0];
+        pendingY[lane] = pendingY[0];
+        pendingZ[lane] = pendingZ[0];
     }
+    BallSet::Lane4 value, normal[3];
+    ballSet.field(pendingX, pendingY, pendingZ, value, normal);
+    for (int lane = 0; lane < pendingCount; ++lane) {
+        int index = pending[lane];
+        values[index] = value[lane];
+        normals[index] = {normal[0][lane], normal[1][lane], normal[2][lane]};
+    }
+    pointsEvaluated += pendingCount;
+    pendingCount = 0;
 }
 
-int MetaballGrid::cellCase(int cell) {
-    if (caseCache[cell] != caseUnknown) return caseCache[cell];
+void MetaballGrid::evaluatePoint(int i, int j, int k) {
+    queuePoint(i, j, k);
+    flushPoints();
+}
+
+void MetaballGrid::evaluateCell(int i, int j, int k) {
+    evaluateBlock(i, j, k, i + 1, j + 1, k + 1);
+}
+
+void MetaballGrid::evaluateBlock(int i0, int j0, int k0, int i1, int j1, int k1) {
+    for (int k = k0; k <= k1; ++k)
+        for (int j = j0; j <= j1; ++j) {
+            unsigned char* row = &flags[pointIndex(0, j, k)];
+            // Most rows of a block were evaluated for an earlier cell; check them four at a time.
+            if (i1 - i0 == 3) {
+                uint32_t four;
+                std::memcpy(&four, row + i0, 4);
+                if ((four & 0x02020202u) == 0x02020202u) continue;
+            }
+            for (int i = i0; i <= i1; ++i) {
+                if (row[i] & pointEvaluated) continue;
+                row[i] |= pointEvaluated;
+                queuePoint(i, j, k);
+            }
+        }
+    flushPoints();
+}
+
+int MetaballGrid::computeCase(int cell) {
     int cubeCase = 0;
     for (int c = 0; c < 8; ++c)
         if (values[cell + cornerOffsets[c]] > 1.0f) cubeCase |= 1 << c;
@@ -259,9 +343,12 @@ void MetaballGrid::polygonizeCell(int cell) {
     float cornerValues[8];
     const float* cornerNormals[8];
     int cubeCase = 0;
+    const int i = cell % size, j = cell / size % size, k = cell / sliceStride;
     for (int c = 0; c < 8; ++c) {
         int corner = cell + cornerOffsets[c];
-        pointPosition(corner, positions[c]);
+        positions[c][0] = coordinates[i + (c & 1)];
+        positions[c][1] = coordinates[j + ((c >> 1) & 1)];
+        positions[c][2] = coordinates[k + ((c >> 2) & 1)];
         cornerValues[c] = values[corner];
         cornerNormals[c] = normals[corner].data();
         if (cornerValues[c] > 1.0f) cubeCase |= 1 << c;
@@ -275,12 +362,12 @@ void MetaballGrid::polygonizeCell(int cell) {
         float t = (cornerValues[a] - 1.0f) / (cornerValues[a] - cornerValues[b]);
         // Cannot happen for an edge the case crosses; kept as a tripwire for a bad table row.
         if (t < 0 || t > 1) printf("ci = %d\n", cubeCase);
-        MetaballVertex vertex;
+        // Filled in place: building it on the stack and copying stalls on store forwarding.
+        MetaballVertex& vertex = vertices.emplace_back();
         for (int axis = 0; axis < 3; ++axis) {
             vertex.position[axis] = (1 - t) * positions[a][axis] + t * positions[b][axis];
             vertex.normal[axis] = (1 - t) * cornerNormals[a][axis] + t * cornerNormals[b][axis];
         }
-        vertices.push_back(vertex);
     }
 }
 
@@ -295,6 +382,7 @@ void MetaballGrid::buildSurface(const GrowArray<Ball>& balls) {
     vertices.clear();
     cellEnds.clear();
     pointsEvaluated = 0;
+    ballSet.load(balls);
 
     for (int b = 0; b < balls.count; ++b) {
         const Ball& ball = balls[b];
@@ -309,19 +397,19 @@ void MetaballGrid::buildSurface(const GrowArray<Ball>& balls) {
         int ci = static_cast<int>(cellCoordinate[0]);
         int cj = static_cast<int>(cellCoordinate[1]);
         int ck = static_cast<int>(cellCoordinate[2]);
-        int base = pointIndex(0, cj, ck);
 
-        // A value of exactly 1 keeps walking; the case bits count it as outside.
-        evaluatePoint(balls, base + ci);
+        // The walk does not mark its points as evaluated: cells evaluate them again. A value of
+        // exactly 1 keeps walking; the case bits count it as outside.
+        evaluatePoint(ci, cj, ck);
         int end = ci + 1;
         for (; end < size; ++end) {
-            evaluatePoint(balls, base + end);
-            if (values[base + end] < 1.0f) break;
+            evaluatePoint(end, cj, ck);
+            if (values[pointIndex(end, cj, ck)] < 1.0f) break;
         }
         // The seed's corners must lie in the grid: a walk that runs off the row seeds nothing.
         if (!isCell(end - 1, cj, ck)) continue;
-        int seed = base + end - 1;
-        evaluateCell(balls, seed);
+        int seed = pointIndex(end - 1, cj, ck);
+        evaluateCell(end - 1, cj, ck);
 
         queue.clear();
         queue.push_back(seed);
@@ -332,22 +420,53 @@ void MetaballGrid::buildSurface(const GrowArray<Ball>& balls) {
             polygonizeCell(cell);
             cellEnds.push_back(static_cast<int>(vertices.size()));
 
-            int i = cell % size, j = cell / size % size, k = cell / (size * size);
-            for (int dz = -1; dz <= 1; ++dz)
-                for (int dy = -1; dy <= 1; ++dy)
-                    for (int dx = -1; dx <= 1; ++dx) {
-                        if (dx == 0 && dy == 0 && dz == 0) continue;
-                        // Neighbours whose corners would leave the grid (or wrap into the next
-                        // row) are not cells at all.
-                        if (!isCell(i + dx, j + dy, k + dz)) continue;
-                        int m = cell + dx + size * dy + size * size * dz;
-                        if (flags[m] & cellVisited) continue;
-                        evaluateCell(balls, m);
-                        int cubeCase = cellCase(m);
-                        if (cubeCase != 0 && cubeCase != 255) queue.push_back(m);
-                    }
+            int i = cell % size, j = cell / size % size, k = cell / sliceStride;
+            // Every neighbour cell is either visited (its corners are evaluated) or about to be
+            // evaluated, so evaluating the whole block of their corners at once, four points to
+            // a batch, evaluates the same points as going cell by cell.
+            evaluateBlock(std::max(i - 1, 0), std::max(j - 1, 0), std::max(k - 1, 0),
+                          std::min(i + 2, size - 1), std::min(j + 2, size - 1), std::min(k + 2, size - 1));
+            // Neighbours whose corners would leave the grid (or wrap into the next row) are not
+            // cells at all; away from the border every neighbour is one.
+            bool nearBorder = !isCell(i - 1, j - 1, k - 1) || !isCell(i + 1, j + 1, k + 1);
+            size_t tail = queue.size();
+            queue.resize(tail + 26);
+            for (int n = 0; n < 26; ++n) {
+                const int* step = neighbourSteps[n];
+                if (nearBorder && !isCell(i + step[0], j + step[1], k + step[2])) continue;
+                int m = cell + step[0] + rowStride * step[1] + sliceStride * step[2];
+                if (flags[m] & cellVisited) continue;
+                int cubeCase = cellCase(m);
+                // Appended unconditionally and kept or dropped by moving the tail: the outcome
+                // is a coin toss for the branch predictor.
+                queue[tail] = m;
+                tail += cubeCase != 0 && cubeCase != 255;
+            }
+            queue.resize(tail);
         }
     }
+}
+
+void MetaballGrid::scanWholeGrid(const GrowArray<Ball>& balls) {
+    vertices.clear();
+    cellEnds.clear();
+    pointsEvaluated = 0;
+    ballSet.load(balls);
+    for (int k = 0; k < size; ++k)
+        for (int j = 0; j < size; ++j)
+            for (int i = 0; i < size; ++i) queuePoint(i, j, k);
+    flushPoints();
+    for (int k = 0; k < size - 1; ++k)
+        for (int j = 0; j < size - 1; ++j)
+            for (int i = 0; i < size - 1; ++i) {
+                int cell = pointIndex(i, j, k);
+                int cubeCase = 0;
+                for (int c = 0; c < 8; ++c)
+                    if (values[cell + cornerOffsets[c]] > 1.0f) cubeCase |= 1 << c;
+                if (cubeCase == 0 || cubeCase == 255) continue;
+                polygonizeCell(cell);
+                cellEnds.push_back(static_cast<int>(vertices.size()));
+            }
 }
 
 void resetBalls(GrowArray<Ball>& into, MetaballGrid& grid) {

@@ -39,6 +39,17 @@ float evaluateField(const GrowArray<Ball>& balls, const float position[3], float
 // Sets every ball's position for time parameter p (the effect's time is half the demo time).
 void moveBalls(GrowArray<Ball>& balls, float p);
 
+// The balls of one frame laid out for evaluating four points at a time.
+struct BallSet {
+    typedef float Lane4 __attribute__((vector_size(16)));
+
+    void load(const GrowArray<Ball>& balls);
+    // evaluateField for four points at once: one point per lane.
+    void field(const Lane4& x, const Lane4& y, const Lane4& z, Lane4& value, Lane4 normal[3]) const;
+
+    std::vector<float> x, y, z, strength; // per ball, in list order
+};
+
 class MetaballGrid {
   public:
     static constexpr int size = 40;                       // points along each axis
@@ -64,11 +75,12 @@ class MetaballGrid {
     // `vertices` (three per triangle) and `cellEnds`; clears flags and caseCache first.
     void buildSurface(const GrowArray<Ball>& balls);
 
-    void evaluatePoint(const GrowArray<Ball>& balls, int index);
-    // Evaluates the corners of a cell not yet evaluated this frame; the cell must be usable.
-    void evaluateCell(const GrowArray<Ball>& balls, int cell);
-    // Case of an evaluated cell: bit c set when corner c's value is above 1.
-    int cellCase(int cell);
+    // Reference for the crawl: evaluates every point and polygonises every usable cell, filling
+    // `vertices` and `cellEnds` the same way. About 40 times the work of buildSurface.
+    void scanWholeGrid(const GrowArray<Ball>& balls);
+
+    // Case of an evaluated cell: bit c set when corner c's value is above 1. Cached per frame.
+    int cellCase(int cell) { return caseCache[cell] != caseUnknown ? caseCache[cell] : computeCase(cell); }
     // Appends the cell's triangles to `vertices`.
     void polygonizeCell(int cell);
 
@@ -84,6 +96,21 @@ class MetaballGrid {
     int pointsEvaluated = 0; // evaluatePoint calls in the last buildSurface
 
   private:
+    // Sets a point's value and normal from the loaded balls (the flags are the caller's business).
+    void evaluatePoint(int i, int j, int k);
+    // Evaluates the points of a block (inclusive bounds) not evaluated yet this frame, and marks them.
+    void evaluateBlock(int i0, int j0, int k0, int i1, int j1, int k1);
+    void evaluateCell(int i, int j, int k); // a usable cell's eight corners, as evaluateBlock
+    int computeCase(int cell);
+    // Points wait here until four can be evaluated together.
+    void queuePoint(int i, int j, int k);
+    void flushPoints();
+
+    BallSet ballSet;         // the balls of the frame being built
+    float coordinates[size]; // grid-space coordinate of point index i along any axis
+    int pending[4];          // queued point indices
+    BallSet::Lane4 pendingX, pendingY, pendingZ;
+    int pendingCount = 0;
     std::vector<int> queue; // cells waiting to be crawled, first in first out
 };
 

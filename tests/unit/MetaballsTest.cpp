@@ -73,14 +73,9 @@ std::multiset<std::array<Point, 3>> triangleSet(const MetaballGrid& grid) {
     return set;
 }
 
-// Every cell of the grid, evaluated and polygonised: what the crawl must reproduce.
 std::multiset<std::array<Point, 3>> fullScanTriangles(const GrowArray<Ball>& list) {
     MetaballGrid grid;
-    for (int p = 0; p < MetaballGrid::pointCount; ++p) grid.evaluatePoint(list, p);
-    for (int k = 0; k < MetaballGrid::size - 1; ++k)
-        for (int j = 0; j < MetaballGrid::size - 1; ++j)
-            for (int i = 0; i < MetaballGrid::size - 1; ++i)
-                grid.polygonizeCell(MetaballGrid::pointIndex(i, j, k));
+    grid.scanWholeGrid(list);
     return triangleSet(grid);
 }
 
