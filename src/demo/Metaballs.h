@@ -76,7 +76,7 @@ class MetaballGrid {
     void buildSurface(const GrowArray<Ball>& balls);
 
     // Reference for the crawl: evaluates every point and polygonises every usable cell, filling
-    // `vertices` and `cellEnds` the same way. About 40 times the work of buildSurface.
+    // `vertices` and `cellEnds` the same way. Evaluates about ten times the points the crawl does.
     void scanWholeGrid(const GrowArray<Ball>& balls);
 
     // Case of an evaluated cell: bit c set when corner c's value is above 1. Cached per frame.
@@ -93,7 +93,7 @@ class MetaballGrid {
     // each drawn cell the end of its vertices (a cell may contribute none).
     std::vector<MetaballVertex> vertices;
     std::vector<int> cellEnds;
-    int pointsEvaluated = 0; // evaluatePoint calls in the last buildSurface
+    int pointsEvaluated = 0; // point evaluations of the last build, repeats included
 
   private:
     // Sets a point's value and normal from the loaded balls (the flags are the caller's business).
