@@ -1,0 +1,76 @@
+#include "gpu/MaterialManager.h"
+
+#include <GL/glew.h>
+#include <algorithm>
+#include <cstdio>
+
+#include "gpu/MaterialFile.h"
+#include "resources/Resources.h"
+#include "shell/FatalError.h"
+
+namespace rovena {
+
+void MaterialManager::bind(const std::string& name) {
+    const Material& material = get(name);
+    resources.shaders.use(material.shader);
+    for (int unit = 0; unit < material.textures.count; ++unit) {
+        const TextureBinding& binding = material.textures[unit];
+        glActiveTexture(GL_TEXTURE0 + unit);
+        glBindTexture(binding.target, resources.textures.get(binding.texture).id);
+        resources.shaders.setUniform1i(binding.uniform, unit);
+    }
+    glActiveTexture(GL_TEXTURE0);
+}
+
+void MaterialManager::unbind() {
+    resources.shaders.unuse();
+}
+
+void MaterialManager::loadMaterialFile(const std::string& name, const std::string& path) {
+    FILE* file = fopen(path.c_str(), "rb");
+    if (!file) fatalError("Could not open material file '%s'.", path.c_str());
+    std::string text;
+    char chunk[4096];
+    size_t got;
+    while ((got = fread(chunk, 1, sizeof chunk, file)) > 0) text.append(chunk, got);
+    bool failed = ferror(file) != 0;
+    fclose(file);
+    if (failed) fatalError("Could not read material file '%s'.", path.c_str());
+
+    MaterialFile parsed;
+    std::string error;
+    if (!parseMaterialText(text, parsed, error)) fatalError("%s", error.c_str());
+    buildMaterial(name, parsed.vertexSource, parsed.fragmentSource, parsed.textures);
+}
+
+void MaterialManager::buildMaterial(const std::string& name, const std::string& vertexSource,
+                                    const std::string& fragmentSource,
+                                    const GrowArray<TextureBinding>& textures) {
+    // glActiveTexture accepts units below the larger of these two limits.
+    GLint combinedUnits = 0, coordinateUnits = 0;
+    glGetIntegerv(GL_MAX_COMBINED_TEXTURE_IMAGE_UNITS, &combinedUnits);
+    glGetIntegerv(GL_MAX_TEXTURE_COORDS, &coordinateUnits);
+    int units = std::max(combinedUnits, coordinateUnits);
+    if (textures.count > units)
+        fatalError("Material '%s' binds %d textures, but the GL has only %d texture units.", name.c_str(),
+                   textures.count, units);
+
+    std::string program = "SHD$" + name;
+    resources.shaders.addProgram(program, vertexSource, fragmentSource);
+    Material& material = entry(name);
+    material.shader = program;
+    material.textures = textures;
+
+    for (const TextureBinding& binding : textures) {
+        if (resources.textures.has(binding.texture)) continue;
+        if (binding.target == GL_TEXTURE_2D)
+            resources.textures.load2D(binding.texture, -1, -1);
+        else if (binding.target == GL_TEXTURE_CUBE_MAP)
+            resources.textures.loadCube(binding.texture, -1, -1);
+        else
+            fatalError("Unhandled type %d in %s, line %d!\n", static_cast<int>(binding.target), __FILE__,
+                       __LINE__);
+    }
+}
+
+} // namespace rovena

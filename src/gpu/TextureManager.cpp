@@ -1,0 +1,173 @@
+#include "gpu/TextureManager.h"
+
+#include <GL/glew.h>
+#include <GL/glu.h>
+#include <cstring>
+#include <vector>
+
+#include "image/Image.h"
+#include "resources/FindFile.h"
+#include "shell/FatalError.h"
+
+namespace {
+
+// n itself for 0 and powers of two, else the next power of two above it.
+int roundUpToPowerOfTwo(int n) {
+    unsigned int value = static_cast<unsigned int>(n);
+    if ((value & (value - 1)) == 0) return n;
+    int bits = 0;
+    while (value >> bits) ++bits;
+    return 1 << bits;
+}
+
+bool isMipmapFilter(int filter) {
+    return filter == GL_NEAREST_MIPMAP_NEAREST || filter == GL_LINEAR_MIPMAP_NEAREST ||
+           filter == GL_NEAREST_MIPMAP_LINEAR || filter == GL_LINEAR_MIPMAP_LINEAR;
+}
+
+// Bytes per texel of GL_UNSIGNED_BYTE data in the given format; 0 for formats the engine doesn't send.
+int bytesPerTexel(int format) {
+    switch (format) {
+    case GL_ALPHA:
+    case GL_LUMINANCE:
+    case GL_RED:
+        return 1;
+    case GL_LUMINANCE_ALPHA:
+        return 2;
+    case GL_RGB:
+    case GL_BGR:
+        return 3;
+    case GL_RGBA:
+    case GL_BGRA:
+        return 4;
+    default:
+        return 0;
+    }
+}
+
+} // namespace
+
+namespace rovena {
+
+void TextureManager::setFilter(int min, int mag) {
+    minFilter = min;
+    magFilter = mag;
+}
+
+void TextureManager::setWrap(int s, int t, int r) {
+    wrapS = s;
+    wrapT = t;
+    wrapR = r;
+}
+
+void TextureManager::setTarget(int target) {
+    bindTarget = target;
+    imageTarget = target;
+}
+
+void TextureManager::setImageTarget(int target) {
+    imageTarget = target;
+}
+
+void TextureManager::upload(const std::string& name, int width, int height, const void* pixels,
+                            int internalFormat, int format) {
+    if (!has(name)) {
+        GLuint id = 0;
+        glGenTextures(1, &id);
+        entry(name).id = id;
+    }
+    Texture& texture = get(name);
+    texture.texWidth = roundUpToPowerOfTwo(width);
+    texture.texHeight = roundUpToPowerOfTwo(height);
+    texture.width = width;
+    texture.height = height;
+
+    // GL reads texWidth x texHeight texels; a smaller picture goes into the corner of a cleared
+    // image of that size, so its texel (0, 0) stays at the texture's and nothing is read past it.
+    std::vector<unsigned char> padded;
+    if (pixels && (width != texture.texWidth || height != texture.texHeight)) {
+        int texelBytes = bytesPerTexel(format);
+        if (texelBytes == 0)
+            fatalError("Cannot pad texture '%s' to %dx%d: unknown pixel format 0x%04x.", name.c_str(),
+                       texture.texWidth, texture.texHeight, format);
+        size_t sourceRow = static_cast<size_t>(width) * texelBytes;
+        size_t paddedRow = static_cast<size_t>(texture.texWidth) * texelBytes;
+        padded.assign(paddedRow * texture.texHeight, 0);
+        for (int y = 0; y < height; ++y)
+            memcpy(padded.data() + y * paddedRow, static_cast<const unsigned char*>(pixels) + y * sourceRow,
+                   sourceRow);
+        pixels = padded.data();
+    }
+
+    glBindTexture(bindTarget, texture.id);
+    int chosenMin = minFilter;
+    int chosenMag = magFilter;
+    if (!pixels) {
+        // An empty texture can't have mipmaps built from it.
+        if (chosenMin != GL_NEAREST && chosenMin != GL_LINEAR) chosenMin = GL_LINEAR;
+        if (chosenMag != GL_NEAREST && chosenMag != GL_LINEAR) chosenMag = GL_LINEAR;
+    }
+    glTexParameteri(bindTarget, GL_TEXTURE_MIN_FILTER, chosenMin);
+    glTexParameteri(bindTarget, GL_TEXTURE_MAG_FILTER, chosenMag);
+    glTexParameteri(bindTarget, GL_TEXTURE_WRAP_S, wrapS);
+    glTexParameteri(bindTarget, GL_TEXTURE_WRAP_T, wrapT);
+    if (wrapR != -1) glTexParameteri(bindTarget, GL_TEXTURE_WRAP_R, wrapR);
+
+    // Picture rows are tightly packed; GL's default of 4-byte rows would misread RGB and
+    // luminance-alpha pictures narrower than four texels.
+    GLint previousAlignment = 4;
+    glGetIntegerv(GL_UNPACK_ALIGNMENT, &previousAlignment);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glTexImage2D(imageTarget, 0, internalFormat, texture.texWidth, texture.texHeight, 0, format,
+                 GL_UNSIGNED_BYTE, pixels);
+    if (isMipmapFilter(chosenMin))
+        gluBuild2DMipmaps(imageTarget, internalFormat, texture.texWidth, texture.texHeight, format,
+                          GL_UNSIGNED_BYTE, pixels);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, previousAlignment);
+}
+
+void TextureManager::loadFile(const std::string& name, const std::string& fileName, int internalFormat,
+                              int format) {
+    std::string path = findFile("data", fileName, "png", "jpg");
+    Image image;
+    if (load_image(path.c_str(), &image, true) != 0) fatalError("Could not read picture '%s'.", path.c_str());
+
+    const char* problem = nullptr;
+    if (image.rowBytes != image.width * image.channels) problem = "its samples are not 8 bits wide";
+    static const int internalByChannels[] = {GL_ALPHA8, GL_LUMINANCE8_ALPHA8, GL_RGB8, GL_RGBA8};
+    static const int formatByChannels[] = {GL_ALPHA, GL_LUMINANCE_ALPHA, GL_RGB, GL_RGBA};
+    bool knownLayout = image.channels >= 1 && image.channels <= 4;
+    if (!problem && (internalFormat == -1 || format == -1) && !knownLayout)
+        problem = "textures take 1 to 4 channels";
+    if (!problem && internalFormat == -1) internalFormat = internalByChannels[image.channels - 1];
+    if (!problem && format == -1) format = formatByChannels[image.channels - 1];
+    if (!problem && bytesPerTexel(format) != image.channels)
+        problem = "the pixel format takes another channel count";
+    if (problem) {
+        int channels = image.channels;
+        delete[] image.pixels;
+        fatalError("Cannot use picture '%s' (%d channels) as a texture: %s.", path.c_str(), channels,
+                   problem);
+    }
+
+    upload(name, image.width, image.height, image.pixels, internalFormat, format);
+    delete[] image.pixels;
+}
+
+void TextureManager::load2D(const std::string& name, int internalFormat, int format) {
+    loadFile(name, name, internalFormat, format);
+}
+
+void TextureManager::loadCube(const std::string& name, int internalFormat, int format) {
+    static const int faceTargets[6] = {GL_TEXTURE_CUBE_MAP_POSITIVE_X, GL_TEXTURE_CUBE_MAP_NEGATIVE_X,
+                                       GL_TEXTURE_CUBE_MAP_POSITIVE_Y, GL_TEXTURE_CUBE_MAP_NEGATIVE_Y,
+                                       GL_TEXTURE_CUBE_MAP_POSITIVE_Z, GL_TEXTURE_CUBE_MAP_NEGATIVE_Z};
+    setTarget(GL_TEXTURE_CUBE_MAP);
+    for (int face = 0; face < 6; ++face) {
+        setImageTarget(faceTargets[face]);
+        loadFile(name, name + "_c0" + static_cast<char>('0' + face), internalFormat, format);
+    }
+    setTarget(GL_TEXTURE_2D);
+}
+
+} // namespace rovena

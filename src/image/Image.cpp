@@ -1,0 +1,220 @@
+#include "image/Image.h"
+
+#include <csetjmp>
+#include <cstdio>
+#include <cstring>
+#include <jpeglib.h>
+#include <png.h>
+
+// libpng and libjpeg report errors by a long jump back into the reader or writer. Between each
+// setjmp and the function's return only plain variables live, none needing a destructor, and
+// any local changed after setjmp is volatile.
+
+Image* alloc_image(Image* image, int width, int height, int channels) {
+    image->width = width;
+    image->height = height;
+    image->channels = channels;
+    image->bytesPerPixel = channels;
+    image->rowBytes = width * channels;
+    image->pixels = new unsigned char[static_cast<size_t>(image->rowBytes) * height];
+    return image;
+}
+
+int read_png(const char* path, Image* image, bool flip) {
+    FILE* file = fopen(path, "rb");
+    if (!file) {
+        fprintf(stderr, "can't open %s\n", path);
+        return -1;
+    }
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    if (!png) {
+        fclose(file);
+        return -1;
+    }
+    png_infop info = png_create_info_struct(png);
+    if (!info) {
+        fclose(file);
+        png_destroy_read_struct(&png, nullptr, nullptr);
+        return -1;
+    }
+    if (setjmp(png_jmpbuf(png))) {
+        fclose(file);
+        png_destroy_read_struct(&png, &info, nullptr);
+        return -1;
+    }
+    png_init_io(png, file);
+    png_read_png(png, info, PNG_TRANSFORM_IDENTITY, nullptr);
+
+    // Nothing below can raise a libpng error.
+    image->width = static_cast<int>(png_get_image_width(png, info));
+    image->height = static_cast<int>(png_get_image_height(png, info));
+    image->rowBytes = static_cast<int>(png_get_rowbytes(png, info));
+    image->channels = png_get_channels(png, info);
+    image->bytesPerPixel = image->channels;
+    image->pixels = new unsigned char[static_cast<size_t>(image->rowBytes) * image->height];
+    png_bytepp rows = png_get_rows(png, info);
+    for (int i = 0; i < image->height; ++i) {
+        int source = flip ? image->height - 1 - i : i;
+        memcpy(image->pixels + static_cast<size_t>(i) * image->rowBytes, rows[source], image->rowBytes);
+    }
+    png_destroy_read_struct(&png, &info, nullptr);
+    fclose(file);
+    return 0;
+}
+
+namespace {
+
+struct JpegErrorManager {
+    jpeg_error_mgr base; // first, so libjpeg's pointer to it is also a pointer to the whole
+    jmp_buf recovery;
+};
+
+// libjpeg's own error_exit ends the process; this one prints the same message and returns to
+// read_jpeg, which cleans up and fails.
+void jpegErrorExit(j_common_ptr cinfo) {
+    (*cinfo->err->output_message)(cinfo);
+    longjmp(reinterpret_cast<JpegErrorManager*>(cinfo->err)->recovery, 1);
+}
+
+} // namespace
+
+int read_jpeg(const char* path, Image* image, bool flip) {
+    FILE* file = fopen(path, "rb");
+    if (!file) {
+        fprintf(stderr, "can't open %s\n", path);
+        return -1;
+    }
+    jpeg_decompress_struct cinfo;
+    JpegErrorManager errors;
+    cinfo.err = jpeg_std_error(&errors.base);
+    errors.base.error_exit = jpegErrorExit;
+    unsigned char* volatile pixels = nullptr;
+    if (setjmp(errors.recovery)) {
+        jpeg_destroy_decompress(&cinfo);
+        fclose(file);
+        delete[] pixels;
+        return -1;
+    }
+    jpeg_create_decompress(&cinfo);
+    jpeg_stdio_src(&cinfo, file);
+    jpeg_read_header(&cinfo, TRUE);
+    jpeg_start_decompress(&cinfo);
+
+    int width = static_cast<int>(cinfo.output_width);
+    int height = static_cast<int>(cinfo.output_height);
+    int channels = cinfo.output_components;
+    int rowBytes = width * channels;
+    pixels = new unsigned char[static_cast<size_t>(rowBytes) * height];
+    while (cinfo.output_scanline < cinfo.output_height) {
+        JSAMPROW row = pixels + static_cast<size_t>(cinfo.output_scanline) * rowBytes;
+        jpeg_read_scanlines(&cinfo, &row, 1);
+    }
+    jpeg_finish_decompress(&cinfo);
+    jpeg_destroy_decompress(&cinfo);
+    fclose(file);
+
+    image->width = width;
+    image->height = height;
+    image->channels = channels;
+    image->bytesPerPixel = channels;
+    image->rowBytes = rowBytes;
+    image->pixels = pixels;
+    if (flip) flip_image(image, true, false);
+    return 0;
+}
+
+int load_image(const char* path, Image* image, bool flip) {
+    size_t length = strlen(path);
+    const char* suffix = length >= 3 ? path + length - 3 : "";
+    if (!strcmp(suffix, "png") || !strcmp(suffix, "PNG")) return read_png(path, image, flip);
+    if (!strcmp(suffix, "jpg") || !strcmp(suffix, "peg") || !strcmp(suffix, "JPG") || !strcmp(suffix, "PEG"))
+        return read_jpeg(path, image, flip);
+    fprintf(stderr, "couldn't recognize format of %s\n", path);
+    return -1;
+}
+
+void write_png(const char* path, Image image) {
+    int colorType;
+    switch (image.channels) {
+    case 1:
+        colorType = PNG_COLOR_TYPE_GRAY;
+        break;
+    case 2:
+        colorType = PNG_COLOR_TYPE_GRAY_ALPHA;
+        break;
+    case 3:
+        colorType = PNG_COLOR_TYPE_RGB;
+        break;
+    case 4:
+        colorType = PNG_COLOR_TYPE_RGB_ALPHA;
+        break;
+    default:
+        // Refused before the file is touched, so nothing half-written is left behind.
+        fprintf(stderr, "write_png: can't write %d channels to %s\n", image.channels, path);
+        return;
+    }
+    FILE* file = fopen(path, "wb");
+    if (!file) {
+        fprintf(stderr, "can't open %s\n", path);
+        return;
+    }
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    if (!png) {
+        fprintf(stderr, "write_png: Error creating write struct\n");
+        fclose(file);
+        return;
+    }
+    png_infop info = png_create_info_struct(png);
+    if (!info) {
+        fclose(file);
+        png_destroy_write_struct(&png, nullptr);
+        fprintf(stderr, "write_png: Error creating info struct\n");
+        return;
+    }
+    if (setjmp(png_jmpbuf(png))) {
+        fclose(file);
+        png_destroy_write_struct(&png, &info);
+        fprintf(stderr, "write_png: Error 3\n");
+        return;
+    }
+    png_init_io(png, file);
+    png_set_IHDR(png, info, image.width, image.height, 8, colorType, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    for (int i = 0; i < image.height; ++i)
+        png_write_row(png, image.pixels + static_cast<size_t>(i) * image.rowBytes);
+    png_write_end(png, info);
+    png_destroy_write_struct(&png, &info);
+    // libpng's writes go through stdio; a full disk may only show when the buffer is flushed.
+    if (fclose(file) != 0) fprintf(stderr, "write_png: Error writing %s\n", path);
+}
+
+void flip_image(Image* image, bool vertical, bool horizontal) {
+    if (vertical) {
+        unsigned char* row = new unsigned char[image->rowBytes];
+        for (int i = 0; i < image->height / 2; ++i) {
+            unsigned char* top = image->pixels + static_cast<size_t>(i) * image->rowBytes;
+            unsigned char* bottom =
+                image->pixels + static_cast<size_t>(image->height - 1 - i) * image->rowBytes;
+            memcpy(row, top, image->rowBytes);
+            memcpy(top, bottom, image->rowBytes);
+            memcpy(bottom, row, image->rowBytes);
+        }
+        delete[] row;
+    }
+    if (horizontal) {
+        int pixelBytes = image->bytesPerPixel;
+        for (int y = 0; y < image->height; ++y) {
+            unsigned char* row = image->pixels + static_cast<size_t>(y) * image->rowBytes;
+            for (int j = 0; j < image->width / 2; ++j) {
+                unsigned char* left = row + j * pixelBytes;
+                unsigned char* right = row + (image->width - 1 - j) * pixelBytes;
+                for (int b = 0; b < pixelBytes; ++b) {
+                    unsigned char swap = left[b];
+                    left[b] = right[b];
+                    right[b] = swap;
+                }
+            }
+        }
+    }
+}

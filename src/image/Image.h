@@ -1,0 +1,30 @@
+#pragma once
+// The image module: PNG and JPEG pictures read into one plain record, PNG written out, flips in
+// place. It reports problems as one line on stderr and a -1 result, and never ends the process;
+// the caller decides. The record's pixels belong to its holder, who frees them with delete[].
+
+struct Image {
+    int width;             // pixels per row
+    int height;            // rows
+    int channels;          // components per pixel: gray, gray+alpha, RGB or RGBA, in file order
+    int bytesPerPixel;     // always equal to channels: one byte per component
+    int rowBytes;          // bytes from one row to the next; larger than width * channels for
+                           // 16-bit or packed sub-byte PNG samples, which are passed through as stored
+    unsigned char* pixels; // rowBytes * height bytes
+};
+
+// Fills the sizes and allocates uncleared pixels; returns the same record.
+Image* alloc_image(Image* image, int width, int height, int channels);
+
+// Readers fill all fields and allocate new pixels (anything held before is overwritten, not freed).
+// flip = true puts the picture's bottom row first, as GL uploads and glReadPixels expect.
+// On failure they return -1 and leave no pixels to free.
+int read_png(const char* path, Image* image, bool flip);
+int read_jpeg(const char* path, Image* image, bool flip);
+// Picks the reader by the path's last three characters: "png"/"PNG", or "jpg"/"peg"/"JPG"/"PEG".
+int load_image(const char* path, Image* image, bool flip);
+
+// 8-bit gray, gray+alpha, RGB or RGBA by channel count; the first row in memory becomes the top.
+void write_png(const char* path, Image image);
+
+void flip_image(Image* image, bool vertical, bool horizontal);

@@ -1,0 +1,207 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <png.h>
+#include <string>
+#include <vector>
+
+#include "image/Image.h"
+#include "support/ScratchDataDir.h"
+
+namespace {
+
+// Byte i of the picture: distinct across rows, so a row in the wrong place shows.
+std::vector<unsigned char> pattern(int width, int height, int channels) {
+    std::vector<unsigned char> bytes(static_cast<size_t>(width) * height * channels);
+    for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<unsigned char>(i * 7 + 3);
+    return bytes;
+}
+
+Image imageOver(std::vector<unsigned char>& bytes, int width, int height, int channels) {
+    return Image{width, height, channels, channels, width * channels, bytes.data()};
+}
+
+std::vector<unsigned char> rowOf(const Image& image, int row) {
+    const unsigned char* start = image.pixels + static_cast<size_t>(row) * image.rowBytes;
+    return std::vector<unsigned char>(start, start + image.rowBytes);
+}
+
+class ImageFiles : public ::testing::Test {
+  protected:
+    ScratchDataDir scratch;
+};
+
+} // namespace
+
+TEST_F(ImageFiles, PngRoundTripKeepsChannelsBytesAndRowOrder) {
+    for (int channels : {1, 2, 3, 4}) {
+        SCOPED_TRACE(channels);
+        const int width = 5, height = 3;
+        std::vector<unsigned char> bytes = pattern(width, height, channels);
+        write_png("picture.png", imageOver(bytes, width, height, channels));
+
+        Image plain{};
+        ASSERT_EQ(read_png("picture.png", &plain, false), 0);
+        EXPECT_EQ(plain.width, width);
+        EXPECT_EQ(plain.height, height);
+        EXPECT_EQ(plain.channels, channels);
+        EXPECT_EQ(plain.bytesPerPixel, channels);
+        EXPECT_EQ(plain.rowBytes, width * channels);
+        EXPECT_EQ(std::vector<unsigned char>(plain.pixels, plain.pixels + bytes.size()), bytes);
+
+        Image flipped{};
+        ASSERT_EQ(read_png("picture.png", &flipped, true), 0);
+        for (int row = 0; row < height; ++row) EXPECT_EQ(rowOf(flipped, row), rowOf(plain, height - 1 - row));
+        delete[] plain.pixels;
+        delete[] flipped.pixels;
+    }
+}
+
+TEST_F(ImageFiles, PalettePngReadsAsOneChannelOfIndices) {
+    const unsigned char indices[] = {0, 9, 200, 255, 17, 4};
+    ASSERT_TRUE(writeTestPngRaw("palette.png", 3, 2, 8, PNG_COLOR_TYPE_PALETTE, indices, 3));
+    Image image{};
+    ASSERT_EQ(read_png("palette.png", &image, false), 0);
+    EXPECT_EQ(image.channels, 1);
+    EXPECT_EQ(image.rowBytes, 3);
+    EXPECT_EQ(0, memcmp(image.pixels, indices, sizeof indices));
+    delete[] image.pixels;
+}
+
+TEST_F(ImageFiles, SixteenBitPngKeepsTwoBytesPerSample) {
+    // The reader passes samples through as stored; rowBytes is how a caller tells them apart.
+    const unsigned char rows[] = {0x12, 0x34, 0x56, 0x78, 0x9a, 0xbc, 0xde, 0xf0};
+    ASSERT_TRUE(writeTestPngRaw("deep.png", 2, 2, 16, PNG_COLOR_TYPE_GRAY, rows, 4));
+    Image image{};
+    ASSERT_EQ(read_png("deep.png", &image, false), 0);
+    EXPECT_EQ(image.channels, 1);
+    EXPECT_EQ(image.rowBytes, 4);
+    EXPECT_EQ(0, memcmp(image.pixels, rows, sizeof rows));
+    delete[] image.pixels;
+}
+
+TEST_F(ImageFiles, JpegThreeByTwoFlipPutsBottomRowFirst) {
+    // Saturated colours survive the compression within a small tolerance.
+    const unsigned char top[9] = {255, 0, 0, 0, 255, 0, 0, 0, 255};
+    const unsigned char bottom[9] = {255, 255, 255, 0, 0, 0, 255, 255, 0};
+    std::vector<unsigned char> bytes(top, top + 9);
+    bytes.insert(bytes.end(), bottom, bottom + 9);
+    ASSERT_TRUE(writeTestJpeg("small.jpg", 3, 2, 3, bytes.data()));
+
+    for (bool flip : {false, true}) {
+        SCOPED_TRACE(flip);
+        Image image{};
+        ASSERT_EQ(read_jpeg("small.jpg", &image, flip), 0);
+        EXPECT_EQ(image.width, 3);
+        EXPECT_EQ(image.height, 2);
+        EXPECT_EQ(image.channels, 3);
+        EXPECT_EQ(image.bytesPerPixel, 3);
+        EXPECT_EQ(image.rowBytes, 9);
+        const unsigned char* firstExpected = flip ? bottom : top;
+        const unsigned char* secondExpected = flip ? top : bottom;
+        for (int i = 0; i < 9; ++i) {
+            EXPECT_NEAR(image.pixels[i], firstExpected[i], 24) << "byte " << i;
+            EXPECT_NEAR(image.pixels[9 + i], secondExpected[i], 24) << "byte " << 9 + i;
+        }
+        delete[] image.pixels;
+    }
+}
+
+TEST_F(ImageFiles, LoadImageChoosesReaderByCaseSensitiveSuffix) {
+    std::vector<unsigned char> rgb = pattern(4, 4, 3);
+    std::vector<unsigned char> gray = pattern(4, 4, 1);
+    write_png("shot.PNG", imageOver(rgb, 4, 4, 3));
+    // Gray JPEGs: a PNG reader handed one would fail, so a wrong choice of reader shows.
+    for (const char* name : {"tex.jpeg", "TEX.JPEG", "tex.Jpg", "pic.jpg", "pic.JPG"})
+        ASSERT_TRUE(writeTestJpeg(name, 4, 4, 1, gray.data()));
+
+    struct Case {
+        const char* path;
+        int result;
+        int channels;
+    };
+    for (const Case& c : {Case{"shot.PNG", 0, 3}, Case{"tex.jpeg", 0, 1}, Case{"TEX.JPEG", 0, 1},
+                          Case{"pic.jpg", 0, 1}, Case{"pic.JPG", 0, 1}}) {
+        SCOPED_TRACE(c.path);
+        Image image{};
+        ASSERT_EQ(load_image(c.path, &image, true), c.result);
+        EXPECT_EQ(image.channels, c.channels);
+        delete[] image.pixels;
+    }
+
+    for (const char* refused : {"tex.Jpg", "shot.Png", "x", ""}) {
+        SCOPED_TRACE(refused);
+        Image image{};
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(load_image(refused, &image, false), -1);
+        EXPECT_EQ(testing::internal::GetCapturedStderr(),
+                  std::string("couldn't recognize format of ") + refused + "\n");
+    }
+}
+
+TEST_F(ImageFiles, MissingFilesReportCantOpen) {
+    Image image{};
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(read_png("absent.png", &image, false), -1);
+    EXPECT_EQ(read_jpeg("absent.jpg", &image, false), -1);
+    std::vector<unsigned char> bytes = pattern(2, 2, 3);
+    write_png("no/such/dir/out.png", imageOver(bytes, 2, 2, 3));
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "can't open absent.png\ncan't open absent.jpg\ncan't open no/such/dir/out.png\n");
+    EXPECT_FALSE(std::filesystem::exists("no"));
+}
+
+TEST_F(ImageFiles, CorruptFilesFailWithoutEndingTheProcess) {
+    std::vector<unsigned char> rgb = pattern(16, 16, 3);
+    ASSERT_TRUE(writeTestJpeg("good.jpg", 16, 16, 3, rgb.data()));
+    write_png("good.png", imageOver(rgb, 16, 16, 3));
+    auto cut = [](const char* from, const char* to, size_t keep) {
+        std::ifstream in(from, std::ios::binary);
+        std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        std::ofstream(to, std::ios::binary) << bytes.substr(0, keep);
+    };
+    std::ofstream("text.jpg") << "this is not a picture\n";
+    std::ofstream("text.png") << "this is not a picture\n";
+    cut("good.jpg", "header.jpg", 40);
+    cut("good.png", "header.png", 40);
+
+    for (const char* path : {"text.jpg", "header.jpg", "text.png", "header.png"}) {
+        SCOPED_TRACE(path);
+        Image image{};
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(load_image(path, &image, true), -1);
+        // The libraries' own message says what was wrong.
+        EXPECT_NE(testing::internal::GetCapturedStderr(), "");
+    }
+    // The failures left the libraries usable.
+    Image image{};
+    ASSERT_EQ(load_image("good.jpg", &image, true), 0);
+    EXPECT_EQ(image.width, 16);
+    delete[] image.pixels;
+}
+
+TEST(ImageFlip, VerticalKeepsOddMiddleRowAndTwiceRestores) {
+    std::vector<unsigned char> bytes = pattern(3, 5, 2);
+    const std::vector<unsigned char> original = bytes;
+    Image image = imageOver(bytes, 3, 5, 2);
+    flip_image(&image, true, false);
+    EXPECT_EQ(rowOf(image, 2), std::vector<unsigned char>(original.begin() + 12, original.begin() + 18));
+    EXPECT_EQ(rowOf(image, 0), std::vector<unsigned char>(original.begin() + 24, original.end()));
+    flip_image(&image, true, false);
+    EXPECT_EQ(bytes, original);
+}
+
+TEST(ImageFlip, HorizontalMovesWholePixelsAndBothTurnsHalfway) {
+    const std::vector<unsigned char> original = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
+    std::vector<unsigned char> bytes = original;
+    Image image = imageOver(bytes, 3, 2, 2);
+    flip_image(&image, false, true);
+    EXPECT_EQ(bytes, (std::vector<unsigned char>{5, 6, 3, 4, 1, 2, 11, 12, 9, 10, 7, 8}));
+
+    bytes = original;
+    flip_image(&image, true, true);
+    EXPECT_EQ(bytes, (std::vector<unsigned char>{11, 12, 9, 10, 7, 8, 5, 6, 3, 4, 1, 2}));
+}
