@@ -68,8 +68,7 @@ void MaterialManager::buildMaterial(const std::string& name, const std::string& 
         else if (binding.target == GL_TEXTURE_CUBE_MAP)
             resources.textures.loadCube(binding.texture, -1, -1);
         else
-            fatalError("Unhandled type %d in %s, line %d!\n", static_cast<int>(binding.target), __FILE__,
-                       __LINE__);
+            fatalError("Unhandled type %d in %s, line %d!\n", GLint(binding.target), __FILE__, __LINE__);
     }
 }
 

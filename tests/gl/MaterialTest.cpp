@@ -127,7 +127,7 @@ TEST_F(MaterialDeathTest, FileFailuresAreFatal) {
                 testing::ExitedWithCode(1), "Could not open material file 'data/materials/none.mat'\\.");
     scratch.writeText("data/materials/comment.mat", "// reads %TEX lines\n");
     EXPECT_EXIT(resources.materials.loadMaterialFile("comment", "data/materials/comment.mat"),
-                testing::ExitedWithCode(1), "Read error in material file, line: '// reads %TEX lines'");
+                testing::ExitedWithCode(1), "Read error in material file, line: '// reads %TEX lines '");
     EXPECT_EXIT(resources.materials.loadMaterialFile("dir", "data/materials"), testing::ExitedWithCode(1),
                 "Could not read material file 'data/materials'\\.");
 }

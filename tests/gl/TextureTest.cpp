@@ -136,6 +136,19 @@ TEST_F(TextureTest, PictureIsFlippedAndOddSizesArePaddedNotOverread) {
     for (int y = 5; y < 8; ++y) EXPECT_EQ(texel(0, y), clear) << y;
 }
 
+TEST_F(TextureTest, NarrowRgbRowsAreReadTightlyPacked) {
+    // Rows of 6 bytes: GL's default 4-byte row alignment would start the top row 2 bytes late.
+    writePicture("data/narrow.png", 2, 2, 3, {255, 0, 0}, {0, 0, 255});
+    resources.textures.load2D("narrow", -1, -1);
+    std::vector<unsigned char> texels(2 * 2 * 3);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGB, GL_UNSIGNED_BYTE, texels.data());
+    EXPECT_EQ(texels, (std::vector<unsigned char>{0, 0, 255, 0, 0, 255, 255, 0, 0, 255, 0, 0}));
+    GLint alignment = 0;
+    glGetIntegerv(GL_UNPACK_ALIGNMENT, &alignment);
+    EXPECT_EQ(alignment, 4);
+}
+
 TEST_F(TextureTest, MipmapFilterBuildsMipmapsForPictures) {
     writePicture("data/mip.png", 8, 8, 4, {10, 20, 30, 255}, {10, 20, 30, 255});
     rovena::TextureManager& textures = resources.textures;
