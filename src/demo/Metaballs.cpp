@@ -356,10 +356,18 @@ void MetaballGrid::polygonizeCell(int cell) {
     cubeCase = triangleRowForCase(cubeCase);
     if (cubeCase == 0) return;
     const signed char* row = triangleTable[cubeCase];
+    // Triangles of a row share edges; each edge's crossing is divided out once.
+    float edgeT[12];
+    unsigned edgesDone = 0;
     for (int v = 0; v < 15 && row[v] != -1; ++v) {
-        int a = edgeCorners[row[v]][0];
-        int b = edgeCorners[row[v]][1];
-        float t = (cornerValues[a] - 1.0f) / (cornerValues[a] - cornerValues[b]);
+        int edge = row[v];
+        int a = edgeCorners[edge][0];
+        int b = edgeCorners[edge][1];
+        if (!(edgesDone & (1u << edge))) {
+            edgeT[edge] = (cornerValues[a] - 1.0f) / (cornerValues[a] - cornerValues[b]);
+            edgesDone |= 1u << edge;
+        }
+        float t = edgeT[edge];
         // Cannot happen for an edge the case crosses; kept as a tripwire for a bad table row.
         if (t < 0 || t > 1) printf("ci = %d\n", cubeCase);
         // Filled in place: building it on the stack and copying stalls on store forwarding.
