@@ -17,6 +17,7 @@ public:
 
     // Start-up: resets beat and pause state and creates the ten empty render textures.
     void init();
+    // Demo time := the music stream's position; seekTo and togglePause act on that stream.
     void createRenderTextures();
 
     void updateTime();
@@ -25,7 +26,10 @@ public:
     float beatPulse();
     void countBeat();
     int getBeatCount() const { return beatCount; }
+    // Resets the colour mask and lighting left by the frame, then detectBeat.
     void endFrame();
+    // Counts a beat in the first frame of each 60/130 s period (GL-free: beat tracking alone).
+    void detectBeat();
     void tapBeat();
     void logMessage(const char* format, ...) __attribute__((format(printf, 2, 3)));
 
