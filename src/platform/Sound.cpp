@@ -42,6 +42,9 @@ constexpr int bytesPerDeviceFrame = 4;
 
 SDL_AudioDeviceID gDevice = 0;
 int gDeviceRate = 44100;
+// SDL's dummy driver sleeps whole milliseconds per power-of-two buffer and so takes audio about
+// two percent fast. On it the position follows the monotonic clock instead of the frames taken.
+bool gClockPaced = false;
 std::vector<FSOUND_STREAM*> gStreams;
 FSOUND_STREAM* gPlaying = nullptr;
 int gPlayingChannel = -1;
@@ -86,6 +89,15 @@ int positionMs(FSOUND_STREAM* s) {
     if (s->callerClock) return s->callerPositionMs;
     if (s->ended) return s->lengthMs;
     if (!s->playing || s->paused) return s->lastReportedMs;
+    if (gClockPaced) {
+        int64_t ms = s->baseMs + (nowNs() - s->anchorNs) / 1000000;
+        if (ms >= s->lengthMs) {
+            s->ended = true;
+            return s->lengthMs;
+        }
+        s->lastReportedMs = std::max(static_cast<int>(ms), s->lastReportedMs);
+        return s->lastReportedMs;
+    }
     // Between callbacks the device plays the last buffer it took: follow it with the clock, but
     // never past that buffer (a late callback must not let the reading run ahead of the sound).
     int64_t elapsedFrames = (nowNs() - s->anchorNs) * gDeviceRate / 1000000000;
@@ -127,7 +139,7 @@ int decodeInto(FSOUND_STREAM* s, Uint8* out, int frames) {
 void fillDevice(void*, Uint8* out, int length) {
     memset(out, 0, length);
     FSOUND_STREAM* s = gPlaying;
-    if (!s || s->callerClock || !s->playing || s->paused || s->ended) return;
+    if (!s || s->callerClock || !s->playing || s->paused || s->ended || gClockPaced) return;
     const int frames = length / bytesPerDeviceFrame;
     s->consumedFrames = s->deliveredFrames;
     s->anchorNs = nowNs();
@@ -147,14 +159,15 @@ SDL_AudioDeviceID openDevice(int mixRate) {
     want.freq = mixRate;
     want.format = AUDIO_S16LSB;
     want.channels = deviceChannels;
-    // SDL's dummy driver paces itself by whole milliseconds: 1323 frames are exactly 30 ms at
-    // 44.1 kHz, so it keeps real time; 1024 would run about one percent fast.
-    const char* driver = SDL_GetCurrentAudioDriver();
-    want.samples = driver && strcmp(driver, "dummy") == 0 ? 1323 : 1024;
+    want.samples = 1024;
     want.callback = fillDevice;
     SDL_AudioSpec have{};
     SDL_AudioDeviceID device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
-    if (device) gDeviceRate = want.freq;
+    if (device) {
+        gDeviceRate = want.freq;
+        const char* driver = SDL_GetCurrentAudioDriver();
+        gClockPaced = driver && strcmp(driver, "dummy") == 0;
+    }
     return device;
 }
 
@@ -275,6 +288,7 @@ void FSOUND_Close() {
         SDL_CloseAudioDevice(gDevice);
         gDevice = 0;
     }
+    gClockPaced = false;
     if (SDL_WasInit(SDL_INIT_AUDIO)) SDL_QuitSubSystem(SDL_INIT_AUDIO);
     SDL_ResetHint(SDL_HINT_AUDIODRIVER);
     for (FSOUND_STREAM* s : gStreams) {

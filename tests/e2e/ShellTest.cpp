@@ -85,6 +85,7 @@ TEST(ShellEndToEnd, ScreenSaverStaysOffWhileDemoRuns) {
     ASSERT_TRUE(setScreenSaverTimeout(server.display(), 1));
     // Without the demo the idle server's saver comes on: the check below can fail.
     ASSERT_TRUE(waitUntil(10000, [&] { return !screenSaverOff(server.display()); }));
+    ASSERT_TRUE(setScreenSaverTimeout(server.display(), 1));
 
     auto demo = startDemo(server.display());
     ASSERT_TRUE(waitForWindow(server.display(), title, startMs)) << demo->standardError();

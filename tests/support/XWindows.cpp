@@ -82,6 +82,7 @@ bool setScreenSaverTimeout(const std::string& display, int seconds) {
     Display* x = XOpenDisplay(display.c_str());
     if (!x) return false;
     XSetScreenSaver(x, seconds, 0, DontPreferBlanking, AllowExposures);
+    XForceScreenSaver(x, ScreenSaverReset);
     XSync(x, False);
     XCloseDisplay(x);
     return true;

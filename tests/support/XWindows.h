@@ -22,5 +22,5 @@ bool sendKey(const std::string& display, const std::string& windowId, const std:
 bool sendCloseRequest(const std::string& display, const std::string& windowId);
 // True when the server's screen saver has not come on (checked through the screen saver extension).
 bool screenSaverOff(const std::string& display);
-// Sets the server's screen saver to start after `seconds` of idleness.
+// Sets the server's screen saver to start after `seconds` of idleness, counted from now.
 bool setScreenSaverTimeout(const std::string& display, int seconds);
