@@ -36,7 +36,9 @@ void DemoContext::init() {
     // code is in.
 }
 
-void DemoContext::updateTime() { time = static_cast<float>(FSOUND_Stream_GetTime(musicStream) * 0.001); }
+void DemoContext::updateTime() {
+    time = static_cast<float>(FSOUND_Stream_GetTime(musicStream) * 0.001);
+}
 
 void DemoContext::seekTo(float targetSeconds) {
     if (targetSeconds < 0) targetSeconds = 0;

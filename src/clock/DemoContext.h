@@ -9,7 +9,7 @@
 struct SceneModel;
 
 class DemoContext {
-public:
+  public:
     DemoContext() = default;
     DemoContext(const DemoContext&) = delete;
     DemoContext& operator=(const DemoContext&) = delete;
@@ -38,12 +38,12 @@ public:
     void loadProgramPair(const char* basePath, const char* key);
     void setLetterboxViewport(float aspectWidth, float aspectHeight);
 
-    float time = 0;          // music position at the start of this frame, seconds
-    float lastBeatTime = 0;  // demo time of the last counted beat, seconds
-    int beatCount = 0;       // beats counted since start; never decreases
-    bool beatLatch = false;  // a beat was counted in this period's first part
+    float time = 0;         // music position at the start of this frame, seconds
+    float lastBeatTime = 0; // demo time of the last counted beat, seconds
+    int beatCount = 0;      // beats counted since start; never decreases
+    bool beatLatch = false; // a beat was counted in this period's first part
     bool paused = false;
-    float pulseLength = 0;   // decay of the beat pulse, seconds (0.3 once used)
+    float pulseLength = 0; // decay of the beat pulse, seconds (0.3 once used)
     // Keyed by the address of the caller's name text, never by its characters.
     std::map<const char*, SceneModel*> sceneModels;
     std::map<const char*, unsigned int> programs;

@@ -24,7 +24,9 @@ void Camera::setTarget(float x, float y, float z) {
     target[2] = z;
 }
 
-void Camera::setFov(float degrees) { fov = degrees; }
+void Camera::setFov(float degrees) {
+    fov = degrees;
+}
 
 void Camera::apply() {
     glLoadIdentity();

@@ -3,7 +3,7 @@
 // aspect ratio into the 800 x 600 window. The letterbox maths is GL-free; the GL calls wrap it.
 
 class Camera {
-public:
+  public:
     void setPosition(float x, float y, float z);
     void setTarget(float x, float y, float z);
     void setFov(float degrees);
@@ -11,9 +11,9 @@ public:
     // 4:3 aspect, near 0.1 and far 10000. Leaves the model-view matrix selected.
     void apply();
 
-    float fov = 0;           // vertical field of view, degrees
-    float target[3] = {};    // the point looked at
-    float eye[3] = {};       // camera position
+    float fov = 0;        // vertical field of view, degrees
+    float target[3] = {}; // the point looked at
+    float eye[3] = {};    // camera position
 };
 
 extern Camera sceneCamera;

@@ -27,12 +27,12 @@ struct FSOUND_STREAM {
     bool playing = false;
     bool paused = false;
     bool ended = false;
-    int baseMs = 0;                // position at the last play, seek or resume
-    int64_t consumedFrames = 0;    // device frames heard since baseMs, as of the last callback
-    int64_t deliveredFrames = 0;   // device frames handed to the device since baseMs
-    int64_t endFrames = -1;        // deliveredFrames at which the decoded audio ran out
-    int64_t anchorNs = 0;          // monotonic time of the last callback or reset
-    int lastReportedMs = 0;        // keeps successive readings from going backwards
+    int baseMs = 0;              // position at the last play, seek or resume
+    int64_t consumedFrames = 0;  // device frames heard since baseMs, as of the last callback
+    int64_t deliveredFrames = 0; // device frames handed to the device since baseMs
+    int64_t endFrames = -1;      // deliveredFrames at which the decoded audio ran out
+    int64_t anchorNs = 0;        // monotonic time of the last callback or reset
+    int lastReportedMs = 0;      // keeps successive readings from going backwards
 };
 
 namespace {
@@ -56,7 +56,7 @@ int64_t nowNs() {
 }
 
 class DeviceLock {
-public:
+  public:
     DeviceLock() {
         if (gDevice) SDL_LockAudioDevice(gDevice);
     }
@@ -203,7 +203,8 @@ FSOUND_STREAM* FSOUND_Stream_Open(const char* path, unsigned int, int, int) {
     if (status != 0) {
         fclose(in);
         delete s;
-        fprintf(stderr, "Cannot play music '%s': not an Ogg Vorbis file (error %d); the demo runs without it.\n",
+        fprintf(stderr,
+                "Cannot play music '%s': not an Ogg Vorbis file (error %d); the demo runs without it.\n",
                 path, status);
         return nullptr;
     }
@@ -315,4 +316,6 @@ void setCallerClockTime(FSOUND_STREAM* stream, int positionMs) {
     if (stream && stream->callerClock) stream->callerPositionMs = positionMs;
 }
 
-int streamLengthMs(FSOUND_STREAM* stream) { return stream ? stream->lengthMs : 0; }
+int streamLengthMs(FSOUND_STREAM* stream) {
+    return stream ? stream->lengthMs : 0;
+}

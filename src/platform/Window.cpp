@@ -17,7 +17,8 @@ bool exactModeOffered(int width, int height, int bitsPerPixel, SDL_DisplayMode& 
     wanted.h = height;
     wanted.format = SDL_PIXELFORMAT_RGB888;
     if (!SDL_GetClosestDisplayMode(0, &wanted, &mode)) return false;
-    return mode.w == width && mode.h == height && static_cast<int>(SDL_BYTESPERPIXEL(mode.format)) * 8 == bitsPerPixel;
+    return mode.w == width && mode.h == height &&
+           static_cast<int>(SDL_BYTESPERPIXEL(mode.format)) * 8 == bitsPerPixel;
 }
 
 void destroyWindow() {
@@ -29,17 +30,28 @@ void destroyWindow() {
 
 int virtualKeyFor(SDL_Keycode key) {
     switch (key) {
-    case SDLK_ESCAPE: return keyEscape;
-    case SDLK_SPACE: return keySpace;
-    case SDLK_PAGEUP: return keyPageUp;
-    case SDLK_PAGEDOWN: return keyPageDown;
-    case SDLK_LEFT: return keyLeft;
-    case SDLK_UP: return keyUp;
-    case SDLK_RIGHT: return keyRight;
-    case SDLK_DOWN: return keyDown;
-    case SDLK_p: return keyP;
-    case SDLK_F11: return keyF11;
-    default: return 0;
+    case SDLK_ESCAPE:
+        return keyEscape;
+    case SDLK_SPACE:
+        return keySpace;
+    case SDLK_PAGEUP:
+        return keyPageUp;
+    case SDLK_PAGEDOWN:
+        return keyPageDown;
+    case SDLK_LEFT:
+        return keyLeft;
+    case SDLK_UP:
+        return keyUp;
+    case SDLK_RIGHT:
+        return keyRight;
+    case SDLK_DOWN:
+        return keyDown;
+    case SDLK_p:
+        return keyP;
+    case SDLK_F11:
+        return keyF11;
+    default:
+        return 0;
     }
 }
 } // namespace
@@ -121,18 +133,26 @@ bool createWindow(WindowRequest& request, std::string& reason) {
     return true;
 }
 
-void swapWindow() { SDL_GL_SwapWindow(gWindow); }
+void swapWindow() {
+    SDL_GL_SwapWindow(gWindow);
+}
 
-void windowDrawableSize(int& width, int& height) { SDL_GL_GetDrawableSize(gWindow, &width, &height); }
+void windowDrawableSize(int& width, int& height) {
+    SDL_GL_GetDrawableSize(gWindow, &width, &height);
+}
 
-void* nativeWindow() { return gWindow; }
+void* nativeWindow() {
+    return gWindow;
+}
 
 bool pumpEvents(const WindowEvents& handlers) {
     bool quit = false;
     SDL_Event event;
     while (SDL_PollEvent(&event)) {
         switch (event.type) {
-        case SDL_QUIT: quit = true; break;
+        case SDL_QUIT:
+            quit = true;
+            break;
         case SDL_KEYDOWN: {
             int code = virtualKeyFor(event.key.keysym.sym);
             if (code && handlers.key) handlers.key(code);
@@ -152,10 +172,12 @@ bool pumpEvents(const WindowEvents& handlers) {
                     handlers.resize(width, height);
                 }
                 break;
-            default: break;
+            default:
+                break;
             }
             break;
-        default: break;
+        default:
+            break;
         }
     }
     return quit;

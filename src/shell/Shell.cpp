@@ -53,17 +53,37 @@ void renderFrame() {
 
 void handleKey(int virtualKey) {
     switch (virtualKey) {
-    case keyEscape: exit(0);
-    case keySpace: demoContext.tapBeat(); break;
-    case keyPageUp: demoContext.seekTo(demoContext.time - 30); break;
-    case keyPageDown: demoContext.seekTo(demoContext.time + 30); break;
-    case keyLeft: demoContext.seekTo(demoContext.time - 1); break;
-    case keyUp: demoContext.seekTo(demoContext.time + 5); break;
-    case keyRight: demoContext.seekTo(demoContext.time + 1); break;
-    case keyDown: demoContext.seekTo(demoContext.time - 5); break;
-    case keyP: demoContext.togglePause(); break;
-    case keyF11: captureRequested = true; break;
-    default: break;
+    case keyEscape:
+        exit(0);
+    case keySpace:
+        demoContext.tapBeat();
+        break;
+    case keyPageUp:
+        demoContext.seekTo(demoContext.time - 30);
+        break;
+    case keyPageDown:
+        demoContext.seekTo(demoContext.time + 30);
+        break;
+    case keyLeft:
+        demoContext.seekTo(demoContext.time - 1);
+        break;
+    case keyUp:
+        demoContext.seekTo(demoContext.time + 5);
+        break;
+    case keyRight:
+        demoContext.seekTo(demoContext.time + 1);
+        break;
+    case keyDown:
+        demoContext.seekTo(demoContext.time - 5);
+        break;
+    case keyP:
+        demoContext.togglePause();
+        break;
+    case keyF11:
+        captureRequested = true;
+        break;
+    default:
+        break;
     }
 }
 

@@ -10,7 +10,9 @@
 #include "shell/Shell.h"
 
 namespace {
-void closeRequested() { exit(0); }
+void closeRequested() {
+    exit(0);
+}
 } // namespace
 
 int main() {

@@ -16,10 +16,12 @@ constexpr int startMs = 30000; // window up, on a loaded machine
 constexpr int exitMs = 15000;
 
 // The dummy audio driver keeps the device probe quiet and the clock running in real time.
-std::unique_ptr<ChildProcess> startDemo(const std::string& display, std::map<std::string, std::string> extra = {}) {
+std::unique_ptr<ChildProcess> startDemo(const std::string& display,
+                                        std::map<std::string, std::string> extra = {}) {
     std::map<std::string, std::string> environment{{"DISPLAY", display}, {"SDL_AUDIODRIVER", "dummy"}};
     for (auto& [name, value] : extra) environment[name] = value;
-    return std::make_unique<ChildProcess>(std::vector<std::string>{program}, LUMORAKKA_BUILD_DIR, environment);
+    return std::make_unique<ChildProcess>(std::vector<std::string>{program}, LUMORAKKA_BUILD_DIR,
+                                          environment);
 }
 
 bool hasWindowNamed(const std::string& display, const std::string& name) {
@@ -113,15 +115,16 @@ TEST(ShellEndToEnd, NoDisplayOrUnreachableDisplayFailsClearlyWith255) {
         const char* display; // "" unsets DISPLAY
         const char* says;
     } cases[] = {
-        {"", "no display: DISPLAY is not set"},
-        {":4097", "Cannot start video: "}, // SDL's own reason follows
+        {"", "no display: DISPLAY is not set"}, {":4097", "Cannot start video: "}, // SDL's own reason follows
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.display);
-        ChildProcess demo({program}, LUMORAKKA_BUILD_DIR, {{"DISPLAY", c.display}, {"SDL_AUDIODRIVER", "dummy"}});
+        ChildProcess demo({program}, LUMORAKKA_BUILD_DIR,
+                          {{"DISPLAY", c.display}, {"SDL_AUDIODRIVER", "dummy"}});
         EXPECT_EQ(demo.waitExit(exitMs), 255);
         std::string said = demo.standardError();
         EXPECT_NE(said.find(c.says), std::string::npos) << said;
-        EXPECT_NE(said.find("RegisterClassEx Failed!\nError Registering Window Class!\n"), std::string::npos) << said;
+        EXPECT_NE(said.find("RegisterClassEx Failed!\nError Registering Window Class!\n"), std::string::npos)
+            << said;
     }
 }

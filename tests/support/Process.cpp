@@ -102,7 +102,9 @@ std::optional<int> ChildProcess::waitExit(int timeoutMs) {
     return status_;
 }
 
-bool ChildProcess::running() { return !waitExit(0).has_value() && pid_ > 0; }
+bool ChildProcess::running() {
+    return !waitExit(0).has_value() && pid_ > 0;
+}
 
 void ChildProcess::signal(int number) {
     if (pid_ > 0 && !reaped_) kill(pid_, number);
@@ -118,13 +120,19 @@ void ChildProcess::killGroup() {
     }
 }
 
-std::string ChildProcess::standardOutput() const { return readFile(outPath_); }
-std::string ChildProcess::standardError() const { return readFile(errPath_); }
+std::string ChildProcess::standardOutput() const {
+    return readFile(outPath_);
+}
+std::string ChildProcess::standardError() const {
+    return readFile(errPath_);
+}
 
-std::string runCommand(const std::vector<std::string>& argv, const std::map<std::string, std::string>& environment,
-                       int timeoutMs, int* exitStatus) {
+std::string runCommand(const std::vector<std::string>& argv,
+                       const std::map<std::string, std::string>& environment, int timeoutMs,
+                       int* exitStatus) {
     std::vector<std::string> resolved(argv);
-    if (!resolved.empty() && resolved[0].find('/') == std::string::npos) resolved[0] = "/usr/bin/" + resolved[0];
+    if (!resolved.empty() && resolved[0].find('/') == std::string::npos)
+        resolved[0] = "/usr/bin/" + resolved[0];
     ChildProcess child(resolved, "/", environment);
     std::optional<int> status = child.waitExit(timeoutMs);
     if (exitStatus) *exitStatus = status.value_or(-1);
@@ -144,8 +152,8 @@ XvfbServer::XvfbServer(int width, int height, int depth) {
         dup2(null, 0);
         dup2(null, 1);
         dup2(null, 2);
-        execl("/usr/bin/Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(), "-nolisten", "tcp",
-              "-noreset", static_cast<char*>(nullptr));
+        execl("/usr/bin/Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(), "-nolisten",
+              "tcp", "-noreset", static_cast<char*>(nullptr));
         _exit(127);
     }
     close(fds[1]);

@@ -10,7 +10,7 @@
 #include <vector>
 
 class ChildProcess {
-public:
+  public:
     // Starts `argv` in `workingDirectory` with the current environment changed by `environment`
     // (an empty value removes the variable). Standard output and error go to files read on demand.
     ChildProcess(const std::vector<std::string>& argv, const std::string& workingDirectory,
@@ -29,7 +29,7 @@ public:
     std::string standardError() const;
     pid_t pid() const { return pid_; }
 
-private:
+  private:
     pid_t pid_ = -1;
     bool reaped_ = false;
     int status_ = 0;
@@ -37,18 +37,19 @@ private:
 };
 
 // Runs a short command to completion (killed after `timeoutMs`); returns its standard output.
-std::string runCommand(const std::vector<std::string>& argv, const std::map<std::string, std::string>& environment = {},
-                       int timeoutMs = 10000, int* exitStatus = nullptr);
+std::string runCommand(const std::vector<std::string>& argv,
+                       const std::map<std::string, std::string>& environment = {}, int timeoutMs = 10000,
+                       int* exitStatus = nullptr);
 
 // An Xvfb server of its own (-displayfd picks a free display number), killed on destruction.
 class XvfbServer {
-public:
+  public:
     XvfbServer(int width, int height, int depth = 24);
     ~XvfbServer();
     // ":N", or empty when the server did not come up.
     const std::string& display() const { return display_; }
 
-private:
+  private:
     pid_t pid_ = -1;
     std::string display_;
 };

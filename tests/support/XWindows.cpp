@@ -29,7 +29,8 @@ std::vector<XWindowInfo> topLevelWindows(const std::string& display) {
         size_t geometry = line.find(')', end);
         if (geometry == std::string::npos) geometry = line.find(':', end);
         if (geometry == std::string::npos) continue;
-        if (sscanf(line.c_str() + geometry + 1, " %dx%d+%d+%d", &info.width, &info.height, &info.x, &info.y) == 4)
+        if (sscanf(line.c_str() + geometry + 1, " %dx%d+%d+%d", &info.width, &info.height, &info.x,
+                   &info.y) == 4)
             windows.push_back(info);
     }
     return windows;

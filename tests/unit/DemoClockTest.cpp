@@ -14,7 +14,7 @@ namespace {
 constexpr double beatPeriod = 60.0 / 130.0;
 
 class DemoClockTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         if (!clock) clock = openCallerClockStream();
         musicStream = clock;
@@ -35,7 +35,9 @@ protected:
 };
 FSOUND_STREAM* DemoClockTest::clock = nullptr;
 
-std::string logLine(int i) { return messageLog[i]; }
+std::string logLine(int i) {
+    return messageLog[i];
+}
 } // namespace
 
 TEST_F(DemoClockTest, FirstBeatCountsAtAbout0_2615Seconds) {
@@ -201,4 +203,6 @@ TEST_F(DemoClockTest, KeysSeekTapPauseAndRequestCapture) {
     EXPECT_EQ(demoContext.getBeatCount(), count + 1);
 }
 
-TEST_F(DemoClockTest, EscapeExitsWithStatusZero) { EXPECT_EXIT(handleKey(keyEscape), ::testing::ExitedWithCode(0), ""); }
+TEST_F(DemoClockTest, EscapeExitsWithStatusZero) {
+    EXPECT_EXIT(handleKey(keyEscape), ::testing::ExitedWithCode(0), "");
+}

@@ -7,9 +7,7 @@ TEST(Letterbox, FitsAspectRatiosIntoThe800x600Window) {
         float aspectWidth, aspectHeight;
         int x, y, width, height;
     } cases[] = {
-        {4, 3, 0, 0, 800, 600},
-        {16, 9, 0, 75, 800, 450},
-        {3, 4, 175, 0, 450, 600},
+        {4, 3, 0, 0, 800, 600},    {16, 9, 0, 75, 800, 450}, {3, 4, 175, 0, 450, 600},
         {5, 4, 0, -20, 800, 640}, // between 1 and 4:3 the viewport overhangs top and bottom
         {1, 1, 0, -100, 800, 800},
     };
