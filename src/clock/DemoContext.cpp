@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "geometry/SceneModel.h"
 #include "platform/Sound.h"
 #include "shell/Shell.h"
 
@@ -22,8 +23,8 @@ constexpr int logLinesKept = 19;
 } // namespace
 
 DemoContext::~DemoContext() {
-    // The table owns its scene models. Deleting them needs the mesh destructor, which arrives
-    // with the geometry code; the delete joins here with it.
+    // The table owns its scene models.
+    for (auto& named : sceneModels) delete named.second;
     sceneModels.clear();
     programs.clear();
 }
@@ -32,8 +33,7 @@ void DemoContext::init() {
     beatCount = 0;
     beatLatch = false;
     paused = false;
-    // The ten empty render textures (createRenderTextures) are created here once the render-target
-    // code is in.
+    createRenderTextures();
 }
 
 void DemoContext::updateTime() {
