@@ -9,7 +9,7 @@
 namespace rovena {
 
 class Model : public GrowArray<Mesh> {
-public:
+  public:
     explicit Model(int initialCapacity = 16) : GrowArray<Mesh>(initialCapacity) {}
     void draw();
     void computeNormals();
@@ -17,7 +17,7 @@ public:
 };
 
 class ModelManager : public Manager<Model> {
-public:
+  public:
     std::string typeName() const override { return "model"; }
     // Reads data/<name>.aml into the model of that name and expands its positions.
     void load(const std::string& name);

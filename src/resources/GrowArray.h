@@ -5,7 +5,7 @@
 #include <utility>
 
 template <class T> class GrowArray {
-public:
+  public:
     explicit GrowArray(int initialCapacity = 16)
         : items(initialCapacity > 0 ? new T[initialCapacity] : nullptr), count(0),
           capacity(initialCapacity > 0 ? initialCapacity : 0) {}
@@ -34,8 +34,14 @@ public:
         items[count] = T();
         return items[count++];
     }
+    // `item` may be one of this array's own items: it is copied before a grow frees them.
     void append(const T& item) {
-        if (count == capacity) grow();
+        if (count == capacity) {
+            T copy(item);
+            grow();
+            items[count++] = std::move(copy);
+            return;
+        }
         items[count++] = item;
     }
     // Drops every item and starts again with a fresh array of the given capacity.
@@ -55,7 +61,7 @@ public:
     int count;    // items in use
     int capacity; // items constructed
 
-private:
+  private:
     void grow() {
         int bigger = capacity == 0 ? 4 : capacity * 2;
         T* moved = new T[bigger];

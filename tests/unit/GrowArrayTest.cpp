@@ -33,3 +33,12 @@ TEST(GrowArray, CopiesAreDeepAndKeepCapacity) {
     EXPECT_EQ(c.count, 1);
     EXPECT_EQ(c[0], "one");
 }
+
+TEST(GrowArray, AppendingOwnItemToFullArraySurvivesTheGrow) {
+    GrowArray<std::string> a(1);
+    a.append(std::string(40, 'x')); // long enough to live on the heap
+    a.append(a[0]);
+    ASSERT_EQ(a.count, 2);
+    EXPECT_EQ(a[1], std::string(40, 'x'));
+    EXPECT_EQ(a[0], std::string(40, 'x'));
+}

@@ -1,0 +1,33 @@
+#include "support/TempDir.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+#include <unistd.h>
+
+TempDir::TempDir() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "lumorakka-XXXXXX").string();
+    if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+    path = pattern;
+    previous = std::filesystem::current_path().string();
+    std::filesystem::current_path(path);
+}
+
+TempDir::~TempDir() {
+    std::error_code ignored;
+    std::filesystem::current_path(previous, ignored);
+    std::filesystem::remove_all(path, ignored);
+}
+
+void TempDir::write(const std::string& relativePath, const std::vector<unsigned char>& bytes) const {
+    std::filesystem::path file = std::filesystem::path(path) / relativePath;
+    std::filesystem::create_directories(file.parent_path());
+    std::ofstream out(file, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    if (!out) throw std::runtime_error("cannot write " + file.string());
+}
+
+void TempDir::write(const std::string& relativePath, const std::string& text) const {
+    write(relativePath, std::vector<unsigned char>(text.begin(), text.end()));
+}

@@ -1,0 +1,164 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <unistd.h>
+#include <vector>
+
+#include "geometry/Mesh.h"
+#include "resources/GrowArray.h"
+#include "support/Bytes.h"
+
+using ::testing::ExitedWithCode;
+
+namespace {
+
+// An expanded mesh: position then normal, one record per corner list entry.
+void fill(Mesh& mesh, const std::vector<float>& positions, const std::vector<uint16_t>& triangles) {
+    mesh.attributeCount = 2;
+    mesh.types[0] = 0;
+    mesh.components[0] = 3;
+    mesh.types[1] = 2;
+    mesh.components[1] = 3;
+    mesh.updateLayout();
+    mesh.vertexCount = static_cast<int>(positions.size() / 3);
+    mesh.triangleCount = static_cast<int>(triangles.size() / 3);
+    mesh.vertices = new uint32_t[mesh.vertexCount * 6];
+    for (int v = 0; v < mesh.vertexCount; ++v) {
+        for (int k = 0; k < 3; ++k) mesh.vertices[6 * v + k] = floatWord(positions[3 * v + k]);
+        for (int k = 3; k < 6; ++k) mesh.vertices[6 * v + k] = floatWord(7.0f); // stale normal
+    }
+    mesh.indices = new uint16_t[triangles.size()];
+    memcpy(mesh.indices, triangles.data(), triangles.size() * sizeof(uint16_t));
+}
+
+std::vector<float> normalOf(const Mesh& mesh, int vertex) {
+    std::vector<float> n(3);
+    memcpy(n.data(), &mesh.vertices[vertex * mesh.stride + 3], 3 * sizeof(float));
+    return n;
+}
+
+} // namespace
+
+TEST(Mesh, FaceNormalOfCounterClockwiseTriangleFacesUp) {
+    Mesh mesh;
+    fill(mesh, {0, 0, 0, 1, 0, 0, 0, 1, 0}, {0, 1, 2});
+    float n[3];
+    mesh.faceNormal(0, n);
+    EXPECT_EQ(n[0], 0.0f);
+    EXPECT_EQ(n[1], 0.0f);
+    EXPECT_EQ(n[2], 1.0f);
+    mesh.computeNormals();
+    for (int v = 0; v < 3; ++v) EXPECT_EQ(normalOf(mesh, v), (std::vector<float>{0, 0, 1}));
+}
+
+TEST(Mesh, SharedVertexAveragesUnweightedFaceNormals) {
+    Mesh mesh;
+    // Vertex 0 is shared by a triangle facing +z and a much larger one facing +x.
+    fill(mesh, {0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 5, 0, 0, 0, 5}, {0, 1, 2, 0, 3, 4});
+    mesh.computeNormals();
+    std::vector<float> shared = normalOf(mesh, 0);
+    EXPECT_FLOAT_EQ(shared[0], 0.70710677f);
+    EXPECT_EQ(shared[1], 0.0f);
+    EXPECT_FLOAT_EQ(shared[2], 0.70710677f);
+    EXPECT_EQ(normalOf(mesh, 1), (std::vector<float>{0, 0, 1}));
+    EXPECT_EQ(normalOf(mesh, 4), (std::vector<float>{1, 0, 0}));
+}
+
+TEST(Mesh, ZeroNormalSumsGiveZeroNormalsNotNaN) {
+    Mesh mesh;
+    // A degenerate triangle, an unused vertex, and two faces that cancel at vertices 5 and 6.
+    fill(mesh, {0, 0, 0, 1, 1, 1, 2, 2, 2, 9, 9, 9, 0, 0, 0, 1, 0, 0, 0, 1, 0}, {0, 1, 2, 4, 5, 6, 4, 6, 5});
+    float n[3];
+    mesh.faceNormal(0, n);
+    EXPECT_EQ(n[0], 0.0f);
+    EXPECT_EQ(n[1], 0.0f);
+    EXPECT_EQ(n[2], 0.0f);
+    mesh.computeNormals();
+    for (int v = 0; v < mesh.vertexCount; ++v) EXPECT_EQ(normalOf(mesh, v), (std::vector<float>{0, 0, 0}));
+}
+
+TEST(Mesh, ComputeNormalsLeavesMeshWithoutNormalAttributeAlone) {
+    Mesh mesh;
+    mesh.attributeCount = 2;
+    mesh.types[0] = 0;
+    mesh.components[0] = 3;
+    mesh.types[1] = 2;
+    mesh.components[1] = 1; // too short for a normal: writing three words would overrun the record
+    mesh.updateLayout();
+    mesh.vertexCount = 3;
+    mesh.triangleCount = 1;
+    mesh.vertices = new uint32_t[12]{floatWord(0), 0, 0, 5, floatWord(1), 0, 0, 5, 0, floatWord(1), 0, 5};
+    mesh.indices = new uint16_t[3]{0, 1, 2};
+    mesh.computeNormals();
+    for (int v = 0; v < 3; ++v) EXPECT_EQ(mesh.vertices[4 * v + 3], 5u);
+
+    mesh.types[1] = 3;
+    mesh.slotByType[2] = -1;
+    mesh.updateLayout();
+    mesh.computeNormals();
+    for (int v = 0; v < 3; ++v) EXPECT_EQ(mesh.vertices[4 * v + 3], 5u);
+}
+
+TEST(Mesh, UpdateLayoutLetsTheLaterAttributeWinAndKeepsOtherSlots) {
+    Mesh mesh;
+    mesh.attributeCount = 4;
+    const int types[] = {0, 6, 4, 6};
+    const int components[] = {3, 2, 4, 1};
+    for (int i = 0; i < 4; ++i) {
+        mesh.types[i] = types[i];
+        mesh.components[i] = components[i];
+    }
+    mesh.slotByType[9] = 7; // left from an earlier layout
+    mesh.updateLayout();
+    EXPECT_EQ(mesh.stride, 10);
+    EXPECT_EQ(mesh.slotByType[0], 0);
+    EXPECT_EQ(mesh.slotByType[4], 2);
+    EXPECT_EQ(mesh.slotByType[6], 3);
+    EXPECT_EQ(mesh.slotByType[9], 7);
+    EXPECT_EQ(mesh.slotByType[2], -1);
+    EXPECT_EQ(mesh.attributeOffset(3), 9);
+}
+
+TEST(Mesh, AttributeWithoutTypeIsFatal) {
+    Mesh mesh;
+    mesh.attributeCount = 2;
+    mesh.types[0] = 0;
+    mesh.components[0] = 3;
+    // The message goes to standard output; death tests watch standard error.
+    EXPECT_EXIT(
+        {
+            dup2(2, 1);
+            mesh.updateLayout();
+        },
+        ExitedWithCode(1), "Error! Attrib type\\[1\\] = -1\n");
+    mesh.types[1] = 16;
+    EXPECT_EXIT(
+        {
+            dup2(2, 1);
+            mesh.updateLayout();
+        },
+        ExitedWithCode(1), "Error! Attrib type\\[1\\] = 16\n");
+}
+
+TEST(Mesh, GrowingAModelMovesMeshesWithoutLosingTheirArrays) {
+    GrowArray<Mesh> meshes(1);
+    std::vector<uint32_t*> arrays;
+    for (int i = 0; i < 9; ++i) {
+        Mesh& mesh = meshes.appendDefault();
+        mesh.vertexCount = i;
+        mesh.vertices = new uint32_t[1]{static_cast<uint32_t>(i)};
+        arrays.push_back(mesh.vertices);
+    }
+    EXPECT_EQ(meshes.capacity, 16);
+    for (int i = 0; i < 9; ++i) {
+        EXPECT_EQ(meshes[i].vertices, arrays[i]);
+        EXPECT_EQ(meshes[i].vertices[0], static_cast<uint32_t>(i));
+        EXPECT_EQ(meshes[i].vertexCount, i);
+    }
+    // Moved-from meshes are empty, so nothing is freed twice or read through a stale count.
+    Mesh moved(std::move(meshes[0]));
+    EXPECT_EQ(meshes[0].vertices, nullptr);
+    EXPECT_EQ(meshes[0].vertexCount, 0);
+    EXPECT_EQ(moved.vertices, arrays[0]);
+}
