@@ -50,7 +50,7 @@ ShapeList buildDemon() {
     }
     s.capsule(U, 0.3, Vec3(0, 0.12, -1.2), Vec3(0, 0.06, -0.1), 0.55);
     // The bust stands on a flat cut.
-    s.add(S, 0.05, Bounds{Vec3(-4, -4, -6), Vec3(4, 4, -2.55)}, [](const Vec3& p) { return -2.55 - p.z; });
+    s.add(S, 0.05, Bounds{Vec3(-4, -4, -6), Vec3(4, 4, -2.55)}, [](const Vec3& p) { return p.z + 2.55; });
 
     // Skull and face.
     s.ellipsoid(U, 0.3, Vec3(0, 0.15, 0.95), Vec3(0.78, 0.9, 0.85));

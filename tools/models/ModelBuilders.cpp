@@ -67,6 +67,18 @@ ModelMesh buildWrappedGrid(int uCount, int vCount, const std::function<Vec3(int,
             cross(mesh.positions[t[1]] - mesh.positions[t[0]], mesh.positions[t[2]] - mesh.positions[t[0]]);
         for (uint32_t v : t) normals[v] += n;
     }
+    // The engine derives normals from the winding: make it counter-clockwise seen from outside.
+    double volume = 0;
+    for (const auto& t : mesh.triangles)
+        volume += dot(mesh.positions[t[0]], cross(mesh.positions[t[1]], mesh.positions[t[2]]));
+    if (volume < 0) {
+        for (auto& t : mesh.triangles) std::swap(t[1], t[2]);
+        for (Vec3& n : normals) n = -n;
+    }
+    Bounds box;
+    for (const Vec3& p : mesh.positions) box.add(p);
+    const Vec3 centre = (box.lo + box.hi) * 0.5;
+    for (Vec3& p : mesh.positions) p -= centre;
     for (size_t i = 0; i < mesh.positions.size(); ++i) {
         int u = static_cast<int>(i) / vCount, v = static_cast<int>(i) % vCount;
         // Mirrored coordinates run 0..1..0 around each wrap, so they meet without a seam.

@@ -28,7 +28,7 @@ struct ImplicitModel {
 ModelMesh buildImplicit(const ImplicitModel& model);
 
 // A closed tube or sheet from a grid of points that wraps in both directions (u, v);
-// vertices are shared across both wraps.
+// vertices are shared across both wraps. The result is wound outwards and centred on the origin.
 ModelMesh buildWrappedGrid(int uCount, int vCount, const std::function<Vec3(int, int)>& point);
 
 ModelMesh makePallo();

@@ -57,7 +57,7 @@ ShapeList buildNinja() {
     leg(s, Vec3(0.34, -0.04, -0.1), Vec3(1.0, -0.8, -1.05), Vec3(1.1, -1.0, -2.3), Vec3(1.2, -1.55, -2.56));
     leg(s, Vec3(-0.34, 0.04, -0.1), Vec3(-1.15, 0.45, -1.0), Vec3(-1.75, 0.85, -2.3), Vec3(-2.2, 0.5, -2.56));
     // Flat soles.
-    s.add(S, 0.02, Bounds{Vec3(-4, -4, -5), Vec3(4, 4, -2.7)}, [](const Vec3& p) { return -2.7 - p.z; });
+    s.add(S, 0.02, Bounds{Vec3(-4, -4, -5), Vec3(4, 4, -2.7)}, [](const Vec3& p) { return p.z + 2.7; });
 
     // Leading arm: reaching forward, hand held flat like a blade.
     arm(s, Vec3(0.8, -0.06, 1.38), Vec3(1.22, -0.62, 0.9), Vec3(0.94, -1.32, 1.12));

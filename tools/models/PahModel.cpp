@@ -35,7 +35,7 @@ ModelMesh makePah() {
         double phase = kRibs * theta + kRibTwists * a;
         double c = std::cos(phase);
         // Wide rounded ribs, narrow grooves: the groove only bites where the cosine peaks.
-        double groove = 0.2 * std::pow(std::fmax(c, 0.0), 8) + 0.035 * (1 - c) * 0.5;
+        double groove = 0.17 * std::pow(std::fmax(c, 0.0), 4) + 0.035 * (1 - c) * 0.5;
         double radius = kTube * swell * (1 - groove);
         return p + (normal * std::cos(theta) + binormal * std::sin(theta)) * radius;
     });
