@@ -9,7 +9,7 @@
 struct SceneModel;
 
 class DemoContext {
-public:
+  public:
     DemoContext() = default;
     DemoContext(const DemoContext&) = delete;
     DemoContext& operator=(const DemoContext&) = delete;
@@ -17,6 +17,7 @@ public:
 
     // Start-up: resets beat and pause state and creates the ten empty render textures.
     void init();
+    // Demo time := the music stream's position; seekTo and togglePause act on that stream.
     void createRenderTextures();
 
     void updateTime();
@@ -25,7 +26,10 @@ public:
     float beatPulse();
     void countBeat();
     int getBeatCount() const { return beatCount; }
+    // Resets the colour mask and lighting left by the frame, then detectBeat.
     void endFrame();
+    // Counts a beat in the first frame of each 60/130 s period (GL-free: beat tracking alone).
+    void detectBeat();
     void tapBeat();
     void logMessage(const char* format, ...) __attribute__((format(printf, 2, 3)));
 
@@ -34,12 +38,12 @@ public:
     void loadProgramPair(const char* basePath, const char* key);
     void setLetterboxViewport(float aspectWidth, float aspectHeight);
 
-    float time = 0;          // music position at the start of this frame, seconds
-    float lastBeatTime = 0;  // demo time of the last counted beat, seconds
-    int beatCount = 0;       // beats counted since start; never decreases
-    bool beatLatch = false;  // a beat was counted in this period's first part
+    float time = 0;         // music position at the start of this frame, seconds
+    float lastBeatTime = 0; // demo time of the last counted beat, seconds
+    int beatCount = 0;      // beats counted since start; never decreases
+    bool beatLatch = false; // a beat was counted in this period's first part
     bool paused = false;
-    float pulseLength = 0;   // decay of the beat pulse, seconds (0.3 once used)
+    float pulseLength = 0; // decay of the beat pulse, seconds (0.3 once used)
     // Keyed by the address of the caller's name text, never by its characters.
     std::map<const char*, SceneModel*> sceneModels;
     std::map<const char*, unsigned int> programs;

@@ -9,8 +9,12 @@ MessageBoxSink gSink = nullptr;
 SDL_Window* gOwner = nullptr;
 } // namespace
 
-void setMessageBoxSink(MessageBoxSink sink) { gSink = sink; }
-void setMessageBoxOwner(void* window) { gOwner = static_cast<SDL_Window*>(window); }
+void setMessageBoxSink(MessageBoxSink sink) {
+    gSink = sink;
+}
+void setMessageBoxOwner(void* window) {
+    gOwner = static_cast<SDL_Window*>(window);
+}
 
 void showErrorBox(const char* text) {
     // One line on stderr: embedded line breaks become blanks, a trailing one is dropped.

@@ -8,6 +8,52 @@
 namespace {
 SDL_Window* gWindow = nullptr;
 SDL_GLContext gContext = nullptr;
+
+// The mode the display offers nearest to width x height; a "switch" to anything else would leave
+// the display at another size, so only an exact match with 4 bytes per pixel is worth trying.
+bool exactModeOffered(int width, int height, int bitsPerPixel, SDL_DisplayMode& mode) {
+    SDL_DisplayMode wanted{};
+    wanted.w = width;
+    wanted.h = height;
+    wanted.format = SDL_PIXELFORMAT_RGB888;
+    if (!SDL_GetClosestDisplayMode(0, &wanted, &mode)) return false;
+    return mode.w == width && mode.h == height &&
+           static_cast<int>(SDL_BYTESPERPIXEL(mode.format)) * 8 == bitsPerPixel;
+}
+
+void destroyWindow() {
+    if (gContext) SDL_GL_DeleteContext(gContext);
+    if (gWindow) SDL_DestroyWindow(gWindow);
+    gWindow = nullptr;
+    gContext = nullptr;
+}
+
+int virtualKeyFor(SDL_Keycode key) {
+    switch (key) {
+    case SDLK_ESCAPE:
+        return keyEscape;
+    case SDLK_SPACE:
+        return keySpace;
+    case SDLK_PAGEUP:
+        return keyPageUp;
+    case SDLK_PAGEDOWN:
+        return keyPageDown;
+    case SDLK_LEFT:
+        return keyLeft;
+    case SDLK_UP:
+        return keyUp;
+    case SDLK_RIGHT:
+        return keyRight;
+    case SDLK_DOWN:
+        return keyDown;
+    case SDLK_p:
+        return keyP;
+    case SDLK_F11:
+        return keyF11;
+    default:
+        return 0;
+    }
+}
 } // namespace
 
 bool initVideo(std::string& reason) {
@@ -19,14 +65,28 @@ bool initVideo(std::string& reason) {
     // GLEW here is the GLX build, so the context must come from X11.
     SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
     SDL_SetHint(SDL_HINT_VIDEO_X11_FORCE_EGL, "0");
+    // Keep the demo running when it loses focus in full screen.
+    SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
         reason = SDL_GetError();
         return false;
     }
+    SDL_DisableScreenSaver();
     return true;
 }
 
-bool createWindow(const WindowRequest& request, std::string& reason) {
+bool fullScreenModeHolds(int width, int height) {
+    if (!gWindow || !(SDL_GetWindowFlags(gWindow) & SDL_WINDOW_FULLSCREEN)) return false;
+    SDL_DisplayMode current{};
+    int display = SDL_GetWindowDisplayIndex(gWindow);
+    if (display < 0 || SDL_GetCurrentDisplayMode(display, &current) != 0) return false;
+    int windowWidth = 0, windowHeight = 0;
+    SDL_GetWindowSize(gWindow, &windowWidth, &windowHeight);
+    return current.w == width && current.h == height && SDL_BYTESPERPIXEL(current.format) == 4 &&
+           windowWidth == width && windowHeight == height;
+}
+
+bool createWindow(WindowRequest& request, std::string& reason) {
     SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
     SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
     SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
@@ -34,8 +94,31 @@ bool createWindow(const WindowRequest& request, std::string& reason) {
     SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
     SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
-    Uint32 flags = SDL_WINDOW_OPENGL | (request.hidden ? SDL_WINDOW_HIDDEN : SDL_WINDOW_SHOWN);
-    gWindow = SDL_CreateWindow(request.title, 0, 0, request.width, request.height, flags);
+    const Uint32 visibility = request.hidden ? SDL_WINDOW_HIDDEN : SDL_WINDOW_SHOWN;
+
+    if (request.fullScreen) {
+        SDL_DisplayMode mode{};
+        if (exactModeOffered(request.width, request.height, request.bitsPerPixel, mode)) {
+            gWindow = SDL_CreateWindow(request.title, 0, 0, request.width, request.height,
+                                       SDL_WINDOW_OPENGL | SDL_WINDOW_FULLSCREEN | visibility);
+            if (gWindow && (SDL_SetWindowDisplayMode(gWindow, &mode) != 0 ||
+                            !fullScreenModeHolds(request.width, request.height)))
+                destroyWindow();
+        }
+        if (gWindow) {
+            SDL_ShowCursor(SDL_DISABLE);
+        } else {
+            // The box comes before the window, so it has no owner.
+            setMessageBoxOwner(nullptr);
+            showErrorBox("Mode Switch Failed.\nRunning In Windowed Mode.");
+            request.fullScreen = false;
+        }
+    }
+    if (!gWindow) {
+        // The client area is width x height; the window manager adds its frame around it.
+        gWindow = SDL_CreateWindow(request.title, 0, 0, request.width, request.height,
+                                   SDL_WINDOW_OPENGL | SDL_WINDOW_RESIZABLE | visibility);
+    }
     if (!gWindow) {
         reason = SDL_GetError();
         return false;
@@ -43,18 +126,59 @@ bool createWindow(const WindowRequest& request, std::string& reason) {
     gContext = SDL_GL_CreateContext(gWindow);
     if (!gContext || SDL_GL_MakeCurrent(gWindow, gContext) != 0) {
         reason = SDL_GetError();
-        if (gContext) SDL_GL_DeleteContext(gContext);
-        SDL_DestroyWindow(gWindow);
-        gWindow = nullptr;
-        gContext = nullptr;
+        destroyWindow();
         return false;
     }
     setMessageBoxOwner(gWindow);
     return true;
 }
 
-void swapWindow() { SDL_GL_SwapWindow(gWindow); }
+void swapWindow() {
+    SDL_GL_SwapWindow(gWindow);
+}
 
-void windowDrawableSize(int& width, int& height) { SDL_GL_GetDrawableSize(gWindow, &width, &height); }
+void windowDrawableSize(int& width, int& height) {
+    SDL_GL_GetDrawableSize(gWindow, &width, &height);
+}
 
-void* nativeWindow() { return gWindow; }
+void* nativeWindow() {
+    return gWindow;
+}
+
+bool pumpEvents(const WindowEvents& handlers) {
+    bool quit = false;
+    SDL_Event event;
+    while (SDL_PollEvent(&event)) {
+        switch (event.type) {
+        case SDL_QUIT:
+            quit = true;
+            break;
+        case SDL_KEYDOWN: {
+            int code = virtualKeyFor(event.key.keysym.sym);
+            if (code && handlers.key) handlers.key(code);
+            break;
+        }
+        case SDL_WINDOWEVENT:
+            switch (event.window.event) {
+            case SDL_WINDOWEVENT_CLOSE:
+                if (handlers.close) handlers.close();
+                break;
+            case SDL_WINDOWEVENT_RESTORED:
+            case SDL_WINDOWEVENT_MAXIMIZED:
+            case SDL_WINDOWEVENT_SIZE_CHANGED:
+                if (gWindow && !(SDL_GetWindowFlags(gWindow) & SDL_WINDOW_MINIMIZED) && handlers.resize) {
+                    int width = 0, height = 0;
+                    windowDrawableSize(width, height);
+                    handlers.resize(width, height);
+                }
+                break;
+            default:
+                break;
+            }
+            break;
+        default:
+            break;
+        }
+    }
+    return quit;
+}

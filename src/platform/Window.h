@@ -1,5 +1,6 @@
 #pragma once
-// The one window and its OpenGL compatibility context (SDL2 over X11/GLX, so GLEW can load).
+// The one window and its OpenGL compatibility context (SDL2 over X11/GLX, so GLEW can load), and
+// the event pump that turns window-system events into the demo's key codes and window callbacks.
 // Nothing above the platform layer sees SDL: the window is reached through these calls.
 #include <string>
 
@@ -9,16 +10,50 @@ bool initVideo(std::string& reason);
 
 struct WindowRequest {
     const char* title = "";
-    int width = 800;   // pixels
-    int height = 600;  // pixels
+    int width = 800;       // pixels
+    int height = 600;      // pixels
+    int bitsPerPixel = 32; // full screen only: the display mode must have 4 bytes per pixel
+    // Ask for full screen first. Cleared when the display can't run at width x height with
+    // bitsPerPixel; the "Mode Switch Failed." box is shown and the window opens instead.
+    bool fullScreen = false;
     bool hidden = false; // tests and the offline renderer draw without showing the window
 };
 
 // Creates the window and makes its context current (RGBA 8 bits each, depth >= 16, double
 // buffered). Returns false with a reason when the window or the context can't be made.
-bool createWindow(const WindowRequest& request, std::string& reason);
+bool createWindow(WindowRequest& request, std::string& reason);
+
+// True when the display now runs at exactly width x height with 4 bytes per pixel and the
+// window covers it: anything else (such as a display that keeps its own size) is a failed switch.
+bool fullScreenModeHolds(int width, int height);
+
 void swapWindow();
 // The drawable size of the window, pixels.
 void windowDrawableSize(int& width, int& height);
 // The SDL_Window*, for the platform layer's own use (message box owner).
 void* nativeWindow();
+
+// Virtual-key codes handed to the key handler; other keys are not reported.
+enum VirtualKey {
+    keyEscape = 27,
+    keySpace = 32,
+    keyPageUp = 33,
+    keyPageDown = 34,
+    keyLeft = 37,
+    keyUp = 38,
+    keyRight = 39,
+    keyDown = 40,
+    keyP = 80,
+    keyF11 = 122,
+};
+
+struct WindowEvents {
+    void (*key)(int virtualKey) = nullptr; // every key-down, auto-repeats included
+    // Restore, maximise or a new size, with the drawable size in pixels. Minimising is not reported.
+    void (*resize)(int width, int height) = nullptr;
+    void (*close)() = nullptr; // the window manager asks the window to close
+};
+
+// Handles every pending event. Returns true when a quit request (SDL_QUIT, as from SIGTERM) was
+// among them: the caller draws one more frame and ends.
+bool pumpEvents(const WindowEvents& handlers);

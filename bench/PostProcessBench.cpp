@@ -1,0 +1,98 @@
+// One glow of "rt0" into "rt1" with the demo's 4 layers, on whatever GL the display offers
+// (llvmpipe under Xvfb here). Each iteration ends with glFinish so the figure is the whole pass.
+// Needs a display: run it under xvfb-run -a.
+#include <benchmark/benchmark.h>
+
+#include <GL/glew.h>
+#include <GL/glu.h>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "platform/Window.h"
+#include "resources/Resources.h"
+
+namespace {
+
+void openContextAndTargets() {
+    std::string reason;
+    WindowRequest request;
+    request.title = "glow benchmark";
+    request.hidden = true;
+    if (!initVideo(reason) || !createWindow(request, reason)) {
+        fprintf(stderr, "The glow benchmark needs a display: %s\n", reason.c_str());
+        exit(2);
+    }
+    glewExperimental = GL_TRUE;
+    if (glewInit() != GLEW_OK) {
+        fprintf(stderr, "glewInit failed\n");
+        exit(2);
+    }
+    const struct {
+        const char* name;
+        int width, height;
+    } targets[] = {{"rt0", 1024, 512}, {"rt1", 1024, 512}, {"rt.glow", 256, 128}, {"rt.blur", 256, 256}};
+    for (const auto& t : targets)
+        resources.textures.upload(t.name, t.width, t.height, nullptr, GL_RGBA8, GL_RGBA);
+    rovena::FBO record;
+    for (const auto& t : targets) {
+        record.generate();
+        record.attach(t.name, GL_COLOR_ATTACHMENT0_EXT, GL_TEXTURE_2D);
+        resources.fbos.add(t.name, record);
+    }
+    // Something to blur: a ramp in every channel.
+    std::vector<unsigned char> pixels(1024 * 512 * 4);
+    for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = static_cast<unsigned char>(i * 7 / 4);
+    glBindTexture(GL_TEXTURE_2D, resources.textures.get("rt0").id);
+    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 1024, 512, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+
+    glViewport(0, 0, 800, 600);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluPerspective(90, 4.0 / 3.0, 0.1, 1000);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glDepthFunc(GL_LEQUAL);
+    glEnable(GL_DEPTH_TEST);
+}
+
+void ensureReady() {
+    static bool ready = (openContextAndTargets(), true);
+    (void)ready;
+}
+
+void Glow(benchmark::State& state) {
+    ensureReady();
+    state.SetLabel(reinterpret_cast<const char*>(glGetString(GL_RENDERER)));
+    for (auto _ : state) {
+        resources.glow("rt0", "rt1", 4, 0.5f);
+        glFinish();
+    }
+}
+BENCHMARK(Glow)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The glow's parts: its six blur passes, and one full-screen copy of "rt0" into "rt1".
+void GlowBlurOnly(benchmark::State& state) {
+    ensureReady();
+    for (auto _ : state) {
+        resources.blur("rt0", "rt.glow", 6, 0.75f, 0.75f, 0.5f);
+        glFinish();
+    }
+}
+BENCHMARK(GlowBlurOnly)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void FullscreenCopy(benchmark::State& state) {
+    ensureReady();
+    for (auto _ : state) {
+        resources.fbos.use("rt1");
+        resources.drawFullscreen("rt0", 1.0f);
+        resources.fbos.unuse();
+        glFinish();
+    }
+}
+BENCHMARK(FullscreenCopy)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+} // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,102 @@
+#include "clock/DemoContext.h"
+
+#include <GL/glew.h>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+#include "geometry/SceneModel.h"
+#include "platform/Sound.h"
+#include "shell/Shell.h"
+
+DemoContext demoContext;
+GrowArray<char*> messageLog(16);
+float previousTapTime = 0;
+
+namespace {
+constexpr float beatPeriod = 0.4615384638309479f; // seconds: 130 beats per minute
+constexpr float beatPhaseOffset = 0.2f;           // seconds
+constexpr float latchSetBelow = 0.4f;             // phase fractions
+constexpr float latchClearAbove = 0.6f;
+constexpr int logLineBytes = 80;
+constexpr int logLinesKept = 19;
+} // namespace
+
+DemoContext::~DemoContext() {
+    // The table owns its scene models.
+    for (auto& named : sceneModels) delete named.second;
+    sceneModels.clear();
+    programs.clear();
+}
+
+void DemoContext::init() {
+    beatCount = 0;
+    beatLatch = false;
+    paused = false;
+    createRenderTextures();
+}
+
+void DemoContext::updateTime() {
+    time = static_cast<float>(FSOUND_Stream_GetTime(musicStream) * 0.001);
+}
+
+void DemoContext::seekTo(float targetSeconds) {
+    if (targetSeconds < 0) targetSeconds = 0;
+    FSOUND_Stream_SetTime(musicStream, static_cast<int>(targetSeconds * 1000));
+}
+
+void DemoContext::togglePause() {
+    paused = !paused;
+    FSOUND_SetPaused(0, paused);
+}
+
+float DemoContext::beatPulse() {
+    pulseLength = 0.3f;
+    float value = 1 - (time - lastBeatTime) / pulseLength;
+    return value < 0 ? 0 : value;
+}
+
+void DemoContext::countBeat() {
+    beatCount += 1;
+    lastBeatTime = time;
+}
+
+void DemoContext::detectBeat() {
+    float phase = (time + beatPhaseOffset) / beatPeriod;
+    float fraction = phase - static_cast<float>(static_cast<int>(phase));
+    if (!beatLatch && fraction < latchSetBelow) {
+        countBeat();
+        beatLatch = true;
+    } else if (fraction > latchClearAbove) {
+        beatLatch = false;
+    }
+}
+
+void DemoContext::endFrame() {
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    glDisable(GL_LIGHTING);
+    for (int light = 0; light < 8; ++light) glDisable(GL_LIGHT0 + light);
+    detectBeat();
+}
+
+void DemoContext::tapBeat() {
+    float tap = time;
+    float gap = tap - previousTapTime;
+    previousTapTime = tap;
+    logMessage("Beat %.2f delta %.2f bpm %.0f", tap, gap, 60 / gap);
+    countBeat();
+}
+
+void DemoContext::logMessage(const char* format, ...) {
+    char* line = new char[logLineBytes];
+    va_list args;
+    va_start(args, format);
+    vsnprintf(line, logLineBytes, format, args);
+    va_end(args);
+    if (messageLog.count >= logLinesKept) {
+        delete[] messageLog[0];
+        memmove(&messageLog[0], &messageLog[1], (messageLog.count - 1) * sizeof(char*));
+        messageLog.count = logLinesKept - 1;
+    }
+    messageLog.append(line);
+}

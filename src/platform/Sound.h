@@ -1,0 +1,41 @@
+#pragma once
+// Music playback and the demo clock: Ogg Vorbis streams decoded with libvorbisfile into one SDL
+// audio device (44.1 kHz, stereo, 16-bit). The calls keep the names and arguments the demo code was
+// written against; positions are integer milliseconds of the sound being heard.
+// A caller-clock stream stands in for the music where time must not depend on a sound device
+// (tests, offline rendering): its position is whatever the caller last set.
+
+struct FSOUND_STREAM;
+
+// Opens the audio device. When no device opens, falls back to SDL's "dummy" driver, which
+// consumes audio in real time, so the show keeps its pace in silence. True when a device is open.
+signed char FSOUND_Init(int mixRate, int maxSoftwareChannels, unsigned int flags);
+
+// Opens an Ogg Vorbis file. A missing or unreadable file gives null and one line on stderr.
+// `mode`, `offset` and `length` are accepted and ignored: streams always play the whole file.
+FSOUND_STREAM* FSOUND_Stream_Open(const char* path, unsigned int mode, int offset, int length);
+
+// Starts the stream from its current position on `channel` (-1 picks 0). Returns the channel,
+// or -1 for a null stream. One stream plays at a time; playing another replaces it.
+int FSOUND_Stream_Play(int channel, FSOUND_STREAM* stream);
+
+// Position of the sound being heard, milliseconds; 0 for a null stream. While playing it rises
+// smoothly between device callbacks and never goes backwards; after the end it stays at the length.
+int FSOUND_Stream_GetTime(FSOUND_STREAM* stream);
+
+// Seeks sample-exactly, clamped to [0, length]; the next GetTime reads the new position.
+signed char FSOUND_Stream_SetTime(FSOUND_STREAM* stream, int positionMs);
+
+// Stops (true) or resumes (false) the stream playing on `channel`, position and sound together.
+signed char FSOUND_SetPaused(int channel, signed char paused);
+
+// Closes the device and every stream (tests reopen the module with another driver).
+void FSOUND_Close();
+
+// A silent stream whose position is set by the caller, for example from a frame number.
+// It answers GetTime, SetTime, Play and SetPaused like a music stream.
+FSOUND_STREAM* openCallerClockStream();
+void setCallerClockTime(FSOUND_STREAM* stream, int positionMs);
+
+// Length of a stream, milliseconds (0 for null or a caller clock).
+int streamLengthMs(FSOUND_STREAM* stream);

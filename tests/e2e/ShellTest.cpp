@@ -1,0 +1,130 @@
+// The real program under Xvfb servers of its own: what a person sees, what it says, how it ends.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "support/Process.h"
+#include "support/XWindows.h"
+
+namespace {
+const std::string program = LUMORAKKA_BUILD_DIR "/lumorakka";
+const std::string title = "Lumorakka by Vorkasta";
+constexpr int startMs = 30000; // window up, on a loaded machine
+constexpr int exitMs = 15000;
+
+// The dummy audio driver keeps the device probe quiet and the clock running in real time.
+std::unique_ptr<ChildProcess> startDemo(const std::string& display,
+                                        std::map<std::string, std::string> extra = {}) {
+    std::map<std::string, std::string> environment{{"DISPLAY", display}, {"SDL_AUDIODRIVER", "dummy"}};
+    for (auto& [name, value] : extra) environment[name] = value;
+    return std::make_unique<ChildProcess>(std::vector<std::string>{program}, LUMORAKKA_BUILD_DIR,
+                                          environment);
+}
+
+bool hasWindowNamed(const std::string& display, const std::string& name) {
+    for (const XWindowInfo& w : topLevelWindows(display))
+        if (w.name == name) return true;
+    return false;
+}
+} // namespace
+
+TEST(ShellEndToEnd, FullScreenAt800x600ShowsNoModeBoxAndEscapeExitsZero) {
+    XvfbServer server(800, 600);
+    ASSERT_FALSE(server.display().empty());
+    auto demo = startDemo(server.display());
+    auto window = waitForWindow(server.display(), title, startMs);
+    ASSERT_TRUE(window) << demo->standardError();
+    EXPECT_EQ(window->width, 800);
+    EXPECT_EQ(window->height, 600);
+    EXPECT_EQ(window->x, 0);
+    EXPECT_EQ(window->y, 0);
+    EXPECT_FALSE(hasWindowNamed(server.display(), "Error"));
+    EXPECT_TRUE(demo->running());
+
+    ASSERT_TRUE(sendKey(server.display(), window->id, "Escape"));
+    EXPECT_EQ(demo->waitExit(exitMs), 0) << demo->standardError();
+    EXPECT_EQ(demo->standardError().find("Mode Switch Failed"), std::string::npos);
+}
+
+TEST(ShellEndToEnd, ModeSwitchRefusedShowsBoxThenRunsInWindowAndQuitsZeroOnSigterm) {
+    XvfbServer server(1024, 768);
+    ASSERT_FALSE(server.display().empty());
+    auto demo = startDemo(server.display());
+    auto box = waitForWindow(server.display(), "Error", startMs);
+    ASSERT_TRUE(box) << demo->standardError();
+    // The box comes before the window and holds the start-up until it is answered.
+    EXPECT_FALSE(hasWindowNamed(server.display(), title));
+    EXPECT_NE(demo->standardError().find("Mode Switch Failed. Running In Windowed Mode."), std::string::npos);
+
+    ASSERT_TRUE(sendKey(server.display(), box->id, "Return"));
+    auto window = waitForWindow(server.display(), title, startMs);
+    ASSERT_TRUE(window) << demo->standardError();
+    EXPECT_EQ(window->width, 800);
+    EXPECT_EQ(window->height, 600);
+    EXPECT_TRUE(demo->running());
+
+    // SIGTERM arrives as a quit request: one more frame, then status 0.
+    demo->signal(SIGTERM);
+    EXPECT_EQ(demo->waitExit(exitMs), 0) << demo->standardError();
+}
+
+TEST(ShellEndToEnd, CloseRequestFromWindowManagerExitsZero) {
+    XvfbServer server(800, 600);
+    ASSERT_FALSE(server.display().empty());
+    auto demo = startDemo(server.display());
+    auto window = waitForWindow(server.display(), title, startMs);
+    ASSERT_TRUE(window) << demo->standardError();
+    ASSERT_TRUE(sendCloseRequest(server.display(), window->id));
+    EXPECT_EQ(demo->waitExit(exitMs), 0) << demo->standardError();
+}
+
+TEST(ShellEndToEnd, ScreenSaverStaysOffWhileDemoRuns) {
+    XvfbServer server(800, 600);
+    ASSERT_FALSE(server.display().empty());
+    ASSERT_TRUE(setScreenSaverTimeout(server.display(), 1));
+    // Without the demo the idle server's saver comes on: the check below can fail.
+    ASSERT_TRUE(waitUntil(10000, [&] { return !screenSaverOff(server.display()); }));
+    ASSERT_TRUE(setScreenSaverTimeout(server.display(), 1));
+
+    auto demo = startDemo(server.display());
+    ASSERT_TRUE(waitForWindow(server.display(), title, startMs)) << demo->standardError();
+    std::this_thread::sleep_for(std::chrono::milliseconds(3000));
+    EXPECT_TRUE(screenSaverOff(server.display()));
+    EXPECT_TRUE(demo->running());
+}
+
+TEST(ShellEndToEnd, MissingGlslIsFatalWithMessageAndStatusOne) {
+    XvfbServer server(800, 600);
+    ASSERT_FALSE(server.display().empty());
+    auto demo = startDemo(server.display(), {{"MESA_EXTENSION_OVERRIDE", "-GL_ARB_shading_language_100"}});
+    auto box = waitForWindow(server.display(), "Error", startMs);
+    ASSERT_TRUE(box) << demo->standardError();
+    EXPECT_TRUE(demo->running()); // the box waits for the viewer
+    ASSERT_TRUE(sendKey(server.display(), box->id, "Return"));
+    EXPECT_EQ(demo->waitExit(exitMs), 1);
+    EXPECT_NE(demo->standardError().find("Seems that ARB_shading_language_100 is not supported.\n"),
+              std::string::npos)
+        << demo->standardError();
+}
+
+TEST(ShellEndToEnd, NoDisplayOrUnreachableDisplayFailsClearlyWith255) {
+    struct Case {
+        const char* display; // "" unsets DISPLAY
+        const char* says;
+    } cases[] = {
+        {"", "no display: DISPLAY is not set"}, {":4097", "Cannot start video: "}, // SDL's own reason follows
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.display);
+        ChildProcess demo({program}, LUMORAKKA_BUILD_DIR,
+                          {{"DISPLAY", c.display}, {"SDL_AUDIODRIVER", "dummy"}});
+        EXPECT_EQ(demo.waitExit(exitMs), 255);
+        std::string said = demo.standardError();
+        EXPECT_NE(said.find(c.says), std::string::npos) << said;
+        EXPECT_NE(said.find("RegisterClassEx Failed!\nError Registering Window Class!\n"), std::string::npos)
+            << said;
+    }
+}

@@ -1,0 +1,236 @@
+#include <GL/glew.h>
+#include <GL/glu.h>
+
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "resources/Resources.h"
+#include "support/GLContext.h"
+
+namespace {
+
+struct Rgba {
+    int r, g, b, a;
+};
+
+class PostProcessTest : public GLTest {
+  protected:
+    void SetUp() override {
+        GLTest::SetUp();
+        static bool targetsReady = false;
+        if (!targetsReady) {
+            // The demo's render targets, made the way start-up makes them.
+            const struct {
+                const char* name;
+                int width, height;
+            } targets[] = {
+                {"rt0", 1024, 512}, {"rt1", 1024, 512}, {"rt.glow", 256, 128}, {"rt.blur", 256, 256}};
+            for (const auto& t : targets)
+                resources.textures.upload(t.name, t.width, t.height, nullptr, GL_RGBA8, GL_RGBA);
+            rovena::FBO record;
+            for (const auto& t : targets) {
+                record.generate();
+                record.attach(t.name, GL_COLOR_ATTACHMENT0_EXT, GL_TEXTURE_2D);
+                resources.fbos.add(t.name, record);
+            }
+            targetsReady = true;
+        }
+        // The demo's frame state: window viewport, 90-degree 4:3 perspective, model-view selected.
+        glViewport(0, 0, 800, 600);
+        glMatrixMode(GL_PROJECTION);
+        glLoadIdentity();
+        gluPerspective(90, 4.0 / 3.0, 0.1, 1000);
+        glMatrixMode(GL_MODELVIEW);
+        glLoadIdentity();
+        glDepthFunc(GL_LEQUAL);
+        glEnable(GL_DEPTH_TEST);
+        glDisable(GL_BLEND);
+        glColor4f(1, 1, 1, 1);
+        glClearColor(0, 0, 0, 0);
+        glGetError();
+    }
+
+    static int sizeOf(const char* name, int& height) {
+        const rovena::Texture& texture = resources.textures.get(name);
+        height = texture.texHeight;
+        return texture.texWidth;
+    }
+    void fill(const char* name, const std::function<Rgba(int, int)>& colour) {
+        int height = 0, width = sizeOf(name, height);
+        std::vector<unsigned char> pixels(width * height * 4);
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x) {
+                Rgba c = colour(x, y);
+                unsigned char* p = &pixels[(y * width + x) * 4];
+                p[0] = c.r, p[1] = c.g, p[2] = c.b, p[3] = c.a;
+            }
+        glBindTexture(GL_TEXTURE_2D, resources.textures.get(name).id);
+        glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+        glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+    }
+    std::vector<unsigned char> read(const char* name) {
+        int height = 0, width = sizeOf(name, height);
+        std::vector<unsigned char> pixels(width * height * 4);
+        glBindTexture(GL_TEXTURE_2D, resources.textures.get(name).id);
+        glPixelStorei(GL_PACK_ALIGNMENT, 1);
+        glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+        return pixels;
+    }
+    // Largest difference over all texels and channels between a target and an expected picture.
+    int worstDifference(const char* name, const std::function<Rgba(int, int)>& expected) {
+        int height = 0, width = sizeOf(name, height);
+        auto pixels = read(name);
+        int worst = 0;
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x) {
+                Rgba e = expected(x, y);
+                const unsigned char* p = &pixels[(y * width + x) * 4];
+                int channels[4] = {e.r, e.g, e.b, e.a};
+                for (int c = 0; c < 4; ++c) worst = std::max(worst, std::abs(p[c] - channels[c]));
+            }
+        return worst;
+    }
+};
+
+Rgba pattern(int x, int y) {
+    return {(x * 37 + y * 11) % 256, (x * 5 + y * 29) % 256, (x ^ y) % 256, 255};
+}
+Rgba flat(int value) {
+    return {value, value, value, value};
+}
+
+} // namespace
+
+// With half-texel offsets every sample of the first pass lands on a texel centre of "rt0": a texel
+// (x, y) of "rt.glow" averages the 2 x 2 source texels around (4x + 2, 4y + 2).
+TEST_F(PostProcessTest, OneBlurPassAveragesFourDiagonalSamplesAndLeavesTheSpareBuffer) {
+    fill("rt0", pattern);
+    fill("rt.blur", [](int, int) { return Rgba{10, 20, 30, 40}; });
+    const float strength = 0.8f;
+    resources.blur("rt0", "rt.glow", 1, 0.5f, 0.5f, strength);
+    auto expected = [&](int x, int y) {
+        Rgba s[4] = {pattern(4 * x + 2, 4 * y + 2), pattern(4 * x + 1, 4 * y + 1),
+                     pattern(4 * x + 2, 4 * y + 1), pattern(4 * x + 1, 4 * y + 2)};
+        auto mix = [&](int Rgba::*channel) {
+            return static_cast<int>(
+                strength * 0.25f * (s[0].*channel + s[1].*channel + s[2].*channel + s[3].*channel) + 0.5f);
+        };
+        return Rgba{mix(&Rgba::r), mix(&Rgba::g), mix(&Rgba::b), mix(&Rgba::a)};
+    };
+    // Four rounded blend steps in an 8-bit buffer.
+    EXPECT_LE(worstDifference("rt.glow", expected), 3);
+    EXPECT_EQ(worstDifference("rt.blur", [](int, int) { return Rgba{10, 20, 30, 40}; }), 0);
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
+// A flat source stays flat through every pass, so each buffer shows which pass wrote it last:
+// the first pass gives 0.8 x 200 = 160, the second 0.8 x 160 = 128.
+TEST_F(PostProcessTest, TwoBlurPassesLeaveTheFirstInTheDestinationAndTheSecondInTheSpare) {
+    fill("rt0", [](int, int) { return flat(200); });
+    fill("rt.blur", [](int, int) { return flat(7); });
+    resources.blur("rt0", "rt.glow", 2, 0.75f, 0.75f, 0.8f);
+    EXPECT_LE(worstDifference("rt.glow", [](int, int) { return flat(160); }), 2);
+    EXPECT_LE(worstDifference("rt.blur", [](int, int) { return flat(128); }), 3);
+}
+
+TEST_F(PostProcessTest, ZeroBlurPassesLeaveTheDestinationCleared) {
+    fill("rt0", pattern);
+    fill("rt.glow", [](int, int) { return flat(99); });
+    glClearColor(0.2f, 0.4f, 0.6f, 1.0f);
+    resources.blur("rt0", "rt.glow", 0, 0.75f, 0.75f, 1.0f);
+    EXPECT_EQ(worstDifference("rt.glow", [](int, int) { return Rgba{51, 102, 153, 255}; }), 0);
+}
+
+// No layers, or a blur of strength 0 added any number of times, must leave "rt1" a copy of "rt0".
+// The quad's half-width of 1.33334 overshoots 4/3 by a few millionths, so a texel can take up to
+// 1/256 of its neighbour: a smooth picture copies exactly, a sharp one to within one level.
+TEST_F(PostProcessTest, GlowWithoutLayersOrStrengthCopiesTheSource) {
+    auto smooth = [](int x, int y) { return Rgba{x / 4, y / 2, (x + y) / 6, 255}; };
+    const struct {
+        int layers;
+        float strength;
+    } cases[] = {{0, 1.0f}, {4, 0.0f}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.layers) + " layers, strength " + std::to_string(c.strength));
+        fill("rt0", smooth);
+        fill("rt1", [](int, int) { return flat(3); });
+        resources.glow("rt0", "rt1", c.layers, c.strength);
+        EXPECT_EQ(worstDifference("rt1", smooth), 0);
+        fill("rt0", pattern);
+        resources.glow("rt0", "rt1", c.layers, c.strength);
+        EXPECT_LE(worstDifference("rt1", pattern), 1);
+    }
+}
+
+TEST_F(PostProcessTest, GlowAddsTheBlurLayersToTheSource) {
+    fill("rt0", [](int, int) { return Rgba{40, 60, 80, 255}; });
+    resources.glow("rt0", "rt1", 4, 0.5f);
+    // A flat picture blurs flat. Each of the four quads of a pass rounds on its own in the 8-bit
+    // target, so the halving stalls at a few levels instead of reaching 40 x 0.5^5.
+    auto blurred = read("rt.glow");
+    Rgba layer = {blurred[0], blurred[1], blurred[2], blurred[3]};
+    EXPECT_GT(layer.r, 0);
+    EXPECT_LT(layer.r, 10);
+    EXPECT_EQ(worstDifference("rt.glow", [&](int, int) { return layer; }), 0);
+    EXPECT_EQ(worstDifference("rt1",
+                              [&](int, int) {
+                                  return Rgba{40 + 4 * layer.r, 60 + 4 * layer.g, 80 + 4 * layer.b, 255};
+                              }),
+              0);
+}
+
+// Scale 2 doubles the quad about the view's centre: "rt1" then shows texels 256 to 767 across and
+// 128 to 383 up of "rt0", whose 32-texel blocks are numbered in red and green.
+TEST_F(PostProcessTest, FullscreenAtScaleTwoShowsTheMiddleHalf) {
+    auto blocks = [](int x, int y) { return Rgba{(x / 32) * 8, (y / 32) * 16, 0, 255}; };
+    fill("rt0", blocks);
+    resources.fbos.use("rt1");
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    resources.drawFullscreen("rt0", 2.0f);
+    resources.fbos.unuse();
+    auto shown = read("rt1");
+    for (int y = 32; y < 512; y += 64)
+        for (int x = 32; x < 1024; x += 64) {
+            Rgba e = blocks(256 + x / 2, 128 + y / 2);
+            const unsigned char* p = &shown[(y * 1024 + x) * 4];
+            EXPECT_EQ(p[0], e.r) << x << "," << y;
+            EXPECT_EQ(p[1], e.g) << x << "," << y;
+        }
+    EXPECT_TRUE(glIsEnabled(GL_TEXTURE_2D));
+}
+
+TEST_F(PostProcessTest, GlowRestoresViewportFramebufferAndAttributeStack) {
+    fill("rt0", pattern);
+    glViewport(10, 20, 300, 200);
+    GLint stackBefore = 0;
+    glGetIntegerv(GL_ATTRIB_STACK_DEPTH, &stackBefore);
+    glColor3f(0.5f, 0.5f, 0.5f);
+    resources.glow("rt0", "rt1", 4, 0.6f);
+
+    GLint viewport[4], framebuffer = -1, stackAfter = -1, blendSource = 0, blendDestination = 0,
+                       matrixMode = 0;
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    glGetIntegerv(GL_FRAMEBUFFER_BINDING_EXT, &framebuffer);
+    glGetIntegerv(GL_ATTRIB_STACK_DEPTH, &stackAfter);
+    glGetIntegerv(GL_BLEND_SRC, &blendSource);
+    glGetIntegerv(GL_BLEND_DST, &blendDestination);
+    glGetIntegerv(GL_MATRIX_MODE, &matrixMode);
+    EXPECT_EQ(viewport[0], 10);
+    EXPECT_EQ(viewport[1], 20);
+    EXPECT_EQ(viewport[2], 300);
+    EXPECT_EQ(viewport[3], 200);
+    EXPECT_EQ(framebuffer, 0);
+    EXPECT_EQ(stackAfter, stackBefore);
+    EXPECT_EQ(blendSource, GL_ONE);
+    EXPECT_EQ(blendDestination, GL_ONE);
+    EXPECT_EQ(matrixMode, GL_MODELVIEW);
+    EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
+    EXPECT_FALSE(glIsEnabled(GL_BLEND));
+    GLfloat colour[4];
+    glGetFloatv(GL_CURRENT_COLOR, colour);
+    EXPECT_EQ(colour[0], 1.0f);
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+    EXPECT_TRUE(resources.fbos.current.empty());
+}

@@ -1,0 +1,208 @@
+// The demo clock, beat tracking, seeking, tapping and the key actions, driven through a
+// caller-set music clock so time is exact and no sound device is involved.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+
+#include "clock/DemoContext.h"
+#include "platform/Sound.h"
+#include "platform/Window.h"
+#include "shell/Shell.h"
+
+namespace {
+constexpr double beatPeriod = 60.0 / 130.0;
+
+class DemoClockTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (!clock) clock = openCallerClockStream();
+        musicStream = clock;
+        setCallerClockTime(clock, 0);
+        for (char* line : messageLog) delete[] line;
+        messageLog.count = 0;
+        previousTapTime = 0;
+    }
+
+    // One frame as the loop runs it: read the clock, then detect the beat at the frame's end.
+    void frameAt(DemoContext& context, int positionMs) {
+        setCallerClockTime(clock, positionMs);
+        context.updateTime();
+        context.detectBeat();
+    }
+
+    static FSOUND_STREAM* clock;
+};
+FSOUND_STREAM* DemoClockTest::clock = nullptr;
+
+std::string logLine(int i) {
+    return messageLog[i];
+}
+} // namespace
+
+TEST_F(DemoClockTest, FirstBeatCountsAtAbout0_2615Seconds) {
+    DemoContext context;
+    int firstBeatMs = -1;
+    for (int ms = 0; ms <= 400 && firstBeatMs < 0; ++ms) {
+        frameAt(context, ms);
+        if (context.getBeatCount() == 1) firstBeatMs = ms;
+    }
+    EXPECT_EQ(firstBeatMs, 262);
+    EXPECT_FLOAT_EQ(context.lastBeatTime, 0.262f);
+    EXPECT_FLOAT_EQ(context.beatPulse(), 1.0f);
+}
+
+// Frames closer than 0.4 of a period catch every beat; further apart, whole beats slip by.
+TEST_F(DemoClockTest, CountsOneBeatPerPeriodUnlessFramesAreTooFarApart) {
+    struct Case {
+        double frameSeconds;
+        bool everyBeat;
+    } cases[] = {{1.0 / 60, true}, {0.18, true}, {0.2, false}, {0.3, false}};
+    const int expectedBeats = static_cast<int>((60 + 0.2) / beatPeriod); // beats due in the first minute
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.frameSeconds);
+        DemoContext context;
+        float previousBeat = 0;
+        int previousCount = 0;
+        for (int frame = 0; frame * c.frameSeconds <= 60; ++frame) {
+            frameAt(context, static_cast<int>(frame * c.frameSeconds * 1000));
+            ASSERT_LE(context.getBeatCount(), previousCount + 1);
+            if (context.getBeatCount() > previousCount && previousCount > 0 && c.everyBeat) {
+                // Each beat lands within one frame of a period after the last.
+                EXPECT_NEAR(context.lastBeatTime - previousBeat, beatPeriod, c.frameSeconds + 0.002);
+            }
+            if (context.getBeatCount() > previousCount) previousBeat = context.lastBeatTime;
+            previousCount = context.getBeatCount();
+        }
+        if (c.everyBeat)
+            EXPECT_EQ(context.getBeatCount(), expectedBeats);
+        else
+            EXPECT_LT(context.getBeatCount(), expectedBeats);
+    }
+}
+
+TEST_F(DemoClockTest, ForwardSeekCountsAtMostOneBeatAndCountNeverDrops) {
+    DemoContext context;
+    for (int ms = 0; ms <= 10000; ms += 16) frameAt(context, ms);
+    const int before = context.getBeatCount();
+    for (int ms = 40000; ms <= 40100; ms += 16) frameAt(context, ms);
+    EXPECT_LE(context.getBeatCount(), before + 1);
+    for (int ms = 5000; ms <= 5100; ms += 16) frameAt(context, ms);
+    EXPECT_GE(context.getBeatCount(), before);
+}
+
+TEST_F(DemoClockTest, PulseExceedsOneAfterBackwardSeekUntilNextBeat) {
+    DemoContext context;
+    for (int ms = 0; ms <= 40000; ms += 16) frameAt(context, ms);
+    const float lastBeat = context.lastBeatTime;
+    frameAt(context, 10000);
+    EXPECT_NEAR(context.beatPulse(), 1 + (lastBeat - 10.0f) / 0.3f, 1e-3);
+    EXPECT_GT(context.beatPulse(), 90);
+    // Within about one period a beat is counted again and the pulse is back in range.
+    for (int ms = 10016; ms <= 10000 + 2 * 462; ms += 16) frameAt(context, ms);
+    EXPECT_LE(context.beatPulse(), 1.0f);
+    EXPECT_GE(context.beatPulse(), 0.0f);
+}
+
+TEST_F(DemoClockTest, RepeatedFrameTimeCountsNoBeatAndHoldsPulse) {
+    DemoContext context;
+    for (int ms = 0; ms <= 300; ms += 10) frameAt(context, ms);
+    const int count = context.getBeatCount();
+    const float pulse = context.beatPulse();
+    for (int i = 0; i < 100; ++i) frameAt(context, 300);
+    EXPECT_EQ(context.getBeatCount(), count);
+    EXPECT_FLOAT_EQ(context.beatPulse(), pulse);
+}
+
+TEST_F(DemoClockTest, SeekClampsNegativeTargetsAndTruncatesToMilliseconds) {
+    struct Case {
+        float targetSeconds;
+        int expectedMs;
+    } cases[] = {{-5.0f, 0}, {-0.0001f, 0}, {0.0009f, 0}, {1.2345f, 1234}, {2.5f, 2500}, {250.0f, 250000}};
+    DemoContext context;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.targetSeconds);
+        setCallerClockTime(clock, 77);
+        context.seekTo(c.targetSeconds);
+        EXPECT_EQ(FSOUND_Stream_GetTime(clock), c.expectedMs);
+        context.updateTime();
+        EXPECT_FLOAT_EQ(context.time, c.expectedMs * 0.001f);
+    }
+}
+
+TEST_F(DemoClockTest, TapLogsTimeGapAndRateAndCountsABeat) {
+    DemoContext context;
+    frameAt(context, 1000);
+    const int count = context.getBeatCount();
+    context.tapBeat();
+    frameAt(context, 1500);
+    context.tapBeat();
+    ASSERT_EQ(messageLog.count, 2);
+    EXPECT_EQ(logLine(0), "Beat 1.00 delta 1.00 bpm 60"); // the first gap runs from time 0
+    EXPECT_EQ(logLine(1), "Beat 1.50 delta 0.50 bpm 120");
+    EXPECT_GE(context.getBeatCount(), count + 2);
+    EXPECT_FLOAT_EQ(context.lastBeatTime, 1.5f);
+    EXPECT_FLOAT_EQ(context.beatPulse(), 1.0f);
+}
+
+TEST_F(DemoClockTest, LogKeepsTheNewest19Lines) {
+    DemoContext context;
+    for (int i = 1; i <= 25; ++i) {
+        context.logMessage("line %d", i);
+        ASSERT_LE(messageLog.count, 19);
+    }
+    ASSERT_EQ(messageLog.count, 19);
+    EXPECT_EQ(logLine(0), "line 7");
+    EXPECT_EQ(logLine(18), "line 25");
+}
+
+TEST_F(DemoClockTest, LogLineIsCutToItsEightyBytes) {
+    DemoContext context;
+    context.logMessage("%s", std::string(200, 'x').c_str());
+    EXPECT_EQ(logLine(0), std::string(79, 'x'));
+}
+
+TEST_F(DemoClockTest, KeysSeekTapPauseAndRequestCapture) {
+    struct Case {
+        int key;
+        int expectedMs; // the clock after the key, from 40 s
+    } seeks[] = {{keyPageUp, 10000}, {keyPageDown, 70000}, {keyLeft, 39000},
+                 {keyUp, 45000},     {keyRight, 41000},    {keyDown, 35000}};
+    for (const Case& c : seeks) {
+        SCOPED_TRACE(c.key);
+        setCallerClockTime(clock, 40000);
+        demoContext.updateTime();
+        handleKey(c.key);
+        EXPECT_EQ(FSOUND_Stream_GetTime(clock), c.expectedMs);
+    }
+    setCallerClockTime(clock, 20000);
+    demoContext.updateTime();
+    handleKey(keyPageUp);
+    EXPECT_EQ(FSOUND_Stream_GetTime(clock), 0); // before the start is the start
+
+    const int count = demoContext.getBeatCount();
+    handleKey(keySpace);
+    EXPECT_EQ(demoContext.getBeatCount(), count + 1);
+
+    const bool paused = demoContext.paused;
+    handleKey(keyP);
+    EXPECT_NE(demoContext.paused, paused);
+    handleKey(keyP);
+    EXPECT_EQ(demoContext.paused, paused);
+
+    captureRequested = false;
+    handleKey(keyF11);
+    EXPECT_TRUE(captureRequested);
+    captureRequested = false;
+
+    // Keys outside the table change nothing.
+    setCallerClockTime(clock, 5000);
+    for (int key : {0, 65, 81, 13, 36, 41, 121, 123, 255}) handleKey(key);
+    EXPECT_EQ(FSOUND_Stream_GetTime(clock), 5000);
+    EXPECT_FALSE(captureRequested);
+    EXPECT_EQ(demoContext.getBeatCount(), count + 1);
+}
+
+TEST_F(DemoClockTest, EscapeExitsWithStatusZero) {
+    EXPECT_EXIT(handleKey(keyEscape), ::testing::ExitedWithCode(0), "");
+}

@@ -1,0 +1,93 @@
+// bakteeri1: a rod-shaped bacterium lying along X, slightly bent, its lumpy skin covered in short
+// curling pili, a long flagellum whipping off its tail in a widening helix.
+#include "Models.h"
+
+namespace {
+
+using Op = ShapeList::Op;
+
+uint32_t mixBits(uint32_t v) {
+    v ^= v >> 16;
+    v *= 0x7feb352du;
+    v ^= v >> 15;
+    v *= 0x846ca68bu;
+    v ^= v >> 16;
+    return v;
+}
+
+// A repeatable value in [0, 1) for pilus `index`, `salt` choosing which property.
+double hashUnit(uint32_t index, uint32_t salt) {
+    return (mixBits(index * 2654435761u + salt * 40503u + 1u) >> 8) * (1.0 / 16777216.0);
+}
+
+constexpr double kBodyRadius = 0.82;
+
+// The body's centre line: a gentle arc in the XZ plane.
+Vec3 spine(double x) {
+    return Vec3(x, 0, 0.12 * (1 - x * x / 2.2));
+}
+
+} // namespace
+
+ModelMesh makeBakteeri() {
+    ShapeList body;
+    std::vector<Vec3> line;
+    std::vector<double> radii;
+    for (int i = 0; i <= 12; ++i) {
+        line.push_back(spine(-1.35 + 2.5 * i / 12));
+        radii.push_back(kBodyRadius);
+    }
+    body.tube(Op::Union, 0, line, radii);
+
+    ShapeList hair;
+    const int pili = 90;
+    for (int i = 0; i < pili; ++i) {
+        // Golden-angle spiral along the body, so the pili spread evenly, tips leaning back a little.
+        double along = -1.5 + 2.8 * (i + 0.5) / pili;
+        double angle = 2.39996323 * i;
+        Vec3 out(0, std::cos(angle), std::sin(angle));
+        double capX = std::max(std::fabs(along) - 1.2, 0.0) * (along < 0 ? -1 : 1);
+        Vec3 normal =
+            normalize(out * std::sqrt(std::max(1 - capX * capX / 0.1, 0.05)) + Vec3(capX * 2.5, 0, 0));
+        Vec3 base = spine(std::clamp(along, -1.35, 1.15)) + normal * (kBodyRadius - 0.15);
+        Vec3 bend = normalize(Vec3(hashUnit(i, 1) - 0.5, hashUnit(i, 2) - 0.5, hashUnit(i, 3) - 0.5));
+        double len = 0.4 + 0.35 * hashUnit(i, 4);
+        std::vector<Vec3> path = smoothPath({base, base + normal * (0.3 + len * 0.35),
+                                             base + normal * (0.15 + len * 0.8) + bend * (len * 0.15),
+                                             base + normal * (0.1 + len) + bend * (len * 0.35)},
+                                            3);
+        std::vector<double> widths = smoothValues({0.06, 0.045, 0.037, 0.03}, 3);
+        hair.tube(Op::Union, 0, path, widths);
+    }
+
+    // Flagellum: leaves the tail end and coils away in a helix that widens as it goes.
+    std::vector<Vec3> whip;
+    std::vector<double> whipRadii;
+    const int steps = 90;
+    for (int i = 0; i <= steps; ++i) {
+        double s = static_cast<double>(i) / steps;
+        double swing = 0.05 + 0.5 * s;
+        double phase = 2 * kPi * 2.3 * s;
+        whip.push_back(spine(-1.35) +
+                       Vec3(-0.6 - 2.6 * s, swing * std::sin(phase), swing * std::cos(phase) - 0.05));
+        whipRadii.push_back(0.15 * (1 - s) + 0.045);
+    }
+    ShapeList flagellum;
+    flagellum.tube(Op::Union, 0, whip, whipRadii);
+
+    Bounds box = body.bounds();
+    box.add(hair.bounds());
+    box.add(flagellum.bounds());
+    auto field = [body, hair, flagellum](const Vec3& p) {
+        double d = body.evaluate(p);
+        // Lumps and dimples in the cell wall, only evaluated near the wall.
+        if (std::fabs(d) < 0.3)
+            d += 0.05 * gradientNoise(p * 2.6 + Vec3(3.1, 0.4, 7.7)) + 0.018 * gradientNoise(p * 7.0);
+        // Parts farther than the blend width leave d as it is, so start them from there.
+        d = smoothMin(d, hair.evaluate(p, d + 0.1), 0.1);
+        return smoothMin(d, flagellum.evaluate(p, d + 0.3), 0.3);
+    };
+    ImplicitModel model{field, box.grown(0.25), 0.03};
+    model.mapping = TextureMapping::AroundX;
+    return buildImplicit(model);
+}
