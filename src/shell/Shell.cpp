@@ -5,8 +5,13 @@
 #include <cstdlib>
 
 #include "clock/DemoContext.h"
+#include "demo/Content.h"
+#include "demo/Timeline.h"
 #include "platform/Window.h"
+#include "resources/Resources.h"
 #include "shell/FatalError.h"
+#include "shell/FrameCapture.h"
+#include "shell/LoadingScreen.h"
 
 FSOUND_STREAM* musicStream = nullptr;
 bool captureRequested = false;
@@ -33,9 +38,17 @@ void initDemo() {
 
     demoContext.setLetterboxViewport(4, 3);
 
-    // Loading joins here, in this order: the "loading" picture (textures.load2D), the loading
-    // screen, then loadModels, loadRenderTargets and loadMaterials, each followed by the loading
-    // screen as their stages ask.
+    // Seventeen loading screens in all: one here, six in loadModels, five in loadRenderTargets and
+    // one in loadMaterials, plus those between the stages.
+    resources.textures.load2D("loading", -1, -1);
+    showLoadingScreen();
+    loadModels();
+    showLoadingScreen();
+    loadRenderTargets();
+    showLoadingScreen();
+    showLoadingScreen();
+    loadMaterials();
+    showLoadingScreen();
 
     glClearColor(0, 0, 0, 0.5f);
     glClearDepth(1.0);
@@ -43,12 +56,10 @@ void initDemo() {
 
 void renderFrame() {
     demoContext.updateTime();
-    // renderTimeline(demoContext.time) draws the frame here once the timeline is in; until then
-    // the window is only cleared.
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    renderTimeline(demoContext.time);
     demoContext.endFrame();
     glFlush();
-    // When captureRequested is set, captureFrame() reads this frame here, before the swap.
+    if (captureRequested) captureFrame();
 }
 
 void handleKey(int virtualKey) {
