@@ -83,6 +83,15 @@ protected:
         EXPECT_NE(show->standardError().find(message + "\n"), std::string::npos) << show->standardError();
     }
 
+    // The window area of the screen as an 8-bit RGB PNG.
+    bool grabScreen(const fs::path& path) {
+        int status = -1;
+        runCommand({"import", "-display", server->display(), "-window", "root", "-crop", "800x600+0+0",
+                    "-depth", "8", "-type", "TrueColor", "PNG24:" + path.string()},
+                   {}, 20000, &status);
+        return status == 0;
+    }
+
     std::unique_ptr<XvfbServer> server;
     std::unique_ptr<ChildProcess> show;
 };
@@ -97,9 +106,18 @@ TEST_F(ShowTest, ShowRunsUntilEscape) {
     ShowRun run;
     const std::string window = startShow(run);
     ASSERT_FALSE(window.empty()) << show->standardError();
-    // Well into the first scene, it is still going.
-    std::this_thread::sleep_for(std::chrono::seconds(5));
+    // Well into the first scene it is still going, and the picture moves.
+    std::this_thread::sleep_for(std::chrono::seconds(4));
+    const fs::path before = run.root / "before.png", after = run.root / "after.png";
+    ASSERT_TRUE(grabScreen(before));
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    ASSERT_TRUE(grabScreen(after));
     EXPECT_TRUE(show->running()) << show->standardError();
+    const FrameDifference difference = compareFrames(before.string(), after.string(), frameTolerance);
+    ASSERT_TRUE(difference.comparable) << difference.problem;
+    EXPECT_GT(difference.beyondTolerance, difference.pixels / 10) << "the picture stands still";
+    // Not the black of an empty frame: the sky and the ground are lit.
+    EXPECT_GT(meanChannel(after.string(), 2, 0, 0, 800, 600), 40);
     ASSERT_TRUE(sendKey(server->display(), window, "Escape"));
     EXPECT_EQ(show->waitExit(20000), std::optional<int>(0));
 }
@@ -125,11 +143,7 @@ TEST_F(ShowTest, F11WritesNumberedScreenshotsTopRowFirst) {
 
     // The screen, grabbed from the X server, is top row first by definition.
     const fs::path screen = run.root / "screen.png";
-    int status = -1;
-    runCommand({"import", "-display", server->display(), "-window", "root", "-crop", "800x600+0+0", "-depth",
-                "8", "-type", "TrueColor", "PNG24:" + screen.string()},
-               {}, 20000, &status);
-    ASSERT_EQ(status, 0);
+    ASSERT_TRUE(grabScreen(screen));
     const FrameDifference difference = compareFrames(screen.string(), first.string(), frameTolerance);
     ASSERT_TRUE(difference.comparable) << difference.problem;
     EXPECT_LT(difference.beyondTolerance, difference.pixels / 100)
