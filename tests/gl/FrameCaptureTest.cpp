@@ -14,7 +14,7 @@ namespace {
 
 // Runs each test in a fresh empty working directory, since captures land under it.
 class FrameCaptureTest : public GLTest {
-  protected:
+protected:
     void SetUp() override {
         GLTest::SetUp();
         char pattern[] = "/tmp/lumorakka-capture-XXXXXX";

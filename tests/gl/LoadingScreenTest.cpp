@@ -11,7 +11,7 @@
 namespace {
 
 class LoadingScreenTest : public GLTest {
-  protected:
+protected:
     void SetUp() override {
         GLTest::SetUp();
         glViewport(0, 0, 800, 600);

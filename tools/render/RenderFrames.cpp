@@ -40,7 +40,7 @@ int toMilliseconds(double seconds) {
 
 // Steps the clock from the last frame's time towards the next one through the beat tracking only.
 class FrameClock {
-  public:
+public:
     void advanceTo(int targetMs) {
         const double step = 1000.0 / beatTrackingRate;
         for (double ms = lastMs + step; ms < targetMs; ms += step) {
@@ -52,7 +52,7 @@ class FrameClock {
         lastMs = targetMs;
     }
 
-  private:
+private:
     double lastMs = 0;
 };
 
