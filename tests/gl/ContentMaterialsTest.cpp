@@ -4,23 +4,11 @@
 #include <set>
 #include <string>
 
-#include "gpu/MaterialFile.h"
-#include "gpu/ShaderManager.h"
+#include "resources/Resources.h"
 #include "support/GLContext.h"
 #include "support/ShowContent.h"
 
-using ContentMaterialsTest = GLTest;
-
 namespace {
-
-const unsigned int targetCube = 0x8513;
-
-// The engine's shader manager, on its own: the programs are built exactly as the material
-// manager builds them, without loading the textures.
-rovena::ShaderManager& shaders() {
-    static rovena::ShaderManager manager;
-    return manager;
-}
 
 struct ActiveUniform {
     GLenum type;
@@ -42,71 +30,100 @@ std::map<std::string, ActiveUniform> activeUniforms(GLhandleARB program) {
     return uniforms;
 }
 
+// Level-0 width of the texture object `id` on `target`, or 0 when it holds no image there.
+GLint levelWidth(GLenum bindTarget, GLenum imageTarget, GLuint id) {
+    GLint width = 0;
+    glBindTexture(bindTarget, id);
+    glGetTexLevelParameteriv(imageTarget, 0, GL_TEXTURE_WIDTH, &width);
+    glBindTexture(bindTarget, 0);
+    return width;
+}
+
 } // namespace
 
-// Every material of the show compiles and links under Mesa through the engine's shader manager
-// (a failure there ends the process with GL's log), every sampler a texture line binds is a live
-// sampler of the right kind in the program, and every texture resolves to a render texture or
-// to picture files in the data directory. A mismatch between a texture line and the shader
-// leaves a sampler reading unit 0 and the material black or wrong, with no error anywhere.
-TEST_F(ContentMaterialsTest, EveryShowMaterialLinksAndItsSamplersAndTexturesResolve) {
-    std::string dataDir = buildDataDir();
-    std::set<std::string> renderTextures(renderTextureNames().begin(), renderTextureNames().end());
+// The start-up loads that the materials depend on, in the show's order and with its texture state
+// changes: the render textures, the mipmapped pictures, then the seventeen material files with the
+// wrap change after the fifth. Run in the build directory, where data/ is the run-time data.
+class ContentMaterialsTest : public GLTest {
+protected:
+    void SetUp() override {
+        GLTest::SetUp();
+        for (const std::string& name : renderTextureNames()) {
+            int width = name == "rt.glow" || name == "rt.blur" ? 256 : 1024;
+            int height = name == "rt.glow" ? 128 : name == "rt.blur" ? 256 : 512;
+            resources.textures.upload(name, width, height, nullptr, GL_RGBA8, GL_RGBA);
+        }
+        resources.textures.setFilter(GL_LINEAR_MIPMAP_NEAREST, GL_LINEAR);
+        for (const std::string& picture : showPictures())
+            if (picture != "loading") resources.textures.load2D(picture, -1, -1);
+        int order = 0;
+        for (const MaterialLoad& load : showMaterialLoads()) {
+            if (order++ == 5) resources.textures.setWrap(GL_CLAMP_TO_EDGE, GL_CLAMP_TO_EDGE, -1);
+            resources.materials.loadMaterialFile(load.name, load.file);
+        }
+    }
+};
+
+// Every material of the show loads through the engine's material manager under Mesa (a compile,
+// link or texture failure there ends the process with its message), every sampler a texture line
+// binds is a live sampler of the right kind in the program, and every texture it binds is a GL
+// texture of that kind holding a picture. A mismatch between a texture line and the shader leaves
+// a sampler reading unit 0 and the material black or wrong, with no error anywhere.
+TEST_F(ContentMaterialsTest, EveryShowMaterialLoadsAndItsSamplersAndTexturesResolve) {
+    std::set<std::string> programs;
     for (const MaterialLoad& load : showMaterialLoads()) {
-        SCOPED_TRACE(load.file);
-        MaterialFile material;
-        std::string error;
-        ASSERT_TRUE(parseMaterialText(readWholeFile(std::string(LUMORAKKA_BUILD_DIR) + "/" + load.file),
-                                      material, error))
-            << error;
-        EXPECT_FALSE(material.vertexSource.empty());
-        EXPECT_FALSE(material.fragmentSource.empty());
-        std::string programName = std::string("SHD$") + load.name;
-        rovena::Shader& shader =
-            shaders().addProgram(programName, material.vertexSource, material.fragmentSource);
-        ASSERT_NE(shader.program, 0u);
-        std::map<std::string, ActiveUniform> uniforms = activeUniforms(shader.program);
+        SCOPED_TRACE(load.name);
+        ASSERT_TRUE(resources.materials.has(load.name));
+        const rovena::Material& material = resources.materials.get(load.name);
+        ASSERT_TRUE(resources.shaders.has(material.shader));
+        GLhandleARB program = resources.shaders.get(material.shader).program;
+        ASSERT_NE(program, 0u);
+        // A file loaded twice (marble, carpaint) still builds a program of its own per name.
+        EXPECT_TRUE(programs.insert(material.shader).second) << material.shader;
+        std::map<std::string, ActiveUniform> uniforms = activeUniforms(program);
         for (int i = 0; i < material.textures.count; ++i) {
             const rovena::TextureBinding& binding = material.textures[i];
+            SCOPED_TRACE(binding.texture);
+            bool cube = binding.target == GL_TEXTURE_CUBE_MAP;
             auto found = uniforms.find(binding.uniform);
             ASSERT_NE(found, uniforms.end())
                 << "sampler " << binding.uniform << " is not used by the program";
-            EXPECT_EQ(
-                found->second.type,
-                static_cast<GLenum>(binding.target == targetCube ? GL_SAMPLER_CUBE_ARB : GL_SAMPLER_2D_ARB))
-                << binding.uniform;
-            if (renderTextures.count(binding.texture)) continue;
-            if (binding.target == targetCube) {
-                for (int face = 0; face < 6; ++face)
-                    EXPECT_FALSE(
-                        findPictureFile(dataDir, binding.texture + "_c0" + std::to_string(face)).empty())
-                        << binding.texture << " face " << face;
+            EXPECT_EQ(found->second.type,
+                      static_cast<GLenum>(cube ? GL_SAMPLER_CUBE_ARB : GL_SAMPLER_2D_ARB));
+            ASSERT_TRUE(resources.textures.has(binding.texture));
+            GLuint id = resources.textures.get(binding.texture).id;
+            ASSERT_TRUE(glIsTexture(id));
+            if (cube) {
+                GLint side = levelWidth(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_CUBE_MAP_POSITIVE_X, id);
+                EXPECT_GT(side, 0);
+                for (int face = 1; face < 6; ++face)
+                    EXPECT_EQ(levelWidth(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_CUBE_MAP_POSITIVE_X + face, id),
+                              side)
+                        << "face " << face;
             } else {
-                EXPECT_FALSE(findPictureFile(dataDir, binding.texture).empty()) << binding.texture;
+                EXPECT_GT(levelWidth(GL_TEXTURE_2D, GL_TEXTURE_2D, id), 0);
             }
         }
-        EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
     }
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
 
 // The show sets uLightPos with an integer three-vector; a float declaration would silently
 // ignore the set and leave the marble lit from nowhere.
 TEST_F(ContentMaterialsTest, MarbleDeclaresItsLightAsAnIntegerThreeVector) {
-    MaterialFile material;
-    std::string error;
-    ASSERT_TRUE(parseMaterialText(
-        readWholeFile(std::string(LUMORAKKA_BUILD_DIR) + "/data/materials/marble.mat"), material, error));
-    rovena::Shader& shader =
-        shaders().addProgram("SHD$marble-light", material.vertexSource, material.fragmentSource);
-    std::map<std::string, ActiveUniform> uniforms = activeUniforms(shader.program);
-    ASSERT_EQ(uniforms.count("uLightPos"), 1u);
-    EXPECT_EQ(uniforms["uLightPos"].type, static_cast<GLenum>(GL_INT_VEC3_ARB));
+    for (const char* name : {"marble", "m1"}) {
+        SCOPED_TRACE(name);
+        std::map<std::string, ActiveUniform> uniforms =
+            activeUniforms(resources.shaders.get(resources.materials.get(name).shader).program);
+        ASSERT_EQ(uniforms.count("uLightPos"), 1u);
+        EXPECT_EQ(uniforms["uLightPos"].type, static_cast<GLenum>(GL_INT_VEC3_ARB));
+    }
 }
 
 // The distortion program is built from its two files at start-up and must link as well.
 TEST_F(ContentMaterialsTest, DistortionShaderFilesLink) {
-    std::string base = std::string(LUMORAKKA_BUILD_DIR) + "/data/shaders/distort2";
-    rovena::Shader& shader = shaders().addProgramFiles("distort2", base + ".vs", base + ".fs");
+    rovena::Shader& shader =
+        resources.shaders.addProgramFiles("distort2", "data/shaders/distort2.vs", "data/shaders/distort2.fs");
     GLint linked = 0, attached = 0;
     glGetObjectParameterivARB(shader.program, GL_OBJECT_LINK_STATUS_ARB, &linked);
     glGetObjectParameterivARB(shader.program, GL_OBJECT_ATTACHED_OBJECTS_ARB, &attached);

@@ -32,6 +32,8 @@ namespace {
 // The low evening sun of the boulder field, a little above the horizon.
 const Vec3 kSunDirection = normalize({0.62f, 0.74f, 0.16f});
 const Vec3 kSunColour = {1.0f, 0.62f, 0.34f};
+// The horizon away from the sun.
+const Vec3 kHorizonCool = {0.30f, 0.17f, 0.38f};
 
 Vec3 skyGradient(Vec3 d) {
     float up = std::max(d.z, 0.0f);
@@ -39,9 +41,8 @@ Vec3 skyGradient(Vec3 d) {
         std::max(0.0f, dot(normalize({d.x, d.y, 0.0f}), normalize({kSunDirection.x, kSunDirection.y, 0})));
     Vec3 zenith = {0.035f, 0.03f, 0.13f};
     Vec3 high = {0.11f, 0.09f, 0.32f};
-    Vec3 horizonCool = {0.30f, 0.17f, 0.38f};
     Vec3 horizonWarm = {0.95f, 0.42f, 0.20f};
-    Vec3 horizon = mix(horizonCool, horizonWarm, std::pow(towardSun, 3.0f));
+    Vec3 horizon = mix(kHorizonCool, horizonWarm, std::pow(towardSun, 3.0f));
     Vec3 c = mix(horizon, high, smoothstep(0.0f, 0.35f, std::pow(up, 0.7f)));
     c = mix(c, zenith, smoothstep(0.3f, 1.0f, up));
     float s = std::max(0.0f, dot(d, kSunDirection));
@@ -140,7 +141,7 @@ float fieldHeight(float x, float y, float* tone = nullptr) {
 
 // Heights sampled on a grid around the eye, so the march costs one bilinear lookup per step.
 class HeightGrid {
-  public:
+public:
     HeightGrid(float extent, float spacing)
         : extent_(extent), spacing_(spacing), count_(static_cast<int>(2 * extent / spacing) + 2),
           heights_(size_t(count_) * count_) {
@@ -164,7 +165,7 @@ class HeightGrid {
         return mix(mix(row[0], row[1], tx), mix(row[count_], row[count_ + 1], tx), ty);
     }
 
-  private:
+private:
     float extent_, spacing_;
     int count_;
     std::vector<float> heights_;
@@ -234,7 +235,11 @@ Vec3 fieldColour(const HeightGrid& grid, Vec3 d, float t) {
     Vec3 skyLight = mix(Vec3{0.06f, 0.035f, 0.06f}, Vec3{0.16f, 0.14f, 0.36f}, 0.5f + 0.5f * n.z);
     Vec3 c = albedo * (kSunColour * (2.6f * sunLight) + skyLight);
     // Haze takes the colour of the horizon in that direction, so distance melts into the sky.
-    Vec3 hazeColour = skyGradient(normalize({d.x, d.y, 0.02f}));
+    // Looking steeply down the azimuth means nothing: the warm sunward tint would converge on
+    // the nadir as a pinwheel wedge, so steep rays get the plain cool horizon instead.
+    float horizontal = std::sqrt(d.x * d.x + d.y * d.y);
+    Vec3 hazeColour =
+        mix(kHorizonCool, skyGradient(normalize({d.x, d.y, 0.02f})), smoothstep(0.5f, 0.95f, horizontal));
     // Reaches full haze at the far distance, where rays that escape the field end.
     float haze = (1.0f - std::exp(-t * 0.03f)) / (1.0f - std::exp(-kFarDistance * 0.03f));
     return mix(c, hazeColour, haze);
@@ -292,10 +297,12 @@ float softbox(Vec3 d, Vec3 centre, Vec3 upHint, float halfWidth, float halfHeigh
 // Eye-space directions: +Y up, -Z ahead of the viewer, +Z behind.
 Vec3 studio(Vec3 d) {
     float up = d.y;
-    Vec3 c = mix(Vec3{0.02f, 0.018f, 0.035f}, Vec3{0.05f, 0.045f, 0.09f}, smoothstep(-0.2f, 0.6f, up));
+    // A grey-violet backdrop, lighter overhead: a chrome surface mirrors mostly backdrop and floor,
+    // and a near-black studio would leave it reading as a dark silhouette against the night sky.
+    Vec3 c = mix(Vec3{0.10f, 0.09f, 0.14f}, Vec3{0.30f, 0.28f, 0.38f}, smoothstep(-0.2f, 0.6f, up));
     // Floor: a pale sweep that catches the key light, with a soft horizon line.
     if (up < 0.0f)
-        c = mix(Vec3{0.10f, 0.085f, 0.09f}, Vec3{0.025f, 0.02f, 0.03f}, smoothstep(0.0f, -0.5f, up));
+        c = mix(Vec3{0.38f, 0.32f, 0.32f}, Vec3{0.08f, 0.065f, 0.08f}, smoothstep(0.0f, -0.5f, up));
     c += Vec3{0.25f, 0.18f, 0.16f} * std::exp(-std::fabs(up) * 40.0f);
     c += Vec3{1.6f, 1.3f, 1.0f} * softbox(d, {-0.6f, 0.7f, 0.6f}, {0, 1, 0}, 0.55f, 0.35f, 0.04f);
     c += Vec3{0.9f, 0.75f, 0.6f} * softbox(d, {0.8f, 0.45f, 0.3f}, {0, 1, 0}, 0.25f, 0.25f, 0.05f);
