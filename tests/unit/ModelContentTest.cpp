@@ -19,10 +19,10 @@ struct Expectation {
     bool tallest;           // the figure stands: Z is its longest side
 };
 
-// Sizes the show's camera was framed for: about 5 to 6 units across; the sky is a unit sphere.
+// Sizes the show's camera was framed for: figures fill the orbit's view; the sky is a unit sphere.
 const Expectation kModels[] = {
-    {"pallo", 1.99f, 2.01f, false},   {"pah", 5.0f, 6.2f, false},    {"ninja", 5.0f, 6.2f, true},
-    {"bakteeri1", 5.0f, 6.2f, false}, {"demoni", 5.0f, 6.2f, false},
+    {"pallo", 1.99f, 2.01f, false},    {"pah", 9.0f, 10.0f, false},    {"ninja", 9.0f, 10.0f, true},
+    {"bakteeri1", 9.0f, 10.0f, false}, {"demoni", 9.0f, 10.0f, false},
 };
 
 float word(const Mesh& mesh, int vertex, int offset) {

@@ -42,6 +42,14 @@ ModelMesh buildImplicit(const ImplicitModel& model) {
     return mesh;
 }
 
+void fitLargestSide(ModelMesh& mesh, double side) {
+    Bounds box;
+    for (const Vec3& p : mesh.positions) box.add(p);
+    const Vec3 extent = box.hi - box.lo;
+    const double scale = side / std::fmax(extent.x, std::fmax(extent.y, extent.z));
+    for (Vec3& p : mesh.positions) p = p * scale;
+}
+
 ModelMesh buildWrappedGrid(int uCount, int vCount, const std::function<Vec3(int, int)>& point) {
     ModelMesh mesh;
     for (int u = 0; u < uCount; ++u)
