@@ -8,7 +8,8 @@
 #include "image/Image.h"
 #include "resources/Resources.h"
 #include "support/GLContext.h"
-#include "support/ScratchDataDir.h"
+#include "support/TempDir.h"
+#include "support/TestPictures.h"
 
 namespace {
 
@@ -45,7 +46,7 @@ class MaterialTest : public GLTest {
         writeSolidPng("data/mat.detail.png", 4, 20);
         for (int face = 0; face < 6; ++face)
             writeSolidPng("data/mat.sky_c0" + std::to_string(face) + ".png", 4, 30);
-        scratch.writeText("data/materials/three.mat", threeSamplers);
+        scratch.write("data/materials/three.mat", threeSamplers);
     }
 
     static GLint boundOnUnit(int unit, GLenum binding) {
@@ -55,7 +56,7 @@ class MaterialTest : public GLTest {
         return name;
     }
 
-    ScratchDataDir scratch;
+    TempDir scratch;
 };
 
 } // namespace
@@ -111,7 +112,7 @@ TEST_F(MaterialTest, SecondNameCompilesItsOwnProgramAndReusesTextures) {
 
 TEST_F(MaterialTest, TextureLinesOnlyGiveAProgramWithoutShaders) {
     resources.textures.upload("mat.only", 4, 4, nullptr, GL_RGBA8, GL_RGBA);
-    scratch.writeText("data/materials/only.mat", "%TEX2D a = mat.only\n%TEX2D b = mat.only\n");
+    scratch.write("data/materials/only.mat", "%TEX2D a = mat.only\n%TEX2D b = mat.only\n");
     resources.materials.loadMaterialFile("only", "data/materials/only.mat");
     GLint attached = -1;
     glGetObjectParameterivARB(resources.shaders.get("SHD$only").program, GL_OBJECT_ATTACHED_OBJECTS_ARB,
@@ -125,7 +126,7 @@ using MaterialDeathTest = MaterialTest;
 TEST_F(MaterialDeathTest, FileFailuresAreFatal) {
     EXPECT_EXIT(resources.materials.loadMaterialFile("none", "data/materials/none.mat"),
                 testing::ExitedWithCode(1), "Could not open material file 'data/materials/none.mat'\\.");
-    scratch.writeText("data/materials/comment.mat", "// reads %TEX lines\n");
+    scratch.write("data/materials/comment.mat", "// reads %TEX lines\n");
     EXPECT_EXIT(resources.materials.loadMaterialFile("comment", "data/materials/comment.mat"),
                 testing::ExitedWithCode(1), "Read error in material file, line: '// reads %TEX lines '");
     EXPECT_EXIT(resources.materials.loadMaterialFile("dir", "data/materials"), testing::ExitedWithCode(1),
@@ -146,10 +147,10 @@ TEST_F(MaterialDeathTest, UnregisteredThreeDTextureNamesTheCheck) {
 
     // Registered by an earlier load, a 3D binding loads without a look at its type.
     resources.textures.upload("mat.volume", 4, 4, nullptr, GL_RGBA8, GL_RGBA);
-    scratch.writeText("data/materials/volume.mat", "%TEX3D v = mat.volume\n");
+    scratch.write("data/materials/volume.mat", "%TEX3D v = mat.volume\n");
     resources.materials.loadMaterialFile("volume", "data/materials/volume.mat");
 
-    scratch.writeText("data/materials/fresh.mat", "%TEX3D v = mat.fresh3d\n");
+    scratch.write("data/materials/fresh.mat", "%TEX3D v = mat.fresh3d\n");
     EXPECT_EXIT(
         resources.materials.loadMaterialFile("fresh", "data/materials/fresh.mat"), testing::ExitedWithCode(1),
         "Unhandled type 32879 in src/gpu/MaterialManager.cpp, line " + std::to_string(checkLine) + "!");
@@ -163,13 +164,13 @@ TEST_F(MaterialDeathTest, MoreBindingsThanTextureUnitsIsFatal) {
     resources.textures.upload("mat.many", 4, 4, nullptr, GL_RGBA8, GL_RGBA);
     std::string lines;
     for (int i = 0; i < units; ++i) lines += "%TEX2D s" + std::to_string(i) + " = mat.many\n";
-    scratch.writeText("data/materials/full.mat", lines);
+    scratch.write("data/materials/full.mat", lines);
     resources.materials.loadMaterialFile("full", "data/materials/full.mat");
     resources.materials.use("full");
     resources.materials.unuse();
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 
-    scratch.writeText("data/materials/over.mat", lines + "%TEX2D last = mat.many\n");
+    scratch.write("data/materials/over.mat", lines + "%TEX2D last = mat.many\n");
     EXPECT_EXIT(resources.materials.loadMaterialFile("over", "data/materials/over.mat"),
                 testing::ExitedWithCode(1),
                 "Material 'over' binds " + std::to_string(units + 1) + " textures, but the GL has only " +

@@ -6,7 +6,8 @@
 #include "clock/DemoContext.h"
 #include "resources/Resources.h"
 #include "support/GLContext.h"
-#include "support/ScratchDataDir.h"
+#include "support/TempDir.h"
+#include "support/TestPictures.h"
 
 namespace {
 
@@ -28,7 +29,7 @@ class ShaderTest : public GLTest {
         return count;
     }
 
-    ScratchDataDir scratch;
+    TempDir scratch;
 };
 
 // The one line of a fatal report that starts with `head`, as stderr shows it.
@@ -43,7 +44,7 @@ std::string reportLine(const std::string& output, const std::string& head) {
 } // namespace
 
 TEST_F(ShaderTest, MissingOrEmptySourceLeavesItsStageOut) {
-    scratch.writeText("data/shaders/only.vs", vertexSource);
+    scratch.write("data/shaders/only.vs", vertexSource);
     rovena::ShaderManager& shaders = resources.shaders;
     for (const char* fragmentPath : {"", "data/shaders/absent.fs", "data/shaders"}) {
         SCOPED_TRACE(fragmentPath);
@@ -84,8 +85,8 @@ TEST_F(ShaderTest, UniformsReachTheProgramInUse) {
 }
 
 TEST_F(ShaderTest, ProgramPairIsStoredUnderTheCallersKey) {
-    scratch.writeText("data/shaders/pair.vs", vertexSource);
-    scratch.writeText("data/shaders/pair.fs", uniformFragment);
+    scratch.write("data/shaders/pair.vs", vertexSource);
+    scratch.write("data/shaders/pair.fs", uniformFragment);
     // Never destroyed: the destructor belongs to the clock module.
     DemoContext& context = *new DemoContext;
     static const char key[] = "pair";
@@ -101,15 +102,15 @@ TEST_F(ShaderTest, ProgramPairIsStoredUnderTheCallersKey) {
 using ShaderDeathTest = ShaderTest;
 
 TEST_F(ShaderDeathTest, CompileErrorNamesStageAndRegistryName) {
-    scratch.writeText("data/materials/broken.mat",
+    scratch.write("data/materials/broken.mat",
                       std::string("%VERTEX_SHADER\n") + vertexSource +
                           "%FRAGMENT_SHADER\nvoid main() { gl_FragColor = oops; }\n");
     EXPECT_EXIT(resources.materials.loadMaterialFile("broken", "data/materials/broken.mat"),
                 testing::ExitedWithCode(1), "Error compiling fragment shader 'SHD\\$broken': ");
     EXPECT_EXIT(resources.shaders.addProgram("badVertex", "void main() { nonsense }", ""),
                 testing::ExitedWithCode(1), "Error compiling vertex shader 'badVertex': ");
-    scratch.writeText("data/shaders/bad.vs", vertexSource);
-    scratch.writeText("data/shaders/bad.fs", "void main() { gl_FragColor = oops; }\n");
+    scratch.write("data/shaders/bad.vs", vertexSource);
+    scratch.write("data/shaders/bad.fs", "void main() { gl_FragColor = oops; }\n");
     DemoContext& context = *new DemoContext;
     EXPECT_EXIT(context.loadProgramPair("data/shaders/bad", "bad"), testing::ExitedWithCode(1),
                 "Error compiling fragment shader: ");

@@ -6,7 +6,8 @@
 #include "image/Image.h"
 #include "resources/Resources.h"
 #include "support/GLContext.h"
-#include "support/ScratchDataDir.h"
+#include "support/TempDir.h"
+#include "support/TestPictures.h"
 
 namespace {
 
@@ -43,7 +44,7 @@ class TextureTest : public GLTest {
         return value;
     }
 
-    ScratchDataDir scratch;
+    TempDir scratch;
 };
 
 } // namespace
@@ -103,7 +104,7 @@ TEST_F(TextureTest, PictureFormatsFollowTheChannelCount) {
         EXPECT_EQ(levelParameter(GL_TEXTURE_2D, 0, GL_TEXTURE_INTERNAL_FORMAT), c.internalFormat);
     }
     std::vector<unsigned char> rgb(4 * 4 * 3, 90);
-    ASSERT_TRUE(writeTestJpeg("data/fmtjpeg.jpg", 4, 4, 3, rgb.data()));
+    ASSERT_TRUE(writeJpegFile("data/fmtjpeg.jpg", 4, 4, 3, rgb.data(), 100));
     textures.load2D("fmtjpeg", -1, -1);
     EXPECT_EQ(levelParameter(GL_TEXTURE_2D, 0, GL_TEXTURE_INTERNAL_FORMAT), GL_RGB8);
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
@@ -180,7 +181,7 @@ TEST_F(TextureTest, CubeMapTakesSixFacesAndRestoresBothTargets) {
     }
     // A JPEG of the same face name loses to the PNG.
     std::vector<unsigned char> grey(8 * 8 * 3, 128);
-    ASSERT_TRUE(writeTestJpeg("data/sky_c00.jpg", 8, 8, 3, grey.data()));
+    ASSERT_TRUE(writeJpegFile("data/sky_c00.jpg", 8, 8, 3, grey.data(), 100));
 
     rovena::TextureManager& textures = resources.textures;
     textures.setFilter(GL_LINEAR_MIPMAP_NEAREST, GL_LINEAR);
@@ -206,7 +207,7 @@ TEST_F(TextureTest, CubeMapTakesSixFacesAndRestoresBothTargets) {
 using TextureDeathTest = TextureTest;
 
 TEST_F(TextureDeathTest, PictureThatCannotBeReadIsFatalAndNamed) {
-    scratch.writeText("data/broken.png", "not a picture");
+    scratch.write("data/broken.png", "not a picture");
     EXPECT_EXIT(resources.textures.load2D("broken", -1, -1), testing::ExitedWithCode(1),
                 "Could not read picture 'data/broken.png'\\.");
 }

@@ -1,11 +1,12 @@
 #pragma once
-// A fresh directory under the system's temporary directory that is the working directory while the
-// object lives, so a test's relative paths such as "data/x.aml" land in it. Removed afterwards.
+// A fresh directory under the system's temporary directory, with data/ inside, that is the working
+// directory while the object lives, so the engine's relative paths such as "data/x.aml" land in it.
+// Removed afterwards, also when a death test's child ends in exit().
 #include <string>
 #include <vector>
 
 class TempDir {
-  public:
+public:
     TempDir();
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
@@ -17,6 +18,6 @@ class TempDir {
 
     std::string path;
 
-  private:
+private:
     std::string previous;
 };

@@ -9,7 +9,8 @@
 #include <vector>
 
 #include "image/Image.h"
-#include "support/ScratchDataDir.h"
+#include "support/TempDir.h"
+#include "support/TestPictures.h"
 
 namespace {
 
@@ -31,7 +32,7 @@ std::vector<unsigned char> rowOf(const Image& image, int row) {
 
 class ImageFiles : public ::testing::Test {
   protected:
-    ScratchDataDir scratch;
+    TempDir scratch;
 };
 
 } // namespace
@@ -89,7 +90,7 @@ TEST_F(ImageFiles, JpegThreeByTwoFlipPutsBottomRowFirst) {
     const unsigned char bottom[9] = {255, 255, 255, 0, 0, 0, 255, 255, 0};
     std::vector<unsigned char> bytes(top, top + 9);
     bytes.insert(bytes.end(), bottom, bottom + 9);
-    ASSERT_TRUE(writeTestJpeg("small.jpg", 3, 2, 3, bytes.data()));
+    ASSERT_TRUE(writeJpegFile("small.jpg", 3, 2, 3, bytes.data(), 100));
 
     for (bool flip : {false, true}) {
         SCOPED_TRACE(flip);
@@ -116,7 +117,7 @@ TEST_F(ImageFiles, LoadImageChoosesReaderByCaseSensitiveSuffix) {
     write_png("shot.PNG", imageOver(rgb, 4, 4, 3));
     // Gray JPEGs: a PNG reader handed one would fail, so a wrong choice of reader shows.
     for (const char* name : {"tex.jpeg", "TEX.JPEG", "tex.Jpg", "pic.jpg", "pic.JPG"})
-        ASSERT_TRUE(writeTestJpeg(name, 4, 4, 1, gray.data()));
+        ASSERT_TRUE(writeJpegFile(name, 4, 4, 1, gray.data(), 100));
 
     struct Case {
         const char* path;
@@ -164,7 +165,7 @@ TEST_F(ImageFiles, UnwritableChannelCountLeavesNoFileBehind) {
 
 TEST_F(ImageFiles, CorruptFilesFailWithoutEndingTheProcess) {
     std::vector<unsigned char> rgb = pattern(16, 16, 3);
-    ASSERT_TRUE(writeTestJpeg("good.jpg", 16, 16, 3, rgb.data()));
+    ASSERT_TRUE(writeJpegFile("good.jpg", 16, 16, 3, rgb.data(), 100));
     write_png("good.png", imageOver(rgb, 16, 16, 3));
     auto cut = [](const char* from, const char* to, size_t keep) {
         std::ifstream in(from, std::ios::binary);

@@ -3,8 +3,9 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <jpeglib.h>
 #include <png.h>
+
+#include "common/JpegFile.h"
 
 uint8_t toByte(float linear) {
     float v = std::pow(clamp01(linear), 1.0f / 2.2f);
@@ -78,32 +79,8 @@ std::string writePng(const std::string& dataDir, const std::string& name, const 
 std::string writeJpeg(const std::string& dataDir, const std::string& name, const Picture& picture,
                       int quality) {
     std::string path = replaceFile(dataDir, name, "jpg", "png");
-    FILE* file = fopen(path.c_str(), "wb");
-    if (!file) fail(path, "cannot open");
-    jpeg_compress_struct cinfo;
-    jpeg_error_mgr jerr;
-    cinfo.err = jpeg_std_error(&jerr);
-    jpeg_create_compress(&cinfo);
-    jpeg_stdio_dest(&cinfo, file);
-    cinfo.image_width = picture.width;
-    cinfo.image_height = picture.height;
-    cinfo.input_components = picture.channels;
-    cinfo.in_color_space = picture.channels == 1 ? JCS_GRAYSCALE : JCS_RGB;
-    jpeg_set_defaults(&cinfo);
-    jpeg_set_quality(&cinfo, quality, TRUE);
     // Full-resolution chroma: the sky's thin warm cloud edges smear with 4:2:0.
-    for (int i = 0; i < cinfo.num_components; ++i) {
-        cinfo.comp_info[i].h_samp_factor = 1;
-        cinfo.comp_info[i].v_samp_factor = 1;
-    }
-    jpeg_start_compress(&cinfo, TRUE);
-    size_t rowBytes = size_t(picture.width) * picture.channels;
-    while (cinfo.next_scanline < cinfo.image_height) {
-        JSAMPROW row = const_cast<JSAMPROW>(&picture.pixels[cinfo.next_scanline * rowBytes]);
-        jpeg_write_scanlines(&cinfo, &row, 1);
-    }
-    jpeg_finish_compress(&cinfo);
-    jpeg_destroy_compress(&cinfo);
-    if (fclose(file) != 0) fail(path, "write failed");
+    if (!writeJpegFile(path, picture.width, picture.height, picture.channels, picture.pixels.data(), quality))
+        fail(path, "write failed");
     return path;
 }
