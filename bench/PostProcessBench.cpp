@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/Window.h"
+#include "demo/Content.h"
 #include "resources/Resources.h"
 
 namespace {
@@ -29,18 +30,7 @@ void openContextAndTargets() {
         fprintf(stderr, "glewInit failed\n");
         exit(2);
     }
-    const struct {
-        const char* name;
-        int width, height;
-    } targets[] = {{"rt0", 1024, 512}, {"rt1", 1024, 512}, {"rt.glow", 256, 128}, {"rt.blur", 256, 256}};
-    for (const auto& t : targets)
-        resources.textures.upload(t.name, t.width, t.height, nullptr, GL_RGBA8, GL_RGBA);
-    rovena::FBO record;
-    for (const auto& t : targets) {
-        record.generate();
-        record.attach(t.name, GL_COLOR_ATTACHMENT0_EXT, GL_TEXTURE_2D);
-        resources.fbos.add(t.name, record);
-    }
+    createRenderTargets();
     // Something to blur: a ramp in every channel.
     std::vector<unsigned char> pixels(1024 * 512 * 4);
     for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = static_cast<unsigned char>(i * 7 / 4);

@@ -62,7 +62,7 @@ const ContentRow objectSequence[objectSequenceRows] = {
 
 const char* const contentModels[contentModelCount] = {"pah", "ninja", "pallo", "bakteeri1", "demoni"};
 
-const MaterialFile materialFiles[materialFileCount] = {
+const MaterialLoad materialLoads[materialLoadCount] = {
     {"test", "data/materials/test.mat"},
     {"show_normals", "data/materials/show_normals.mat"},
     {"pp.invert", "data/materials/pp_invert.mat"},
@@ -100,7 +100,7 @@ void loadModels() {
     }
 }
 
-void loadRenderTargets() {
+void createRenderTargets() {
     for (const RenderTextureSize& target : renderTargets)
         resources.textures.upload(target.name, target.width, target.height, nullptr, GL_RGBA8, GL_RGBA);
     // One record serves every target: each generate() gives it a fresh framebuffer object before
@@ -111,6 +111,10 @@ void loadRenderTargets() {
         record.attach(target.name, GL_COLOR_ATTACHMENT0_EXT, GL_TEXTURE_2D);
         resources.fbos.add(target.name, record);
     }
+}
+
+void loadRenderTargets() {
+    createRenderTargets();
     resources.textures.setFilter(GL_LINEAR_MIPMAP_NEAREST, GL_LINEAR);
     for (const char* picture : contentPictures) {
         resources.textures.load2D(picture, -1, -1);
@@ -122,8 +126,8 @@ void loadMaterials() {
     resources.shaders.addProgramFiles("distort2", "data/shaders/distort2.vs", "data/shaders/distort2.fs");
     demoContext.loadProgramPair("data/shaders/distort2", "distort2");
     showLoadingScreen();
-    for (int i = 0; i < materialFileCount; ++i) {
+    for (int i = 0; i < materialLoadCount; ++i) {
         if (i == repeatingMaterialCount) resources.textures.setWrap(GL_CLAMP_TO_EDGE, GL_CLAMP_TO_EDGE, -1);
-        resources.materials.loadMaterialFile(materialFiles[i].name, materialFiles[i].path);
+        resources.materials.loadMaterialFile(materialLoads[i].name, materialLoads[i].file);
     }
 }

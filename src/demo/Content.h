@@ -18,15 +18,15 @@ extern const ContentRow objectSequence[objectSequenceRows];
 constexpr int contentModelCount = 5;
 extern const char* const contentModels[contentModelCount];
 
-struct MaterialFile {
-    const char* name;
-    const char* path;
+struct MaterialLoad {
+    const char* name; // registry name
+    const char* file; // material file, relative to the working directory
 };
 // Load order of the material files. Textures first loaded by the first `repeatingMaterialCount`
 // files repeat; those first loaded by later files are clamped to the edge.
-constexpr int materialFileCount = 17;
+constexpr int materialLoadCount = 17;
 constexpr int repeatingMaterialCount = 5;
-extern const MaterialFile materialFiles[materialFileCount];
+extern const MaterialLoad materialLoads[materialLoadCount];
 
 struct RenderTextureSize {
     const char* name;
@@ -45,4 +45,6 @@ extern const char* const contentPictures[contentPictureCount];
 // steps; every failure on the way is fatal in the loader that meets it.
 void loadModels();
 void loadRenderTargets();
+// The first part of loadRenderTargets: the render textures and the targets drawing into them.
+void createRenderTargets();
 void loadMaterials();

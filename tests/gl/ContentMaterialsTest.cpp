@@ -41,26 +41,16 @@ GLint levelWidth(GLenum bindTarget, GLenum imageTarget, GLuint id) {
 
 } // namespace
 
-// The start-up loads that the materials depend on, in the show's order and with its texture state
-// changes: the render textures, the mipmapped pictures, then the seventeen material files with the
-// wrap change after the fifth. Run in the build directory, where data/ is the run-time data.
+// The show's own start-up stages that the materials depend on, in its order: the render targets,
+// the mipmapped pictures, then the seventeen material files with the wrap change after the fifth.
+// Run in the build directory, where data/ is the run-time data.
 class ContentMaterialsTest : public GLTest {
 protected:
     void SetUp() override {
         GLTest::SetUp();
-        for (const std::string& name : renderTextureNames()) {
-            int width = name == "rt.glow" || name == "rt.blur" ? 256 : 1024;
-            int height = name == "rt.glow" ? 128 : name == "rt.blur" ? 256 : 512;
-            resources.textures.upload(name, width, height, nullptr, GL_RGBA8, GL_RGBA);
-        }
-        resources.textures.setFilter(GL_LINEAR_MIPMAP_NEAREST, GL_LINEAR);
-        for (const std::string& picture : showPictures())
-            if (picture != "loading") resources.textures.load2D(picture, -1, -1);
-        int order = 0;
-        for (const MaterialLoad& load : showMaterialLoads()) {
-            if (order++ == 5) resources.textures.setWrap(GL_CLAMP_TO_EDGE, GL_CLAMP_TO_EDGE, -1);
-            resources.materials.loadMaterialFile(load.name, load.file);
-        }
+        resources.textures.load2D("loading", -1, -1); // the stages draw the loading screen
+        loadRenderTargets();
+        loadMaterials();
     }
 };
 
@@ -71,7 +61,7 @@ protected:
 // a sampler reading unit 0 and the material black or wrong, with no error anywhere.
 TEST_F(ContentMaterialsTest, EveryShowMaterialLoadsAndItsSamplersAndTexturesResolve) {
     std::set<std::string> programs;
-    for (const MaterialLoad& load : showMaterialLoads()) {
+    for (const MaterialLoad& load : materialLoads) {
         SCOPED_TRACE(load.name);
         ASSERT_TRUE(resources.materials.has(load.name));
         const rovena::Material& material = resources.materials.get(load.name);

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "demo/Content.h"
 #include "resources/Resources.h"
 #include "support/GLContext.h"
 
@@ -16,25 +17,12 @@ struct Rgba {
 };
 
 class PostProcessTest : public GLTest {
-  protected:
+protected:
     void SetUp() override {
         GLTest::SetUp();
         static bool targetsReady = false;
         if (!targetsReady) {
-            // The demo's render targets, made the way start-up makes them.
-            const struct {
-                const char* name;
-                int width, height;
-            } targets[] = {
-                {"rt0", 1024, 512}, {"rt1", 1024, 512}, {"rt.glow", 256, 128}, {"rt.blur", 256, 256}};
-            for (const auto& t : targets)
-                resources.textures.upload(t.name, t.width, t.height, nullptr, GL_RGBA8, GL_RGBA);
-            rovena::FBO record;
-            for (const auto& t : targets) {
-                record.generate();
-                record.attach(t.name, GL_COLOR_ATTACHMENT0_EXT, GL_TEXTURE_2D);
-                resources.fbos.add(t.name, record);
-            }
+            createRenderTargets(); // the demo's render targets, as start-up makes them
             targetsReady = true;
         }
         // The demo's frame state: window viewport, 90-degree 4:3 perspective, model-view selected.

@@ -3,33 +3,16 @@
 #include <vector>
 
 #include "clock/DemoContext.h"
+#include "demo/Content.h"
 #include "resources/Resources.h"
 #include "support/GLContext.h"
 
 namespace {
 
 class RenderTargetTest : public GLTest {
-  protected:
+protected:
     // The five targets as start-up makes them: textures first, then one record reused for all.
-    static void setUpTargets() {
-        struct Size {
-            const char* name;
-            int width, height;
-        };
-        const Size sizes[] = {{"rt0", 1024, 512},
-                              {"rt1", 1024, 512},
-                              {"rt2", 1024, 512},
-                              {"rt.glow", 256, 128},
-                              {"rt.blur", 256, 256}};
-        for (const Size& s : sizes)
-            resources.textures.upload(s.name, s.width, s.height, nullptr, GL_RGBA8, GL_RGBA);
-        rovena::FBO record;
-        for (const Size& s : sizes) {
-            record.generate();
-            record.attach(s.name, GL_COLOR_ATTACHMENT0_EXT, GL_TEXTURE_2D);
-            resources.fbos.add(s.name, record);
-        }
-    }
+    static void setUpTargets() { createRenderTargets(); }
 
     static GLint depthAttachment(const std::string& name) {
         glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, resources.fbos.get(name).framebuffer);

@@ -1,21 +1,16 @@
 #pragma once
-// What the show loads from the run-time data directory of the build: the material loads in their
-// order and the pictures they and the set-up name. Content tests check the generated and
-// hand-written assets against this list.
+// Helpers for the content tests, which check the generated and hand-written assets in the build's
+// run-time data directory against the show's own load lists.
 #include <string>
 #include <vector>
 
-struct MaterialLoad {
-    const char* name; // registry name
-    const char* file; // path relative to the build directory
-};
+#include "demo/Content.h"
 
-// The seventeen material loads, in load order; the first five load textures that repeat.
-const std::vector<MaterialLoad>& showMaterialLoads();
-// Pictures the set-up loads by name, besides those named in material files.
-const std::vector<std::string>& showPictures();
-// Render textures registered before the materials load; a material may sample them.
-const std::vector<std::string>& renderTextureNames();
+// Pictures the show loads by name: the loading picture and the set-up's, besides those named in
+// material files. The load lists themselves are the program's own (demo/Content.h).
+std::vector<std::string> showPictures();
+// Whether a name is one of the render textures registered before the materials load.
+bool isRenderTexture(const std::string& name);
 
 // <build>/data. Inline: the build directory is known to the test executables, not to this library.
 #ifdef LUMORAKKA_BUILD_DIR

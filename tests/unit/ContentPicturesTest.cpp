@@ -39,12 +39,11 @@ std::vector<Picture> showPicturesAndTextures() {
         pictures.push_back({name, false});
         seen.insert(name);
     }
-    std::set<std::string> renderTextures(renderTextureNames().begin(), renderTextureNames().end());
-    for (const MaterialLoad& load : showMaterialLoads()) {
+    for (const MaterialLoad& load : materialLoads) {
         MaterialFile material = parseShowMaterial(load.file);
         for (int i = 0; i < material.textures.count; ++i) {
             const rovena::TextureBinding& binding = material.textures[i];
-            if (renderTextures.count(binding.texture) || !seen.insert(binding.texture).second) continue;
+            if (isRenderTexture(binding.texture) || !seen.insert(binding.texture).second) continue;
             pictures.push_back({binding.texture, binding.target == targetCube});
         }
     }
@@ -56,7 +55,7 @@ std::vector<Picture> showPicturesAndTextures() {
 // A shader comment that mentions the texture keyword would be read as a broken texture line and
 // stop the show at start-up.
 TEST(ContentMaterials, OnlyTextureLinesMentionTheTextureKeyword) {
-    for (const MaterialLoad& load : showMaterialLoads()) {
+    for (const MaterialLoad& load : materialLoads) {
         std::istringstream lines(readWholeFile(std::string(LUMORAKKA_BUILD_DIR) + "/" + load.file));
         std::string line;
         for (int number = 1; std::getline(lines, line); ++number) {

@@ -22,7 +22,7 @@ TEST(ContentTest, SequenceRepeatsItsFirstHalfAfterRow24) {
 TEST(ContentTest, EverySequenceRowNamesLoadedContent) {
     std::set<std::string> models(contentModels, contentModels + contentModelCount);
     std::set<std::string> materials;
-    for (const MaterialFile& file : materialFiles) materials.insert(file.name);
+    for (const MaterialLoad& load : materialLoads) materials.insert(load.name);
     std::set<std::string> usedMaterials;
     for (int row = 0; row < objectSequenceRows; ++row) {
         SCOPED_TRACE(row);
@@ -34,18 +34,18 @@ TEST(ContentTest, EverySequenceRowNamesLoadedContent) {
     EXPECT_EQ(usedMaterials.size(), 9u); // m1 to m9 all appear
     for (const char* name : {"marble", "kivikko skybox"}) EXPECT_EQ(materials.count(name), 1u) << name;
     for (const char* name : {"ninja", "pallo"}) EXPECT_EQ(models.count(name), 1u) << name;
-    EXPECT_EQ(materials.size(), static_cast<size_t>(materialFileCount)) << "a material name is loaded twice";
+    EXPECT_EQ(materials.size(), static_cast<size_t>(materialLoadCount)) << "a material name is loaded twice";
 }
 
 // Textures that must tile are first named by the files before the wrap change.
 TEST(ContentTest, WrapChangesBeforeTheMarbleFile) {
-    EXPECT_STREQ(materialFiles[repeatingMaterialCount].name, "marble");
-    EXPECT_STREQ(materialFiles[repeatingMaterialCount - 1].name, "particle2.test");
+    EXPECT_STREQ(materialLoads[repeatingMaterialCount].name, "marble");
+    EXPECT_STREQ(materialLoads[repeatingMaterialCount - 1].name, "particle2.test");
 }
 
 TEST(ContentTest, EveryMaterialFileIsInTheSourceData) {
-    for (const MaterialFile& file : materialFiles) {
-        const std::string path = std::string(LUMORAKKA_SOURCE_DIR) + "/" + file.path;
+    for (const MaterialLoad& load : materialLoads) {
+        const std::string path = std::string(LUMORAKKA_SOURCE_DIR) + "/" + load.file;
         FILE* stream = fopen(path.c_str(), "rb");
         EXPECT_NE(stream, nullptr) << path;
         if (stream) fclose(stream);

@@ -5,7 +5,6 @@
 #include <GL/glew.h>
 #include <GL/glu.h>
 
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -16,9 +15,12 @@
 #include FT_FREETYPE_H
 
 #include "demo/Camera.h"
+#include "demo/Content.h"
+#include "demo/Timeline.h"
 #include "image/Image.h"
 #include "platform/Window.h"
 #include "resources/Resources.h"
+#include "shell/Shell.h"
 
 namespace {
 
@@ -33,19 +35,16 @@ struct Tile {
     std::string label;
     std::string material; // empty: the sky alone
     std::string model;
-    float eye[3];
+    Vec3 eye;
     bool marbleLight;
 };
 
-// The show's orbit for a content row of scale s at time t: the object is not scaled, the camera
-// distance is, and the height keeps its constant 5.
+// A sequence row's pair seen from the show's orbit for the row's scale at time t.
 Tile orbitTile(const std::string& material, const std::string& model, float scale, double t) {
     Tile tile;
     tile.material = material;
     tile.model = model;
-    tile.eye[0] = static_cast<float>(8 * scale * std::sin(0.85 * t));
-    tile.eye[1] = static_cast<float>(5 * scale * std::cos(0.45 * t) + 5);
-    tile.eye[2] = static_cast<float>(10 * scale * std::cos(0.95 * t));
+    tile.eye = sceneEye(Scene::sequence, static_cast<float>(t), 0, scale);
     tile.marbleLight = material == "marble" || material == "m1";
     char scaleText[16];
     snprintf(scaleText, sizeof scaleText, "%g", scale);
@@ -53,64 +52,46 @@ Tile orbitTile(const std::string& material, const std::string& model, float scal
     return tile;
 }
 
-struct Row {
-    const char* material;
-    const char* model;
-    float scale;
-};
-
-// Rows 0 to 24 of the show's sequence; the later rows repeat these pairs.
-const Row showRows[] = {
-    {"m1", "pah", 1.5f},    {"m6", "bakteeri1", 1}, {"m9", "ninja", 2},     {"m2", "bakteeri1", 1},
-    {"m9", "ninja", 1},     {"m8", "pah", 3},       {"m2", "pah", 3},       {"m3", "bakteeri1", 1.7f},
-    {"m7", "ninja", 2},     {"m5", "pah", 2},       {"m4", "ninja", 2},     {"m3", "bakteeri1", 2},
-    {"m8", "ninja", 2},     {"m9", "pah", 2},       {"m1", "ninja", 2},     {"m9", "pah", 2},
-    {"m3", "bakteeri1", 2}, {"m8", "ninja", 2},     {"m5", "bakteeri1", 2}, {"m9", "pah", 2},
-    {"m3", "demoni", 2},    {"m7", "pah", 0.1f},    {"m9", "ninja", 2},     {"m5", "demoni", 2},
-    {"m7", "pah", 3},
-};
-
 std::vector<Tile> sheetTiles() {
     std::vector<Tile> tiles;
     // Scene 1: the ninja under marble, seen from its orbit at t = 3 s.
     Tile hero;
     hero.material = "marble";
     hero.model = "ninja";
-    hero.eye[0] = static_cast<float>(8 * std::sin(0.55 * 3.0));
-    hero.eye[1] = static_cast<float>(7 * std::cos(0.35 * 3.0) + 5);
-    hero.eye[2] = static_cast<float>(8 * std::cos(0.55 * 3.0));
+    hero.eye = sceneEye(Scene::figure, 3.0f, 0, 1);
     hero.marbleLight = true;
     hero.label = "marble ninja (scene 1)";
     tiles.push_back(hero);
-    // Each distinct pair once, from the middle of the first row that shows it.
-    const int rowCount = sizeof showRows / sizeof showRows[0];
-    for (int i = 0; i < rowCount; ++i) {
+    // Each distinct pair once, from the middle of the first row that shows it (rows 25 on repeat
+    // earlier pairs).
+    for (int i = 0; i < 25; ++i) {
+        const ContentRow& row = objectSequence[i];
         bool seen = false;
         for (int j = 0; j < i; ++j)
-            seen = seen || (std::string(showRows[j].material) == showRows[i].material &&
-                            std::string(showRows[j].model) == showRows[i].model);
+            seen =
+                seen || (objectSequence[j].material == row.material && objectSequence[j].model == row.model);
         if (seen) continue;
-        double t = 30.4 + 3.6923076923076925 * (i + 0.5);
-        tiles.push_back(orbitTile(showRows[i].material, showRows[i].model, showRows[i].scale, t));
+        tiles.push_back(orbitTile(row.material, row.model, row.scale,
+                                  sequenceStartSeconds + sequenceRowSeconds * (i + 0.5)));
     }
     // The 0.1 rows bring the camera within a unit of the axis at height 5: every other model from
     // there too, under the paint those rows use, in case a row's model ever changes.
     for (const char* model : {"ninja", "bakteeri1", "demoni"})
-        tiles.push_back(orbitTile("m7", model, 0.1f, 30.4 + 3.6923076923076925 * 21.5));
+        tiles.push_back(orbitTile("m7", model, 0.1f, sequenceStartSeconds + sequenceRowSeconds * 21.5));
     Tile sky;
-    sky.eye[0] = 8;
-    sky.eye[1] = 5;
-    sky.eye[2] = 0;
+    sky.eye = {8, 5, 0};
     sky.marbleLight = false;
     sky.label = "sky, looking down";
     tiles.push_back(sky);
-    sky.eye[1] = -5;
+    sky.eye.y = -5;
     sky.label = "sky, looking up";
     tiles.push_back(sky);
     return tiles;
 }
 
-void openContext() {
+// A hidden window running the show's own start-up, which loads every model, render target,
+// picture and material in the show's order with its texture state changes between them.
+void startUp() {
     std::string reason;
     bool video = false;
     for (int attempt = 0; attempt < 5 && !(video = initVideo(reason)); ++attempt) usleep(200 * 1000);
@@ -121,58 +102,7 @@ void openContext() {
         fprintf(stderr, "contact_sheet needs a display (try xvfb-run -a): %s\n", reason.c_str());
         exit(1);
     }
-    glewExperimental = GL_TRUE;
-    GLenum status = glewInit();
-    if (status != GLEW_OK) {
-        fprintf(stderr, "glewInit failed: %s\n", reinterpret_cast<const char*>(glewGetErrorString(status)));
-        exit(1);
-    }
-    glGetError(); // glewInit may leave GL_INVALID_ENUM behind
-}
-
-// The show's own start-up loads, in its order, with its texture state changes between them.
-void loadContent() {
-    for (const char* model : {"pah", "ninja", "pallo", "bakteeri1", "demoni"}) {
-        resources.models.load(model);
-        resources.models.get(model).computeNormals();
-        resources.models.get(model).createBuffers();
-    }
-    for (const char* name : {"rt0", "rt1", "rt2"})
-        resources.textures.upload(name, 1024, 512, nullptr, GL_RGBA8, GL_RGBA);
-    resources.textures.upload("rt.glow", 256, 128, nullptr, GL_RGBA8, GL_RGBA);
-    resources.textures.upload("rt.blur", 256, 256, nullptr, GL_RGBA8, GL_RGBA);
-    resources.textures.setFilter(GL_LINEAR_MIPMAP_NEAREST, GL_LINEAR);
-    for (const char* picture : {"overlay", "envi", "envi2", "envi3", "nyrkki"})
-        resources.textures.load2D(picture, -1, -1);
-    struct Load {
-        const char* name;
-        const char* file;
-    };
-    const Load loads[] = {
-        {"test", "data/materials/test.mat"},
-        {"show_normals", "data/materials/show_normals.mat"},
-        {"pp.invert", "data/materials/pp_invert.mat"},
-        {"particle.test", "data/materials/particle_test.mat"},
-        {"particle2.test", "data/materials/particle2_test.mat"},
-        {"marble", "data/materials/marble.mat"},
-        {"testcube", "data/materials/carpaint.mat"},
-        {"kivikko skybox", "data/materials/skybox.mat"},
-        {"m1", "data/materials/marble.mat"},
-        {"m2", "data/materials/foo1.mat"},
-        {"m3", "data/materials/foo2.mat"},
-        {"m4", "data/materials/foo3.mat"},
-        {"m5", "data/materials/foo4.mat"},
-        {"m6", "data/materials/foo5.mat"},
-        {"m7", "data/materials/carpaint.mat"},
-        {"m8", "data/materials/carpaint2.mat"},
-        {"m9", "data/materials/carpaint3.mat"},
-    };
-    int index = 0;
-    for (const Load& load : loads) {
-        // Textures first named by the first five files repeat; later ones are clamped.
-        if (index++ == 5) resources.textures.setWrap(GL_CLAMP_TO_EDGE, GL_CLAMP_TO_EDGE, -1);
-        resources.materials.loadMaterialFile(load.name, load.file);
-    }
+    initDemo();
 }
 
 // An off-screen colour and depth target of the supersampled tile size.
@@ -202,7 +132,7 @@ std::vector<unsigned char> renderTile(const Tile& tile) {
     glClearColor(0.3f, 0.3f, 0.6f, 0.1f);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glColor3f(1, 1, 1);
-    sceneCamera.setPosition(tile.eye[0], tile.eye[1], tile.eye[2]);
+    sceneCamera.setPosition(tile.eye.x, tile.eye.y, tile.eye.z);
     sceneCamera.setTarget(0, 0, 0);
     sceneCamera.setFov(90);
     sceneCamera.apply();
@@ -213,10 +143,7 @@ std::vector<unsigned char> renderTile(const Tile& tile) {
         resources.models.get(tile.model).draw();
         resources.materials.unuse();
     }
-    resources.materials.use("kivikko skybox");
-    glScalef(400, 400, 400);
-    resources.models.get("pallo").draw();
-    resources.materials.unuse();
+    drawSkyBox();
     glFinish();
 
     const int w = tileWidth * supersample, h = tileHeight * supersample;
@@ -281,11 +208,7 @@ int main(int argc, char** argv) {
     }
     FT_Set_Pixel_Sizes(face, 0, 11);
 
-    openContext();
-    glDepthFunc(GL_LEQUAL);
-    glEnable(GL_DEPTH_TEST);
-    glShadeModel(GL_SMOOTH);
-    loadContent();
+    startUp();
     makeTarget();
 
     std::vector<Tile> tiles = sheetTiles();
