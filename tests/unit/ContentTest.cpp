@@ -36,18 +36,3 @@ TEST(ContentTest, EverySequenceRowNamesLoadedContent) {
     for (const char* name : {"ninja", "pallo"}) EXPECT_EQ(models.count(name), 1u) << name;
     EXPECT_EQ(materials.size(), static_cast<size_t>(materialLoadCount)) << "a material name is loaded twice";
 }
-
-// Textures that must tile are first named by the files before the wrap change.
-TEST(ContentTest, WrapChangesBeforeTheMarbleFile) {
-    EXPECT_STREQ(materialLoads[repeatingMaterialCount].name, "marble");
-    EXPECT_STREQ(materialLoads[repeatingMaterialCount - 1].name, "particle2.test");
-}
-
-TEST(ContentTest, EveryMaterialFileIsInTheSourceData) {
-    for (const MaterialLoad& load : materialLoads) {
-        const std::string path = std::string(LUMORAKKA_SOURCE_DIR) + "/" + load.file;
-        FILE* stream = fopen(path.c_str(), "rb");
-        EXPECT_NE(stream, nullptr) << path;
-        if (stream) fclose(stream);
-    }
-}
