@@ -90,7 +90,7 @@ public:
 
     std::vector<float> values;                 // field value per point
     std::vector<std::array<float, 3>> normals; // unit normal per point (zero where undefined)
-    std::vector<unsigned char> flags;          // cellVisited | pointEvaluated
+    std::vector<unsigned char> flags;          // cellVisited | pointEvaluated | cellQueued
     std::vector<unsigned char> caseCache;      // case per cell, or caseUnknown
 
     // Output of the last buildSurface: the triangles of the drawn cells in crawl order, and for
