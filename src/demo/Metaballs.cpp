@@ -1,6 +1,9 @@
 #include "demo/Metaballs.h"
 
 #include <GL/glew.h>
+#if defined(__SSE2__)
+#include <immintrin.h>
+#endif
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -169,9 +172,10 @@ const int cornerOffsets[8] = {0,
                               sliceStride + rowStride,
                               sliceStride + rowStride + 1};
 
-// The 26 neighbours of a cell as (dx, dy, dz): dz slowest, then dy, then dx.
+// The 26 neighbours of a cell as (dx, dy, dz) and as index offsets: dz slowest, then dy, then dx.
 struct NeighbourSteps {
     int steps[26][3];
+    int offsets[26];
     NeighbourSteps() {
         int n = 0;
         for (int dz = -1; dz <= 1; ++dz)
@@ -181,12 +185,46 @@ struct NeighbourSteps {
                         steps[n][0] = dx;
                         steps[n][1] = dy;
                         steps[n][2] = dz;
+                        offsets[n] = dx + rowStride * dy + sliceStride * dz;
                         ++n;
                     }
     }
 };
 const NeighbourSteps neighbourTable;
 const int (*const neighbourSteps)[3] = neighbourTable.steps;
+const int* const neighbourOffsets = neighbourTable.offsets;
+
+// The edges each table row uses, as bits, so a cell interpolates each of its crossed edges once.
+struct RowEdges {
+    unsigned short mask[128];
+    RowEdges() {
+        for (int row = 0; row < 128; ++row) {
+            mask[row] = 0;
+            for (int v = 0; v < 15 && triangleTable[row][v] != -1; ++v)
+                mask[row] |= 1u << triangleTable[row][v];
+        }
+    }
+};
+const RowEdges rowEdges;
+
+// Case of the cell whose lowest corner is at `corner` (a pointer into the values): bit c set when
+// corner c is above 1. Without branches, since along the surface every bit is a coin toss. Corner
+// pairs 0-1, 2-3, 4-5 and 6-7 are adjacent in memory.
+inline int cornerCase(const float* corner) {
+#if defined(__SSE2__)
+    const __m64* pairs = reinterpret_cast<const __m64*>(corner);
+    __m128 low = _mm_loadl_pi(_mm_setzero_ps(), pairs);
+    low = _mm_loadh_pi(low, reinterpret_cast<const __m64*>(corner + rowStride));
+    __m128 high = _mm_loadl_pi(_mm_setzero_ps(), reinterpret_cast<const __m64*>(corner + sliceStride));
+    high = _mm_loadh_pi(high, reinterpret_cast<const __m64*>(corner + sliceStride + rowStride));
+    const __m128 one = _mm_set1_ps(1.0f);
+    return _mm_movemask_ps(_mm_cmpgt_ps(low, one)) | _mm_movemask_ps(_mm_cmpgt_ps(high, one)) << 4;
+#else
+    int cubeCase = 0;
+    for (int c = 0; c < 8; ++c) cubeCase |= (corner[cornerOffsets[c]] > 1.0f) << c;
+    return cubeCase;
+#endif
+}
 
 float gridCoordinate(int i) {
     return static_cast<float>(i) / 20.0f - 1.0f;
@@ -265,7 +303,7 @@ void moveBalls(GrowArray<Ball>& balls, float p) {
 
 MetaballGrid::MetaballGrid()
     : values(pointCount, 0.0f), normals(pointCount, std::array<float, 3>{0, 0, 0}), flags(pointCount, 0),
-      caseCache(pointCount, caseUnknown) {
+      caseCache(pointCount, caseUnknown), queue(pointCount) {
     for (int i = 0; i < size; ++i) coordinates[i] = gridCoordinate(i);
 }
 
@@ -276,25 +314,26 @@ void MetaballGrid::clear() {
 }
 
 void MetaballGrid::queuePoint(int i, int j, int k) {
-    pending[pendingCount] = pointIndex(i, j, k);
-    pendingX[pendingCount] = coordinates[i];
-    pendingY[pendingCount] = coordinates[j];
-    pendingZ[pendingCount] = coordinates[k];
+    pending[pendingCount] = {i, j, k};
     if (++pendingCount == 4) flushPoints();
 }
 
 void MetaballGrid::flushPoints() {
     if (pendingCount == 0) return;
     // Spare lanes repeat the first point; only the queued ones are stored.
-    for (int lane = pendingCount; lane < 4; ++lane) {
-        pendingX[lane] = pendingX[0];
-        pendingY[lane] = pendingY[0];
-        pendingZ[lane] = pendingZ[0];
-    }
+    for (int lane = pendingCount; lane < 4; ++lane) pending[lane] = pending[0];
+    // The lanes are assembled from registers: writing them one float at a time into a vector in
+    // memory and reading it back whole stalls on store forwarding.
+    const BallSet::Lane4 x = {coordinates[pending[0][0]], coordinates[pending[1][0]],
+                              coordinates[pending[2][0]], coordinates[pending[3][0]]};
+    const BallSet::Lane4 y = {coordinates[pending[0][1]], coordinates[pending[1][1]],
+                              coordinates[pending[2][1]], coordinates[pending[3][1]]};
+    const BallSet::Lane4 z = {coordinates[pending[0][2]], coordinates[pending[1][2]],
+                              coordinates[pending[2][2]], coordinates[pending[3][2]]};
     BallSet::Lane4 value, normal[3];
-    ballSet.field(pendingX, pendingY, pendingZ, value, normal);
+    ballSet.field(x, y, z, value, normal);
     for (int lane = 0; lane < pendingCount; ++lane) {
-        int index = pending[lane];
+        int index = pointIndex(pending[lane][0], pending[lane][1], pending[lane][2]);
         values[index] = value[lane];
         normals[index] = {normal[0][lane], normal[1][lane], normal[2][lane]};
     }
@@ -308,10 +347,11 @@ void MetaballGrid::evaluatePoint(int i, int j, int k) {
 }
 
 void MetaballGrid::evaluateCell(int i, int j, int k) {
-    evaluateBlock(i, j, k, i + 1, j + 1, k + 1);
+    queueBlock(i, j, k, i + 1, j + 1, k + 1);
+    flushPoints();
 }
 
-void MetaballGrid::evaluateBlock(int i0, int j0, int k0, int i1, int j1, int k1) {
+void MetaballGrid::queueBlock(int i0, int j0, int k0, int i1, int j1, int k1) {
     for (int k = k0; k <= k1; ++k)
         for (int j = j0; j <= j1; ++j) {
             unsigned char* row = &flags[pointIndex(0, j, k)];
@@ -327,61 +367,128 @@ void MetaballGrid::evaluateBlock(int i0, int j0, int k0, int i1, int j1, int k1)
                 queuePoint(i, j, k);
             }
         }
-    flushPoints();
+}
+
+void MetaballGrid::queueNeighbourhood(int cell) {
+    const int i = cell % size, j = cell / size % size, k = cell / sliceStride;
+    if (i < 1 || j < 1 || k < 1 || i + 2 >= size || j + 2 >= size || k + 2 >= size) {
+        // Neighbours whose corners would leave the grid are not cells, so the block stops at the border.
+        queueBlock(std::max(i - 1, 0), std::max(j - 1, 0), std::max(k - 1, 0), std::min(i + 2, size - 1),
+                   std::min(j + 2, size - 1), std::min(k + 2, size - 1));
+        return;
+    }
+    // Away from the border the block is 4 by 4 by 4 points, and on a crawled surface its rows are
+    // nearly all evaluated already: read each row's four flags at once and queue only the gaps.
+    const int first = cell - 1 - rowStride - sliceStride;
+    for (int dz = 0; dz < 4; ++dz)
+        for (int dy = 0; dy < 4; ++dy) {
+            unsigned char* row = &flags[first + dy * rowStride + dz * sliceStride];
+            uint32_t four;
+            std::memcpy(&four, row, 4);
+            for (uint32_t missing = ~four & 0x02020202u; missing != 0; missing &= missing - 1) {
+                const int dx = __builtin_ctz(missing) >> 3;
+                row[dx] |= pointEvaluated;
+                queuePoint(i - 1 + dx, j - 1 + dy, k - 1 + dz);
+            }
+        }
 }
 
 int MetaballGrid::computeCase(int cell) {
-    int cubeCase = 0;
-    for (int c = 0; c < 8; ++c)
-        if (values[cell + cornerOffsets[c]] > 1.0f) cubeCase |= 1 << c;
+    const int cubeCase = cornerCase(&values[cell]);
     caseCache[cell] = static_cast<unsigned char>(cubeCase);
     return cubeCase;
 }
 
 void MetaballGrid::polygonizeCell(int cell) {
-    float positions[8][3];
-    float cornerValues[8];
-    const float* cornerNormals[8];
-    int cubeCase = 0;
-    const int i = cell % size, j = cell / size % size, k = cell / sliceStride;
-    for (int c = 0; c < 8; ++c) {
-        int corner = cell + cornerOffsets[c];
-        positions[c][0] = coordinates[i + (c & 1)];
-        positions[c][1] = coordinates[j + ((c >> 1) & 1)];
-        positions[c][2] = coordinates[k + ((c >> 2) & 1)];
-        cornerValues[c] = values[corner];
-        cornerNormals[c] = normals[corner].data();
-        if (cornerValues[c] > 1.0f) cubeCase |= 1 << c;
-    }
-    cubeCase = triangleRowForCase(cubeCase);
+    const int cubeCase = triangleRowForCase(cornerCase(&values[cell]));
     if (cubeCase == 0) return;
-    const signed char* row = triangleTable[cubeCase];
-    // Triangles of a row share edges; each edge's crossing is divided out once.
+    float cornerValues[8];
+    for (int c = 0; c < 8; ++c) cornerValues[c] = values[cell + cornerOffsets[c]];
+    const int i = cell % size, j = cell / size % size, k = cell / sliceStride;
+    // Coordinates of the cell's low and high corner planes, picked by a corner's bits.
+    const float xs[2] = {coordinates[i], coordinates[i + 1]};
+    const float ys[2] = {coordinates[j], coordinates[j + 1]};
+    const float zs[2] = {coordinates[k], coordinates[k + 1]};
+
+    // Triangles of a row share edges: each crossed edge is interpolated once, then copied to every
+    // vertex on it.
     float edgeT[12];
-    unsigned edgesDone = 0;
+    MetaballVertex edgeVertex[12];
+    for (unsigned edges = rowEdges.mask[cubeCase]; edges != 0; edges &= edges - 1) {
+        const int edge = __builtin_ctz(edges);
+        const int a = edgeCorners[edge][0], b = edgeCorners[edge][1];
+        const float t = (cornerValues[a] - 1.0f) / (cornerValues[a] - cornerValues[b]);
+        const float s = 1 - t;
+        const float* normalA = normals[cell + cornerOffsets[a]].data();
+        const float* normalB = normals[cell + cornerOffsets[b]].data();
+        MetaballVertex& vertex = edgeVertex[edge];
+        // Every axis is blended, even the two on which both ends agree: s x + t x need not round
+        // back to x, and the vertex must not depend on which cell computes it.
+        vertex.position[0] = s * xs[a & 1] + t * xs[b & 1];
+        vertex.position[1] = s * ys[(a >> 1) & 1] + t * ys[(b >> 1) & 1];
+        vertex.position[2] = s * zs[a >> 2] + t * zs[b >> 2];
+        vertex.normal[0] = s * normalA[0] + t * normalB[0];
+        vertex.normal[1] = s * normalA[1] + t * normalB[1];
+        vertex.normal[2] = s * normalA[2] + t * normalB[2];
+        edgeT[edge] = t;
+    }
+    const signed char* row = triangleTable[cubeCase];
     for (int v = 0; v < 15 && row[v] != -1; ++v) {
-        int edge = row[v];
-        int a = edgeCorners[edge][0];
-        int b = edgeCorners[edge][1];
-        if (!(edgesDone & (1u << edge))) {
-            edgeT[edge] = (cornerValues[a] - 1.0f) / (cornerValues[a] - cornerValues[b]);
-            edgesDone |= 1u << edge;
-        }
-        float t = edgeT[edge];
+        const int edge = row[v];
+        const float t = edgeT[edge];
         // Cannot happen for an edge the case crosses; kept as a tripwire for a bad table row.
         if (t < 0 || t > 1) printf("ci = %d\n", cubeCase);
-        // Filled in place: building it on the stack and copying stalls on store forwarding.
-        MetaballVertex& vertex = vertices.emplace_back();
-        for (int axis = 0; axis < 3; ++axis) {
-            vertex.position[axis] = (1 - t) * positions[a][axis] + t * positions[b][axis];
-            vertex.normal[axis] = (1 - t) * cornerNormals[a][axis] + t * cornerNormals[b][axis];
-        }
+        vertices.push_back(edgeVertex[edge]);
     }
 }
 
 void MetaballGrid::buildFrame(GrowArray<Ball>& balls, float p) {
     moveBalls(balls, p);
     buildSurface(balls);
+}
+
+void MetaballGrid::crawl(int seed) {
+    int* const cells = queue.data();
+    int head = 0, tail = 0;
+    cells[tail++] = seed;
+    flags[seed] |= cellQueued;
+    // Every queued cell is drawn in its turn, and its turn needs the corners of all its neighbours.
+    // Evaluating them for everything queued so far in one go fills the batches of four, where one
+    // cell at a time would flush a batch of one or two new points per cell.
+    int evaluatedUpTo = 0;
+    while (head < tail) {
+        if (head == evaluatedUpTo) {
+            for (; evaluatedUpTo < tail; ++evaluatedUpTo) queueNeighbourhood(cells[evaluatedUpTo]);
+            flushPoints();
+        }
+        const int cell = cells[head++];
+        flags[cell] |= cellVisited;
+        polygonizeCell(cell);
+        cellEnds.push_back(static_cast<int>(vertices.size()));
+
+        const int i = cell % size, j = cell / size % size, k = cell / sliceStride;
+        // Neighbours whose corners would leave the grid (or wrap into the next row) are not
+        // cells at all; away from the border every neighbour is one.
+        const bool nearBorder = !isCell(i - 1, j - 1, k - 1) || !isCell(i + 1, j + 1, k + 1);
+        for (int n = 0; n < 26; ++n) {
+            if (nearBorder) {
+                const int* step = neighbourSteps[n];
+                if (!isCell(i + step[0], j + step[1], k + step[2])) continue;
+            }
+            const int m = cell + neighbourOffsets[n];
+            // Visited cells were queued first. A queued one was already found on the surface: testing it
+            // again would find the same case and push a copy that its turn would skip.
+            if (flags[m] & cellQueued) continue;
+            const int cubeCase = cellCase(m);
+            // Written unconditionally and kept or dropped by moving the tail: the outcome is a coin
+            // toss for the branch predictor. The slot past the tail always exists: fewer cells than
+            // grid points are ever queued in a frame.
+            const bool onSurface = cubeCase != 0 && cubeCase != 255;
+            cells[tail] = m;
+            flags[m] |= onSurface ? cellQueued : 0;
+            tail += onSurface;
+        }
+    }
 }
 
 void MetaballGrid::buildSurface(const GrowArray<Ball>& balls) {
@@ -418,40 +525,9 @@ void MetaballGrid::buildSurface(const GrowArray<Ball>& balls) {
         if (!isCell(end - 1, cj, ck)) continue;
         int seed = pointIndex(end - 1, cj, ck);
         evaluateCell(end - 1, cj, ck);
-
-        queue.clear();
-        queue.push_back(seed);
-        for (size_t head = 0; head < queue.size(); ++head) {
-            int cell = queue[head];
-            if (flags[cell] & cellVisited) continue;
-            flags[cell] |= cellVisited;
-            polygonizeCell(cell);
-            cellEnds.push_back(static_cast<int>(vertices.size()));
-
-            int i = cell % size, j = cell / size % size, k = cell / sliceStride;
-            // Every neighbour cell is either visited (its corners are evaluated) or about to be
-            // evaluated, so evaluating the whole block of their corners at once, four points to
-            // a batch, evaluates the same points as going cell by cell.
-            evaluateBlock(std::max(i - 1, 0), std::max(j - 1, 0), std::max(k - 1, 0),
-                          std::min(i + 2, size - 1), std::min(j + 2, size - 1), std::min(k + 2, size - 1));
-            // Neighbours whose corners would leave the grid (or wrap into the next row) are not
-            // cells at all; away from the border every neighbour is one.
-            bool nearBorder = !isCell(i - 1, j - 1, k - 1) || !isCell(i + 1, j + 1, k + 1);
-            size_t tail = queue.size();
-            queue.resize(tail + 26);
-            for (int n = 0; n < 26; ++n) {
-                const int* step = neighbourSteps[n];
-                if (nearBorder && !isCell(i + step[0], j + step[1], k + step[2])) continue;
-                int m = cell + step[0] + rowStride * step[1] + sliceStride * step[2];
-                if (flags[m] & cellVisited) continue;
-                int cubeCase = cellCase(m);
-                // Appended unconditionally and kept or dropped by moving the tail: the outcome
-                // is a coin toss for the branch predictor.
-                queue[tail] = m;
-                tail += cubeCase != 0 && cubeCase != 255;
-            }
-            queue.resize(tail);
-        }
+        // A seed on a surface an earlier ball already crawled would be popped and skipped at once.
+        if (flags[seed] & cellVisited) continue;
+        crawl(seed);
     }
 }
 
@@ -468,9 +544,7 @@ void MetaballGrid::scanWholeGrid(const GrowArray<Ball>& balls) {
         for (int j = 0; j < size - 1; ++j)
             for (int i = 0; i < size - 1; ++i) {
                 int cell = pointIndex(i, j, k);
-                int cubeCase = 0;
-                for (int c = 0; c < 8; ++c)
-                    if (values[cell + cornerOffsets[c]] > 1.0f) cubeCase |= 1 << c;
+                int cubeCase = cornerCase(&values[cell]);
                 if (cubeCase == 0 || cubeCase == 255) continue;
                 polygonizeCell(cell);
                 cellEnds.push_back(static_cast<int>(vertices.size()));

@@ -51,12 +51,16 @@ struct BallSet {
 };
 
 class MetaballGrid {
-  public:
+public:
     static constexpr int size = 40;                       // points along each axis
     static constexpr int pointCount = size * size * size; // 64000
     static constexpr unsigned char cellVisited = 1;       // flags bit 0, on a cell's lowest corner
     static constexpr unsigned char pointEvaluated = 2;    // flags bit 1
-    static constexpr unsigned char caseUnknown = 71;      // caseCache entry not computed this frame
+    // flags bit 2, on a cell's lowest corner: pushed onto this frame's crawl queue. A queued cell is
+    // sure to be drawn, so it is never pushed twice and its neighbours' corners can be evaluated
+    // ahead of its turn.
+    static constexpr unsigned char cellQueued = 4;
+    static constexpr unsigned char caseUnknown = 71; // caseCache entry not computed this frame
 
     MetaballGrid(); // allocates the four arrays, zeroed
 
@@ -86,7 +90,7 @@ class MetaballGrid {
 
     std::vector<float> values;                 // field value per point
     std::vector<std::array<float, 3>> normals; // unit normal per point (zero where undefined)
-    std::vector<unsigned char> flags;          // cellVisited | pointEvaluated
+    std::vector<unsigned char> flags;          // cellVisited | pointEvaluated | cellQueued
     std::vector<unsigned char> caseCache;      // case per cell, or caseUnknown
 
     // Output of the last buildSurface: the triangles of the drawn cells in crawl order, and for
@@ -95,23 +99,29 @@ class MetaballGrid {
     std::vector<int> cellEnds;
     int pointsEvaluated = 0; // point evaluations of the last build, repeats included
 
-  private:
+private:
     // Sets a point's value and normal from the loaded balls (the flags are the caller's business).
     void evaluatePoint(int i, int j, int k);
-    // Evaluates the points of a block (inclusive bounds) not evaluated yet this frame, and marks them.
-    void evaluateBlock(int i0, int j0, int k0, int i1, int j1, int k1);
-    void evaluateCell(int i, int j, int k); // a usable cell's eight corners, as evaluateBlock
+    // Queues the points of a block (inclusive bounds) not evaluated yet this frame, and marks them.
+    // Up to three may still wait in the batch afterwards: flushPoints before reading them.
+    void queueBlock(int i0, int j0, int k0, int i1, int j1, int k1);
+    // queueBlock for the corners of the cell and of every neighbour that is a cell.
+    void queueNeighbourhood(int cell);
+    void evaluateCell(int i, int j, int k); // a usable cell's eight corners, flushed
+    // Breadth-first from the seed over the cells the surface passes through, drawing each once.
+    void crawl(int seed);
     int computeCase(int cell);
     // Points wait here until four can be evaluated together.
     void queuePoint(int i, int j, int k);
     void flushPoints();
 
-    BallSet ballSet;         // the balls of the frame being built
-    float coordinates[size]; // grid-space coordinate of point index i along any axis
-    int pending[4];          // queued point indices
-    BallSet::Lane4 pendingX, pendingY, pendingZ;
+    BallSet ballSet;               // the balls of the frame being built
+    float coordinates[size];       // grid-space coordinate of point index i along any axis
+    std::array<int, 3> pending[4]; // queued points as (i, j, k)
     int pendingCount = 0;
-    std::vector<int> queue; // cells waiting to be crawled, first in first out
+    // Cells of the crawl, first in first out. Sized once for every cell of the grid: no cell is
+    // queued twice in a frame, so pushing never needs to grow it.
+    std::vector<int> queue;
 };
 
 // Appends the six balls to `into`, printing "mass: %f dim: %d" for each, and clears the grid.
