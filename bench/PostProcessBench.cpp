@@ -4,7 +4,6 @@
 #include <benchmark/benchmark.h>
 
 #include <GL/glew.h>
-#include <GL/glu.h>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -13,6 +12,7 @@
 #include "platform/Window.h"
 #include "demo/Content.h"
 #include "resources/Resources.h"
+#include "shell/Shell.h"
 
 namespace {
 
@@ -37,12 +37,7 @@ void openContextAndTargets() {
     glBindTexture(GL_TEXTURE_2D, resources.textures.get("rt0").id);
     glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 1024, 512, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
 
-    glViewport(0, 0, 800, 600);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    gluPerspective(90, 4.0 / 3.0, 0.1, 1000);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
+    loadDemoView();
     glDepthFunc(GL_LEQUAL);
     glEnable(GL_DEPTH_TEST);
 }

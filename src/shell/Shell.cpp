@@ -24,19 +24,13 @@ void initDemo() {
 
     demoContext.init();
 
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    gluPerspective(90, 4.0f / 3.0f, 0.1, 1000.0);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-
     glDepthFunc(GL_LEQUAL);
     glEnable(GL_DEPTH_TEST);
     glShadeModel(GL_SMOOTH);
     glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
     glLineWidth(2.0f);
 
-    demoContext.setLetterboxViewport(4, 3);
+    loadDemoView();
 
     // Seventeen loading screens in all: one here, six in loadModels, five in loadRenderTargets and
     // one in loadMaterials, plus those between the stages.
@@ -52,6 +46,15 @@ void initDemo() {
 
     glClearColor(0, 0, 0, 0.5f);
     glClearDepth(1.0);
+}
+
+void loadDemoView() {
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluPerspective(90, 4.0f / 3.0f, 0.1, 1000.0);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    demoContext.setLetterboxViewport(4, 3);
 }
 
 void renderFrame() {

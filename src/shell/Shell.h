@@ -15,6 +15,10 @@ extern bool captureRequested;
 // Needs a current GL context; fatal when GLEW or GLSL is missing.
 void initDemo();
 
+// The start-up view: a 90-degree 4:3 perspective (near 0.1, far 1000), an identity model-view
+// matrix selected, and the 4:3 letterbox viewport of the 800 by 600 window.
+void loadDemoView();
+
 // One frame into the back buffer (the caller swaps): clock, drawing, beat detection.
 void renderFrame();
 

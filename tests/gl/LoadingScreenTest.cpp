@@ -6,6 +6,7 @@
 #include "demo/Random.h"
 #include "resources/Resources.h"
 #include "shell/LoadingScreen.h"
+#include "shell/Shell.h"
 #include "support/GLContext.h"
 
 namespace {
@@ -14,12 +15,7 @@ class LoadingScreenTest : public GLTest {
 protected:
     void SetUp() override {
         GLTest::SetUp();
-        glViewport(0, 0, 800, 600);
-        glMatrixMode(GL_PROJECTION);
-        glLoadIdentity();
-        gluPerspective(90, 4.0f / 3.0f, 0.1, 1000.0);
-        glMatrixMode(GL_MODELVIEW);
-        glLoadIdentity();
+        loadDemoView();
         glDisable(GL_DEPTH_TEST);
         glDisable(GL_BLEND);
         glClearColor(0, 0, 0, 1);

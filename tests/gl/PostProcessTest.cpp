@@ -1,5 +1,4 @@
 #include <GL/glew.h>
-#include <GL/glu.h>
 
 #include <cstdlib>
 #include <functional>
@@ -8,6 +7,7 @@
 
 #include "demo/Content.h"
 #include "resources/Resources.h"
+#include "shell/Shell.h"
 #include "support/GLContext.h"
 
 namespace {
@@ -26,12 +26,7 @@ protected:
             targetsReady = true;
         }
         // The demo's frame state: window viewport, 90-degree 4:3 perspective, model-view selected.
-        glViewport(0, 0, 800, 600);
-        glMatrixMode(GL_PROJECTION);
-        glLoadIdentity();
-        gluPerspective(90, 4.0 / 3.0, 0.1, 1000);
-        glMatrixMode(GL_MODELVIEW);
-        glLoadIdentity();
+        loadDemoView();
         glDepthFunc(GL_LEQUAL);
         glEnable(GL_DEPTH_TEST);
         glDisable(GL_BLEND);

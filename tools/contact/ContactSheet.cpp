@@ -93,12 +93,10 @@ std::vector<Tile> sheetTiles() {
 // picture and material in the show's order with its texture state changes between them.
 void startUp() {
     std::string reason;
-    bool video = false;
-    for (int attempt = 0; attempt < 5 && !(video = initVideo(reason)); ++attempt) usleep(200 * 1000);
     WindowRequest request;
     request.title = "contact sheet";
     request.hidden = true;
-    if (!video || !createWindow(request, reason)) {
+    if (!initVideo(reason) || !createWindow(request, reason)) {
         fprintf(stderr, "contact_sheet needs a display (try xvfb-run -a): %s\n", reason.c_str());
         exit(1);
     }
