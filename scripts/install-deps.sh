@@ -3,7 +3,8 @@
 # As root it installs what is missing; otherwise it prints the apt-get line and stops.
 set -euo pipefail
 build=(cmake g++ make pkg-config libsdl2-dev libglew-dev libglu1-mesa-dev libpng-dev libjpeg62-turbo-dev
-       libvorbis-dev libogg-dev zlib1g-dev libfreetype-dev fonts-dejavu-core)
+       libvorbis-dev libogg-dev zlib1g-dev libfreetype-dev fonts-dejavu-core
+       libmeshoptimizer-dev)
 tests=(libgtest-dev libbenchmark-dev xvfb xauth x11-utils xdotool imagemagick sox libgl1-mesa-dri)
 wanted=("${build[@]}")
 [ "${1:-play}" = test ] && wanted+=("${tests[@]}")
