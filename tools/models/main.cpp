@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <string>
 
+#include "Figures.h"
 #include "MeshReduction.h"
 #include "Models.h"
 
@@ -13,20 +14,16 @@ namespace {
 struct ModelJob {
     const char* fileName;
     ModelMesh (*make)();
-    double largestSide;        // model units; 0 keeps the size the maker gives
-    ReductionTarget reduction; // a zero budget keeps every triangle
+    const FigureSpec* figure; // size and budget; none keeps the maker's size and every triangle
 };
 
-// The sequence's camera orbits at 8 to 10 times a row's scale (0.1 to 3) with a 90-degree view, and
-// comes close to the model now and then. Each figure is sized for the rows that show it, so that
-// it fills a good part of the frame on most of them (see the review figures).
 const ModelJob kJobs[] = {
-    {"pallo.aml", makePallo, 0, {0, 0}},
-    {"ovaali.AML", makeOvaali, 0, {0, 0}},
-    {"pah.aml", makePah, 25.0, {20000, 0.03}},
-    {"ninja.aml", makeNinja, 11.5, {20000, 0.01}},
-    {"bakteeri1.aml", makeBakteeri, 28.0, {16000, 0.03}},
-    {"demoni.aml", makeDemoni, 23.0, {16000, 0.015}},
+    {"pallo.aml", makePallo, nullptr},
+    {"ovaali.AML", makeOvaali, nullptr},
+    {"pah.aml", makePah, &kFigures[0]},
+    {"ninja.aml", makeNinja, &kFigures[1]},
+    {"bakteeri1.aml", makeBakteeri, &kFigures[2]},
+    {"demoni.aml", makeDemoni, &kFigures[3]},
 };
 
 double secondsSince(std::chrono::steady_clock::time_point start) {
@@ -51,9 +48,11 @@ int main(int argc, char** argv) {
     for (const ModelJob& job : kJobs) {
         const auto modelStart = std::chrono::steady_clock::now();
         ModelMesh model = job.make();
-        if (job.largestSide > 0) fitLargestSide(model, job.largestSide);
         ReductionReport reduction;
-        if (job.reduction.triangleBudget > 0) model = reduceMesh(model, job.reduction, &reduction);
+        if (job.figure) {
+            fitLargestSide(model, job.figure->largestSide);
+            model = reduceMesh(model, {job.figure->triangleBudget, job.figure->maxError}, &reduction);
+        }
         std::vector<ModelMesh> meshes = splitForIndices(model);
         std::vector<uint8_t> bytes = encodeAml(meshes);
         std::string path = dataDir + "/" + job.fileName;
@@ -66,7 +65,7 @@ int main(int argc, char** argv) {
         std::printf("%-28s %zu mesh%s, %6zu vertices, %6zu triangles, %8zu bytes, %.2f s\n", path.c_str(),
                     meshes.size(), meshes.size() == 1 ? "  " : "es", vertices, triangles, bytes.size(),
                     secondsSince(modelStart));
-        if (job.reduction.triangleBudget > 0)
+        if (job.figure)
             std::printf("  simplified from %zu triangles, surface moved at most %.4f units\n",
                         reduction.trianglesBefore, reduction.error);
     }
