@@ -14,7 +14,7 @@ struct Note {
     float pitch = 0.0f;    // MIDI note number; 69 = 440 Hz
     float velocity = 1.0f; // 0..1
     float pan = 0.0f;      // -1 left .. 1 right
-    float param = 0.0f;    // per instrument: filter brightness in Hz, open hat, soft kick...
+    float param = 0.0f;    // per instrument: filter brightness in Hz, open hat, soft kick, low tick...
 };
 
 class Voice {
@@ -29,7 +29,7 @@ class Voice {
     Note note;
 };
 
-enum class Instrument { Kick, Clap, Snare, Hat, Crash, Riser, Bass, Pad, Pluck, Supersaw };
+enum class Instrument { Kick, Clap, Snare, Hat, Tick, Crash, Riser, Bass, Pad, Pluck, Supersaw };
 
 std::unique_ptr<Voice> makeVoice(Instrument instrument, const Note& note);
 
