@@ -72,7 +72,7 @@ Picture toonRamp() {
     const int width = 256, height = 8;
     // Held below white: the beat's glow multiplies what is already bright.
     const Vec3 bands[4] = {
-        {0.10f, 0.06f, 0.26f}, {0.30f, 0.19f, 0.55f}, {0.72f, 0.38f, 0.27f}, {0.98f, 0.82f, 0.64f}};
+        {0.03f, 0.015f, 0.09f}, {0.08f, 0.04f, 0.2f}, {0.32f, 0.13f, 0.09f}, {0.75f, 0.58f, 0.42f}};
     const float edges[3] = {0.4f, 0.66f, 0.93f};
     Picture picture(width, height, 3);
     renderPicture(picture, [&](int x, int) {
