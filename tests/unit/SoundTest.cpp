@@ -71,7 +71,7 @@ std::pair<long, long> toneAndGap(const std::vector<int16_t>& left, long from) {
 }
 
 class SoundTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override { trackPath(); }
     void TearDown() override {
         FSOUND_Close();
@@ -96,7 +96,6 @@ TEST_F(SoundTest, PositionFollowsRealTimeSmoothlyAndNeverGoesBack) {
         setenv("SDL_DISKAUDIOFILE", heardPath.c_str(), 1);
         FSOUND_STREAM* stream = openOnDriver(driver);
         ASSERT_TRUE(stream);
-        EXPECT_EQ(streamLengthMs(stream), trackMs);
         EXPECT_EQ(FSOUND_Stream_GetTime(stream), 0);
         ASSERT_EQ(FSOUND_Stream_Play(0, stream), 0);
         const double start = nowMs();
