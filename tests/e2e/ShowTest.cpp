@@ -85,11 +85,10 @@ protected:
 
     // The window area of the screen as an 8-bit RGB PNG.
     bool grabScreen(const fs::path& path) {
-        int status = -1;
-        runCommand({"import", "-display", server->display(), "-window", "root", "-crop", "800x600+0+0",
-                    "-depth", "8", "-type", "TrueColor", "PNG24:" + path.string()},
-                   {}, 20000, &status);
-        return status == 0;
+        return runCommand({"import", "-display", server->display(), "-window", "root", "-crop", "800x600+0+0",
+                           "-depth", "8", "-type", "TrueColor", "PNG24:" + path.string()},
+                          "/", {}, 20000)
+                   .exitStatus == 0;
     }
 
     std::unique_ptr<XvfbServer> server;
