@@ -71,11 +71,7 @@ bool parseNumber(const char* text, double& value) {
 
 // The program's own start-up in a hidden window, with the clock set from here.
 void startOffline() {
-    ShowOptions options;
-    options.hidden = true;
-    options.fullScreen = false;
-    options.clock = ShowOptions::Clock::caller;
-    startShow(options);
+    startShow(ShowOptions::headless("Lumorakka by Vorkasta"));
 }
 
 int renderFrames(const std::vector<double>& times, const std::string& folder) {
