@@ -10,7 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "common/ShowReview.h"
+#include "base/BeatGrid.h"
+#include "review/ShowReview.h"
 #include "demo/Content.h"
 #include "image/Image.h"
 
@@ -38,9 +39,9 @@ protected:
         std::vector<double> fullTimes, blackTimes;
         for (int row : sampledRows) {
             const int beat = sequenceRowBeats(row)[3];
-            fullTimes.push_back(countedBeatSeconds(beat) + afterBeatDelay);
-            fullTimes.push_back(countedBeatSeconds(beat) + betweenBeatsDelay);
-            blackTimes.push_back(countedBeatSeconds(beat) + betweenBeatsDelay);
+            fullTimes.push_back(beatTimeSeconds(beat) + afterBeatDelay);
+            fullTimes.push_back(beatTimeSeconds(beat) + betweenBeatsDelay);
+            blackTimes.push_back(beatTimeSeconds(beat) + betweenBeatsDelay);
         }
         const std::vector<std::string> full =
             renderShowFrames(LUMORAKKA_BUILD_DIR, LUMORAKKA_BUILD_DIR, fullTimes, folder + "/full", reason);

@@ -16,7 +16,8 @@
 #include <unistd.h>
 #include <vector>
 
-#include "common/ShowReview.h"
+#include "base/BeatGrid.h"
+#include "review/ShowReview.h"
 #include "demo/Content.h"
 #include "image/Image.h"
 
@@ -121,9 +122,9 @@ int main(int argc, char** argv) {
         const std::vector<int> beats = sequenceRowBeats(row);
         for (size_t i = 0; i < beats.size() && i < beatsPerRow; ++i) {
             samples.push_back({row, static_cast<int>(i), {}, {}});
-            fullTimes.push_back(countedBeatSeconds(beats[i]) + afterBeatDelay);
-            fullTimes.push_back(countedBeatSeconds(beats[i]) + betweenBeatsDelay);
-            blackTimes.push_back(countedBeatSeconds(beats[i]) + betweenBeatsDelay);
+            fullTimes.push_back(beatTimeSeconds(beats[i]) + afterBeatDelay);
+            fullTimes.push_back(beatTimeSeconds(beats[i]) + betweenBeatsDelay);
+            blackTimes.push_back(beatTimeSeconds(beats[i]) + betweenBeatsDelay);
         }
     }
     printf("rendering %zu frames from the show's data and %zu with the sky and emblem blacked out\n",

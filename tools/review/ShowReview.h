@@ -9,8 +9,6 @@
 
 struct Image;
 
-// Beat k of the show's count, seconds (k = 1 at about 0.26 s).
-double countedBeatSeconds(int k);
 // Beats counted while sequence row `row` (0 to 47) is shown whose samples (0.02 s and 0.35 s
 // after the beat) still show the row, in order.
 std::vector<int> sequenceRowBeats(int row);

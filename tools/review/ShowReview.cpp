@@ -1,4 +1,4 @@
-#include "common/ShowReview.h"
+#include "review/ShowReview.h"
 
 #include <cmath>
 #include <cstdio>
@@ -7,25 +7,22 @@
 #include <sys/wait.h>
 #include <vector>
 
+#include "base/BeatGrid.h"
 #include "common/JpegFile.h"
 #include "demo/Timeline.h"
 #include "image/Image.h"
 
 namespace fs = std::filesystem;
 
-double countedBeatSeconds(int k) {
-    return k * (60.0 / 130.0) - 0.2;
-}
-
 std::vector<int> sequenceRowBeats(int row) {
     const double rowStart = sequenceStartSeconds + row * sequenceRowSeconds;
     const double rowEnd = std::fmin(rowStart + sequenceRowSeconds, showEndSeconds);
     int k = 1;
-    while (countedBeatSeconds(k) < rowStart) ++k;
+    while (beatTimeSeconds(k) < rowStart) ++k;
     // Rows start 0.14 s after a beat, so seven of a row's beats are followed by 0.35 s of the row
     // (the last row only four: the show ends at 206 s).
     std::vector<int> beats;
-    for (; countedBeatSeconds(k) + betweenBeatsDelay < rowEnd && beats.size() < 7; ++k) beats.push_back(k);
+    for (; beatTimeSeconds(k) + betweenBeatsDelay < rowEnd && beats.size() < 7; ++k) beats.push_back(k);
     return beats;
 }
 
