@@ -74,10 +74,8 @@ private:
     GLuint colour = 0, depth = 0, frame = 0;
 };
 
-// The sky sphere seen from outside, filling the middle of the target, under one material that gets
-// no uniform but its samplers (or the marble's light, when given). Returns RGBA floats, bottom row
-// first.
-std::vector<float> drawSphere(const std::string& material, bool showLight = false) {
+// Clears the target and looks at the origin from `eye` through a 45-degree, 4:3 view.
+void lookAtOrigin(double eyeX, double eyeY, double eyeZ) {
     glViewport(0, 0, FloatTarget::width, FloatTarget::height);
     glClearColor(0, 0, 0, 0);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
@@ -87,15 +85,26 @@ std::vector<float> drawSphere(const std::string& material, bool showLight = fals
     gluPerspective(45, 4.0 / 3.0, 0.1, 100);
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
-    gluLookAt(0.3, 0.6, 3.2, 0, 0, 0, 0, 1, 0);
+    gluLookAt(eyeX, eyeY, eyeZ, 0, 0, 0, 0, 1, 0);
     glColor3f(1, 1, 1);
+}
+
+// The target's RGBA floats, bottom row first.
+std::vector<float> readTarget() {
+    std::vector<float> pixels(4 * FloatTarget::width * FloatTarget::height);
+    glReadPixels(0, 0, FloatTarget::width, FloatTarget::height, GL_RGBA, GL_FLOAT, pixels.data());
+    return pixels;
+}
+
+// The sky sphere seen from outside, filling the middle of the target, under one material that gets
+// no uniform but its samplers (or the marble's light, when given).
+std::vector<float> drawSphere(const std::string& material, bool showLight = false) {
+    lookAtOrigin(0.3, 0.6, 3.2);
     resources.materials.use(material);
     if (showLight) resources.shaders.setUniform3i("uLightPos", 0, 1, 0);
     resources.models.get("pallo").draw();
     resources.materials.unuse();
-    std::vector<float> pixels(4 * FloatTarget::width * FloatTarget::height);
-    glReadPixels(0, 0, FloatTarget::width, FloatTarget::height, GL_RGBA, GL_FLOAT, pixels.data());
-    return pixels;
+    return readTarget();
 }
 
 float luma(const float* rgba) {
@@ -236,14 +245,7 @@ TEST_F(ContentMaterialsTest, MarbleVeinsKeepTheirDensityOnAScaledModel) {
     FloatTarget target;
     ASSERT_TRUE(target.complete);
     auto drawSquare = [](float half, float scale) {
-        glViewport(0, 0, FloatTarget::width, FloatTarget::height);
-        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-        glMatrixMode(GL_PROJECTION);
-        glLoadIdentity();
-        gluPerspective(45, 4.0 / 3.0, 0.1, 100);
-        glMatrixMode(GL_MODELVIEW);
-        glLoadIdentity();
-        gluLookAt(0.4, 0.3, 6, 0, 0, 0, 0, 1, 0);
+        lookAtOrigin(0.4, 0.3, 6);
         glScalef(scale, scale, scale);
         resources.materials.use("marble");
         resources.shaders.setUniform3i("uLightPos", 0, 1, 0);
@@ -255,9 +257,7 @@ TEST_F(ContentMaterialsTest, MarbleVeinsKeepTheirDensityOnAScaledModel) {
         glVertex3f(-half, half, 0);
         glEnd();
         resources.materials.unuse();
-        std::vector<float> pixels(4 * FloatTarget::width * FloatTarget::height);
-        glReadPixels(0, 0, FloatTarget::width, FloatTarget::height, GL_RGBA, GL_FLOAT, pixels.data());
-        return pixels;
+        return readTarget();
     };
     const std::vector<float> scaled = drawSquare(0.5f, 5.0f), plain = drawSquare(2.5f, 1.0f);
     float largest = 0;
