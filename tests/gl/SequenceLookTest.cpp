@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -14,6 +14,7 @@
 #include "review/ShowReview.h"
 #include "demo/Content.h"
 #include "image/Image.h"
+#include "support/TempDir.h"
 
 namespace {
 
@@ -29,9 +30,8 @@ double median(std::vector<double> values) {
 class SequenceLookTest : public testing::Test {
 protected:
     static void SetUpTestSuite() {
-        char pattern[] = "/tmp/lumorakka-look-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        folder = pattern;
+        scratch = std::make_unique<TempDir>();
+        const std::string folder = scratch->path;
         std::string reason;
         ASSERT_TRUE(
             makeBlackedOutData(std::string(LUMORAKKA_BUILD_DIR) + "/data", folder + "/blacked-out", reason))
@@ -60,14 +60,14 @@ protected:
             delete[] subject.pixels;
         }
     }
-    static void TearDownTestSuite() { std::filesystem::remove_all(folder); }
+    static void TearDownTestSuite() { scratch.reset(); }
     void SetUp() override { ASSERT_EQ(subjects.size(), std::size(sampledRows)); }
 
-    static std::string folder;
+    static std::unique_ptr<TempDir> scratch;
     static std::vector<FrameLight> afterBeat;
     static std::vector<SubjectFigures> subjects;
 };
-std::string SequenceLookTest::folder;
+std::unique_ptr<TempDir> SequenceLookTest::scratch;
 std::vector<FrameLight> SequenceLookTest::afterBeat;
 std::vector<SubjectFigures> SequenceLookTest::subjects;
 
