@@ -14,6 +14,8 @@ extern "C" {
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 #include <vector>
 
 const bool videoExportBuiltIn = true;
@@ -244,6 +246,13 @@ bool VideoFile::open(const std::string& path, const VideoFormat& format, std::st
     s.format = format;
     s.area = fitPicture(format.width, format.height, format.pictureWidth, format.pictureHeight);
     s.packet = av_packet_alloc();
+    // Found now rather than at the rename after the whole export.
+    std::error_code ignored;
+    if (std::filesystem::is_directory(path, ignored)) {
+        error = "Cannot write the video " + path + ": it is a folder";
+        abandon();
+        return false;
+    }
 
     // The container is named: PATH.partial has no extension to guess it from.
     int status = avformat_alloc_output_context2(&s.container, nullptr, "mp4", s.partialPath.c_str());
