@@ -221,3 +221,20 @@ TEST_F(VideoExport, UnwritableOrFullOutputExitsOneNamingTheFileAndLeavesNothing)
 }
 
 } // namespace
+
+namespace {
+
+// A video of the show without its music is not what was asked for: the export stops at once.
+TEST(VideoExportSoundtrack, MissingSoundtrackStopsBeforeRenderingAndWritesNothing) {
+    TempDir scratch; // no data/noisebiisi.ogg in it
+    const CommandResult run =
+        runCommand({program, "--export", "out.mp4"}, scratch.path, {{"DISPLAY", ""}}, exportTimeoutMs);
+    EXPECT_EQ(run.exitStatus, 1) << run.errors;
+    EXPECT_NE(run.errors.find("Cannot open the music data/noisebiisi.ogg: No such file or directory"),
+              std::string::npos)
+        << run.errors;
+    EXPECT_FALSE(fs::exists(scratch.path + "/out.mp4"));
+    EXPECT_FALSE(fs::exists(scratch.path + "/out.mp4.partial"));
+}
+
+} // namespace
