@@ -4,7 +4,6 @@
 
 #include "clock/DemoContext.h"
 #include "platform/Sound.h"
-#include "shell/Shell.h"
 
 namespace {
 
@@ -34,12 +33,4 @@ void OfflineClock::advanceTo(double seconds) {
 void OfflineClock::jumpTo(double seconds) {
     setCallerClockTime(musicStream, toMilliseconds(seconds));
     lastSeconds = seconds;
-}
-
-void startOfflineShow() {
-    ShowOptions options;
-    options.hidden = true;
-    options.fullScreen = false;
-    options.clock = ShowOptions::Clock::caller;
-    startShow(options);
 }

@@ -1,7 +1,7 @@
 #pragma once
 // The show's clock set by the caller instead of read from playback, for rendering without a viewer
-// (the offline renderer, the video export). Needs startOfflineShow, or startShow with the caller
-// clock.
+// (the offline renderer, the video export). Needs startShow with the caller clock
+// (ShowOptions::headless).
 //
 // A viewer at N frames per second sees beats, pulses and flashes as the beat tracking meets them
 // once per frame. Rendering a frame now and then would miss that, so between two rendered times
@@ -21,7 +21,3 @@ private:
     double stepSeconds;
     double lastSeconds = 0;
 };
-
-// The program's own start-up (startShow) in a hidden window that never asks for full screen, with
-// the clock set by the caller.
-void startOfflineShow();

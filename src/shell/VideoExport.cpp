@@ -114,7 +114,7 @@ int exportVideo(const ExportSettings& settings) {
     fprintf(stderr, "Exporting %s: %ld frames (%.3f to %.3f s at %d fps), %dx%d, H.264 and AAC\n",
             settings.path.c_str(), total, settings.startSeconds, settings.endSeconds,
             settings.framesPerSecond, settings.width, settings.height);
-    startOfflineShow();
+    startShow(ShowOptions::headless("Lumorakka by Vorkasta"));
 
     OfflineClock clock(fps);
     clock.jumpTo(settings.startSeconds);

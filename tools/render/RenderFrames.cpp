@@ -46,6 +46,11 @@ bool parseNumber(const char* text, double& value) {
     return end != text && *end == '\0' && std::isfinite(value);
 }
 
+// The program's own start-up in a hidden window, with the clock set from here.
+void startOffline() {
+    startShow(ShowOptions::headless("Lumorakka by Vorkasta"));
+}
+
 int renderFrames(const std::vector<double>& times, const std::string& folder) {
     std::error_code error;
     std::filesystem::create_directories(folder, error);
@@ -53,7 +58,7 @@ int renderFrames(const std::vector<double>& times, const std::string& folder) {
         fprintf(stderr, "Can't make the folder %s: %s\n", folder.c_str(), error.message().c_str());
         return 1;
     }
-    startOfflineShow();
+    startOffline();
     OfflineClock clock(beatTrackingRate);
     for (size_t i = 0; i < times.size(); ++i) {
         clock.advanceTo(times[i]);
@@ -73,7 +78,7 @@ double secondsSince(Clock::time_point start) {
 }
 
 int bench(int frames) {
-    startOfflineShow();
+    startOffline();
     OfflineClock clock(beatTrackingRate);
     clock.advanceTo(0);
     renderFrame();
