@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cmath>
 #include <csignal>
+#include <cstdlib>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -27,6 +28,24 @@ const char* const soundtrackPath = "data/noisebiisi.ogg";
 constexpr int soundChunkFrames = 4096;
 
 volatile std::sig_atomic_t gStopSignal = 0;
+
+// The file being written. A fatal error ends the process through exit(), which unwinds no stack, so
+// the unfinished file is removed from an exit handler instead of the VideoFile's destructor.
+VideoFile* gUnfinished = nullptr;
+
+void removeUnfinished() {
+    if (gUnfinished) gUnfinished->abandon();
+}
+
+class UnfinishedWhileInScope {
+public:
+    explicit UnfinishedWhileInScope(VideoFile& video) {
+        static const bool registered = std::atexit(removeUnfinished) == 0;
+        (void)registered;
+        gUnfinished = &video;
+    }
+    ~UnfinishedWhileInScope() { gUnfinished = nullptr; }
+};
 
 // The first signal asks the export to finish what it has; a second one is not caught.
 void stopRequested(int number) {
@@ -104,6 +123,7 @@ int exportVideo(const ExportSettings& settings) {
         fprintf(stderr, "%s\n", error.c_str());
         return 1;
     }
+    const UnfinishedWhileInScope unfinished(video);
 
     // Installed before the window system starts, which then leaves these signals to us.
     std::signal(SIGINT, stopRequested);

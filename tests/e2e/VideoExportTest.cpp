@@ -225,7 +225,7 @@ TEST_F(VideoExport, UnwritableOrFullOutputExitsOneNamingTheFileAndLeavesNothing)
 namespace {
 
 // A video of the show without its music is not what was asked for: the export stops at once.
-TEST(VideoExportSoundtrack, MissingSoundtrackStopsBeforeRenderingAndWritesNothing) {
+TEST(VideoExportBeforeRendering, MissingSoundtrackStopsBeforeRenderingAndWritesNothing) {
     TempDir scratch; // no data/noisebiisi.ogg in it
     const CommandResult run =
         runCommand({program, "--export", "out.mp4"}, scratch.path, {{"DISPLAY", ""}}, exportTimeoutMs);
@@ -235,6 +235,18 @@ TEST(VideoExportSoundtrack, MissingSoundtrackStopsBeforeRenderingAndWritesNothin
         << run.errors;
     EXPECT_FALSE(fs::exists(scratch.path + "/out.mp4"));
     EXPECT_FALSE(fs::exists(scratch.path + "/out.mp4.partial"));
+}
+
+// A start-up that fails ends the process from inside the engine; the unfinished file goes with it.
+TEST(VideoExportBeforeRendering, StartUpFailureLeavesNoUnfinishedFile) {
+    TempDir scratch;
+    const std::string path = scratch.path + "/out.mp4";
+    const CommandResult run =
+        runCommand({program, "--export", path}, LUMORAKKA_BUILD_DIR, {{"DISPLAY", ""}}, exportTimeoutMs);
+    EXPECT_NE(run.exitStatus, 0) << run.errors;
+    EXPECT_NE(run.errors.find("Cannot start video: no display"), std::string::npos) << run.errors;
+    EXPECT_FALSE(fs::exists(path));
+    EXPECT_FALSE(fs::exists(path + ".partial"));
 }
 
 } // namespace
