@@ -20,8 +20,19 @@ status=0
 if [ -n "${DISPLAY:-}" ]; then
     "${run[@]}" || status=$?
 else
-    # The program renders through GL on an X display even when it shows nothing; Xvfb is one.
-    xvfb-run -a -s "-screen 0 800x600x24" "${run[@]}" || status=$?
+    # The program renders through GL on an X display even when it shows nothing: an Xvfb of its
+    # own, in a session of its own, so that Ctrl-C reaches the export (which then finishes its file)
+    # and not the display it is still drawing on.
+    number=$(mktemp)
+    setsid Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$number" 2>/dev/null &
+    server=$!
+    trap 'kill "$server" 2>/dev/null; rm -f "$number"' EXIT
+    for _ in $(seq 100); do
+        [ -s "$number" ] && break
+        sleep 0.1
+    done
+    [ -s "$number" ] || { echo "export.sh: Xvfb did not start" >&2; exit 1; }
+    DISPLAY=":$(cat "$number")" "${run[@]}" || status=$?
 fi
 case $status in
     0) echo "The video is at $out" ;;

@@ -6,7 +6,7 @@ set -euo pipefail
 build=(cmake g++ make pkg-config libsdl2-dev libglew-dev libglu1-mesa-dev libpng-dev libjpeg62-turbo-dev
        libvorbis-dev libogg-dev zlib1g-dev libfreetype-dev fonts-dejavu-core
        libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev)
-headless=(xvfb xauth libgl1-mesa-dri)
+headless=(xvfb libgl1-mesa-dri)
 tests=(libgtest-dev libbenchmark-dev xvfb xauth x11-utils xdotool imagemagick sox libgl1-mesa-dri)
 wanted=("${build[@]}")
 case "${1:-play}" in
