@@ -1,13 +1,20 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build needs ("play") or the build and the tests need ("test").
+# Installs the Debian packages the build needs ("play"), the build and a headless video export
+# ("export": an X server of its own and Mesa), or the build and the tests ("test").
 # As root it installs what is missing; otherwise it prints the apt-get line and stops.
 set -euo pipefail
 build=(cmake g++ make pkg-config libsdl2-dev libglew-dev libglu1-mesa-dev libpng-dev libjpeg62-turbo-dev
        libvorbis-dev libogg-dev zlib1g-dev libfreetype-dev fonts-dejavu-core
-       libmeshoptimizer-dev)
+       libmeshoptimizer-dev libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev)
+headless=(xvfb libgl1-mesa-dri)
 tests=(libgtest-dev libbenchmark-dev xvfb xauth x11-utils xdotool imagemagick sox libgl1-mesa-dri)
 wanted=("${build[@]}")
-[ "${1:-play}" = test ] && wanted+=("${tests[@]}")
+case "${1:-play}" in
+    play) ;;
+    export) wanted+=("${headless[@]}") ;;
+    test) wanted+=("${tests[@]}") ;;
+    *) echo "usage: scripts/install-deps.sh [play|export|test]" >&2; exit 2 ;;
+esac
 missing=()
 for p in "${wanted[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
