@@ -4,6 +4,8 @@
 
 #include "resources/Resources.h"
 
+void (*framePhaseDone)(FramePhase phase) = nullptr;
+
 namespace {
 
 // One quad over the whole W x H ortho view, sampling the input shifted by (ox, oy) in texture space.
@@ -119,6 +121,7 @@ void glow(const std::string& source, const std::string& destination, int layers,
     glDisable(GL_LIGHTING);
     // Runs with the caller's colour, before it turns white.
     blur(source, "rt.glow", 6, 0.75f, 0.75f, strength);
+    reportFramePhase(FramePhase::blur);
     glColor3f(1, 1, 1);
 
     resources.fbos.use(destination);
@@ -135,4 +138,5 @@ void glow(const std::string& source, const std::string& destination, int layers,
     glPopAttrib();
     glEnable(GL_DEPTH_TEST);
     resources.fbos.unuse();
+    reportFramePhase(FramePhase::glow);
 }

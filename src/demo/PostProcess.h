@@ -6,6 +6,16 @@
 // framebuffer bound.
 #include <string>
 
+// The steps of one frame, in the order they end, for benchmarks that time them.
+enum class FramePhase { geometry, sky, blur, glow, final, overlay };
+constexpr int framePhaseCount = 6;
+// Called as each step of a frame ends when set (benchmarks); null in the show. glow reports its
+// blur and then itself; the timeline reports the rest.
+extern void (*framePhaseDone)(FramePhase phase);
+inline void reportFramePhase(FramePhase phase) {
+    if (framePhaseDone) framePhaseDone(phase);
+}
+
 // Draws the named texture on a quad that exactly fills the demo's 90-degree 4:3 view at distance 1,
 // scaled about its centre, into whatever framebuffer is bound. Acts on the current matrix (callers
 // keep the model-view selected) and restores it. Leaves GL_TEXTURE_2D enabled with the texture

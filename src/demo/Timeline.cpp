@@ -122,11 +122,14 @@ void renderTimeline(float timeSeconds) {
     const Scene scene = sceneAt(timeSeconds);
     if (scene == Scene::over) exit(0);
     drawSceneSubject(scene, timeSeconds, flash);
+    reportFramePhase(FramePhase::geometry);
     drawSkyBox();
     resources.fbos.unuse();
+    reportFramePhase(FramePhase::sky);
 
     glow("rt0", "rt1", 4, glowStrength(scene, pulse));
     drawFullscreen("rt1", 1.0f);
+    reportFramePhase(FramePhase::final);
 
     glEnable(GL_BLEND);
     glBlendFunc(GL_ONE, GL_ONE);
@@ -134,4 +137,5 @@ void renderTimeline(float timeSeconds) {
     drawFullscreen("nyrkki", 1.0f);
     glColor3f(1, 1, 1);
     glDisable(GL_BLEND);
+    reportFramePhase(FramePhase::overlay);
 }
