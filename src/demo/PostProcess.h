@@ -31,7 +31,18 @@ void drawFullscreen(const std::string& name, float scale);
 void blur(const std::string& source, const std::string& destination, int passes, float verticalOffset,
           float horizontalOffset, float strength);
 
+// True when `passes` blur passes of this strength leave every 8-bit texel black, whatever the
+// input. Bound on the brightest texel a pass can write, from 255 in the source: its four samples
+// are at most the brightest texel read (bilinear mixes and a colour of at most 1 don't raise it),
+// each quad adds sample x strength / 4 rounded to a level (a half rounding up, the constant
+// taken a level high in case it is made 8-bit first), and the four add up, clamped at 255. Once a
+// bound is 0 every later pass writes 0 too.
+bool blurRoundsToBlack(float strength, int passes);
+
 // The destination gets the source plus `layers` additive copies of its blur (six passes into
-// "rt.glow" at offsets 0.75), clamped by the colour buffer. Leaves the colour white, the blend
-// function (GL_ONE, GL_ONE) with blending off, depth testing on.
+// "rt.glow" at offsets 0.75), clamped by the colour buffer. The blur is drawn only as far as it is
+// read: its sixth pass, into "rt.blur", is left out, and when blurRoundsToBlack says the layers
+// would add nothing, the blur and the layers are left out and "rt.glow" and "rt.blur" keep what
+// they held. Leaves the colour white, the blend function (GL_ONE, GL_ONE) with blending off, the
+// blend colour (1, 1, 1, strength / 4), depth testing on, the model-view matrix selected.
 void glow(const std::string& source, const std::string& destination, int layers, float strength);

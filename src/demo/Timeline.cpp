@@ -107,6 +107,18 @@ void drawSkyBox() {
     resources.materials.unuse();
 }
 
+void drawBeatOverlay(float flash) {
+    // At flash 0 the emblem adds exactly 0 to every colour channel; it would only raise the
+    // window's alpha, which the 24-bit window doesn't show and the frame capture doesn't read.
+    if (flash == 0) return;
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_ONE, GL_ONE);
+    glColor3f(flash, flash, flash);
+    drawFullscreen("nyrkki", 1.0f);
+    glColor3f(1, 1, 1);
+    glDisable(GL_BLEND);
+}
+
 void renderTimeline(float timeSeconds) {
     const float pulse = demoContext.beatPulse();
     const float flash = flashValue(pulse, demoContext.getBeatCount());
@@ -128,14 +140,13 @@ void renderTimeline(float timeSeconds) {
     reportFramePhase(FramePhase::sky);
 
     glow("rt0", "rt1", 4, glowStrength(scene, pulse));
+    // Both quads lie at one depth over a window cleared above: the depth test never decided
+    // anything, so the full-screen draws go without it.
+    glDisable(GL_DEPTH_TEST);
     drawFullscreen("rt1", 1.0f);
     reportFramePhase(FramePhase::final);
 
-    glEnable(GL_BLEND);
-    glBlendFunc(GL_ONE, GL_ONE);
-    glColor3f(flash, flash, flash);
-    drawFullscreen("nyrkki", 1.0f);
-    glColor3f(1, 1, 1);
-    glDisable(GL_BLEND);
+    drawBeatOverlay(flash);
+    glEnable(GL_DEPTH_TEST);
     reportFramePhase(FramePhase::overlay);
 }
