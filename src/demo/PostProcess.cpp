@@ -27,6 +27,33 @@ void shiftedQuad(float width, float height, float ox, float oy) {
     glVertex2f(0, height);
 }
 
+} // namespace
+
+void drawFullscreen(const std::string& name, float scale) {
+    glPushAttrib(GL_LIGHTING_BIT);
+    glDisable(GL_LIGHTING);
+    glPushMatrix();
+    glLoadIdentity();
+    glTranslatef(0, 0, -1);
+    glScalef(scale, scale, 1);
+    glBindTexture(GL_TEXTURE_2D, resources.textures.get(name).id);
+    glEnable(GL_TEXTURE_2D);
+    glBegin(GL_QUADS);
+    glTexCoord2f(0, 0);
+    glVertex2f(-1.33334f, -1);
+    glTexCoord2f(1, 0);
+    glVertex2f(1.33334f, -1);
+    glTexCoord2f(1, 1);
+    glVertex2f(1.33334f, 1);
+    glTexCoord2f(0, 1);
+    glVertex2f(-1.33334f, 1);
+    glEnd();
+    glPopMatrix();
+    glPopAttrib();
+}
+
+namespace {
+
 // blur without its clears, leaving depth testing off.
 void blurPasses(const std::string& source, const std::string& destination, int passes, float verticalOffset,
                 float horizontalOffset, float strength) {
@@ -114,29 +141,6 @@ void addLayers(const std::string& name, int layers) {
 }
 
 } // namespace
-
-void drawFullscreen(const std::string& name, float scale) {
-    glPushAttrib(GL_LIGHTING_BIT);
-    glDisable(GL_LIGHTING);
-    glPushMatrix();
-    glLoadIdentity();
-    glTranslatef(0, 0, -1);
-    glScalef(scale, scale, 1);
-    glBindTexture(GL_TEXTURE_2D, resources.textures.get(name).id);
-    glEnable(GL_TEXTURE_2D);
-    glBegin(GL_QUADS);
-    glTexCoord2f(0, 0);
-    glVertex2f(-1.33334f, -1);
-    glTexCoord2f(1, 0);
-    glVertex2f(1.33334f, -1);
-    glTexCoord2f(1, 1);
-    glVertex2f(1.33334f, 1);
-    glTexCoord2f(0, 1);
-    glVertex2f(-1.33334f, 1);
-    glEnd();
-    glPopMatrix();
-    glPopAttrib();
-}
 
 void blur(const std::string& source, const std::string& destination, int passes, float verticalOffset,
           float horizontalOffset, float strength) {
