@@ -123,7 +123,6 @@ void renderTimeline(float timeSeconds) {
     const float pulse = demoContext.beatPulse();
     const float flash = flashValue(pulse, demoContext.getBeatCount());
 
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glLoadIdentity();
     resources.fbos.use("rt0");
     glClearColor(0.3f, 0.3f, 0.6f, 0.1f);
@@ -140,8 +139,14 @@ void renderTimeline(float timeSeconds) {
     reportFramePhase(FramePhase::sky);
 
     glow("rt0", "rt1", 4, glowStrength(scene, pulse));
-    // Both quads lie at one depth over a window cleared above: the depth test never decided
-    // anything, so the full-screen draws go without it.
+    // The window is cleared (to the scene's clear colour) only now, so that the scene is the first
+    // drawing after the last frame's swap. Mesa's software rasteriser keeps a finished batch's
+    // memory until it reuses the batch: with the clear ahead, the scene went to whichever batch
+    // the clear had left, and a frame or two of earlier triangles stayed held beside it (16 MB
+    // each, measured as peak memory).
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    // Both quads lie at one depth over the cleared window: the depth test never decided anything,
+    // so the full-screen draws go without it.
     glDisable(GL_DEPTH_TEST);
     drawFullscreen("rt1", 1.0f);
     reportFramePhase(FramePhase::final);
