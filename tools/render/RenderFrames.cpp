@@ -204,7 +204,7 @@ int bench(int frames, bool phases, bool everyRow) {
                  timeFrames(clock, metaballsStartSeconds, sequenceStartSeconds, frames, phases), phases);
 
     const int rowFrames = std::max(4, frames / 8);
-    const int rows = sequenceRow(static_cast<float>(std::nextafter(showEndSeconds, 0))) + 1;
+    const int rows = sequenceRow(std::nextafter(static_cast<float>(showEndSeconds), 0.0f)) + 1;
     std::vector<FrameTimes> sequence;
     std::vector<std::vector<FrameTimes>> byRow;
     for (int row = 0; row < rows; ++row) {
