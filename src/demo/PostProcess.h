@@ -6,6 +6,16 @@
 // framebuffer bound.
 #include <string>
 
+// The steps of one frame, in the order they end, for benchmarks that time them.
+enum class FramePhase { geometry, sky, blur, glow, final, overlay };
+constexpr int framePhaseCount = 6;
+// Called as each step of a frame ends when set (benchmarks); null in the show. glow reports its
+// blur and then itself; the timeline reports the rest.
+extern void (*framePhaseDone)(FramePhase phase);
+inline void reportFramePhase(FramePhase phase) {
+    if (framePhaseDone) framePhaseDone(phase);
+}
+
 // Draws the named texture on a quad that exactly fills the demo's 90-degree 4:3 view at distance 1,
 // scaled about its centre, into whatever framebuffer is bound. Acts on the current matrix (callers
 // keep the model-view selected) and restores it. Leaves GL_TEXTURE_2D enabled with the texture
@@ -21,7 +31,18 @@ void drawFullscreen(const std::string& name, float scale);
 void blur(const std::string& source, const std::string& destination, int passes, float verticalOffset,
           float horizontalOffset, float strength);
 
+// True when `passes` blur passes of this strength leave every 8-bit texel black, whatever the
+// input. Bound on the brightest texel a pass can write, from 255 in the source: its four samples
+// are at most the brightest texel read (bilinear mixes and a colour of at most 1 don't raise it),
+// each quad adds sample x strength / 4 rounded to a level (a half rounding up, the constant
+// taken a level high in case it is made 8-bit first), and the four add up, clamped at 255. Once a
+// bound is 0 every later pass writes 0 too.
+bool blurRoundsToBlack(float strength, int passes);
+
 // The destination gets the source plus `layers` additive copies of its blur (six passes into
-// "rt.glow" at offsets 0.75), clamped by the colour buffer. Leaves the colour white, the blend
-// function (GL_ONE, GL_ONE) with blending off, depth testing on.
+// "rt.glow" at offsets 0.75), clamped by the colour buffer. The blur is drawn only as far as it is
+// read: its sixth pass, into "rt.blur", is left out, and when blurRoundsToBlack says the layers
+// would add nothing, the blur and the layers are left out and "rt.glow" and "rt.blur" keep what
+// they held. Leaves the colour white, the blend function (GL_ONE, GL_ONE) with blending off, the
+// blend colour (1, 1, 1, strength / 4), depth testing on, the model-view matrix selected.
 void glow(const std::string& source, const std::string& destination, int layers, float strength);

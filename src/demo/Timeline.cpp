@@ -107,11 +107,22 @@ void drawSkyBox() {
     resources.materials.unuse();
 }
 
+void drawBeatOverlay(float flash) {
+    // At flash 0 the emblem adds exactly 0 to every colour channel; it would only raise the
+    // window's alpha, which the 24-bit window doesn't show and the frame capture doesn't read.
+    if (flash == 0) return;
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_ONE, GL_ONE);
+    glColor3f(flash, flash, flash);
+    drawFullscreen("nyrkki", 1.0f);
+    glColor3f(1, 1, 1);
+    glDisable(GL_BLEND);
+}
+
 void renderTimeline(float timeSeconds) {
     const float pulse = demoContext.beatPulse();
     const float flash = flashValue(pulse, demoContext.getBeatCount());
 
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glLoadIdentity();
     resources.fbos.use("rt0");
     glClearColor(0.3f, 0.3f, 0.6f, 0.1f);
@@ -122,16 +133,25 @@ void renderTimeline(float timeSeconds) {
     const Scene scene = sceneAt(timeSeconds);
     if (scene == Scene::over) exit(0);
     drawSceneSubject(scene, timeSeconds, flash);
+    reportFramePhase(FramePhase::geometry);
     drawSkyBox();
     resources.fbos.unuse();
+    reportFramePhase(FramePhase::sky);
 
     glow("rt0", "rt1", 4, glowStrength(scene, pulse));
+    // The window is cleared (to the scene's clear colour) only now, so that the scene is the first
+    // drawing after the last frame's swap. Mesa's software rasteriser keeps a finished batch's
+    // memory until it reuses the batch: with the clear ahead, the scene went to whichever batch
+    // the clear had left, and a frame or two of earlier triangles stayed held beside it (16 MB
+    // each, measured as peak memory).
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    // Both quads lie at one depth over the cleared window: the depth test never decided anything,
+    // so the full-screen draws go without it.
+    glDisable(GL_DEPTH_TEST);
     drawFullscreen("rt1", 1.0f);
+    reportFramePhase(FramePhase::final);
 
-    glEnable(GL_BLEND);
-    glBlendFunc(GL_ONE, GL_ONE);
-    glColor3f(flash, flash, flash);
-    drawFullscreen("nyrkki", 1.0f);
-    glColor3f(1, 1, 1);
-    glDisable(GL_BLEND);
+    drawBeatOverlay(flash);
+    glEnable(GL_DEPTH_TEST);
+    reportFramePhase(FramePhase::overlay);
 }

@@ -7,6 +7,7 @@
 
 #include "demo/Content.h"
 #include "demo/PostProcess.h"
+#include "demo/Timeline.h"
 #include "resources/Resources.h"
 #include "shell/Shell.h"
 #include "support/GLContext.h"
@@ -62,6 +63,14 @@ protected:
         glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
         return pixels;
     }
+    // Largest difference over the first `channels` channels of every texel of two targets.
+    int worstDifferenceBetween(const char* name, const char* other, int channels = 4) {
+        auto a = read(name), b = read(other);
+        int worst = 0;
+        for (size_t i = 0; i < a.size(); ++i)
+            if (static_cast<int>(i % 4) < channels) worst = std::max(worst, std::abs(a[i] - b[i]));
+        return worst;
+    }
     // Largest difference over all texels and channels between a target and an expected picture.
     int worstDifference(const char* name, const std::function<Rgba(int, int)>& expected) {
         int height = 0, width = sizeOf(name, height);
@@ -83,6 +92,36 @@ Rgba pattern(int x, int y) {
 }
 Rgba flat(int value) {
     return {value, value, value, value};
+}
+// White in the middle quarter, black around it: the brightest texels a blur can be given, and dark
+// texels beside them where any glow would show.
+Rgba whiteSquare(int x, int y) {
+    return x >= 256 && x < 768 && y >= 128 && y < 384 ? flat(255) : Rgba{0, 0, 0, 255};
+}
+
+// glow as the passes were first issued, into "rt2" (the size of "rt1"): all six blur passes, a
+// cleared target, the copy and one additive quad per layer, depth-tested as the blur leaves it.
+void glowOneLayerAtATime(int layers, float strength) {
+    glDisable(GL_DEPTH_TEST);
+    blur("rt0", "rt.glow", 6, 0.75f, 0.75f, strength);
+    glColor3f(1, 1, 1);
+    resources.fbos.use("rt2");
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glDisable(GL_BLEND);
+    drawFullscreen("rt0", 1.0f);
+    glBlendFunc(GL_ONE, GL_ONE);
+    glEnable(GL_BLEND);
+    for (int layer = 0; layer < layers; ++layer) drawFullscreen("rt.glow", 1.0f);
+    glDisable(GL_BLEND);
+    resources.fbos.unuse();
+}
+
+// The largest strength whose glow blur the bound calls black, to 1/4096.
+float blackBlurThreshold() {
+    float threshold = 0;
+    for (int step = 0; step <= 4096; ++step)
+        if (blurRoundsToBlack(step / 4096.0f, 5)) threshold = step / 4096.0f;
+    return threshold;
 }
 
 } // namespace
@@ -185,36 +224,121 @@ TEST_F(PostProcessTest, FullscreenAtScaleTwoShowsTheMiddleHalf) {
     EXPECT_TRUE(glIsEnabled(GL_TEXTURE_2D));
 }
 
+// Both ways through glow (with its blur, and with a blur too faint to show left out) leave the
+// same state, whatever matrix the caller had selected.
 TEST_F(PostProcessTest, GlowRestoresViewportFramebufferAndAttributeStack) {
     fill("rt0", pattern);
-    glViewport(10, 20, 300, 200);
-    GLint stackBefore = 0;
-    glGetIntegerv(GL_ATTRIB_STACK_DEPTH, &stackBefore);
-    glColor3f(0.5f, 0.5f, 0.5f);
-    glow("rt0", "rt1", 4, 0.6f);
+    for (float strength : {0.6f, 0.0f}) {
+        SCOPED_TRACE("strength " + std::to_string(strength));
+        glViewport(10, 20, 300, 200);
+        GLint stackBefore = 0;
+        glGetIntegerv(GL_ATTRIB_STACK_DEPTH, &stackBefore);
+        glColor3f(0.5f, 0.5f, 0.5f);
+        glMatrixMode(GL_PROJECTION);
+        glow("rt0", "rt1", 4, strength);
 
-    GLint viewport[4], framebuffer = -1, stackAfter = -1, blendSource = 0, blendDestination = 0,
-                       matrixMode = 0;
-    glGetIntegerv(GL_VIEWPORT, viewport);
-    glGetIntegerv(GL_FRAMEBUFFER_BINDING_EXT, &framebuffer);
-    glGetIntegerv(GL_ATTRIB_STACK_DEPTH, &stackAfter);
-    glGetIntegerv(GL_BLEND_SRC, &blendSource);
-    glGetIntegerv(GL_BLEND_DST, &blendDestination);
-    glGetIntegerv(GL_MATRIX_MODE, &matrixMode);
-    EXPECT_EQ(viewport[0], 10);
-    EXPECT_EQ(viewport[1], 20);
-    EXPECT_EQ(viewport[2], 300);
-    EXPECT_EQ(viewport[3], 200);
-    EXPECT_EQ(framebuffer, 0);
-    EXPECT_EQ(stackAfter, stackBefore);
-    EXPECT_EQ(blendSource, GL_ONE);
-    EXPECT_EQ(blendDestination, GL_ONE);
-    EXPECT_EQ(matrixMode, GL_MODELVIEW);
-    EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
-    EXPECT_FALSE(glIsEnabled(GL_BLEND));
-    GLfloat colour[4];
-    glGetFloatv(GL_CURRENT_COLOR, colour);
-    EXPECT_EQ(colour[0], 1.0f);
-    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
-    EXPECT_TRUE(resources.fbos.current.empty());
+        GLint viewport[4], framebuffer = -1, stackAfter = -1, blendSource = 0, blendDestination = 0,
+                           matrixMode = 0;
+        glGetIntegerv(GL_VIEWPORT, viewport);
+        glGetIntegerv(GL_FRAMEBUFFER_BINDING_EXT, &framebuffer);
+        glGetIntegerv(GL_ATTRIB_STACK_DEPTH, &stackAfter);
+        glGetIntegerv(GL_BLEND_SRC, &blendSource);
+        glGetIntegerv(GL_BLEND_DST, &blendDestination);
+        glGetIntegerv(GL_MATRIX_MODE, &matrixMode);
+        EXPECT_EQ(viewport[0], 10);
+        EXPECT_EQ(viewport[1], 20);
+        EXPECT_EQ(viewport[2], 300);
+        EXPECT_EQ(viewport[3], 200);
+        EXPECT_EQ(framebuffer, 0);
+        EXPECT_EQ(stackAfter, stackBefore);
+        EXPECT_EQ(blendSource, GL_ONE);
+        EXPECT_EQ(blendDestination, GL_ONE);
+        EXPECT_EQ(matrixMode, GL_MODELVIEW);
+        EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
+        EXPECT_FALSE(glIsEnabled(GL_BLEND));
+        GLfloat colour[4], blendColour[4];
+        glGetFloatv(GL_CURRENT_COLOR, colour);
+        glGetFloatv(GL_BLEND_COLOR, blendColour);
+        EXPECT_EQ(colour[0], 1.0f);
+        EXPECT_EQ(blendColour[3], strength * 0.25f);
+        GLint environment = 0;
+        glGetTexEnviv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, &environment);
+        EXPECT_EQ(environment, GL_MODULATE);
+        EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+        EXPECT_TRUE(resources.fbos.current.empty());
+    }
+    // The copy was drawn on the model-view matrix, not the projection the caller had selected.
+    EXPECT_LE(worstDifference("rt1", pattern), 1);
+}
+
+// glow draws its layers in scaled quads (4, 2, 1 copies at once) and stops its blur after the
+// fifth pass; the picture must be the one the six passes and one quad per layer give, including
+// where the sum clamps (strength 1 glows the white square beyond 255 / 4).
+TEST_F(PostProcessTest, GlowMatchesTheBlurAndLayersDrawnOneAtATime) {
+    const struct {
+        int layers;
+        float strength;
+    } cases[] = {{4, 0.5f}, {4, 1.0f}, {3, 0.8f}, {7, 0.6f}};
+    auto picture = [](int x, int y) {
+        Rgba square = whiteSquare(x, y), p = pattern(x, y);
+        return Rgba{std::max(square.r, p.r / 2), std::max(square.g, p.g / 3), square.b, 255};
+    };
+    fill("rt0", picture);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.layers) + " layers, strength " + std::to_string(c.strength));
+        glowOneLayerAtATime(c.layers, c.strength);
+        glow("rt0", "rt1", c.layers, c.strength);
+        EXPECT_EQ(worstDifferenceBetween("rt1", "rt2"), 0);
+    }
+}
+
+// glow leaves out the blur and its layers below the bound: at the largest strength it does so for,
+// the glow blur of the brightest source must still be black in every texel, and the glowing
+// picture the one drawn in full. A blur a little stronger does show, so the check can fail.
+TEST_F(PostProcessTest, GlowLeavesOutOnlyBlursThatRoundToBlack) {
+    const float threshold = blackBlurThreshold();
+    ASSERT_GT(threshold, 0.0f);
+    EXPECT_FALSE(blurRoundsToBlack(0.5f, 5)); // the first scene's steady glow
+    fill("rt0", whiteSquare);
+    const struct {
+        float strength;
+        bool black;
+    } cases[] = {{threshold, true}, {threshold + 0.08f, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE("strength " + std::to_string(c.strength));
+        EXPECT_EQ(blurRoundsToBlack(c.strength, 5), c.black);
+        glowOneLayerAtATime(4, c.strength);
+        const int brightest = worstDifference("rt.glow", [](int, int) { return flat(0); });
+        EXPECT_EQ(brightest == 0, c.black) << "brightest blurred level " << brightest;
+        glow("rt0", "rt1", 4, c.strength);
+        EXPECT_EQ(worstDifferenceBetween("rt1", "rt2"), 0);
+    }
+}
+
+// The beat overlay leaves out the emblem at flash 0 only: its colour channels must match the
+// emblem added at every flash, down to the faintest (one level of a white emblem texel).
+TEST_F(PostProcessTest, BeatOverlayMatchesTheEmblemAddedAtEveryFlash) {
+    std::vector<unsigned char> emblem(512 * 512 * 3);
+    for (size_t i = 0; i < emblem.size(); ++i)
+        emblem[i] = (i / 3) % 512 < 256 ? 255 : static_cast<unsigned char>(i);
+    resources.textures.upload("nyrkki", 512, 512, emblem.data(), GL_RGB8, GL_RGB);
+    glDisable(GL_DEPTH_TEST); // as the timeline draws it
+    for (float flash : {0.0f, 1.0f / 255, 0.5f}) {
+        SCOPED_TRACE("flash " + std::to_string(flash));
+        fill("rt1", pattern);
+        fill("rt2", pattern);
+        resources.fbos.use("rt1");
+        drawBeatOverlay(flash);
+        resources.fbos.unuse();
+        resources.fbos.use("rt2");
+        glEnable(GL_BLEND);
+        glBlendFunc(GL_ONE, GL_ONE);
+        glColor3f(flash, flash, flash);
+        drawFullscreen("nyrkki", 1.0f);
+        glColor3f(1, 1, 1);
+        glDisable(GL_BLEND);
+        resources.fbos.unuse();
+        EXPECT_EQ(worstDifferenceBetween("rt1", "rt2", 3), 0);
+    }
+    EXPECT_GT(worstDifference("rt2", pattern), 0); // the emblem did show at the last flash
 }

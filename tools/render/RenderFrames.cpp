@@ -4,12 +4,18 @@
 //
 //   render_frames [--out DIR] TIME...           frames at these times, seconds
 //   render_frames [--out DIR] --range A B FPS    frames from A up to (not including) B at FPS
-//   render_frames --bench [FRAMES]               start-up time and frames per second of each scene
+//   render_frames --bench [--phases] [--rows] [FRAMES]
+//                                                start-up time, then frame times of each scene and
+//                                                of the slowest sequence row (every row: --rows);
+//                                                --phases adds each step's share, glFinish-bounded
 //
 // Frames are written as DIR/frame0000.png, frame0001.png, ... in the order asked (DIR defaults to
 // "frames"). Between two asked times the clock is stepped at 60 Hz through the beat tracking alone,
 // so the beat count, pulse and flash are those a viewer at 60 frames per second would see. A time
 // at or past the end of the show ends the run, as it ends the show.
+#include <GL/glew.h>
+
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -20,6 +26,9 @@
 #include <system_error>
 #include <vector>
 
+#include "demo/Content.h"
+#include "demo/PostProcess.h"
+#include "demo/Timeline.h"
 #include "platform/Window.h"
 #include "shell/FrameCapture.h"
 #include "shell/OfflineClock.h"
@@ -36,7 +45,7 @@ constexpr double beatTrackingRate = 60.0; // Hz
 void usage() {
     fprintf(stderr, "usage: render_frames [--out DIR] TIME...\n"
                     "       render_frames [--out DIR] --range START END FPS\n"
-                    "       render_frames --bench [FRAMES]\n");
+                    "       render_frames --bench [--phases] [--rows] [FRAMES]\n");
     exit(2);
 }
 
@@ -77,30 +86,118 @@ double secondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-int bench(int frames) {
+// Per-frame timing: the whole frame, and with --phases each step of it ended by glFinish.
+struct FrameTimes {
+    double frameMs = 0;
+    double phaseMs[framePhaseCount] = {};
+};
+
+Clock::time_point phaseStart;
+FrameTimes* timedFrame = nullptr;
+
+void finishPhase(FramePhase phase) {
+    glFinish();
+    const Clock::time_point now = Clock::now();
+    timedFrame->phaseMs[static_cast<int>(phase)] =
+        1000 * std::chrono::duration<double>(now - phaseStart).count();
+    phaseStart = now;
+}
+
+const char* const phaseNames[framePhaseCount] = {"geometry", "sky", "blur", "glow", "final", "overlay"};
+
+double percentile(std::vector<double> values, double share) {
+    std::sort(values.begin(), values.end());
+    const size_t at = static_cast<size_t>(std::ceil(share * values.size()));
+    return values[std::min(values.size() - 1, at == 0 ? 0 : at - 1)];
+}
+
+struct Figures {
+    double medianMs = 0, p95Ms = 0;
+};
+
+Figures figuresOf(const std::vector<FrameTimes>& frames) {
+    std::vector<double> ms;
+    for (const FrameTimes& frame : frames) ms.push_back(frame.frameMs);
+    return {percentile(ms, 0.5), percentile(ms, 0.95)};
+}
+
+void printFigures(const char* label, const std::vector<FrameTimes>& frames, bool phases) {
+    const Figures f = figuresOf(frames);
+    printf("%-34s %4zu frames  median %6.1f ms (%5.1f fps)  95th percentile %6.1f ms\n", label, frames.size(),
+           f.medianMs, 1000 / f.medianMs, f.p95Ms);
+    if (!phases) return;
+    // Means, so that steps some frames skip show their share of the scene's time.
+    printf("%34s", "mean ms per step:");
+    double total = 0;
+    for (int p = 0; p < framePhaseCount; ++p) {
+        double sum = 0;
+        for (const FrameTimes& frame : frames) sum += frame.phaseMs[p];
+        printf("  %s %.1f", phaseNames[p], sum / frames.size());
+        total += sum / frames.size();
+    }
+    double frameSum = 0;
+    for (const FrameTimes& frame : frames) frameSum += frame.frameMs;
+    printf("  rest %.1f\n", frameSum / frames.size() - total);
+}
+
+// Frames at evenly spread times of [start, end), each drawn and swapped as the program does and
+// timed on the wall clock up to glFinish after the swap. The clock steps between them at 60 Hz
+// through the beat tracking, so the pulse and the flash go through every phase of the beat.
+std::vector<FrameTimes> timeFrames(OfflineClock& clock, double start, double end, int count, bool phases) {
+    std::vector<FrameTimes> frames(count);
+    framePhaseDone = phases ? finishPhase : nullptr;
+    for (int i = 0; i < count; ++i) {
+        clock.advanceTo(start + (i + 0.5) * (end - start) / count);
+        glFinish();
+        timedFrame = &frames[i];
+        const Clock::time_point begin = Clock::now();
+        phaseStart = begin;
+        renderFrame();
+        swapWindow();
+        glFinish();
+        frames[i].frameMs = 1000 * secondsSince(begin);
+    }
+    framePhaseDone = nullptr;
+    return frames;
+}
+
+// Every scene over its whole length, and every row of the sequence; frames per scene for the
+// first two, an eighth of that (at least four) per sequence row.
+int bench(int frames, bool phases, bool everyRow) {
     startOffline();
     OfflineClock clock(beatTrackingRate);
     clock.advanceTo(0);
     renderFrame();
     swapWindow();
     printf("start-up, process start to the first frame of the show: %.3f s\n", secondsSince(processStart));
-    struct {
-        const char* name;
-        double startSeconds;
-    } scenes[] = {
-        {"scene 1 (marble figure)", 5.0}, {"scene 2 (metaballs)", 21.0}, {"scene 3 (sequence)", 40.0}};
-    for (const auto& scene : scenes) {
-        // Frames 60 Hz apart, as a viewer's would be, timed on the wall clock.
-        clock.advanceTo(scene.startSeconds);
-        const Clock::time_point start = Clock::now();
-        for (int i = 0; i < frames; ++i) {
-            clock.advanceTo(scene.startSeconds + i / beatTrackingRate);
-            renderFrame();
-            swapWindow();
-        }
-        const double seconds = secondsSince(start);
-        printf("%s: %d frames in %.2f s, %.1f frames per second\n", scene.name, frames, seconds,
-               frames / seconds);
+
+    printFigures("scene 1 (marble figure)", timeFrames(clock, 0, metaballsStartSeconds, frames, phases),
+                 phases);
+    printFigures("scene 2 (metaballs)",
+                 timeFrames(clock, metaballsStartSeconds, sequenceStartSeconds, frames, phases), phases);
+
+    const int rowFrames = std::max(4, frames / 8);
+    const int rows = sequenceRow(std::nextafter(static_cast<float>(showEndSeconds), 0.0f)) + 1;
+    std::vector<FrameTimes> sequence;
+    std::vector<std::vector<FrameTimes>> byRow;
+    for (int row = 0; row < rows; ++row) {
+        const double start = sequenceStartSeconds + row * sequenceRowSeconds;
+        byRow.push_back(timeFrames(clock, start, std::min(start + sequenceRowSeconds, showEndSeconds),
+                                   rowFrames, phases));
+        sequence.insert(sequence.end(), byRow.back().begin(), byRow.back().end());
+    }
+    printFigures("scene 3 (sequence)", sequence, phases);
+
+    int slowest = 0;
+    for (int row = 1; row < rows; ++row)
+        if (figuresOf(byRow[row]).medianMs > figuresOf(byRow[slowest]).medianMs) slowest = row;
+    for (int row = 0; row < rows; ++row) {
+        if (!everyRow && row != slowest) continue;
+        const ContentRow& content = objectSequence[row];
+        char label[80];
+        snprintf(label, sizeof label, "%s %d (%s %s %g)", row == slowest ? "slowest row" : "row", row,
+                 content.material.c_str(), content.model.c_str(), content.scale);
+        printFigures(label, byRow[row], phases);
     }
     return 0;
 }
@@ -112,9 +209,17 @@ int main(int argc, char** argv) {
     std::vector<double> times;
     int arg = 1;
     if (arg < argc && strcmp(argv[arg], "--bench") == 0) {
-        double frames = 60;
-        if (arg + 1 < argc && (!parseNumber(argv[arg + 1], frames) || frames < 1)) usage();
-        return bench(static_cast<int>(frames));
+        bool phases = false, everyRow = false;
+        double frames = 120;
+        for (++arg; arg < argc; ++arg) {
+            if (strcmp(argv[arg], "--phases") == 0)
+                phases = true;
+            else if (strcmp(argv[arg], "--rows") == 0)
+                everyRow = true;
+            else if (arg + 1 != argc || !parseNumber(argv[arg], frames) || frames < 1 || frames > 100000)
+                usage();
+        }
+        return bench(static_cast<int>(frames), phases, everyRow);
     }
     if (arg + 1 < argc && strcmp(argv[arg], "--out") == 0) {
         folder = argv[arg + 1];
