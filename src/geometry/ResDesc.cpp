@@ -88,3 +88,23 @@ int ResDescFile::read(void* buffer, int length) {
 long ResDescFile::tell() {
     return ftell(stream);
 }
+
+int ResDescMemory::seek(int offset, int origin) {
+    long base = origin == SEEK_SET ? 0 : origin == SEEK_CUR ? position : static_cast<long>(bytes.size());
+    long target = base + offset;
+    if (target < 0) return -1;
+    position = target;
+    return 0;
+}
+
+int ResDescMemory::read(void* buffer, int length) {
+    if (length <= 0) return 0;
+    long size = static_cast<long>(bytes.size());
+    if (position >= size || length > size - position) {
+        if (position < size) position = size;
+        return 0;
+    }
+    memcpy(buffer, bytes.data() + position, static_cast<size_t>(length));
+    position += length;
+    return 1;
+}

@@ -18,7 +18,7 @@ class MeshDrawTest : public GLTest {
   protected:
     // Reads one block as the loaders do and expands it.
     void loadBlock(const AmlMeshBlock& block) {
-        MemoryResDesc source(amlHeader(1).append(amlMesh(block)).data);
+        ResDescMemory source(amlHeader(1).append(amlMesh(block)).data);
         ASSERT_EQ(readAml(source, meshes, [](const AmlError& e) { FAIL() << e.detail; }), 1);
         meshes[0].expandPositions();
         meshes[0].createBuffers();

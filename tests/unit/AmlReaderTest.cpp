@@ -19,7 +19,7 @@ struct ReadResult {
 };
 
 void readInto(ReadResult& result, const Bytes& bytes) {
-    MemoryResDesc source(bytes.data);
+    ResDescMemory source(bytes.data);
     result.meshCount = readAml(source, result.meshes, [&](const AmlError& e) { result.errors.push_back(e); });
     result.position = source.position;
 }
