@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/RegularFile.h"
+
 namespace {
 // Assembles a little-endian value whatever the host's byte order.
 uint64_t littleEndian(const unsigned char* bytes, int length) {
@@ -65,7 +67,7 @@ double ResDesc::readDouble() {
     return value;
 }
 
-ResDescFile::ResDescFile(const char* path) : stream(fopen(path, "rb")) {
+ResDescFile::ResDescFile(const char* path) : stream(openRegularFile(path)) {
     if (!stream) {
         fprintf(stderr, "File %s not found!\n", path);
         exit(1);

@@ -31,8 +31,9 @@ public:
 };
 
 class ResDescFile : public ResDesc {
-  public:
-    // A file that can't be opened prints "File <path> not found!" on stderr and exits with status 1.
+public:
+    // A file that can't be opened, or isn't a regular file (a FIFO would never answer), prints
+    // "File <path> not found!" on stderr and exits with status 1.
     explicit ResDescFile(const char* path);
     ResDescFile(const ResDescFile&) = delete;
     ResDescFile& operator=(const ResDescFile&) = delete;
