@@ -4,6 +4,8 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
+#include <new>
 #include <string>
 
 namespace {
@@ -37,4 +39,24 @@ void fatalError(const char* format, ...) {
 void checkGLError() {
     GLenum code = glGetError();
     if (code != GL_NO_ERROR) fatalError("GL error 0x%04x!", code);
+}
+
+namespace {
+[[noreturn]] void reportTermination() {
+    if (std::exception_ptr current = std::current_exception()) {
+        try {
+            std::rethrow_exception(current);
+        } catch (const std::bad_alloc&) {
+            fatalError("Out of memory.");
+        } catch (const std::exception& error) {
+            fatalError("Unexpected error: %s", error.what());
+        } catch (...) {
+        }
+    }
+    fatalError("Unexpected error.");
+}
+} // namespace
+
+void reportUncaughtExceptions() {
+    std::set_terminate(reportTermination);
 }

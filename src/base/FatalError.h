@@ -23,3 +23,7 @@ void reportError(const char* text);
 
 // Reports a pending GL error as "GL error 0x%04x!".
 void checkGLError();
+
+// Makes an exception that nothing catches a fatal report ("Out of memory." for std::bad_alloc)
+// instead of a silent abort. Loaders that can name their file catch what they expect first.
+void reportUncaughtExceptions();

@@ -32,6 +32,7 @@ void loadGL() {
 
 void startShow(const ShowOptions& options) {
     if (!options.hidden) setErrorBox(showMessageBox);
+    reportUncaughtExceptions();
     std::string reason;
     if (!initVideo(reason)) {
         fprintf(stderr, "Cannot start video: %s\n", reason.c_str());

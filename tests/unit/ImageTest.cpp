@@ -31,7 +31,7 @@ std::vector<unsigned char> rowOf(const Image& image, int row) {
 }
 
 class ImageFiles : public ::testing::Test {
-  protected:
+protected:
     TempDir scratch;
 };
 
@@ -190,6 +190,48 @@ TEST_F(ImageFiles, CorruptFilesFailWithoutEndingTheProcess) {
     ASSERT_EQ(load_image("good.jpg", &image, true), 0);
     EXPECT_EQ(image.width, 16);
     delete[] image.pixels;
+}
+
+// A few bytes can claim any size: the header alone must never make a reader allocate for it. The
+// refusal names the file and the size, and leaves the size in the record for the caller.
+TEST_F(ImageFiles, PicturesLargerThanAllowedAreRefusedFromTheirHeader) {
+    ASSERT_TRUE(writePngClaimingSize("claims.png", 1000000, 1000000));
+    ASSERT_TRUE(writeJpegClaimingSize("claims.jpg", 65500, 65500));
+    std::vector<unsigned char> rgb = pattern(300, 2, 3);
+    write_png("wide.png", imageOver(rgb, 300, 2, 3));
+    ASSERT_TRUE(writeJpegFile("wide.jpg", 300, 2, 3, rgb.data(), 90));
+    struct Case {
+        const char* path;
+        int maxSide;
+        int width, height;
+    };
+    const Case cases[] = {
+        {"claims.png", defaultMaxImageSide, 1000000, 1000000},
+        {"claims.jpg", defaultMaxImageSide, 65500, 65500},
+        {"wide.png", 256, 300, 2},
+        {"wide.jpg", 299, 300, 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        Image image{};
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(load_image(c.path, &image, true, c.maxSide), -1);
+        EXPECT_EQ(testing::internal::GetCapturedStderr(),
+                  std::string(c.path) + ": picture is " + std::to_string(c.width) + " x " +
+                      std::to_string(c.height) + " pixels, more than " + std::to_string(c.maxSide) +
+                      " per side\n");
+        EXPECT_EQ(image.width, c.width);
+        EXPECT_EQ(image.height, c.height);
+        EXPECT_EQ(image.pixels, nullptr);
+    }
+    // At the limit a picture still loads.
+    for (const char* path : {"wide.png", "wide.jpg"}) {
+        SCOPED_TRACE(path);
+        Image image{};
+        ASSERT_EQ(load_image(path, &image, true, 300), 0);
+        EXPECT_EQ(image.width, 300);
+        delete[] image.pixels;
+    }
 }
 
 TEST(ImageFlip, VerticalKeepsOddMiddleRowAndTwiceRestores) {
