@@ -14,7 +14,8 @@ struct WindowRequest {
     int height = 600;      // pixels
     int bitsPerPixel = 32; // full screen only: the display mode must have 4 bytes per pixel
     // Ask for full screen first. Cleared when the display can't run at width x height with
-    // bitsPerPixel; "Mode Switch Failed." is reported and the window opens instead.
+    // bitsPerPixel; "Mode Switch Failed." is reported and the window opens instead. A switched
+    // display gets its desktop mode back when the process exits, however it exits.
     bool fullScreen = false;
     bool hidden = false; // tests and the offline renderer draw without showing the window
 };
