@@ -60,3 +60,28 @@ namespace {
 void reportUncaughtExceptions() {
     std::set_terminate(reportTermination);
 }
+
+std::string wrapText(const std::string& text, size_t columns) {
+    std::string wrapped;
+    size_t start = 0;
+    while (start <= text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(start, end - start);
+        while (line.size() > columns) {
+            size_t blank = line.rfind(' ', columns);
+            if (blank == std::string::npos || blank == 0) {
+                wrapped += line.substr(0, columns) + "\n";
+                line.erase(0, columns);
+            } else {
+                wrapped += line.substr(0, blank) + "\n";
+                line.erase(0, blank + 1);
+            }
+        }
+        wrapped += line;
+        if (end == text.size()) break;
+        wrapped += "\n";
+        start = end + 1;
+    }
+    return wrapped;
+}

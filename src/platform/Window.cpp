@@ -156,7 +156,10 @@ void windowDrawableSize(int& width, int& height) {
 }
 
 void showMessageBox(const char* text) {
-    SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_WARNING, "Error", text, gWindow);
+    // SDL's X11 box makes itself as wide as the longest line, past the screen's edges for a long
+    // message; lines of this many characters stay well inside 800 pixels.
+    const size_t boxColumns = 72;
+    SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_WARNING, "Error", wrapText(text, boxColumns).c_str(), gWindow);
 }
 
 bool pumpEvents(const WindowEvents& handlers) {

@@ -29,7 +29,8 @@ void swapWindow();
 void windowDrawableSize(int& width, int& height);
 
 // The error message box: caption "Error", warning icon, owned by the window once there is one. It
-// waits until the viewer closes it. The shell installs it as the error box (base/FatalError.h).
+// waits until the viewer closes it. Long lines are wrapped at blanks. The shell installs it as the
+// error box (base/FatalError.h).
 void showMessageBox(const char* text);
 
 // Virtual-key codes handed to the key handler; other keys are not reported.

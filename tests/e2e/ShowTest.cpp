@@ -1,5 +1,6 @@
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 
@@ -40,6 +41,14 @@ public:
     }
 
     void remove(const std::string& dataFile) { fs::remove(root / "data" / dataFile); }
+    // Replaces a linked data file by its first `length` bytes, as an interrupted copy leaves it.
+    void truncate(const std::string& dataFile, size_t length) {
+        const fs::path path = root / "data" / dataFile;
+        std::ifstream in(fs::read_symlink(path), std::ios::binary);
+        std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        fs::remove(path);
+        std::ofstream(path, std::ios::binary) << bytes.substr(0, length);
+    }
     // Replaces a linked data file by a copy with `line` added at its end.
     void appendLine(const std::string& dataFile, const std::string& line) {
         const fs::path path = root / "data" / dataFile;
@@ -173,6 +182,26 @@ TEST_F(ShowTest, MissingModelFileNamesTheLookupAndFails) {
     run.remove("ninja.aml");
     show = run.start(server->display());
     expectFatalReport("Could not find file: \"data/ninja.{aml }\"!");
+}
+
+// SDL's box doesn't wrap: a long report must come in lines, or the box runs off both sides of the
+// screen and shows only the middle. Standard error keeps the one line.
+TEST_F(ShowTest, LongFatalReportFitsTheScreenInItsBox) {
+    ShowRun run;
+    run.truncate("ninja.aml", 200);
+    show = run.start(server->display());
+    std::optional<XWindowInfo> box = waitForWindow(server->display(), "Error", startUpTimeoutMs);
+    ASSERT_TRUE(box) << show->standardError();
+    EXPECT_GE(box->x, 0);
+    EXPECT_LE(box->x + box->width, 800);
+    ASSERT_TRUE(sendKey(server->display(), box->id, "Return"));
+    EXPECT_EQ(show->waitExit(20000), std::optional<int>(1));
+    const std::string said = show->standardError();
+    const size_t start = said.find("File 'data/ninja.aml' is damaged AML file: ");
+    ASSERT_NE(start, std::string::npos) << said;
+    const std::string line = said.substr(start, said.find('\n', start) - start);
+    EXPECT_GT(line.size(), 120u) << line;
+    EXPECT_EQ(line.substr(line.size() - 8), " remain.") << line;
 }
 
 TEST_F(ShowTest, BrokenTextureLineInAMaterialFileIsReported) {

@@ -28,3 +28,27 @@ TEST(ErrorReport, UncaughtExceptionsAreFatalReportsNotAborts) {
     EXPECT_EXIT(runUncaught(throwRuntimeError), ExitedWithCode(1),
                 literally("Unexpected error: disk on fire\n"));
 }
+
+// SDL's box doesn't wrap: it gets the text in lines it can show.
+TEST(ErrorReport, BoxTextIsWrappedAtBlanks) {
+    struct Case {
+        const char* text;
+        size_t columns;
+        const char* wrapped;
+    };
+    const Case cases[] = {
+        {"short", 10, "short"},
+        {"one two three four", 9, "one two\nthree\nfour"},
+        {"exactly ten", 11, "exactly ten"},
+        {"kept\nbreaks and more", 8, "kept\nbreaks\nand more"},
+        // Blanks inside a line are part of the message ("{png  jpg }").
+        {"a  b  c", 4, "a  b\n c"},
+        {"data/a/very/long/path.aml is gone", 10, "data/a/ver\ny/long/pat\nh.aml is\ngone"},
+        {"trailing\n", 4, "trai\nling\n"},
+        {"", 5, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(wrapText(c.text, c.columns), c.wrapped);
+    }
+}
