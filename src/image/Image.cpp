@@ -283,8 +283,11 @@ void flip_image(Image* image, bool vertical, bool horizontal) {
         }
         delete[] row;
     }
-    if (horizontal) {
-        int pixelBytes = image->bytesPerPixel;
+    // A pixel is rowBytes / width bytes: bytesPerPixel for 8-bit samples, twice that for 16-bit ones.
+    // Samples packed several to a byte can't be moved a byte at a time; such rows stay as they are.
+    int pixelBytes =
+        image->width > 0 && image->rowBytes % image->width == 0 ? image->rowBytes / image->width : 0;
+    if (horizontal && pixelBytes > 0) {
         for (int y = 0; y < image->height; ++y) {
             unsigned char* row = image->pixels + static_cast<size_t>(y) * image->rowBytes;
             for (int j = 0; j < image->width / 2; ++j) {

@@ -35,4 +35,6 @@ int load_image(const char* path, Image* image, bool flip, int maxSide = defaultM
 // Writes only into a regular file (a FIFO at the path is refused, not waited on).
 void write_png(const char* path, Image image);
 
+// The horizontal flip moves whole pixels of 8- or 16-bit samples; rows of samples packed several
+// to a byte are left as they are.
 void flip_image(Image* image, bool vertical, bool horizontal);

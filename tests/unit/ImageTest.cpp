@@ -4,6 +4,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <png.h>
 #include <string>
 #include <vector>
@@ -243,6 +244,21 @@ TEST(ImageFlip, VerticalKeepsOddMiddleRowAndTwiceRestores) {
     EXPECT_EQ(rowOf(image, 0), std::vector<unsigned char>(original.begin() + 24, original.end()));
     flip_image(&image, true, false);
     EXPECT_EQ(bytes, original);
+}
+
+// Rows of 16-bit or packed samples are wider or narrower than width x bytesPerPixel: the flip must
+// neither split a 16-bit sample nor run past a packed row.
+TEST(ImageFlip, HorizontalKeepsSixteenBitSamplesWholeAndPackedRowsInside) {
+    std::vector<unsigned char> deep = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}; // 2 x 1 RGB, 16-bit
+    Image wide{2, 1, 3, 3, 12, deep.data()};
+    flip_image(&wide, false, true);
+    EXPECT_EQ(deep, (std::vector<unsigned char>{7, 8, 9, 10, 11, 12, 1, 2, 3, 4, 5, 6}));
+    // 16 one-bit pixels in two bytes a row; the heap buffer is exactly the rows' size.
+    std::unique_ptr<unsigned char[]> packed(new unsigned char[4]{0xf0, 0x0f, 0xaa, 0x55});
+    Image bits{16, 2, 1, 1, 2, packed.get()};
+    flip_image(&bits, false, true);
+    EXPECT_EQ(std::vector<unsigned char>(packed.get(), packed.get() + 4),
+              (std::vector<unsigned char>{0xf0, 0x0f, 0xaa, 0x55}));
 }
 
 TEST(ImageFlip, HorizontalMovesWholePixelsAndBothTurnsHalfway) {
