@@ -5,7 +5,7 @@ set -euo pipefail
 build=(cmake g++ make pkg-config libsdl2-dev libglew-dev libglu1-mesa-dev libpng-dev libjpeg62-turbo-dev
        libvorbis-dev libogg-dev zlib1g-dev libfreetype-dev fonts-dejavu-core)
 tests=(libgtest-dev libbenchmark-dev xvfb xauth x11-utils xdotool imagemagick sox libgl1-mesa-dri
-       xserver-xorg-core xserver-xorg-video-dummy)
+       xserver-xorg-core xserver-xorg-video-dummy clang libclang-rt-14-dev)
 wanted=("${build[@]}")
 [ "${1:-play}" = test ] && wanted+=("${tests[@]}")
 missing=()

@@ -1,0 +1,68 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets in fuzz/ with clang and runs each for a while, seeded from the
+# generated assets in <build-dir>/data. Installs clang and its fuzzing runtime when run as root
+# (otherwise prints the apt-get line and stops). New corpus entries stay in <build-dir>/fuzz/corpus;
+# crash, leak and timeout inputs are kept in fuzz/crashes/<target>/, which git ignores.
+# Usage: scripts/fuzz.sh [seconds per target, default 60] [build-dir, default build-fuzz]
+# Exits non-zero when any target found something.
+set -euo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd)
+seconds=${1:-60}
+build=${2:-$here/build-fuzz}
+
+runtime_ok() {
+    command -v clang++ >/dev/null &&
+        [ -e "$(clang++ -print-resource-dir)/lib/linux/libclang_rt.fuzzer-x86_64.a" ]
+}
+if ! runtime_ok; then
+    line="apt-get install -y clang libclang-rt-14-dev"
+    if [ "$(id -u)" -ne 0 ]; then
+        echo "Fuzzing needs clang and its fuzzing runtime. Install them as root with:" >&2
+        echo "  apt-get update && $line" >&2
+        exit 1
+    fi
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -qq
+    $line
+fi
+"$here/scripts/install-deps.sh" test
+
+# The build directory must be a clang one; an existing one made with another compiler is refused.
+if [ -f "$build/CMakeCache.txt" ] && ! grep -q "CMAKE_CXX_COMPILER:[A-Z]*=.*clang++" "$build/CMakeCache.txt"; then
+    echo "$build was configured with another compiler than clang++; give another build directory." >&2
+    exit 1
+fi
+CC=clang CXX=clang++ cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+# The targets, and the assets the seeds come from.
+cmake --build "$build" -j"$(nproc)" --target fuzz_targets data_files models pictures
+
+data=$build/data
+seeds_for() {
+    case $1 in
+    aml | resdesc) echo "$data"/*.aml "$data"/*.AML ;;
+    material) echo "$data"/materials/*.mat ;;
+    png) echo "$data"/*.png ;;
+    jpeg) echo "$data"/*.jpg ;;
+    esac
+}
+
+failed=()
+for target in aml resdesc material png jpeg; do
+    corpus=$build/fuzz/corpus/$target
+    seeds=$build/fuzz/seeds/$target
+    crashes=$here/fuzz/crashes/$target
+    mkdir -p "$corpus" "$seeds" "$crashes"
+    # shellcheck disable=SC2046
+    cp -f $(seeds_for "$target") "$seeds"/ 2>/dev/null || true
+    echo "== fuzz_$target for $seconds s"
+    # stderr of the readers (libpng's and libjpeg's own lines) is closed; libFuzzer and the
+    # sanitizers still report on a copy of it.
+    if ! "$build/fuzz/fuzz_$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+        -close_fd_mask=2 -print_final_stats=1 -artifact_prefix="$crashes/" "$corpus" "$seeds"; then
+        failed+=("$target")
+    fi
+done
+if [ ${#failed[@]} -gt 0 ]; then
+    echo "Fuzzing found faults in: ${failed[*]}; the inputs are in fuzz/crashes/." >&2
+    exit 1
+fi
