@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets in fuzz/ with clang and runs each for a while, seeded from the
-# generated assets in <build-dir>/data. Installs clang and its fuzzing runtime when run as root
-# (otherwise prints the apt-get line and stops). New corpus entries stay in <build-dir>/fuzz/corpus;
-# crash, leak and timeout inputs are kept in fuzz/crashes/<target>/, which git ignores.
+# generated assets in <build-dir>/data. Installs clang and its fuzzing runtime with the other test
+# packages when run as root (otherwise prints the apt-get line and stops). New corpus entries stay
+# in <build-dir>/fuzz/corpus; crash, leak and timeout inputs are kept in fuzz/crashes/<target>/,
+# which git ignores.
 # Usage: scripts/fuzz.sh [seconds per target, default 60] [build-dir, default build-fuzz]
 # Exits non-zero when any target found something.
 set -euo pipefail
@@ -10,22 +11,12 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${1:-60}
 build=${2:-$here/build-fuzz}
 
-runtime_ok() {
-    command -v clang++ >/dev/null &&
-        [ -e "$(clang++ -print-resource-dir)/lib/linux/libclang_rt.fuzzer-x86_64.a" ]
-}
-if ! runtime_ok; then
-    line="apt-get install -y clang libclang-rt-14-dev"
-    if [ "$(id -u)" -ne 0 ]; then
-        echo "Fuzzing needs clang and its fuzzing runtime. Install them as root with:" >&2
-        echo "  apt-get update && $line" >&2
-        exit 1
-    fi
-    export DEBIAN_FRONTEND=noninteractive
-    apt-get update -qq
-    $line
-fi
+# clang and its fuzzing runtime are among the test packages.
 "$here/scripts/install-deps.sh" test
+if [ ! -e "$(clang++ -print-resource-dir)/lib/linux/libclang_rt.fuzzer-x86_64.a" ]; then
+    echo "clang++ has no fuzzing runtime (libclang_rt.fuzzer); install libclang-rt-14-dev." >&2
+    exit 1
+fi
 
 # The build directory must be a clang one; an existing one made with another compiler is refused.
 if [ -f "$build/CMakeCache.txt" ] && ! grep -q "CMAKE_CXX_COMPILER:[A-Z]*=.*clang++" "$build/CMakeCache.txt"; then
