@@ -25,8 +25,8 @@ constexpr int startUpTimeoutMs = 120000;
 class ShowRun {
 public:
     ShowRun() {
-        char pattern[] = "/tmp/lumorakka-e2e-XXXXXX";
-        if (mkdtemp(pattern)) root = pattern;
+        std::string pattern = (fs::temp_directory_path() / "lumorakka-e2e-XXXXXX").string();
+        if (mkdtemp(pattern.data())) root = pattern;
         fs::create_directories(root / "data" / "materials");
         const fs::path built = fs::path(LUMORAKKA_BUILD_DIR) / "data";
         for (const fs::directory_entry& entry : fs::directory_iterator(built))

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <thread>
 #include <vorbis/vorbisfile.h>
@@ -24,7 +25,8 @@ constexpr int gapStartFrame = rate;         // 1.0 s
 constexpr int gapEndFrame = rate * 11 / 10; // 1.1 s
 
 std::string tempName(const char* suffix) {
-    return std::string("/tmp/lumorakka-sound-") + std::to_string(getpid()) + suffix;
+    return (std::filesystem::temp_directory_path() / "lumorakka-sound-").string() + std::to_string(getpid()) +
+           suffix;
 }
 
 const std::string& trackPath() {
