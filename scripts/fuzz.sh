@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets in fuzz/ with clang and runs each for a while, seeded from the
-# generated assets in <build-dir>/data. Installs clang and its fuzzing runtime with the other test
+# generated assets in <build-dir>/data and the small files in fuzz/seeds/. Installs clang and its fuzzing runtime with the other test
 # packages when run as root (otherwise prints the apt-get line and stops). New corpus entries stay
 # in <build-dir>/fuzz/corpus; crash, leak and timeout inputs are kept in fuzz/crashes/<target>/,
 # which git ignores.
@@ -45,6 +45,8 @@ for target in aml resdesc material png jpeg; do
     mkdir -p "$corpus" "$seeds" "$crashes"
     # shellcheck disable=SC2046
     cp -f $(seeds_for "$target") "$seeds"/ 2>/dev/null || true
+    # Small hand-made files of the layouts the assets don't use get the mutations going sooner.
+    [ -d "$here/fuzz/seeds/$target" ] && cp -f "$here/fuzz/seeds/$target"/* "$seeds"/
     echo "== fuzz_$target for $seconds s"
     # stderr of the readers (libpng's and libjpeg's own lines) is closed; libFuzzer and the
     # sanitizers still report on a copy of it.
