@@ -7,7 +7,8 @@ build=(cmake g++ make pkg-config libsdl2-dev libglew-dev libglu1-mesa-dev libpng
        libvorbis-dev libogg-dev zlib1g-dev libfreetype-dev fonts-dejavu-core
        libmeshoptimizer-dev libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev)
 headless=(xvfb libgl1-mesa-dri)
-tests=(libgtest-dev libbenchmark-dev xvfb xauth x11-utils xdotool imagemagick sox libgl1-mesa-dri)
+tests=(libgtest-dev libbenchmark-dev xvfb xauth x11-utils xdotool imagemagick sox libgl1-mesa-dri
+       xserver-xorg-core xserver-xorg-video-dummy clang libclang-rt-14-dev)
 wanted=("${build[@]}")
 case "${1:-play}" in
     play) ;;

@@ -12,6 +12,7 @@ run=(ctest --test-dir "$build" --output-on-failure -j"$(nproc)" "$@")
 if [ -n "${DISPLAY:-}" ]; then
     "${run[@]}"
 else
-    # -a picks a free display number; the screen matches the demo's mode.
-    xvfb-run -a -s "-screen 0 800x600x24" "${run[@]}"
+    # -a picks a free display number; the screen matches the demo's mode. Without -noreset the
+    # server resets whenever its last client leaves, and a test connecting just then is refused.
+    xvfb-run -a -s "-screen 0 800x600x24 -noreset" "${run[@]}"
 fi

@@ -4,6 +4,8 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
+#include <new>
 #include <string>
 
 namespace {
@@ -37,4 +39,49 @@ void fatalError(const char* format, ...) {
 void checkGLError() {
     GLenum code = glGetError();
     if (code != GL_NO_ERROR) fatalError("GL error 0x%04x!", code);
+}
+
+namespace {
+[[noreturn]] void reportTermination() {
+    if (std::exception_ptr current = std::current_exception()) {
+        try {
+            std::rethrow_exception(current);
+        } catch (const std::bad_alloc&) {
+            fatalError("Out of memory.");
+        } catch (const std::exception& error) {
+            fatalError("Unexpected error: %s", error.what());
+        } catch (...) {
+        }
+    }
+    fatalError("Unexpected error.");
+}
+} // namespace
+
+void reportUncaughtExceptions() {
+    std::set_terminate(reportTermination);
+}
+
+std::string wrapText(const std::string& text, size_t columns) {
+    std::string wrapped;
+    size_t start = 0;
+    while (start <= text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(start, end - start);
+        while (line.size() > columns) {
+            size_t blank = line.rfind(' ', columns);
+            if (blank == std::string::npos || blank == 0) {
+                wrapped += line.substr(0, columns) + "\n";
+                line.erase(0, columns);
+            } else {
+                wrapped += line.substr(0, blank) + "\n";
+                line.erase(0, blank + 1);
+            }
+        }
+        wrapped += line;
+        if (end == text.size()) break;
+        wrapped += "\n";
+        start = end + 1;
+    }
+    return wrapped;
 }

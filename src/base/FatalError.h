@@ -3,6 +3,8 @@
 // terminal, and then goes to the error box: the shell installs the platform's message box at
 // start-up, tests a sink that never blocks; with none installed, standard error is all.
 // fatalError reports and ends the process with status 1.
+#include <cstddef>
+#include <string>
 
 #if defined(__GNUC__)
 #define LUMORAKKA_PRINTF(fmt, args) __attribute__((format(printf, fmt, args)))
@@ -23,3 +25,11 @@ void reportError(const char* text);
 
 // Reports a pending GL error as "GL error 0x%04x!".
 void checkGLError();
+
+// Makes an exception that nothing catches a fatal report ("Out of memory." for std::bad_alloc)
+// instead of a silent abort. Loaders that can name their file catch what they expect first.
+void reportUncaughtExceptions();
+
+// The text broken at blanks into lines of at most `columns` characters, for an error box that
+// doesn't wrap: line breaks already there stay, other blanks are kept, a longer word is cut.
+std::string wrapText(const std::string& text, size_t columns);

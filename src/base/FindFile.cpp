@@ -1,8 +1,7 @@
 #include "base/FindFile.h"
 
-#include <unistd.h>
-
 #include "base/FatalError.h"
+#include "base/RegularFile.h"
 
 std::string findFile(const std::string& directory, const std::string& name, const std::string& ext1,
                      const std::string& ext2, const std::string& ext3, const std::string& ext4,
@@ -14,7 +13,7 @@ std::string findFile(const std::string& directory, const std::string& name, cons
 
     for (int i = 0; i < count; ++i) {
         std::string path = directory + "/" + name + "." + *extensions[i];
-        if (access(path.c_str(), R_OK) == 0) return path;
+        if (isReadableRegularFile(path.c_str())) return path;
     }
 
     // Built as plain text: a '%' in a name or an extension must reach the user as it stands.

@@ -3,7 +3,8 @@
 #include <string>
 
 // Tries directory/name.ext for each extension slot up to the last non-empty one, in order, and
-// returns the first path that can be read. An empty slot before a filled one is tried as a path
+// returns the first path that is a regular file that can be read (a FIFO or a directory of that
+// name is passed over). An empty slot before a filled one is tried as a path
 // ending in ".". When nothing can be read the process ends with "Could not find file: ..." listing
 // every counted extension.
 std::string findFile(const std::string& directory, const std::string& name, const std::string& ext1 = "",

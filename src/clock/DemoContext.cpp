@@ -9,7 +9,7 @@
 #include "platform/Sound.h"
 
 DemoContext demoContext;
-GrowArray<char*> messageLog(16);
+MessageLog messageLog(16);
 float previousTapTime = 0;
 
 namespace {

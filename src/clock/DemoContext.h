@@ -76,7 +76,16 @@ public:
 };
 
 extern DemoContext demoContext;
-// Tap lines, oldest first; at most 19 are kept. Each is an 80-byte buffer.
-extern GrowArray<char*> messageLog;
+// Tap lines, oldest first; at most 19 are kept. Each is an 80-byte buffer the log frees at exit.
+class MessageLog : public GrowArray<char*> {
+public:
+    using GrowArray::GrowArray;
+    MessageLog(const MessageLog&) = delete;
+    MessageLog& operator=(const MessageLog&) = delete;
+    ~MessageLog() {
+        for (char* line : *this) delete[] line;
+    }
+};
+extern MessageLog messageLog;
 // Demo time of the previous Space tap, seconds.
 extern float previousTapTime;

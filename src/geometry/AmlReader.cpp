@@ -11,8 +11,33 @@ namespace {
 // The smallest mesh block: P, V, T, A and one attribute descriptor.
 constexpr long kSmallestMeshBytes = 2 + 2 + 2 + 1 + 2;
 
+// How many words each type code may have: as many as the expansion and the draw read from it
+// (Mesh.h), so neither reads past a record. The draw points GL's arrays with the component count
+// as their size, and GL refuses sizes it doesn't take, leaving the array on an earlier pointer.
+struct WordRange {
+    int least, most;
+};
+constexpr WordRange kWordsByType[16] = {
+    {2, 4},   //  0 position: glVertexPointer
+    {1, 1},   //  1 position index, one int32 word
+    {3, 255}, //  2 normal: glNormalPointer reads 3 floats
+    {0, 255}, //  3 carried, bound to nothing
+    {3, 4},   //  4 colour
+    {3, 3},   //  5 secondary colour
+    {1, 4},   //  6 texture coordinates, unit 0
+    {1, 4},   //  7
+    {1, 4},   //  8
+    {1, 4},   //  9
+    {3, 4},   // 10 unit 4, and the generic attribute, which reads 3 floats
+    {1, 4},   // 11
+    {1, 4},   // 12
+    {1, 4},   // 13
+    {0, 255}, // 14 carried
+    {0, 255}, // 15 carried
+};
+
 class AmlInput {
-  public:
+public:
     AmlInput(ResDesc& source, const AmlErrorReport& report) : source(source), report(report) {}
 
     // Where the source ends, so counts can be weighed against what is left before allocating.
@@ -72,6 +97,18 @@ bool AmlInput::readMesh(int index, GrowArray<Mesh>& meshes) {
     if (types[0] != 1 || components[0] != 1)
         return damaged("mesh %d attribute 0 is (%d, %d), not the position index (1, 1)", index, types[0],
                        components[0]);
+    // The expansion reads the one index at word 0; a second one would leave the layout pointing
+    // at the later, and its width could put it past the record.
+    for (int i = 1; i < attributeCount; ++i) {
+        if (types[i] == 1)
+            return damaged(
+                "mesh %d attribute %d is a second position index (type 1); only attribute 0 is one", index,
+                i);
+        const WordRange& range = kWordsByType[types[i]];
+        if (components[i] < range.least || components[i] > range.most)
+            return damaged("mesh %d attribute %d of type %d has a component count of %d, not %d to %d", index,
+                           i, types[i], components[i], range.least, range.most);
+    }
 
     long long needed = 12LL * positionCount + 4LL * recordWords * vertexCount + 6LL * triangleCount;
     long long left = remaining();
@@ -105,11 +142,9 @@ bool AmlInput::readMesh(int index, GrowArray<Mesh>& meshes) {
 }
 
 bool AmlInput::checkIndices(int index, const Mesh& mesh) {
-    // The word the expansion step will read as the position index.
-    int indexOffset = mesh.attributeOffset(mesh.slotByType[1]);
+    // The position index is word 0 of each record, the one type-1 attribute.
     for (int v = 0; v < mesh.vertexCount; ++v) {
-        int32_t position =
-            static_cast<int32_t>(mesh.vertices[static_cast<size_t>(v) * mesh.stride + indexOffset]);
+        int32_t position = static_cast<int32_t>(mesh.vertices[static_cast<size_t>(v) * mesh.stride]);
         if (position < 0 || position >= mesh.positionCount)
             return damaged("mesh %d vertex %d has position index %d, outside %d positions", index, v,
                            position, mesh.positionCount);

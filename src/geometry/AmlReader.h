@@ -29,6 +29,7 @@ using AmlErrorReport = std::function<void(const AmlError&)>;
 // derived; positions are not expanded. Anything that would read or index past an array is rejected
 // before the array is allocated or used: truncation, a negative mesh count, counts the rest of the
 // source can't hold, 0 or more than 16 attributes, type codes above 15, an attribute 0 that isn't
-// the position index (1, 1), position indices outside the positions and vertex indices outside the
-// vertices. Returns the mesh count.
+// the position index (1, 1), a second position index, an attribute with fewer or more words than
+// the expansion or the draw reads for its type (a normal needs 3), position indices outside the
+// positions and vertex indices outside the vertices. Returns the mesh count.
 int readAml(ResDesc& source, GrowArray<Mesh>& meshes, const AmlErrorReport& report);

@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/RegularFile.h"
+
 namespace {
 // Assembles a little-endian value whatever the host's byte order.
 uint64_t littleEndian(const unsigned char* bytes, int length) {
@@ -65,7 +67,7 @@ double ResDesc::readDouble() {
     return value;
 }
 
-ResDescFile::ResDescFile(const char* path) : stream(fopen(path, "rb")) {
+ResDescFile::ResDescFile(const char* path) : stream(openRegularFile(path)) {
     if (!stream) {
         fprintf(stderr, "File %s not found!\n", path);
         exit(1);
@@ -87,4 +89,24 @@ int ResDescFile::read(void* buffer, int length) {
 
 long ResDescFile::tell() {
     return ftell(stream);
+}
+
+int ResDescMemory::seek(int offset, int origin) {
+    long base = origin == SEEK_SET ? 0 : origin == SEEK_CUR ? position : static_cast<long>(bytes.size());
+    long target = base + offset;
+    if (target < 0) return -1;
+    position = target;
+    return 0;
+}
+
+int ResDescMemory::read(void* buffer, int length) {
+    if (length <= 0) return 0;
+    long size = static_cast<long>(bytes.size());
+    if (position >= size || length > size - position) {
+        if (position < size) position = size;
+        return 0;
+    }
+    memcpy(buffer, bytes.data() + position, static_cast<size_t>(length));
+    position += length;
+    return 1;
 }

@@ -4,9 +4,11 @@
 // stream are little-endian.
 #include <cstdint>
 #include <cstdio>
+#include <utility>
+#include <vector>
 
 class ResDesc {
-  public:
+public:
     virtual ~ResDesc() = default;
     // origin is SEEK_SET, SEEK_CUR or SEEK_END; 0 on success.
     virtual int seek(int offset, int origin) = 0;
@@ -29,8 +31,9 @@ class ResDesc {
 };
 
 class ResDescFile : public ResDesc {
-  public:
-    // A file that can't be opened prints "File <path> not found!" on stderr and exits with status 1.
+public:
+    // A file that can't be opened, or isn't a regular file (a FIFO would never answer), prints
+    // "File <path> not found!" on stderr and exits with status 1.
     explicit ResDescFile(const char* path);
     ResDescFile(const ResDescFile&) = delete;
     ResDescFile& operator=(const ResDescFile&) = delete;
@@ -40,6 +43,19 @@ class ResDescFile : public ResDesc {
     int read(void* buffer, int length) override;
     long tell() override;
 
-  private:
+private:
     FILE* stream;
+};
+
+// Reads a byte buffer it holds; tests and fuzzing feed the loaders through it.
+class ResDescMemory : public ResDesc {
+public:
+    explicit ResDescMemory(std::vector<unsigned char> bytes) : bytes(std::move(bytes)) {}
+
+    int seek(int offset, int origin) override;
+    int read(void* buffer, int length) override;
+    long tell() override { return position; }
+
+    std::vector<unsigned char> bytes;
+    long position = 0; // a short read leaves it at the end
 };

@@ -7,6 +7,7 @@
 #include "gpu/ShaderManager.h"
 #include "gpu/TextureManager.h"
 #include "base/FatalError.h"
+#include "base/RegularFile.h"
 
 namespace rovena {
 
@@ -27,7 +28,7 @@ void MaterialManager::unbind() {
 }
 
 void MaterialManager::loadMaterialFile(const std::string& name, const std::string& path) {
-    FILE* file = fopen(path.c_str(), "rb");
+    FILE* file = openRegularFile(path.c_str());
     if (!file) fatalError("Could not open material file '%s'.", path.c_str());
     std::string text;
     char chunk[4096];

@@ -3,8 +3,8 @@
 #include <GL/glew.h>
 #include <cstdio>
 #include <cstring>
-#include <sys/stat.h>
 
+#include "base/RegularFile.h"
 #include "gpu/ProgramBuild.h"
 
 namespace {
@@ -12,12 +12,10 @@ namespace {
 // Both logs of the registry's failures are read into this many bytes.
 const int registryLogBytes = 1024;
 
-// Reads a regular file whole; anything else (missing, a directory, a short read) counts as
+// Reads a regular file whole; anything else (missing, a directory, a FIFO, a short read) counts as
 // unopenable, so a caller never sees half a file.
 bool readWhole(const char* path, std::string& contents) {
-    struct stat info;
-    if (stat(path, &info) != 0 || !S_ISREG(info.st_mode)) return false;
-    FILE* file = fopen(path, "rb");
+    FILE* file = openRegularFile(path);
     if (!file) return false;
     bool ok = fseek(file, 0, SEEK_END) == 0;
     long size = ok ? ftell(file) : -1;

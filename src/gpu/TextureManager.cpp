@@ -3,6 +3,7 @@
 #include <GL/glew.h>
 #include <GL/glu.h>
 #include <cstring>
+#include <new>
 #include <vector>
 
 #include "image/Image.h"
@@ -23,6 +24,21 @@ int roundUpToPowerOfTwo(int n) {
 bool isMipmapFilter(int filter) {
     return filter == GL_NEAREST_MIPMAP_NEAREST || filter == GL_LINEAR_MIPMAP_NEAREST ||
            filter == GL_NEAREST_MIPMAP_LINEAR || filter == GL_LINEAR_MIPMAP_LINEAR;
+}
+
+// The largest side GL takes for an image at `imageTarget` (a cube face has its own limit).
+int largestTextureSide(int imageTarget) {
+    GLint largest = 0;
+    glGetIntegerv(imageTarget == GL_TEXTURE_2D ? GL_MAX_TEXTURE_SIZE : GL_MAX_CUBE_MAP_TEXTURE_SIZE,
+                  &largest);
+    return largest;
+}
+
+// The largest power of two not above n (n >= 1): the largest picture side that pads within n.
+int powerOfTwoAtMost(int n) {
+    int side = 1;
+    while (side <= n / 2) side *= 2;
+    return side;
 }
 
 // Bytes per texel of GL_UNSIGNED_BYTE data in the given format; 0 for formats the engine doesn't send.
@@ -71,6 +87,14 @@ void TextureManager::setImageTarget(int target) {
 
 void TextureManager::upload(const std::string& name, int width, int height, const void* pixels,
                             int internalFormat, int format) {
+    // Beyond the limit glTexImage2D only raises GL_INVALID_VALUE, which would surface later
+    // without a name.
+    int largest = largestTextureSide(imageTarget);
+    if (roundUpToPowerOfTwo(width) > largest || roundUpToPowerOfTwo(height) > largest)
+        fatalError("Texture '%s' of %d x %d texels is %d x %d padded to powers of two; this GL takes at most "
+                   "%d a side.",
+                   name.c_str(), width, height, roundUpToPowerOfTwo(width), roundUpToPowerOfTwo(height),
+                   largest);
     if (!has(name)) {
         GLuint id = 0;
         glGenTextures(1, &id);
@@ -129,8 +153,18 @@ void TextureManager::upload(const std::string& name, int width, int height, cons
 void TextureManager::loadFile(const std::string& name, const std::string& fileName, int internalFormat,
                               int format) {
     std::string path = findFile("data", fileName, "png", "jpg");
-    Image image;
-    if (load_image(path.c_str(), &image, true) != 0) fatalError("Could not read picture '%s'.", path.c_str());
+    // Sides are padded up to powers of two, so a picture fits when that padding stays within GL's
+    // limit; a larger one is refused from its header, before any pixels are read.
+    int largest = largestTextureSide(imageTarget);
+    int sideLimit = powerOfTwoAtMost(largest);
+    Image image = {};
+    if (load_image(path.c_str(), &image, true, sideLimit) != 0) {
+        if (image.width > sideLimit || image.height > sideLimit)
+            fatalError("Picture '%s' is %d x %d pixels; padded to powers of two it must fit the %d x %d "
+                       "texels this GL takes.",
+                       path.c_str(), image.width, image.height, largest, largest);
+        fatalError("Could not read picture '%s'.", path.c_str());
+    }
 
     const char* problem = nullptr;
     if (image.rowBytes != image.width * image.channels) problem = "its samples are not 8 bits wide";
@@ -150,7 +184,13 @@ void TextureManager::loadFile(const std::string& name, const std::string& fileNa
                    problem);
     }
 
-    upload(name, image.width, image.height, image.pixels, internalFormat, format);
+    try {
+        upload(name, image.width, image.height, image.pixels, internalFormat, format);
+    } catch (const std::bad_alloc&) {
+        delete[] image.pixels;
+        fatalError("Not enough memory to make picture '%s' (%d x %d pixels) a texture.", path.c_str(),
+                   image.width, image.height);
+    }
     delete[] image.pixels;
 }
 

@@ -28,12 +28,13 @@ public:
     // Creates or refills a texture; null pixels make an empty texture (never mipmapped). Pixels are
     // width x height tightly packed rows, bottom row first; sides that aren't powers of two are
     // padded into the texWidth x texHeight image. Leaves the texture bound to bindTarget on the
-    // active unit.
+    // active unit. Padded sides beyond GL's largest texture are fatal and name the texture.
     void upload(const std::string& name, int width, int height, const void* pixels, int internalFormat,
                 int format);
     // Formats of -1 are chosen from the picture's channel count: 1 alpha, 2 luminance-alpha,
     // 3 RGB, 4 RGBA. A missing file, an unreadable picture or a layout the upload can't take
-    // (samples other than 8 bits, other channel counts) is fatal and names the file.
+    // (samples other than 8 bits, other channel counts, sides that pad beyond GL's largest texture)
+    // is fatal and names the file.
     void loadFile(const std::string& name, const std::string& fileName, int internalFormat, int format);
     void load2D(const std::string& name, int internalFormat, int format);
     void loadCube(const std::string& name, int internalFormat, int format);

@@ -1,10 +1,14 @@
 #include "image/Image.h"
 
+#include <climits>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
 #include <jpeglib.h>
+#include <new>
 #include <png.h>
+
+#include "base/RegularFile.h"
 
 // libpng and libjpeg report errors by a long jump back into the reader or writer. Between each
 // setjmp and the function's return only plain variables live, none needing a destructor, and
@@ -20,8 +24,25 @@ Image* alloc_image(Image* image, int width, int height, int channels) {
     return image;
 }
 
-int read_png(const char* path, Image* image, bool flip) {
-    FILE* file = fopen(path, "rb");
+namespace {
+
+// A picture the reader was told not to take: the header's sizes stay in the record for the caller.
+int refuseSize(const char* path, Image* image, unsigned long width, unsigned long height, int maxSide) {
+    fprintf(stderr, "%s: picture is %lu x %lu pixels, more than %d per side\n", path, width, height, maxSide);
+    image->width = width > INT_MAX ? INT_MAX : static_cast<int>(width);
+    image->height = height > INT_MAX ? INT_MAX : static_cast<int>(height);
+    return -1;
+}
+
+void reportNoMemory(const char* path, unsigned long width, unsigned long height) {
+    fprintf(stderr, "%s: not enough memory for a picture of %lu x %lu pixels\n", path, width, height);
+}
+
+} // namespace
+
+int read_png(const char* path, Image* image, bool flip, int maxSide) {
+    image->pixels = nullptr;
+    FILE* file = openRegularFile(path);
     if (!file) {
         fprintf(stderr, "can't open %s\n", path);
         return -1;
@@ -37,26 +58,54 @@ int read_png(const char* path, Image* image, bool flip) {
         png_destroy_read_struct(&png, nullptr, nullptr);
         return -1;
     }
+    unsigned char* volatile pixels = nullptr;
+    png_bytep* volatile rows = nullptr;
     if (setjmp(png_jmpbuf(png))) {
         fclose(file);
         png_destroy_read_struct(&png, &info, nullptr);
+        delete[] pixels;
+        delete[] rows;
         return -1;
     }
     png_init_io(png, file);
-    png_read_png(png, info, PNG_TRANSFORM_IDENTITY, nullptr);
+    // Any size PNG allows passes the header, so the check below can name it; text and other
+    // ancillary chunks may not inflate past 8 MB.
+    png_set_user_limits(png, PNG_UINT_31_MAX, PNG_UINT_31_MAX);
+    png_set_chunk_malloc_max(png, 8000000);
+    png_read_info(png, info);
+    png_uint_32 width = png_get_image_width(png, info);
+    png_uint_32 height = png_get_image_height(png, info);
+    if (width > static_cast<png_uint_32>(maxSide) || height > static_cast<png_uint_32>(maxSide)) {
+        png_destroy_read_struct(&png, &info, nullptr);
+        fclose(file);
+        return refuseSize(path, image, width, height, maxSide);
+    }
+    // No transforms: what png_read_png with PNG_TRANSFORM_IDENTITY gives, read straight into the
+    // record's rows (flipped through the row order) instead of a second copy.
+    png_set_interlace_handling(png);
+    png_read_update_info(png, info);
+    size_t rowBytes = png_get_rowbytes(png, info);
+    pixels = new (std::nothrow) unsigned char[rowBytes * height];
+    rows = new (std::nothrow) png_bytep[height];
+    if (!pixels || !rows) {
+        reportNoMemory(path, width, height);
+        delete[] pixels;
+        delete[] rows;
+        png_destroy_read_struct(&png, &info, nullptr);
+        fclose(file);
+        return -1;
+    }
+    for (png_uint_32 i = 0; i < height; ++i) rows[i] = pixels + (flip ? height - 1 - i : i) * rowBytes;
+    png_read_image(png, rows);
+    png_read_end(png, info);
 
-    // Nothing below can raise a libpng error.
-    image->width = static_cast<int>(png_get_image_width(png, info));
-    image->height = static_cast<int>(png_get_image_height(png, info));
-    image->rowBytes = static_cast<int>(png_get_rowbytes(png, info));
+    image->width = static_cast<int>(width);
+    image->height = static_cast<int>(height);
+    image->rowBytes = static_cast<int>(rowBytes);
     image->channels = png_get_channels(png, info);
     image->bytesPerPixel = image->channels;
-    image->pixels = new unsigned char[static_cast<size_t>(image->rowBytes) * image->height];
-    png_bytepp rows = png_get_rows(png, info);
-    for (int i = 0; i < image->height; ++i) {
-        int source = flip ? image->height - 1 - i : i;
-        memcpy(image->pixels + static_cast<size_t>(i) * image->rowBytes, rows[source], image->rowBytes);
-    }
+    image->pixels = pixels;
+    delete[] rows;
     png_destroy_read_struct(&png, &info, nullptr);
     fclose(file);
     return 0;
@@ -64,9 +113,14 @@ int read_png(const char* path, Image* image, bool flip) {
 
 namespace {
 
+// Progressive files can hold any number of scans, each a full pass over the picture; real encoders
+// write about ten. More than this is a file made to keep the decoder busy.
+constexpr int maxJpegScans = 100;
+
 struct JpegErrorManager {
     jpeg_error_mgr base; // first, so libjpeg's pointer to it is also a pointer to the whole
     jmp_buf recovery;
+    const char* path;
 };
 
 // libjpeg's own error_exit ends the process; this one prints the same message and returns to
@@ -76,10 +130,19 @@ void jpegErrorExit(j_common_ptr cinfo) {
     longjmp(reinterpret_cast<JpegErrorManager*>(cinfo->err)->recovery, 1);
 }
 
+void limitScans(j_common_ptr cinfo) {
+    auto* errors = reinterpret_cast<JpegErrorManager*>(cinfo->err);
+    if (reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number > maxJpegScans) {
+        fprintf(stderr, "%s: more than %d scans\n", errors->path, maxJpegScans);
+        longjmp(errors->recovery, 1);
+    }
+}
+
 } // namespace
 
-int read_jpeg(const char* path, Image* image, bool flip) {
-    FILE* file = fopen(path, "rb");
+int read_jpeg(const char* path, Image* image, bool flip, int maxSide) {
+    image->pixels = nullptr;
+    FILE* file = openRegularFile(path);
     if (!file) {
         fprintf(stderr, "can't open %s\n", path);
         return -1;
@@ -88,6 +151,9 @@ int read_jpeg(const char* path, Image* image, bool flip) {
     JpegErrorManager errors;
     cinfo.err = jpeg_std_error(&errors.base);
     errors.base.error_exit = jpegErrorExit;
+    errors.path = path;
+    jpeg_progress_mgr progress{};
+    progress.progress_monitor = limitScans;
     unsigned char* volatile pixels = nullptr;
     if (setjmp(errors.recovery)) {
         jpeg_destroy_decompress(&cinfo);
@@ -96,15 +162,29 @@ int read_jpeg(const char* path, Image* image, bool flip) {
         return -1;
     }
     jpeg_create_decompress(&cinfo);
+    cinfo.progress = &progress;
     jpeg_stdio_src(&cinfo, file);
     jpeg_read_header(&cinfo, TRUE);
+    if (cinfo.image_width > static_cast<JDIMENSION>(maxSide) ||
+        cinfo.image_height > static_cast<JDIMENSION>(maxSide)) {
+        unsigned long width = cinfo.image_width, height = cinfo.image_height;
+        jpeg_destroy_decompress(&cinfo);
+        fclose(file);
+        return refuseSize(path, image, width, height, maxSide);
+    }
     jpeg_start_decompress(&cinfo);
 
     int width = static_cast<int>(cinfo.output_width);
     int height = static_cast<int>(cinfo.output_height);
     int channels = cinfo.output_components;
     int rowBytes = width * channels;
-    pixels = new unsigned char[static_cast<size_t>(rowBytes) * height];
+    pixels = new (std::nothrow) unsigned char[static_cast<size_t>(rowBytes) * height];
+    if (!pixels) {
+        reportNoMemory(path, cinfo.output_width, cinfo.output_height);
+        jpeg_destroy_decompress(&cinfo);
+        fclose(file);
+        return -1;
+    }
     while (cinfo.output_scanline < cinfo.output_height) {
         JSAMPROW row = pixels + static_cast<size_t>(cinfo.output_scanline) * rowBytes;
         jpeg_read_scanlines(&cinfo, &row, 1);
@@ -123,13 +203,14 @@ int read_jpeg(const char* path, Image* image, bool flip) {
     return 0;
 }
 
-int load_image(const char* path, Image* image, bool flip) {
+int load_image(const char* path, Image* image, bool flip, int maxSide) {
     size_t length = strlen(path);
     const char* suffix = length >= 3 ? path + length - 3 : "";
-    if (!strcmp(suffix, "png") || !strcmp(suffix, "PNG")) return read_png(path, image, flip);
+    if (!strcmp(suffix, "png") || !strcmp(suffix, "PNG")) return read_png(path, image, flip, maxSide);
     if (!strcmp(suffix, "jpg") || !strcmp(suffix, "peg") || !strcmp(suffix, "JPG") || !strcmp(suffix, "PEG"))
-        return read_jpeg(path, image, flip);
+        return read_jpeg(path, image, flip, maxSide);
     fprintf(stderr, "couldn't recognize format of %s\n", path);
+    image->pixels = nullptr;
     return -1;
 }
 
@@ -153,7 +234,7 @@ void write_png(const char* path, Image image) {
         fprintf(stderr, "write_png: can't write %d channels to %s\n", image.channels, path);
         return;
     }
-    FILE* file = fopen(path, "wb");
+    FILE* file = createRegularFile(path);
     if (!file) {
         fprintf(stderr, "can't open %s\n", path);
         return;
@@ -202,8 +283,11 @@ void flip_image(Image* image, bool vertical, bool horizontal) {
         }
         delete[] row;
     }
-    if (horizontal) {
-        int pixelBytes = image->bytesPerPixel;
+    // A pixel is rowBytes / width bytes: bytesPerPixel for 8-bit samples, twice that for 16-bit ones.
+    // Samples packed several to a byte can't be moved a byte at a time; such rows stay as they are.
+    int pixelBytes =
+        image->width > 0 && image->rowBytes % image->width == 0 ? image->rowBytes / image->width : 0;
+    if (horizontal && pixelBytes > 0) {
         for (int y = 0; y < image->height; ++y) {
             unsigned char* row = image->pixels + static_cast<size_t>(y) * image->rowBytes;
             for (int j = 0; j < image->width / 2; ++j) {

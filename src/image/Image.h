@@ -16,15 +16,25 @@ struct Image {
 // Fills the sizes and allocates uncleared pixels; returns the same record.
 Image* alloc_image(Image* image, int width, int height, int channels);
 
+// The largest picture side, in pixels, a reader takes unless its caller says otherwise: as large as
+// any GL texture is likely to be, yet a header's claim alone can't make a reader ask for more
+// than a few gigabytes.
+constexpr int defaultMaxImageSide = 16384;
+
 // Readers fill all fields and allocate new pixels (anything held before is overwritten, not freed).
 // flip = true puts the picture's bottom row first, as GL uploads and glReadPixels expect.
-// On failure they return -1 and leave no pixels to free.
-int read_png(const char* path, Image* image, bool flip);
-int read_jpeg(const char* path, Image* image, bool flip);
+// Only regular files are opened. On failure they return -1 with pixels null. A picture whose header
+// gives a side above maxSide is refused before anything is allocated for it, with one line naming
+// the file and its size; width and height then hold the header's sizes.
+int read_png(const char* path, Image* image, bool flip, int maxSide = defaultMaxImageSide);
+int read_jpeg(const char* path, Image* image, bool flip, int maxSide = defaultMaxImageSide);
 // Picks the reader by the path's last three characters: "png"/"PNG", or "jpg"/"peg"/"JPG"/"PEG".
-int load_image(const char* path, Image* image, bool flip);
+int load_image(const char* path, Image* image, bool flip, int maxSide = defaultMaxImageSide);
 
 // 8-bit gray, gray+alpha, RGB or RGBA by channel count; the first row in memory becomes the top.
+// Writes only into a regular file (a FIFO at the path is refused, not waited on).
 void write_png(const char* path, Image image);
 
+// The horizontal flip moves whole pixels of 8- or 16-bit samples; rows of samples packed several
+// to a byte are left as they are.
 void flip_image(Image* image, bool vertical, bool horizontal);

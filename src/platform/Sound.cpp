@@ -4,20 +4,26 @@
 #include <vorbis/vorbisfile.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
 #include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <vector>
+
+#include "base/RegularFile.h"
 
 namespace {
 class TimeSource;
 } // namespace
 
 struct FSOUND_STREAM {
-    const TimeSource* clock = nullptr; // where the position comes from while it plays
+    // Where the position comes from while it plays: fileClock up to the end of the audio, the
+    // monotonic clock past it, so a track that ends early never stops the show.
+    const TimeSource* fileClock = nullptr;
+    const TimeSource* clock = nullptr;
+    std::string path; // of the file, for the line said when its audio runs out
 
     // The decoded file; a caller clock has none.
     OggVorbis_File file{};
@@ -25,14 +31,15 @@ struct FSOUND_STREAM {
     int rate = 0;     // of the file, frames per second
     int channels = 0; // of the file
     int64_t totalFrames = 0;
-    int lengthMs = 0;                     // a caller clock has no end: INT_MAX
+    int lengthMs = 0;          // the length the file declares; INT_MAX for a stream without audio
+    int audioEndMs = INT_MAX;  // where the audio runs out: lengthMs, or earlier where decoding failed
+    bool endAnnounced = false; // the line about the end has been said
     SDL_AudioStream* converter = nullptr; // file format -> device format
     bool decoderAtEnd = false;
 
     // Playback state; the device callback shares it, so it changes only under the device lock.
     bool playing = false;
     bool paused = false;
-    bool ended = false;
     int baseMs = 0;              // position at the last play, seek or resume
     int64_t consumedFrames = 0;  // device frames heard since baseMs, as of the last callback
     int64_t deliveredFrames = 0; // device frames handed to the device since baseMs
@@ -61,7 +68,7 @@ int64_t nowNs() {
 }
 
 // Where a playing, unpaused stream's position comes from. positionMs keeps the readings from going
-// backwards and ends the stream at its length.
+// backwards.
 class TimeSource {
 public:
     virtual ~TimeSource() = default;
@@ -116,7 +123,8 @@ public:
     }
 };
 
-// Restarts position counting at `positionMs`; the decoder must already be there.
+// Restarts position counting at `positionMs` (the decoder must already be there), on the file's
+// clock inside the audio and on the monotonic clock past its end.
 void restartCount(FSOUND_STREAM* s, int positionMs) {
     s->baseMs = positionMs;
     s->consumedFrames = 0;
@@ -124,7 +132,20 @@ void restartCount(FSOUND_STREAM* s, int positionMs) {
     s->endFrames = -1;
     s->anchorNs = nowNs();
     s->lastReportedMs = positionMs;
-    s->ended = s->lengthMs > 0 && positionMs >= s->lengthMs;
+    s->clock = positionMs < s->audioEndMs ? s->fileClock : &monotonicTime;
+}
+
+// The device has played the last frame of audio, `heardAtNs` ago or just now: the position runs on
+// from there in silence.
+void runOnPastTheAudio(FSOUND_STREAM* s, int64_t heardAtNs) {
+    int endMs = static_cast<int>(std::min<int64_t>(s->baseMs + s->endFrames * 1000 / gDeviceRate, INT_MAX));
+    s->audioEndMs = std::min(s->audioEndMs, endMs);
+    s->clock = &monotonicTime;
+    s->baseMs = endMs;
+    s->consumedFrames = 0;
+    s->deliveredFrames = 0;
+    s->endFrames = -1;
+    s->anchorNs = heardAtNs;
 }
 
 // Puts the decoder at `positionMs` exactly (ov_pcm_seek, not the page seek that lands early).
@@ -138,15 +159,14 @@ void seekDecoder(FSOUND_STREAM* s, int positionMs) {
 }
 
 int positionMs(FSOUND_STREAM* s) {
-    if (s->ended) return s->lengthMs;
     if (!s->playing || s->paused) return s->lastReportedMs;
-    int64_t ms = std::max<int64_t>(s->clock->playingMs(*s), s->lastReportedMs);
-    if (ms >= s->lengthMs) {
-        // A silent stream ends here; one the device plays ends when the device has taken it all.
-        if (!s->clock->feedsDevice()) s->ended = true;
-        ms = s->lengthMs;
-    }
+    int64_t ms = std::min<int64_t>(std::max<int64_t>(s->clock->playingMs(*s), s->lastReportedMs), INT_MAX);
     s->lastReportedMs = static_cast<int>(ms);
+    if (s->hasFile && !s->endAnnounced && ms >= s->audioEndMs) {
+        s->endAnnounced = true;
+        fprintf(stderr, "Music '%s' ends at %.3f s; the clock runs on in silence.\n", s->path.c_str(),
+                s->audioEndMs * 0.001);
+    }
     return s->lastReportedMs;
 }
 
@@ -180,14 +200,17 @@ int decodeInto(FSOUND_STREAM* s, Uint8* out, int frames) {
 void fillDevice(void*, Uint8* out, int length) {
     memset(out, 0, length);
     FSOUND_STREAM* s = gPlaying;
-    if (!s || !s->clock->feedsDevice() || !s->playing || s->paused || s->ended) return;
+    if (!s || !s->clock->feedsDevice() || !s->playing || s->paused) return;
     const int frames = length / bytesPerDeviceFrame;
-    s->consumedFrames = s->deliveredFrames;
-    s->anchorNs = nowNs();
-    if (s->endFrames >= 0 && s->consumedFrames >= s->endFrames) {
-        s->ended = true;
+    const int64_t now = nowNs();
+    if (s->endFrames >= 0 && s->deliveredFrames >= s->endFrames) {
+        // The last real frame sounded (endFrames - consumedFrames) frames into the buffer taken last.
+        runOnPastTheAudio(
+            s, std::min(now, s->anchorNs + (s->endFrames - s->consumedFrames) * 1000000000 / gDeviceRate));
         return;
     }
+    s->consumedFrames = s->deliveredFrames;
+    s->anchorNs = now;
     if (s->endFrames < 0) {
         int real = decodeInto(s, out, frames);
         if (real < frames) s->endFrames = s->deliveredFrames + real;
@@ -230,20 +253,23 @@ signed char FSOUND_Init(int mixRate, int, unsigned int) {
         fprintf(stderr, "No audio device (%s): the music runs silently in real time.\n", reason);
     }
     if (!gDevice) {
-        fprintf(stderr, "No audio at all (%s): the demo clock stands still.\n", SDL_GetError());
+        fprintf(stderr, "No audio at all (%s): the music runs silently in real time.\n", SDL_GetError());
         return 0;
     }
     return 1;
 }
 
 FSOUND_STREAM* FSOUND_Stream_Open(const char* path, unsigned int, int, int) {
-    FILE* in = fopen(path, "rb");
+    std::string reason;
+    FILE* in = openRegularFile(path, &reason);
     if (!in) {
-        fprintf(stderr, "Cannot open music '%s': %s; the demo runs without it.\n", path, strerror(errno));
+        fprintf(stderr, "Cannot open music '%s': %s; the demo runs without it.\n", path, reason.c_str());
         return nullptr;
     }
     auto* s = new FSOUND_STREAM;
-    s->clock = gFileClock;
+    // Without any device nothing takes the samples: the stream keeps time on the clock.
+    s->fileClock = s->clock = gDevice ? gFileClock : &monotonicTime;
+    s->path = path;
     int status = ov_open_callbacks(in, &s->file, nullptr, 0, OV_CALLBACKS_DEFAULT);
     if (status != 0) {
         fclose(in);
@@ -257,7 +283,8 @@ FSOUND_STREAM* FSOUND_Stream_Open(const char* path, unsigned int, int, int) {
     s->rate = static_cast<int>(info->rate);
     s->channels = info->channels;
     s->totalFrames = std::max<int64_t>(ov_pcm_total(&s->file, -1), 0);
-    s->lengthMs = static_cast<int>(s->totalFrames * 1000 / std::max(s->rate, 1));
+    s->lengthMs = static_cast<int>(std::min<int64_t>(s->totalFrames * 1000 / std::max(s->rate, 1), INT_MAX));
+    s->audioEndMs = s->lengthMs;
     s->converter = SDL_NewAudioStream(AUDIO_S16LSB, static_cast<Uint8>(s->channels), s->rate, AUDIO_S16LSB,
                                       deviceChannels, gDeviceRate);
     if (!s->converter) {
@@ -298,7 +325,7 @@ int FSOUND_Stream_GetTime(FSOUND_STREAM* stream) {
 
 signed char FSOUND_Stream_SetTime(FSOUND_STREAM* stream, int positionMs) {
     if (!stream) return 0;
-    int target = std::min(std::max(positionMs, 0), stream->lengthMs);
+    int target = std::max(positionMs, 0);
     DeviceLock lock;
     seekDecoder(stream, target);
     restartCount(stream, target);
@@ -343,13 +370,23 @@ void FSOUND_Close() {
     gPlayingChannel = -1;
 }
 
-FSOUND_STREAM* openCallerClockStream() {
+namespace {
+FSOUND_STREAM* openClockStream(const TimeSource* clock) {
     auto* s = new FSOUND_STREAM;
-    s->clock = &callerTime;
+    s->fileClock = s->clock = clock;
     s->lengthMs = INT_MAX;
     DeviceLock lock;
     gStreams.push_back(s);
     return s;
+}
+} // namespace
+
+FSOUND_STREAM* openCallerClockStream() {
+    return openClockStream(&callerTime);
+}
+
+FSOUND_STREAM* openSilentStream() {
+    return openClockStream(&monotonicTime);
 }
 
 void setCallerClockTime(FSOUND_STREAM* stream, int positionMs) {

@@ -3,8 +3,10 @@
 // audio device (44.1 kHz, stereo, 16-bit). The calls keep the names and arguments the demo code was
 // written against; positions are integer milliseconds.
 // Each stream takes its position from one time source, chosen when it opens: the samples the
-// device has played on a real device, the monotonic clock on SDL's silent "dummy" driver, or the
-// caller's setting for a caller-clock stream (tests, offline rendering).
+// device has played on a real device, the monotonic clock on SDL's silent "dummy" driver or with no
+// device at all, or the caller's setting for a caller-clock stream (tests, offline rendering).
+// Past the end of its audio (the track's length, or where a damaged file stops decoding) a file
+// stream runs on in silence on the monotonic clock: a short or broken track never stops the show.
 
 struct FSOUND_STREAM;
 
@@ -15,7 +17,8 @@ extern FSOUND_STREAM* musicStream;
 // consumes audio in real time, so the show keeps its pace in silence. True when a device is open.
 signed char FSOUND_Init(int mixRate, int maxSoftwareChannels, unsigned int flags);
 
-// Opens an Ogg Vorbis file. A missing or unreadable file gives null and one line on stderr.
+// Opens an Ogg Vorbis file. A missing or unreadable file, or one that isn't a regular file, gives
+// null and one line on stderr.
 // `mode`, `offset` and `length` are accepted and ignored: streams always play the whole file.
 FSOUND_STREAM* FSOUND_Stream_Open(const char* path, unsigned int mode, int offset, int length);
 
@@ -24,10 +27,12 @@ FSOUND_STREAM* FSOUND_Stream_Open(const char* path, unsigned int mode, int offse
 int FSOUND_Stream_Play(int channel, FSOUND_STREAM* stream);
 
 // Position of the sound being heard, milliseconds; 0 for a null stream. While playing it rises
-// smoothly between device callbacks and never goes backwards; after the end it stays at the length.
+// smoothly between device callbacks and never goes backwards. The first reading past the end of the
+// audio says so on stderr, once per stream.
 int FSOUND_Stream_GetTime(FSOUND_STREAM* stream);
 
-// Seeks sample-exactly, clamped to [0, length]; the next GetTime reads the new position.
+// Seeks sample-exactly; a negative target is 0, one past the end of the audio lands in the silence
+// after it. The next GetTime reads the new position.
 signed char FSOUND_Stream_SetTime(FSOUND_STREAM* stream, int positionMs);
 
 // Stops (true) or resumes (false) the stream playing on `channel`, position and sound together.
@@ -39,4 +44,6 @@ void FSOUND_Close();
 // A silent stream whose position is set by the caller, for example from a frame number.
 // It answers GetTime, SetTime, Play and SetPaused like a music stream.
 FSOUND_STREAM* openCallerClockStream();
+// A silent stream on the monotonic clock, with no end: the show's clock when its music can't play.
+FSOUND_STREAM* openSilentStream();
 void setCallerClockTime(FSOUND_STREAM* stream, int positionMs);

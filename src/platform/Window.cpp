@@ -41,6 +41,17 @@ void destroyWindow() {
     gContext = nullptr;
 }
 
+// Every way out of the program is exit(): from the frame loop, a key, a closed window or a fatal
+// report. A display switched to the show's mode goes back to the desktop's on each of them; the
+// status exit() was given stays.
+void restoreDesktopMode() {
+    if (!gWindow || !(SDL_GetWindowFlags(gWindow) & SDL_WINDOW_FULLSCREEN)) return;
+    // Destroying the window gives the display its desktop mode back; closing video sends that to
+    // the X server before the connection goes with the process (SDL doesn't wait for it).
+    destroyWindow();
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+}
+
 int virtualKeyFor(SDL_Keycode key) {
     switch (key) {
     case SDLK_ESCAPE:
@@ -114,6 +125,9 @@ bool createWindow(WindowRequest& request, std::string& reason) {
         }
         if (gWindow) {
             SDL_ShowCursor(SDL_DISABLE);
+            static bool restoreRegistered = false;
+            if (!restoreRegistered) atexit(restoreDesktopMode);
+            restoreRegistered = true;
         } else {
             // The box comes before the window, so it has no owner.
             reportError("Mode Switch Failed.\nRunning In Windowed Mode.");
@@ -147,7 +161,10 @@ void windowDrawableSize(int& width, int& height) {
 }
 
 void showMessageBox(const char* text) {
-    SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_WARNING, "Error", text, gWindow);
+    // SDL's X11 box makes itself as wide as the longest line, past the screen's edges for a long
+    // message; lines of this many characters stay well inside 800 pixels.
+    const size_t boxColumns = 72;
+    SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_WARNING, "Error", wrapText(text, boxColumns).c_str(), gWindow);
 }
 
 bool pumpEvents(const WindowEvents& handlers) {

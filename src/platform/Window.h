@@ -14,7 +14,8 @@ struct WindowRequest {
     int height = 600;      // pixels
     int bitsPerPixel = 32; // full screen only: the display mode must have 4 bytes per pixel
     // Ask for full screen first. Cleared when the display can't run at width x height with
-    // bitsPerPixel; "Mode Switch Failed." is reported and the window opens instead.
+    // bitsPerPixel; "Mode Switch Failed." is reported and the window opens instead. A switched
+    // display gets its desktop mode back when the process exits, however it exits.
     bool fullScreen = false;
     bool hidden = false; // tests and the offline renderer draw without showing the window
 };
@@ -28,7 +29,8 @@ void swapWindow();
 void windowDrawableSize(int& width, int& height);
 
 // The error message box: caption "Error", warning icon, owned by the window once there is one. It
-// waits until the viewer closes it. The shell installs it as the error box (base/FatalError.h).
+// waits until the viewer closes it. Long lines are wrapped at blanks. The shell installs it as the
+// error box (base/FatalError.h).
 void showMessageBox(const char* text);
 
 // Virtual-key codes handed to the key handler; other keys are not reported.

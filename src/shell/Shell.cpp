@@ -32,6 +32,7 @@ void loadGL() {
 
 void startShow(const ShowOptions& options) {
     if (!options.hidden) setErrorBox(showMessageBox);
+    reportUncaughtExceptions();
     std::string reason;
     if (!initVideo(reason)) {
         fprintf(stderr, "Cannot start video: %s\n", reason.c_str());
@@ -62,9 +63,10 @@ void startShow(const ShowOptions& options) {
         musicStream = openCallerClockStream();
     } else {
         // The music starts only after loading, so demo time 0 is the start of the track. Failures
-        // are reported by the sound layer and the demo runs on.
+        // are reported by the sound layer, and without its music the show keeps time in silence.
         FSOUND_Init(44100, 16, 0);
         musicStream = FSOUND_Stream_Open("data/noisebiisi.ogg", 0, 0, 0);
+        if (!musicStream) musicStream = openSilentStream();
     }
     FSOUND_Stream_Play(0, musicStream);
 }

@@ -14,6 +14,7 @@ const std::string program = LUMORAKKA_BUILD_DIR "/lumorakka";
 const std::string title = "Lumorakka by Vorkasta";
 constexpr int startMs = 30000; // window up, on a loaded machine
 constexpr int exitMs = 15000;
+constexpr int startUpMs = 120000; // every asset loaded and every program compiled on llvmpipe
 
 // The dummy audio driver keeps the device probe quiet and the clock running in real time.
 std::unique_ptr<ChildProcess> startDemo(const std::string& display,
@@ -126,5 +127,44 @@ TEST(ShellEndToEnd, NoDisplayOrUnreachableDisplayFailsClearlyWith255) {
         EXPECT_NE(said.find(c.says), std::string::npos) << said;
         EXPECT_NE(said.find("RegisterClassEx Failed!\nError Registering Window Class!\n"), std::string::npos)
             << said;
+    }
+}
+
+// A display switched to 800 x 600 for the show gets its desktop mode back however the program ends,
+// with the status that way out has always had. Xvfb can't switch modes; Xorg's dummy driver can.
+TEST(ShellEndToEnd, DesktopModeIsRestoredOnEveryWayOut) {
+    struct Case {
+        const char* how;
+        std::map<std::string, std::string> environment;
+        int status;
+    };
+    const Case cases[] = {
+        {"Escape", {}, 0},
+        {"SIGTERM", {}, 0},
+        {"fatal report", {{"MESA_EXTENSION_OVERRIDE", "-GL_ARB_shading_language_100"}}, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.how);
+        XorgDummyServer server;
+        if (server.display().empty())
+            GTEST_SKIP() << "Xorg with its dummy video driver did not start (needs root)";
+        ASSERT_EQ(screenSize(server.display()), std::make_pair(1024, 768));
+        auto demo = startDemo(server.display(), c.environment);
+        auto window = waitForWindow(server.display(), title, startMs);
+        ASSERT_TRUE(window) << demo->standardError();
+        EXPECT_EQ(screenSize(server.display()), std::make_pair(800, 600))
+            << "the show did not switch the mode";
+        if (c.status == 1) {
+            auto box = waitForWindow(server.display(), "Error", startMs);
+            ASSERT_TRUE(box) << demo->standardError();
+            ASSERT_TRUE(sendKey(server.display(), box->id, "Return"));
+        } else if (std::string(c.how) == "Escape") {
+            ASSERT_TRUE(sendKey(server.display(), window->id, "Escape"));
+        } else {
+            demo->signal(SIGTERM);
+        }
+        // Escape waits for the loading to end: keys are read between frames.
+        EXPECT_EQ(demo->waitExit(startUpMs), c.status) << demo->standardError();
+        EXPECT_EQ(screenSize(server.display()), std::make_pair(1024, 768));
     }
 }

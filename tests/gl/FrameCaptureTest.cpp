@@ -17,8 +17,8 @@ class FrameCaptureTest : public GLTest {
 protected:
     void SetUp() override {
         GLTest::SetUp();
-        char pattern[] = "/tmp/lumorakka-capture-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
+        std::string pattern = (std::filesystem::temp_directory_path() / "lumorakka-capture-XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
         folder = pattern;
         previous = std::filesystem::current_path();
         std::filesystem::current_path(folder);

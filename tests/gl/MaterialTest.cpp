@@ -129,8 +129,9 @@ TEST_F(MaterialDeathTest, FileFailuresAreFatal) {
     scratch.write("data/materials/comment.mat", "// reads %TEX lines\n");
     EXPECT_EXIT(resources.materials.loadMaterialFile("comment", "data/materials/comment.mat"),
                 testing::ExitedWithCode(1), "Read error in material file, line: '// reads %TEX lines '");
+    // A directory is no file to open, like a FIFO that would never answer.
     EXPECT_EXIT(resources.materials.loadMaterialFile("dir", "data/materials"), testing::ExitedWithCode(1),
-                "Could not read material file 'data/materials'\\.");
+                "Could not open material file 'data/materials'\\.");
 }
 
 TEST_F(MaterialDeathTest, UnregisteredThreeDTextureNamesTheCheck) {

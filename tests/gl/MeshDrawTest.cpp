@@ -15,10 +15,10 @@
 namespace {
 
 class MeshDrawTest : public GLTest {
-  protected:
+protected:
     // Reads one block as the loaders do and expands it.
     void loadBlock(const AmlMeshBlock& block) {
-        MemoryResDesc source(amlHeader(1).append(amlMesh(block)).data);
+        ResDescMemory source(amlHeader(1).append(amlMesh(block)).data);
         ASSERT_EQ(readAml(source, meshes, [](const AmlError& e) { FAIL() << e.detail; }), 1);
         meshes[0].expandPositions();
         meshes[0].createBuffers();
@@ -162,7 +162,7 @@ namespace {
 
 // A framebuffer object with one colour renderbuffer, bound while the object lives.
 class PixelTarget {
-  public:
+public:
     explicit PixelTarget(int size) : size(size) {
         glGenFramebuffersEXT(1, &framebuffer);
         glGenRenderbuffersEXT(1, &colour);
@@ -268,7 +268,7 @@ TEST_F(MeshDrawTest, ModelDrawsEveryMeshInOrderIntoATarget) {
 TEST_F(MeshDrawTest, SceneModelWithBitZeroIsExpandedAndUploaded) {
     TempDir dir;
     dir.write("data/ovaali.AML", smallestAml().data);
-    DemoContext& context = *new DemoContext; // its destructor belongs to the clock module
+    DemoContext context;
     static const char name[] = "sisa";
     ASSERT_EQ(context.loadSceneModel("data/ovaali.AML", name, 1), 0);
     Mesh& mesh = context.sceneModels.at(name)->meshes[0];

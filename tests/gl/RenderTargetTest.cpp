@@ -108,8 +108,7 @@ TEST_F(RenderTargetTest, AddUnderAnExistingNameDeletesTheOldFramebuffer) {
 // A target on a 1024 x 768 render texture draws into the lowest 768 rows of its 1024 x 1024 image,
 // over a depth buffer of that image's size.
 TEST_F(RenderTargetTest, TargetOnARenderTextureOfTheDemoContextUsesItsRowsInUse) {
-    // Never destroyed: the scene-model table it would free is not this test's.
-    DemoContext& context = *new DemoContext;
+    DemoContext context;
     context.createRenderTextures();
     rovena::FBO record;
     record.generate();

@@ -18,7 +18,7 @@ const char* const uniformFragment =
     "void main() { gl_FragColor = vec4(vec3(uLightPos) * float(uCount), 1.0); }\n";
 
 class ShaderTest : public GLTest {
-  protected:
+protected:
     void TearDown() override {
         if (!resources.shaders.current.empty()) resources.shaders.unuse();
     }
@@ -87,8 +87,7 @@ TEST_F(ShaderTest, UniformsReachTheProgramInUse) {
 TEST_F(ShaderTest, ProgramPairIsStoredUnderTheCallersKey) {
     scratch.write("data/shaders/pair.vs", vertexSource);
     scratch.write("data/shaders/pair.fs", uniformFragment);
-    // Never destroyed: the destructor belongs to the clock module.
-    DemoContext& context = *new DemoContext;
+    DemoContext context;
     static const char key[] = "pair";
     context.loadProgramPair("data/shaders/pair", key);
     ASSERT_EQ(context.programs.count(key), 1u);
@@ -103,15 +102,15 @@ using ShaderDeathTest = ShaderTest;
 
 TEST_F(ShaderDeathTest, CompileErrorNamesStageAndRegistryName) {
     scratch.write("data/materials/broken.mat",
-                      std::string("%VERTEX_SHADER\n") + vertexSource +
-                          "%FRAGMENT_SHADER\nvoid main() { gl_FragColor = oops; }\n");
+                  std::string("%VERTEX_SHADER\n") + vertexSource +
+                      "%FRAGMENT_SHADER\nvoid main() { gl_FragColor = oops; }\n");
     EXPECT_EXIT(resources.materials.loadMaterialFile("broken", "data/materials/broken.mat"),
                 testing::ExitedWithCode(1), "Error compiling fragment shader 'SHD\\$broken': ");
     EXPECT_EXIT(resources.shaders.addProgram("badVertex", "void main() { nonsense }", ""),
                 testing::ExitedWithCode(1), "Error compiling vertex shader 'badVertex': ");
     scratch.write("data/shaders/bad.vs", vertexSource);
     scratch.write("data/shaders/bad.fs", "void main() { gl_FragColor = oops; }\n");
-    DemoContext& context = *new DemoContext;
+    DemoContext context;
     EXPECT_EXIT(context.loadProgramPair("data/shaders/bad", "bad"), testing::ExitedWithCode(1),
                 "Error compiling fragment shader: ");
 }
@@ -137,7 +136,7 @@ TEST_F(ShaderDeathTest, SetWithNoProgramInUseIsFatal) {
 }
 
 TEST_F(ShaderDeathTest, OverlongBasePathIsRefused) {
-    DemoContext& context = *new DemoContext;
+    DemoContext context;
     std::string fits(252, 'p'), tooLong(253, 'p');
     context.loadProgramPair(fits.c_str(), "fits"); // no files: an empty program, linked
     EXPECT_EXIT(context.loadProgramPair(tooLong.c_str(), "long"), testing::ExitedWithCode(1),

@@ -14,7 +14,7 @@ namespace {
 // Pictures are written into data/ of a scratch working directory; the manager's parameters go
 // back to their start-up values after each test.
 class TextureTest : public GLTest {
-  protected:
+protected:
     void TearDown() override {
         rovena::TextureManager& textures = resources.textures;
         textures.setFilter(GL_LINEAR, GL_LINEAR);
@@ -221,4 +221,26 @@ TEST_F(TextureDeathTest, LayoutsTheUploadCannotTakeAreFatal) {
     writePicture("data/rgb.png", 4, 4, 3, {1, 2, 3}, {1, 2, 3});
     EXPECT_EXIT(resources.textures.load2D("rgb", GL_RGBA8, GL_RGBA), testing::ExitedWithCode(1),
                 "Cannot use picture 'data/rgb.png' \\(3 channels\\) as a texture: the pixel format");
+}
+
+// A texture whose sides pad beyond GL's largest would only raise GL_INVALID_VALUE, reported later
+// without a name; a picture header claiming a huge size must not make the loader try to read it.
+TEST_F(TextureDeathTest, PicturesAndTexturesBeyondTheGLLimitAreNamedWithTheirSize) {
+    GLint largest = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &largest);
+    ASSERT_GT(largest, 0);
+    const std::string size = std::to_string(largest);
+    std::vector<unsigned char> row(static_cast<size_t>(largest + 1) * 3, 128);
+    write_png("data/wide.png", Image{largest + 1, 1, 3, 3, (largest + 1) * 3, row.data()});
+    EXPECT_EXIT(resources.textures.load2D("wide", -1, -1), testing::ExitedWithCode(1),
+                "Picture 'data/wide\\.png' is " + std::to_string(largest + 1) +
+                    " x 1 pixels; padded to powers "
+                    "of two it must fit the " +
+                    size + " x " + size + " texels this GL takes\\.");
+    ASSERT_TRUE(writeJpegClaimingSize("data/claims.jpg", 65500, 65500));
+    EXPECT_EXIT(resources.textures.load2D("claims", -1, -1), testing::ExitedWithCode(1),
+                "Picture 'data/claims\\.jpg' is 65500 x 65500 pixels");
+    EXPECT_EXIT(resources.textures.upload("empty", 4, largest + 1, nullptr, GL_RGBA8, GL_RGBA),
+                testing::ExitedWithCode(1),
+                "Texture 'empty' of 4 x " + std::to_string(largest + 1) + " texels");
 }

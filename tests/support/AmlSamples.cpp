@@ -68,6 +68,39 @@ std::vector<DamagedCase> damagedCases() {
                          m.attributes[0] = {1, 2};
                      }),
                      "mesh 0 attribute 0 is \\(1, 2\\)"});
+    // A second index of no words once made the expansion read the word past every record.
+    cases.push_back({"SecondPositionIndexOfNoWords", withMesh([](AmlMeshBlock& m) {
+                         m.attributes.push_back({1, 0});
+                     }),
+                     "mesh 0 attribute 3 is a second position index \\(type 1\\)"});
+    cases.push_back({"SecondPositionIndexOfOneWord", withMesh([](AmlMeshBlock& m) {
+                         m.attributes[2] = {1, 1};
+                         m.attributes.push_back({6, 1});
+                     }),
+                     "mesh 0 attribute 2 is a second position index \\(type 1\\); only attribute 0 is one"});
+    // Each array the draw feeds reads a fixed number of words, or GL refuses the size.
+    struct Width {
+        const char* name;
+        int type, components;
+        const char* detail;
+    };
+    const Width widths[] = {
+        {"NormalOfTwoWords", 2, 2, "mesh 0 attribute 1 of type 2 has a component count of 2, not 3 to 255"},
+        {"NormalOfNoWords", 2, 0, "mesh 0 attribute 1 of type 2 has a component count of 0"},
+        {"GenericAttributeOfTwoWords", 10, 2,
+         "mesh 0 attribute 1 of type 10 has a component count of 2, not 3 to 4"},
+        {"ColourOfOneWord", 4, 1, "mesh 0 attribute 1 of type 4 has a component count of 1, not 3 to 4"},
+        {"SecondaryColourOfFourWords", 5, 4,
+         "mesh 0 attribute 1 of type 5 has a component count of 4, not 3 to 3"},
+        {"TextureCoordinatesOfFiveWords", 7, 5,
+         "mesh 0 attribute 1 of type 7 has a component count of 5, not 1 to 4"},
+        {"PositionOfOneWord", 0, 1, "mesh 0 attribute 1 of type 0 has a component count of 1, not 2 to 4"},
+    };
+    for (const Width& w : widths) {
+        AmlMeshBlock block = texturedQuad();
+        block.attributes[1] = {w.type, w.components};
+        cases.push_back({w.name, amlHeader(1).append(amlMesh(block)), w.detail});
+    }
     cases.push_back({"PositionIndexOutsideTable", withMesh([](AmlMeshBlock& m) { m.words[3 * 6] = 4; }),
                      "mesh 0 vertex 3 has position index 4, outside 4 positions"});
     cases.push_back({"NegativePositionIndex", withMesh([](AmlMeshBlock& m) { m.words[6] = 0xffffffffu; }),

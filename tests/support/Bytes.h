@@ -1,6 +1,5 @@
 #pragma once
-// Little-endian byte buffers for building binary test files, and a ResDesc that reads one from
-// memory.
+// Little-endian byte buffers for building binary test files (read back through ResDescMemory).
 #include <cstdint>
 #include <cstring>
 #include <initializer_list>
@@ -10,7 +9,7 @@
 #include "geometry/ResDesc.h"
 
 class Bytes {
-  public:
+public:
     Bytes& u8(unsigned value) {
         data.push_back(static_cast<unsigned char>(value));
         return *this;
@@ -80,30 +79,3 @@ inline Bytes smallestAml() {
     mesh.triangles = {0, 1, 2};
     return amlHeader(1).append(amlMesh(mesh));
 }
-
-class MemoryResDesc : public ResDesc {
-  public:
-    explicit MemoryResDesc(std::vector<unsigned char> bytes) : bytes(std::move(bytes)) {}
-
-    int seek(int offset, int origin) override {
-        long base = origin == SEEK_SET ? 0 : origin == SEEK_CUR ? position : static_cast<long>(bytes.size());
-        long target = base + offset;
-        if (target < 0) return -1;
-        position = target;
-        return 0;
-    }
-    int read(void* buffer, int length) override {
-        if (length <= 0) return 0;
-        if (position + length > static_cast<long>(bytes.size())) {
-            if (position < static_cast<long>(bytes.size())) position = static_cast<long>(bytes.size());
-            return 0;
-        }
-        memcpy(buffer, bytes.data() + position, static_cast<size_t>(length));
-        position += length;
-        return 1;
-    }
-    long tell() override { return position; }
-
-    std::vector<unsigned char> bytes;
-    long position = 0;
-};

@@ -143,30 +143,33 @@ CommandResult runCommand(const std::vector<std::string>& argv, const std::string
     return result;
 }
 
-XvfbServer::XvfbServer(int width, int height, int depth) {
+namespace {
+
+// Starts an X server from `argv`, which must end in "-displayfd" (the descriptor is added here), in
+// its own process group. Returns its display, or empty when it did not come up.
+std::string startXServer(std::vector<std::string> argv, pid_t& pid) {
     int fds[2];
-    if (pipe(fds) != 0) return;
-    std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x" + std::to_string(depth);
-    std::string fd = std::to_string(fds[1]);
-    pid_ = fork();
-    if (pid_ == 0) {
+    if (pipe(fds) != 0) return "";
+    argv.push_back(std::to_string(fds[1]));
+    std::vector<char*> args = cStrings(argv);
+    pid = fork();
+    if (pid == 0) {
         setpgid(0, 0);
         close(fds[0]);
         int null = open("/dev/null", O_RDWR);
         dup2(null, 0);
         dup2(null, 1);
         dup2(null, 2);
-        execl("/usr/bin/Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(), "-nolisten",
-              "tcp", "-noreset", static_cast<char*>(nullptr));
+        execv(args[0], args.data());
         _exit(127);
     }
     close(fds[1]);
-    if (pid_ < 0) {
+    if (pid < 0) {
         close(fds[0]);
-        return;
+        return "";
     }
-    setpgid(pid_, pid_);
-    // Xvfb writes its display number and a newline once it accepts clients.
+    setpgid(pid, pid);
+    // The server writes its display number and a newline once it accepts clients.
     std::string number;
     waitUntil(15000, [&] {
         pollfd p{fds[0], POLLIN, 0};
@@ -179,12 +182,74 @@ XvfbServer::XvfbServer(int width, int height, int depth) {
         return false;
     });
     close(fds[0]);
-    if (!number.empty()) display_ = ":" + number;
+    return number.empty() ? "" : ":" + number;
+}
+
+void stopXServer(pid_t pid) {
+    if (pid > 0) {
+        kill(-pid, SIGKILL);
+        reap(pid, 5000);
+    }
+}
+
+} // namespace
+
+XvfbServer::XvfbServer(int width, int height, int depth) {
+    std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x" + std::to_string(depth);
+    display_ = startXServer(
+        {"/usr/bin/Xvfb", "-screen", "0", screen, "-nolisten", "tcp", "-noreset", "-displayfd"}, pid_);
 }
 
 XvfbServer::~XvfbServer() {
-    if (pid_ > 0) {
-        kill(-pid_, SIGKILL);
-        reap(pid_, 5000);
+    stopXServer(pid_);
+}
+
+XorgDummyServer::XorgDummyServer() {
+    const char* xorg = "/usr/lib/xorg/Xorg";
+    if (access(xorg, X_OK) != 0 || access("/usr/lib/xorg/modules/drivers/dummy_drv.so", R_OK) != 0) return;
+    folder_ = (std::filesystem::temp_directory_path() / "lumorakka-xorg-XXXXXX").string();
+    if (!mkdtemp(folder_.data())) {
+        folder_.clear();
+        return;
+    }
+    // A 1024 x 768 desktop that offers 800 x 600 too; no input devices.
+    std::ofstream(folder_ + "/xorg.conf") << R"(Section "ServerFlags"
+    Option "AutoAddDevices" "false"
+    Option "AutoEnableDevices" "false"
+EndSection
+Section "Device"
+    Identifier "card"
+    Driver "dummy"
+    VideoRam 16384
+EndSection
+Section "Monitor"
+    Identifier "monitor"
+    HorizSync 5.0 - 1000.0
+    VertRefresh 5.0 - 200.0
+    Modeline "1024x768" 65.00 1024 1048 1184 1344 768 771 777 806 -hsync -vsync
+    Modeline "800x600" 40.00 800 840 968 1056 600 601 605 628 +hsync +vsync
+EndSection
+Section "Screen"
+    Identifier "screen"
+    Device "card"
+    Monitor "monitor"
+    DefaultDepth 24
+    SubSection "Display"
+        Depth 24
+        Modes "1024x768" "800x600"
+        Virtual 1024 768
+    EndSubSection
+EndSection
+)";
+    display_ = startXServer({xorg, "-config", folder_ + "/xorg.conf", "-logfile", folder_ + "/xorg.log",
+                             "-nolisten", "tcp", "-noreset", "-novtswitch", "-sharevts", "-displayfd"},
+                            pid_);
+}
+
+XorgDummyServer::~XorgDummyServer() {
+    stopXServer(pid_);
+    if (!folder_.empty()) {
+        std::error_code ignored;
+        std::filesystem::remove_all(folder_, ignored);
     }
 }

@@ -60,6 +60,21 @@ private:
     std::string display_;
 };
 
+// An Xorg server on its dummy video driver, whose display really switches modes: a 1024 x 768
+// desktop that also offers 800 x 600. It needs root and the dummy driver; display() is empty when
+// it did not come up.
+class XorgDummyServer {
+public:
+    XorgDummyServer();
+    ~XorgDummyServer();
+    const std::string& display() const { return display_; }
+
+private:
+    pid_t pid_ = -1;
+    std::string display_;
+    std::string folder_; // its configuration and log
+};
+
 // Calls `poll` every 50 ms until it returns true or `timeoutMs` have passed.
 template <class Poll> bool waitUntil(int timeoutMs, Poll poll);
 

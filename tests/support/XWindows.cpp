@@ -87,3 +87,12 @@ bool setScreenSaverTimeout(const std::string& display, int seconds) {
     XCloseDisplay(x);
     return true;
 }
+
+std::optional<std::pair<int, int>> screenSize(const std::string& display) {
+    // A new connection each time: one opened earlier keeps the size it was told then.
+    Display* x = XOpenDisplay(display.c_str());
+    if (!x) return std::nullopt;
+    std::pair<int, int> size{DisplayWidth(x, 0), DisplayHeight(x, 0)};
+    XCloseDisplay(x);
+    return size;
+}

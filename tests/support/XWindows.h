@@ -5,6 +5,7 @@
 // close request.
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 struct XWindowInfo {
@@ -24,3 +25,5 @@ bool sendCloseRequest(const std::string& display, const std::string& windowId);
 bool screenSaverOff(const std::string& display);
 // Sets the server's screen saver to start after `seconds` of idleness, counted from now.
 bool setScreenSaverTimeout(const std::string& display, int seconds);
+// The size of the display's screen 0 now, pixels; nothing when the display can't be opened.
+std::optional<std::pair<int, int>> screenSize(const std::string& display);

@@ -13,12 +13,6 @@ using ::testing::ExitedWithCode;
 
 namespace {
 
-// Test contexts are never destroyed: their destructor belongs to the clock module, and the
-// scene models they hold live until the test process ends anyway.
-DemoContext& freshContext() {
-    return *new DemoContext;
-}
-
 Bytes versionThree() {
     return amlHeader(1, 3).append(amlMesh(texturedQuad()));
 }
@@ -64,7 +58,7 @@ TEST(AmlLoader, SceneModelKeepsFileLayoutUnlessAskedToExpand) {
     TempDir dir;
     dir.write("data/ovaali.AML",
               amlHeader(2).append(amlMesh(texturedQuad())).append(amlMesh(texturedQuad())).data);
-    DemoContext& context = freshContext();
+    DemoContext context;
     static const char name[] = "sisa";
     static const char sameText[] = "sisa";
     EXPECT_EQ(context.loadSceneModel("data/ovaali.AML", name, 0), 0);
@@ -86,7 +80,7 @@ TEST(AmlLoader, SceneModelKeepsFileLayoutUnlessAskedToExpand) {
 TEST(AmlLoader, SceneModelOpensExactlyThePathGiven) {
     TempDir dir;
     dir.write("data/ovaali.aml", smallestAml().data);
-    DemoContext& context = freshContext();
+    DemoContext context;
     EXPECT_EXIT(context.loadSceneModel("data/ovaali.AML", "sisa", 0), ExitedWithCode(1),
                 "File data/ovaali\\.AML not found!\n");
 }
@@ -102,7 +96,7 @@ TEST(AmlLoader, WrongMagicIsReportedByBothLoaders) {
         },
         ExitedWithCode(1),
         literally("[box]File 'data/x.aml' is not AML file (or is format version 0).\n[/box]"));
-    DemoContext& context = freshContext();
+    DemoContext context;
     EXPECT_EXIT(context.loadSceneModel("data/x.aml", "x", 1), ExitedWithCode(1),
                 literally("File is not AML file (or is format version 0).\n"));
 }
@@ -118,7 +112,7 @@ TEST(AmlLoader, VersionThreeIsReportedByBothLoaders) {
         },
         ExitedWithCode(1),
         literally("[box]File 'data/x.aml' is not AML format 2 file (format = 3).\n[/box]"));
-    DemoContext& context = freshContext();
+    DemoContext context;
     EXPECT_EXIT(context.loadSceneModel("data/x.aml", "x", 1), ExitedWithCode(1),
                 literally("AML format version != 2\n"));
 }
@@ -126,7 +120,7 @@ TEST(AmlLoader, VersionThreeIsReportedByBothLoaders) {
 TEST(AmlLoader, DamagedFilesAreRejectedByBothLoaders) {
     TempDir dir;
     rovena::ModelManager models;
-    DemoContext& context = freshContext();
+    DemoContext context;
     for (const DamagedCase& c : damagedCases()) {
         SCOPED_TRACE(c.name);
         dir.write("data/x.aml", c.bytes.data);
@@ -152,7 +146,7 @@ TEST(AmlLoader, DamagedMessagesEndLikeTheOthers) {
         },
         ExitedWithCode(1),
         literally("[box]File 'data/x.aml' is damaged AML file: mesh count -1 is negative.\n[/box]"));
-    DemoContext& context = freshContext();
+    DemoContext context;
     EXPECT_EXIT(context.loadSceneModel("data/x.aml", "x", 1), ExitedWithCode(1),
                 literally("AML file data/x.aml is damaged: mesh count -1 is negative.\n"));
 }

@@ -19,7 +19,7 @@ struct ReadResult {
 };
 
 void readInto(ReadResult& result, const Bytes& bytes) {
-    MemoryResDesc source(bytes.data);
+    ResDescMemory source(bytes.data);
     result.meshCount = readAml(source, result.meshes, [&](const AmlError& e) { result.errors.push_back(e); });
     result.position = source.position;
 }
@@ -211,5 +211,34 @@ TEST(AmlReader, CorruptedBytesNeverYieldAnInconsistentMesh) {
                     for (int k = 0; k < 3; ++k) EXPECT_FALSE(std::isnan(floatAt(mesh, v, n + k)));
             }
         }
+    }
+}
+
+// Inputs the model fuzz target found on the reader as it was, kept as they came out of it.
+TEST(AmlReader, FuzzedFilesThatReadPastTheRecordsAreRejected) {
+    struct Case {
+        const char* name;
+        std::vector<unsigned char> bytes;
+        const char* detail;
+    };
+    const Case cases[] = {
+        // Attributes (1, 1), (1, 0), (0, 0), (0, 0): the index check read the word after each
+        // one-word record (heap-buffer-overflow in checkIndices).
+        {"SecondIndexOfNoWords",
+         {0x41, 0x4d, 0x4c, 0x02, 0x01, 0x00, 0x00, 0x00, 0x04, 0x00, 0x03, 0x00, 0x02, 0x00, 0x04, 0x01,
+          0x01, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x3f, 0x00, 0x00, 0x00, 0x00, 0x00,
+          0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x80, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00,
+          0x00, 0x04, 0x00, 0x03, 0x00, 0x02, 0x00, 0x02, 0x00, 0xcf, 0x02, 0x00, 0x03, 0x00, 0x00, 0x00,
+          0x00, 0x00, 0x00, 0x80, 0x3f, 0x00, 0x00, 0x00, 0x0e, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+          0x00, 0x00, 0x00, 0xcf, 0x02, 0x00, 0x04, 0x00, 0x03, 0x00, 0x02, 0x00, 0xcf, 0x03, 0x00},
+         "mesh 0 attribute 1 is a second position index"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Bytes file;
+        file.data = c.bytes;
+        const std::vector<AmlError> errors = errorsOf(file);
+        ASSERT_EQ(errors.size(), 1u);
+        EXPECT_NE(errors[0].detail.find(c.detail), std::string::npos) << errors[0].detail;
     }
 }

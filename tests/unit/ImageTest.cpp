@@ -4,6 +4,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <png.h>
 #include <string>
 #include <vector>
@@ -31,7 +32,7 @@ std::vector<unsigned char> rowOf(const Image& image, int row) {
 }
 
 class ImageFiles : public ::testing::Test {
-  protected:
+protected:
     TempDir scratch;
 };
 
@@ -192,6 +193,48 @@ TEST_F(ImageFiles, CorruptFilesFailWithoutEndingTheProcess) {
     delete[] image.pixels;
 }
 
+// A few bytes can claim any size: the header alone must never make a reader allocate for it. The
+// refusal names the file and the size, and leaves the size in the record for the caller.
+TEST_F(ImageFiles, PicturesLargerThanAllowedAreRefusedFromTheirHeader) {
+    ASSERT_TRUE(writePngClaimingSize("claims.png", 1000000, 1000000));
+    ASSERT_TRUE(writeJpegClaimingSize("claims.jpg", 65500, 65500));
+    std::vector<unsigned char> rgb = pattern(300, 2, 3);
+    write_png("wide.png", imageOver(rgb, 300, 2, 3));
+    ASSERT_TRUE(writeJpegFile("wide.jpg", 300, 2, 3, rgb.data(), 90));
+    struct Case {
+        const char* path;
+        int maxSide;
+        int width, height;
+    };
+    const Case cases[] = {
+        {"claims.png", defaultMaxImageSide, 1000000, 1000000},
+        {"claims.jpg", defaultMaxImageSide, 65500, 65500},
+        {"wide.png", 256, 300, 2},
+        {"wide.jpg", 299, 300, 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        Image image{};
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(load_image(c.path, &image, true, c.maxSide), -1);
+        EXPECT_EQ(testing::internal::GetCapturedStderr(),
+                  std::string(c.path) + ": picture is " + std::to_string(c.width) + " x " +
+                      std::to_string(c.height) + " pixels, more than " + std::to_string(c.maxSide) +
+                      " per side\n");
+        EXPECT_EQ(image.width, c.width);
+        EXPECT_EQ(image.height, c.height);
+        EXPECT_EQ(image.pixels, nullptr);
+    }
+    // At the limit a picture still loads.
+    for (const char* path : {"wide.png", "wide.jpg"}) {
+        SCOPED_TRACE(path);
+        Image image{};
+        ASSERT_EQ(load_image(path, &image, true, 300), 0);
+        EXPECT_EQ(image.width, 300);
+        delete[] image.pixels;
+    }
+}
+
 TEST(ImageFlip, VerticalKeepsOddMiddleRowAndTwiceRestores) {
     std::vector<unsigned char> bytes = pattern(3, 5, 2);
     const std::vector<unsigned char> original = bytes;
@@ -201,6 +244,21 @@ TEST(ImageFlip, VerticalKeepsOddMiddleRowAndTwiceRestores) {
     EXPECT_EQ(rowOf(image, 0), std::vector<unsigned char>(original.begin() + 24, original.end()));
     flip_image(&image, true, false);
     EXPECT_EQ(bytes, original);
+}
+
+// Rows of 16-bit or packed samples are wider or narrower than width x bytesPerPixel: the flip must
+// neither split a 16-bit sample nor run past a packed row.
+TEST(ImageFlip, HorizontalKeepsSixteenBitSamplesWholeAndPackedRowsInside) {
+    std::vector<unsigned char> deep = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}; // 2 x 1 RGB, 16-bit
+    Image wide{2, 1, 3, 3, 12, deep.data()};
+    flip_image(&wide, false, true);
+    EXPECT_EQ(deep, (std::vector<unsigned char>{7, 8, 9, 10, 11, 12, 1, 2, 3, 4, 5, 6}));
+    // 16 one-bit pixels in two bytes a row; the heap buffer is exactly the rows' size.
+    std::unique_ptr<unsigned char[]> packed(new unsigned char[4]{0xf0, 0x0f, 0xaa, 0x55});
+    Image bits{16, 2, 1, 1, 2, packed.get()};
+    flip_image(&bits, false, true);
+    EXPECT_EQ(std::vector<unsigned char>(packed.get(), packed.get() + 4),
+              (std::vector<unsigned char>{0xf0, 0x0f, 0xaa, 0x55}));
 }
 
 TEST(ImageFlip, HorizontalMovesWholePixelsAndBothTurnsHalfway) {
