@@ -1,12 +1,19 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build needs ("play") or the build and the tests need ("test").
+# Installs the Debian packages the build needs ("play"), the build and the tests need ("test"), the
+# Windows cross build needs ("windows"), or the Windows build and its run under Wine need ("wine").
 # As root it installs what is missing; otherwise it prints the apt-get line and stops.
 set -euo pipefail
 build=(cmake g++ make pkg-config libsdl2-dev libglew-dev libglu1-mesa-dev libpng-dev libjpeg62-turbo-dev
        libvorbis-dev libogg-dev zlib1g-dev libfreetype-dev fonts-dejavu-core)
 tests=(libgtest-dev libbenchmark-dev xvfb xauth x11-utils xdotool imagemagick sox libgl1-mesa-dri)
+windows=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix dpkg-dev zip)
+wine=(wine64 xvfb xauth xdotool imagemagick libgl1-mesa-dri)
 wanted=("${build[@]}")
-[ "${1:-play}" = test ] && wanted+=("${tests[@]}")
+case "${1:-play}" in
+test) wanted+=("${tests[@]}") ;;
+windows) wanted+=("${windows[@]}") ;;
+wine) wanted+=("${windows[@]}" "${wine[@]}") ;;
+esac
 missing=()
 for p in "${wanted[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
