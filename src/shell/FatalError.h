@@ -2,7 +2,10 @@
 // The fatal-error report: the message goes to standard error and into a message box captioned
 // "Error", then the process exits with status 1. checkGLError turns a GL error flag into one.
 
-#if defined(__GNUC__)
+#if defined(__MINGW32__)
+// MinGW's C++ runtime formats as C99 does (%zu included), not as the Windows C library does.
+#define LUMORAKKA_PRINTF(fmt, args) __attribute__((format(gnu_printf, fmt, args)))
+#elif defined(__GNUC__)
 #define LUMORAKKA_PRINTF(fmt, args) __attribute__((format(printf, fmt, args)))
 #else
 #define LUMORAKKA_PRINTF(fmt, args)
