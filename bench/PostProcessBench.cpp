@@ -9,27 +9,21 @@
 #include <string>
 #include <vector>
 
-#include "platform/Window.h"
 #include "demo/Content.h"
+#include "demo/PostProcess.h"
 #include "resources/Resources.h"
 #include "shell/Shell.h"
 
 namespace {
 
 void openContextAndTargets() {
-    std::string reason;
-    WindowRequest request;
-    request.title = "glow benchmark";
-    request.hidden = true;
-    if (!initVideo(reason) || !createWindow(request, reason)) {
-        fprintf(stderr, "The glow benchmark needs a display: %s\n", reason.c_str());
-        exit(2);
-    }
-    glewExperimental = GL_TRUE;
-    if (glewInit() != GLEW_OK) {
-        fprintf(stderr, "glewInit failed\n");
-        exit(2);
-    }
+    ShowOptions options;
+    options.title = "glow benchmark";
+    options.hidden = true;
+    options.fullScreen = false;
+    options.loadShow = false;
+    options.clock = ShowOptions::Clock::caller;
+    startShow(options);
     createRenderTargets();
     // Something to blur: a ramp in every channel.
     std::vector<unsigned char> pixels(1024 * 512 * 4);
@@ -51,7 +45,7 @@ void Glow(benchmark::State& state) {
     ensureReady();
     state.SetLabel(reinterpret_cast<const char*>(glGetString(GL_RENDERER)));
     for (auto _ : state) {
-        resources.glow("rt0", "rt1", 4, 0.5f);
+        glow("rt0", "rt1", 4, 0.5f);
         glFinish();
     }
 }
@@ -61,7 +55,7 @@ BENCHMARK(Glow)->Unit(benchmark::kMillisecond)->UseRealTime();
 void GlowBlurOnly(benchmark::State& state) {
     ensureReady();
     for (auto _ : state) {
-        resources.blur("rt0", "rt.glow", 6, 0.75f, 0.75f, 0.5f);
+        blur("rt0", "rt.glow", 6, 0.75f, 0.75f, 0.5f);
         glFinish();
     }
 }
@@ -71,7 +65,7 @@ void FullscreenCopy(benchmark::State& state) {
     ensureReady();
     for (auto _ : state) {
         resources.fbos.use("rt1");
-        resources.drawFullscreen("rt0", 1.0f);
+        drawFullscreen("rt0", 1.0f);
         resources.fbos.unuse();
         glFinish();
     }

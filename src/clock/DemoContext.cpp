@@ -5,29 +5,22 @@
 #include <cstdio>
 #include <cstring>
 
-#include "geometry/SceneModel.h"
+#include "base/BeatGrid.h"
 #include "platform/Sound.h"
-#include "shell/Shell.h"
 
 DemoContext demoContext;
 GrowArray<char*> messageLog(16);
 float previousTapTime = 0;
 
 namespace {
-constexpr float beatPeriod = 0.4615384638309479f; // seconds: 130 beats per minute
-constexpr float beatPhaseOffset = 0.2f;           // seconds
-constexpr float latchSetBelow = 0.4f;             // phase fractions
+// The grid in single precision, as the phase is computed.
+constexpr float beatPeriod = static_cast<float>(beatSeconds);
+constexpr float beatPhaseOffset = static_cast<float>(beatOffsetSeconds);
+constexpr float latchSetBelow = 0.4f; // phase fractions
 constexpr float latchClearAbove = 0.6f;
 constexpr int logLineBytes = 80;
 constexpr int logLinesKept = 19;
 } // namespace
-
-DemoContext::~DemoContext() {
-    // The table owns its scene models.
-    for (auto& named : sceneModels) delete named.second;
-    sceneModels.clear();
-    programs.clear();
-}
 
 void DemoContext::init() {
     beatCount = 0;

@@ -4,7 +4,6 @@
 
 #include "clock/DemoContext.h"
 #include "resources/Resources.h"
-#include "shell/LoadingScreen.h"
 
 // Rows 25 to 46 repeat rows 0 to 21, row 47 repeats row 46, and rows 48 and 49 repeat 22 and 23.
 const ContentRow objectSequence[objectSequenceRows] = {
@@ -88,16 +87,30 @@ const RenderTextureSize renderTargets[renderTargetCount] = {
 
 const char* const contentPictures[contentPictureCount] = {"overlay", "envi", "envi2", "envi3", "nyrkki"};
 
-void loadModels() {
+namespace {
+void stepDone(LoadingStep betweenSteps) {
+    if (betweenSteps) betweenSteps();
+}
+} // namespace
+
+void loadModels(LoadingStep betweenSteps) {
     // Loaded for its table only; nothing draws it.
     demoContext.loadSceneModel("data/ovaali.AML", "sisa", 1);
-    showLoadingScreen();
+    stepDone(betweenSteps);
     for (const char* name : contentModels) {
         resources.models.load(name);
         resources.models.get(name).computeNormals();
         resources.models.get(name).createBuffers();
-        showLoadingScreen();
+        stepDone(betweenSteps);
     }
+}
+
+// Made before any picture is loaded, while the texture manager still has its linear filters
+// and repeat wrapping.
+void DemoContext::createRenderTextures() {
+    static const char* const names[] = {"rt0",  "rt1",  "rtt2", "rtt3", "rtt4",
+                                        "rtt5", "rtt6", "rtt7", "rtt8", "rt9"};
+    for (const char* name : names) resources.textures.upload(name, 1024, 768, nullptr, GL_RGBA8, GL_RGBA);
 }
 
 void createRenderTargets() {
@@ -108,24 +121,24 @@ void createRenderTargets() {
     rovena::FBO record;
     for (const RenderTextureSize& target : renderTargets) {
         record.generate();
-        record.attach(target.name, GL_COLOR_ATTACHMENT0_EXT, GL_TEXTURE_2D);
+        record.attach(resources.textures, target.name, GL_COLOR_ATTACHMENT0_EXT, GL_TEXTURE_2D);
         resources.fbos.add(target.name, record);
     }
 }
 
-void loadRenderTargets() {
+void loadRenderTargets(LoadingStep betweenSteps) {
     createRenderTargets();
     resources.textures.setFilter(GL_LINEAR_MIPMAP_NEAREST, GL_LINEAR);
     for (const char* picture : contentPictures) {
         resources.textures.load2D(picture, -1, -1);
-        showLoadingScreen();
+        stepDone(betweenSteps);
     }
 }
 
-void loadMaterials() {
+void loadMaterials(LoadingStep betweenSteps) {
     resources.shaders.addProgramFiles("distort2", "data/shaders/distort2.vs", "data/shaders/distort2.fs");
     demoContext.loadProgramPair("data/shaders/distort2", "distort2");
-    showLoadingScreen();
+    stepDone(betweenSteps);
     for (int i = 0; i < materialLoadCount; ++i) {
         if (i == repeatingMaterialCount) resources.textures.setWrap(GL_CLAMP_TO_EDGE, GL_CLAMP_TO_EDGE, -1);
         resources.materials.loadMaterialFile(materialLoads[i].name, materialLoads[i].file);

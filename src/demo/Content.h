@@ -41,10 +41,12 @@ extern const RenderTextureSize renderTargets[renderTargetCount];
 constexpr int contentPictureCount = 5;
 extern const char* const contentPictures[contentPictureCount];
 
-// The three load stages of start-up, in this order. Each draws the loading screen between its
-// steps; every failure on the way is fatal in the loader that meets it.
-void loadModels();
-void loadRenderTargets();
+// The three load stages of start-up, in this order. Each calls `betweenSteps` (when given) after
+// its steps, where start-up draws the loading screen; every failure on the way is fatal in the
+// loader that meets it.
+using LoadingStep = void (*)();
+void loadModels(LoadingStep betweenSteps = nullptr);
+void loadRenderTargets(LoadingStep betweenSteps = nullptr);
 // The first part of loadRenderTargets: the render textures and the targets drawing into them.
 void createRenderTargets();
-void loadMaterials();
+void loadMaterials(LoadingStep betweenSteps = nullptr);

@@ -6,7 +6,7 @@
 #include <array>
 #include <vector>
 
-#include "resources/GrowArray.h"
+#include "base/GrowArray.h"
 
 struct Ball {
     float position[3]; // centre in grid space (the grid spans -1 to 0.95 on each axis)

@@ -1,6 +1,5 @@
-// The full-screen draw, the blur and the glow: fixed-function passes between render targets.
-// blur and glow own their fbos.use / fbos.unuse pairs, so callers must have no target in use; they
-// always end with the window's framebuffer bound.
+#include "demo/PostProcess.h"
+
 #include <GL/glew.h>
 
 #include "resources/Resources.h"
@@ -21,17 +20,14 @@ void shiftedQuad(float width, float height, float ox, float oy) {
 
 } // namespace
 
-// Acts on the current matrix, which callers keep as the model-view. Under the demo's 90-degree,
-// 4:3 perspective the quad at distance 1 exactly fills the view. Leaves GL_TEXTURE_2D enabled with
-// the texture bound: GL_LIGHTING_BIT does not save the texture enable.
-void Resources::drawFullscreen(const std::string& name, float scale) {
+void drawFullscreen(const std::string& name, float scale) {
     glPushAttrib(GL_LIGHTING_BIT);
     glDisable(GL_LIGHTING);
     glPushMatrix();
     glLoadIdentity();
     glTranslatef(0, 0, -1);
     glScalef(scale, scale, 1);
-    glBindTexture(GL_TEXTURE_2D, textures.get(name).id);
+    glBindTexture(GL_TEXTURE_2D, resources.textures.get(name).id);
     glEnable(GL_TEXTURE_2D);
     glBegin(GL_QUADS);
     glTexCoord2f(0, 0);
@@ -47,14 +43,9 @@ void Resources::drawFullscreen(const std::string& name, float scale) {
     glPopAttrib();
 }
 
-// Each pass writes strength / 4 x the sum of four diagonal samples of its input. Pass 0 reads the
-// source into the destination; later passes ping-pong between the destination and "rt.blur", so an
-// even pass count leaves the last result in "rt.blur" and the one before it in the destination.
-// Offsets are measured against the source's size in every pass and grow by 1.5 per pass.
-// Leaves the blend colour (1, 1, 1, strength / 4), depth testing on, blending off.
-void Resources::blur(const std::string& source, const std::string& destination, int passes,
-                     float verticalOffset, float horizontalOffset, float strength) {
-    const rovena::Texture& input = textures.get(source);
+void blur(const std::string& source, const std::string& destination, int passes, float verticalOffset,
+          float horizontalOffset, float strength) {
+    const rovena::Texture& input = resources.textures.get(source);
     const float width = static_cast<float>(input.texWidth);
     const float height = static_cast<float>(input.texHeight);
 
@@ -80,17 +71,17 @@ void Resources::blur(const std::string& source, const std::string& destination, 
     std::string other = source;
     glBlendColorEXT(1, 1, 1, strength * 0.25f);
 
-    fbos.use(destination);
+    resources.fbos.use(destination);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    fbos.unuse();
+    resources.fbos.unuse();
 
     for (int pass = 0; pass < passes; ++pass) {
         if (pass % 2 == 0) {
-            fbos.use(destination);
-            glBindTexture(GL_TEXTURE_2D, textures.get(other).id);
+            resources.fbos.use(destination);
+            glBindTexture(GL_TEXTURE_2D, resources.textures.get(other).id);
         } else {
-            fbos.use(other);
-            glBindTexture(GL_TEXTURE_2D, textures.get(destination).id);
+            resources.fbos.use(other);
+            glBindTexture(GL_TEXTURE_2D, resources.textures.get(destination).id);
         }
         float dx = horizontalOffset / width;
         float dy = verticalOffset / height;
@@ -109,7 +100,7 @@ void Resources::blur(const std::string& source, const std::string& destination, 
 
         verticalOffset *= 1.5f;
         horizontalOffset *= 1.5f;
-        fbos.unuse();
+        resources.fbos.unuse();
         if (pass == 0) other = "rt.blur";
     }
 
@@ -122,9 +113,7 @@ void Resources::blur(const std::string& source, const std::string& destination, 
     glPopAttrib();
 }
 
-// The destination gets the source plus `layers` additive copies of its blur (kept in "rt.glow"),
-// clamped by the colour buffer. Leaves the colour white and the blend function (GL_ONE, GL_ONE).
-void Resources::glow(const std::string& source, const std::string& destination, int layers, float strength) {
+void glow(const std::string& source, const std::string& destination, int layers, float strength) {
     glDisable(GL_DEPTH_TEST);
     glPushAttrib(GL_LIGHTING_BIT);
     glDisable(GL_LIGHTING);
@@ -132,7 +121,7 @@ void Resources::glow(const std::string& source, const std::string& destination, 
     blur(source, "rt.glow", 6, 0.75f, 0.75f, strength);
     glColor3f(1, 1, 1);
 
-    fbos.use(destination);
+    resources.fbos.use(destination);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glDisable(GL_BLEND);
     drawFullscreen(source, 1.0f);
@@ -145,5 +134,5 @@ void Resources::glow(const std::string& source, const std::string& destination, 
     glDisable(GL_BLEND);
     glPopAttrib();
     glEnable(GL_DEPTH_TEST);
-    fbos.unuse();
+    resources.fbos.unuse();
 }

@@ -9,6 +9,7 @@
 #include "demo/Camera.h"
 #include "demo/Content.h"
 #include "demo/Metaballs.h"
+#include "demo/PostProcess.h"
 #include "resources/Resources.h"
 
 Scene sceneAt(float timeSeconds) {
@@ -61,8 +62,6 @@ float glowStrength(Scene scene, float pulse) {
     return scene == Scene::figure ? 0.5f : pulse;
 }
 
-namespace {
-
 void placeCamera(const Vec3& eye) {
     sceneCamera.setPosition(eye.x, eye.y, eye.z);
     sceneCamera.setTarget(0, 0, 0);
@@ -71,22 +70,41 @@ void placeCamera(const Vec3& eye) {
     glRotatef(-90, 1, 0, 0);
 }
 
-void useMarble() {
-    resources.materials.use("marble");
-    resources.shaders.setUniform3i("uLightPos", 0, 1, 0);
+void useSceneMaterial(const std::string& material) {
+    resources.materials.use(material);
+    if (material == "marble") resources.shaders.setUniform3i("uLightPos", 0, 1, 0);
 }
 
-} // namespace
+void drawSceneSubject(Scene scene, float timeSeconds, float flash) {
+    switch (scene) {
+    case Scene::figure:
+        placeCamera(sceneEye(scene, timeSeconds, flash, 1));
+        useSceneMaterial("marble");
+        resources.models.get("ninja").draw();
+        break;
+    case Scene::metaballs:
+        placeCamera(sceneEye(scene, timeSeconds, flash, 1));
+        useSceneMaterial("marble");
+        drawMetaballs(timeSeconds);
+        break;
+    case Scene::sequence: {
+        const ContentRow& row = objectSequence[sequenceRow(timeSeconds)];
+        placeCamera(sceneEye(scene, timeSeconds, 0, row.scale));
+        useSceneMaterial(row.material);
+        resources.models.get(row.model).draw();
+        break;
+    }
+    case Scene::over:
+        return;
+    }
+    resources.materials.unuse();
+}
 
 void drawSkyBox() {
     resources.materials.use("kivikko skybox");
     glScalef(400, 400, 400);
     resources.models.get("pallo").draw();
     resources.materials.unuse();
-}
-
-void orbitCamera(float timeSeconds, float orbitScale) {
-    placeCamera(sceneEye(Scene::sequence, timeSeconds, 0, orbitScale));
 }
 
 void renderTimeline(float timeSeconds) {
@@ -102,40 +120,18 @@ void renderTimeline(float timeSeconds) {
     glLoadIdentity();
 
     const Scene scene = sceneAt(timeSeconds);
-    switch (scene) {
-    case Scene::over:
-        exit(0);
-    case Scene::figure:
-        placeCamera(sceneEye(scene, timeSeconds, flash, 1));
-        useMarble();
-        resources.models.get("ninja").draw();
-        resources.materials.unuse();
-        break;
-    case Scene::metaballs:
-        placeCamera(sceneEye(scene, timeSeconds, flash, 1));
-        useMarble();
-        drawMetaballs(timeSeconds);
-        resources.materials.unuse();
-        break;
-    case Scene::sequence: {
-        const ContentRow& row = objectSequence[sequenceRow(timeSeconds)];
-        orbitCamera(timeSeconds, row.scale);
-        resources.materials.use(row.material);
-        resources.models.get(row.model).draw();
-        resources.materials.unuse();
-        break;
-    }
-    }
+    if (scene == Scene::over) exit(0);
+    drawSceneSubject(scene, timeSeconds, flash);
     drawSkyBox();
     resources.fbos.unuse();
 
-    resources.glow("rt0", "rt1", 4, glowStrength(scene, pulse));
-    resources.drawFullscreen("rt1", 1.0f);
+    glow("rt0", "rt1", 4, glowStrength(scene, pulse));
+    drawFullscreen("rt1", 1.0f);
 
     glEnable(GL_BLEND);
     glBlendFunc(GL_ONE, GL_ONE);
     glColor3f(flash, flash, flash);
-    resources.drawFullscreen("nyrkki", 1.0f);
+    drawFullscreen("nyrkki", 1.0f);
     glColor3f(1, 1, 1);
     glDisable(GL_BLEND);
 }

@@ -2,7 +2,11 @@
 // The demo's script. Each frame is a function of the demo time, the beat state and the loaded
 // resources alone: three scenes drawn into "rt0", glowed into "rt1", shown on the window and
 // overlaid with the beat flash; the show ends at 206 s. The decisions (scene, sequence row,
-// flash, camera eye, glow strength) are plain functions so they can be checked without GL.
+// flash, camera eye, glow strength) are plain functions so they can be checked without GL; the
+// drawing of a scene's subject is exported so review tools draw it exactly as the show does.
+#include <string>
+
+#include "base/BeatGrid.h"
 
 enum class Scene {
     figure,    // the marble figure under an orbiting camera
@@ -19,8 +23,8 @@ struct Vec3 {
 constexpr double metaballsStartSeconds = 20.5;
 constexpr double sequenceStartSeconds = 30.4;
 constexpr double showEndSeconds = 206.0;
-// Eight beats at 130 beats per minute, seconds.
-constexpr double sequenceRowSeconds = 8 * 60.0 / 130.0;
+// Eight beats of the beat grid, seconds.
+constexpr double sequenceRowSeconds = 8 * beatSeconds;
 
 Scene sceneAt(float timeSeconds);
 // Row of the sequence shown at a time of the sequence scene (0 at its start, 47 just before the end).
@@ -36,7 +40,16 @@ float glowStrength(Scene scene, float pulse);
 // Draws one complete frame into the window's back buffer, or ends the process with status 0 once
 // the show is over (after clearing "rt0", before any scene is drawn).
 void renderTimeline(float timeSeconds);
+
+// The steps of a frame's scene, in the order renderTimeline takes them; each acts on the current
+// framebuffer and leaves the camera's matrices in place for the next.
+// Places and applies the scene camera at `eye` looking at the origin with a 90-degree view, then
+// turns the models' Z axis up.
+void placeCamera(const Vec3& eye);
+// Uses the material; "marble" also gets its light, (0, 1, 0). The caller unuses it.
+void useSceneMaterial(const std::string& material);
+// The scene's subject as the show draws it at that time (not for Scene::over): camera, material,
+// the model or the metaball surface, material unused.
+void drawSceneSubject(Scene scene, float timeSeconds, float flash);
 // The sky sphere, scaled onto the current model-view matrix (no push or pop).
 void drawSkyBox();
-// Places and applies the scene camera on the sequence orbit, then turns the models' Z axis up.
-void orbitCamera(float timeSeconds, float orbitScale);

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "geometry/Mesh.h"
-#include "resources/GrowArray.h"
+#include "base/GrowArray.h"
 
 class ResDesc;
 

@@ -2,8 +2,8 @@
 
 #include "geometry/AmlReader.h"
 #include "geometry/ResDesc.h"
-#include "resources/FindFile.h"
-#include "shell/FatalError.h"
+#include "base/FindFile.h"
+#include "base/FatalError.h"
 
 namespace rovena {
 

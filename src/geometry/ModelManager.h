@@ -3,8 +3,8 @@
 #include <string>
 
 #include "geometry/Mesh.h"
-#include "resources/GrowArray.h"
-#include "resources/Manager.h"
+#include "base/GrowArray.h"
+#include "base/Manager.h"
 
 namespace rovena {
 

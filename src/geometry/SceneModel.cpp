@@ -8,6 +8,13 @@
 #include "geometry/AmlReader.h"
 #include "geometry/ResDesc.h"
 
+DemoContext::~DemoContext() {
+    // The table owns its scene models.
+    for (auto& named : sceneModels) delete named.second;
+    sceneModels.clear();
+    programs.clear();
+}
+
 int DemoContext::loadSceneModel(const char* path, const char* name, int flags) {
     auto model = std::make_unique<SceneModel>();
     {

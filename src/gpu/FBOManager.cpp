@@ -2,8 +2,8 @@
 
 #include <GL/glew.h>
 
-#include "resources/Resources.h"
-#include "shell/FatalError.h"
+#include "gpu/TextureManager.h"
+#include "base/FatalError.h"
 
 std::map<int, unsigned int> depthBuffers;
 
@@ -21,8 +21,9 @@ void FBO::release() {
     framebuffer = -1;
 }
 
-void FBO::attach(const std::string& textureName, unsigned int attachment, unsigned int textureTarget) {
-    const Texture& colour = resources.textures.get(textureName);
+void FBO::attach(const TextureManager& textures, const std::string& textureName, unsigned int attachment,
+                 unsigned int textureTarget) {
+    const Texture& colour = textures.get(textureName);
     texWidth = colour.texWidth;
     texHeight = colour.texHeight;
     width = colour.width;

@@ -5,21 +5,26 @@
 #include <map>
 #include <string>
 
-#include "resources/Manager.h"
+#include "base/Manager.h"
 
 namespace rovena {
+
+class TextureManager;
 
 struct FBO {
     int framebuffer = -1; // GL framebuffer object; -1 when there is none
     int texWidth = 1;     // power-of-two size of the colour texture's image, texels
     int texHeight = 1;
-    int width = 1;        // viewport while bound, texels
+    int width = 1; // viewport while bound, texels
     int height = 1;
     unsigned int texture = 0; // colour texture at GL_COLOR_ATTACHMENT0_EXT
 
     void generate();
     void release();
-    void attach(const std::string& textureName, unsigned int attachment, unsigned int textureTarget);
+    // Attaches the texture registered under the name and a depth buffer of its image size; copies
+    // the texture's sizes. Fatal for an unknown texture or an incomplete target.
+    void attach(const TextureManager& textures, const std::string& textureName, unsigned int attachment,
+                unsigned int textureTarget);
     void bind();
     void unbind();
 };

@@ -5,7 +5,17 @@
 // that every other line is appended to, the vertex source to begin with.
 #include <string>
 
-#include "gpu/MaterialManager.h"
+#include "base/GrowArray.h"
+
+namespace rovena {
+
+struct TextureBinding {
+    unsigned int target = 0; // GL_TEXTURE_2D, _3D, _1D or GL_TEXTURE_CUBE_MAP
+    std::string uniform;     // sampler uniform in the material's program
+    std::string texture;     // name in the texture manager
+};
+
+} // namespace rovena
 
 struct MaterialFile {
     std::string vertexSource;

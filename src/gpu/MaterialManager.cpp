@@ -4,26 +4,26 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "gpu/MaterialFile.h"
-#include "resources/Resources.h"
-#include "shell/FatalError.h"
+#include "gpu/ShaderManager.h"
+#include "gpu/TextureManager.h"
+#include "base/FatalError.h"
 
 namespace rovena {
 
 void MaterialManager::bind(const std::string& name) {
     const Material& material = get(name);
-    resources.shaders.use(material.shader);
+    shaders.use(material.shader);
     for (int unit = 0; unit < material.textures.count; ++unit) {
         const TextureBinding& binding = material.textures[unit];
         glActiveTexture(GL_TEXTURE0 + unit);
-        glBindTexture(binding.target, resources.textures.get(binding.texture).id);
-        resources.shaders.setUniform1i(binding.uniform, unit);
+        glBindTexture(binding.target, textures.get(binding.texture).id);
+        shaders.setUniform1i(binding.uniform, unit);
     }
     glActiveTexture(GL_TEXTURE0);
 }
 
 void MaterialManager::unbind() {
-    resources.shaders.unuse();
+    shaders.unuse();
 }
 
 void MaterialManager::loadMaterialFile(const std::string& name, const std::string& path) {
@@ -45,28 +45,28 @@ void MaterialManager::loadMaterialFile(const std::string& name, const std::strin
 
 void MaterialManager::buildMaterial(const std::string& name, const std::string& vertexSource,
                                     const std::string& fragmentSource,
-                                    const GrowArray<TextureBinding>& textures) {
+                                    const GrowArray<TextureBinding>& bindings) {
     // glActiveTexture accepts units below the larger of these two limits.
     GLint combinedUnits = 0, coordinateUnits = 0;
     glGetIntegerv(GL_MAX_COMBINED_TEXTURE_IMAGE_UNITS, &combinedUnits);
     glGetIntegerv(GL_MAX_TEXTURE_COORDS, &coordinateUnits);
     int units = std::max(combinedUnits, coordinateUnits);
-    if (textures.count > units)
+    if (bindings.count > units)
         fatalError("Material '%s' binds %d textures, but the GL has only %d texture units.", name.c_str(),
-                   textures.count, units);
+                   bindings.count, units);
 
     std::string program = "SHD$" + name;
-    resources.shaders.addProgram(program, vertexSource, fragmentSource);
+    shaders.addProgram(program, vertexSource, fragmentSource);
     Material& material = entry(name);
     material.shader = program;
-    material.textures = textures;
+    material.textures = bindings;
 
-    for (const TextureBinding& binding : textures) {
-        if (resources.textures.has(binding.texture)) continue;
+    for (const TextureBinding& binding : bindings) {
+        if (textures.has(binding.texture)) continue;
         if (binding.target == GL_TEXTURE_2D)
-            resources.textures.load2D(binding.texture, -1, -1);
+            textures.load2D(binding.texture, -1, -1);
         else if (binding.target == GL_TEXTURE_CUBE_MAP)
-            resources.textures.loadCube(binding.texture, -1, -1);
+            textures.loadCube(binding.texture, -1, -1);
         else
             fatalError("Unhandled type %d in %s, line %d!\n", GLint(binding.target), __FILE__, __LINE__);
     }

@@ -4,31 +4,36 @@
 // compiles "SHD$<name>" and loads textures that aren't registered yet.
 #include <string>
 
-#include "resources/GrowArray.h"
-#include "resources/Manager.h"
+#include "base/GrowArray.h"
+#include "base/Manager.h"
+#include "gpu/MaterialFile.h"
 
 namespace rovena {
 
-struct TextureBinding {
-    unsigned int target = 0; // GL_TEXTURE_2D, _3D, _1D or GL_TEXTURE_CUBE_MAP
-    std::string uniform;     // sampler uniform in the material's program
-    std::string texture;     // name in the texture manager
-};
+class ShaderManager;
+class TextureManager;
 
 struct Material {
-    std::string shader;                // "SHD$" + the material's name
+    std::string shader;                     // "SHD$" + the material's name
     GrowArray<TextureBinding> textures{16}; // binding i uses texture unit i
 };
 
+// Binds through the texture and shader registries it is made with (the two of Resources).
 class MaterialManager : public UseManager<Material> {
 public:
+    MaterialManager(TextureManager& textures, ShaderManager& shaders)
+        : textures(textures), shaders(shaders) {}
     std::string typeName() const override { return "material"; }
     void bind(const std::string& name) override;
     void unbind() override;
 
     void loadMaterialFile(const std::string& name, const std::string& path);
     void buildMaterial(const std::string& name, const std::string& vertexSource,
-                       const std::string& fragmentSource, const GrowArray<TextureBinding>& textures);
+                       const std::string& fragmentSource, const GrowArray<TextureBinding>& bindings);
+
+private:
+    TextureManager& textures;
+    ShaderManager& shaders;
 };
 
 } // namespace rovena

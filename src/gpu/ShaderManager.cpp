@@ -5,15 +5,12 @@
 #include <cstring>
 #include <sys/stat.h>
 
-#include "gpu/ShaderLog.h"
-#include "resources/Resources.h"
-#include "shell/FatalError.h"
+#include "gpu/ProgramBuild.h"
 
 namespace {
 
-// Only the fatal messages read these.
-char compileLog[1024];
-char linkLog[1024];
+// Both logs of the registry's failures are read into this many bytes.
+const int registryLogBytes = 1024;
 
 // Reads a regular file whole; anything else (missing, a directory, a short read) counts as
 // unopenable, so a caller never sees half a file.
@@ -35,25 +32,6 @@ bool readWhole(const char* path, std::string& contents) {
 
 } // namespace
 
-void fatalWithLog(const char* head, const char* log) {
-    char text[512];
-    size_t used = strlen(head);
-    if (used > sizeof text - 1) used = sizeof text - 1;
-    memcpy(text, head, used);
-    size_t logLength = strlen(log);
-    size_t room = sizeof text - 1 - used;
-    if (logLength <= room) {
-        memcpy(text + used, log, logLength);
-        text[used + logLength] = '\0';
-    } else {
-        // The start of a compiler log names the first error; keep that and mark the cut.
-        memcpy(text + used, log, room);
-        text[sizeof text - 1] = '\0';
-        if (room >= 3) memcpy(text + sizeof text - 4, "...", 3);
-    }
-    fatalError("%s", text);
-}
-
 namespace rovena {
 
 void ShaderManager::bind(const std::string& name) {
@@ -66,21 +44,10 @@ void ShaderManager::unbind() {
 
 unsigned int ShaderManager::compileShader(unsigned int stage, const std::string& name,
                                           const std::string& source) {
-    GLhandleARB shader = glCreateShaderObjectARB(stage);
-    const GLcharARB* text = source.data();
-    GLint length = static_cast<GLint>(source.size());
-    glShaderSourceARB(shader, 1, &text, &length);
-    glCompileShaderARB(shader);
-    GLint compiled = 0;
-    glGetObjectParameterivARB(shader, GL_OBJECT_COMPILE_STATUS_ARB, &compiled);
-    if (!compiled) {
-        glGetInfoLogARB(shader, sizeof compileLog, nullptr, compileLog);
-        char head[512];
-        snprintf(head, sizeof head, "Error compiling %s shader '%s':\n",
-                 stage == GL_VERTEX_SHADER_ARB ? "vertex" : "fragment", name.c_str());
-        fatalWithLog(head, compileLog);
-    }
-    return shader;
+    char head[512];
+    snprintf(head, sizeof head, "Error compiling %s shader '%s':\n",
+             stage == GL_VERTEX_SHADER_ARB ? "vertex" : "fragment", name.c_str());
+    return compileStage(stage, source.data(), static_cast<int>(source.size()), head, registryLogBytes);
 }
 
 Shader& ShaderManager::addProgram(const std::string& name, const std::string& vertexSource,
@@ -90,15 +57,9 @@ Shader& ShaderManager::addProgram(const std::string& name, const std::string& ve
         glAttachObjectARB(program, compileShader(GL_VERTEX_SHADER_ARB, name, vertexSource));
     if (!fragmentSource.empty())
         glAttachObjectARB(program, compileShader(GL_FRAGMENT_SHADER_ARB, name, fragmentSource));
-    glLinkProgramARB(program);
-    GLint linked = 0;
-    glGetObjectParameterivARB(program, GL_OBJECT_LINK_STATUS_ARB, &linked);
-    if (!linked) {
-        glGetInfoLogARB(program, sizeof linkLog, nullptr, linkLog);
-        char head[512];
-        snprintf(head, sizeof head, "Error linking shader '%s':\n", name.c_str());
-        fatalWithLog(head, linkLog);
-    }
+    char head[512];
+    snprintf(head, sizeof head, "Error linking shader '%s':\n", name.c_str());
+    linkProgram(program, head, registryLogBytes);
     Shader& shader = entry(name);
     shader.program = program;
     return shader;

@@ -4,7 +4,7 @@
 // Compile and link failures are fatal and carry GL's log.
 #include <string>
 
-#include "resources/Manager.h"
+#include "base/Manager.h"
 
 namespace rovena {
 

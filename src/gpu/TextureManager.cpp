@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "image/Image.h"
-#include "resources/FindFile.h"
-#include "shell/FatalError.h"
+#include "base/FindFile.h"
+#include "base/FatalError.h"
 
 namespace {
 

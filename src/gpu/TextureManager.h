@@ -4,15 +4,15 @@
 // upload gets. Textures are never deleted; users bind `id` themselves.
 #include <string>
 
-#include "resources/Manager.h"
+#include "base/Manager.h"
 
 namespace rovena {
 
 struct Texture {
-    int texWidth = 1;  // GL image width: `width` rounded up to a power of two, texels
-    int texHeight = 1; // GL image height, likewise
-    int width = 1;     // width of the picture or area in use, texels
-    int height = 1;    // height of the picture or area in use, texels
+    int texWidth = 1;    // GL image width: `width` rounded up to a power of two, texels
+    int texHeight = 1;   // GL image height, likewise
+    int width = 1;       // width of the picture or area in use, texels
+    int height = 1;      // height of the picture or area in use, texels
     unsigned int id = 0; // GL texture name
 };
 

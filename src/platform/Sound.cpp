@@ -6,20 +6,26 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <vector>
 
-struct FSOUND_STREAM {
-    bool callerClock = false;
-    int callerPositionMs = 0;
+namespace {
+class TimeSource;
+} // namespace
 
+struct FSOUND_STREAM {
+    const TimeSource* clock = nullptr; // where the position comes from while it plays
+
+    // The decoded file; a caller clock has none.
     OggVorbis_File file{};
+    bool hasFile = false;
     int rate = 0;     // of the file, frames per second
     int channels = 0; // of the file
     int64_t totalFrames = 0;
-    int lengthMs = 0;
+    int lengthMs = 0;                     // a caller clock has no end: INT_MAX
     SDL_AudioStream* converter = nullptr; // file format -> device format
     bool decoderAtEnd = false;
 
@@ -35,6 +41,8 @@ struct FSOUND_STREAM {
     int lastReportedMs = 0;      // keeps successive readings from going backwards
 };
 
+FSOUND_STREAM* musicStream = nullptr;
+
 namespace {
 
 constexpr int deviceChannels = 2;
@@ -42,9 +50,6 @@ constexpr int bytesPerDeviceFrame = 4;
 
 SDL_AudioDeviceID gDevice = 0;
 int gDeviceRate = 44100;
-// SDL's dummy driver sleeps whole milliseconds per power-of-two buffer and so takes audio about
-// two percent fast. On it the position follows the monotonic clock instead of the frames taken.
-bool gClockPaced = false;
 std::vector<FSOUND_STREAM*> gStreams;
 FSOUND_STREAM* gPlaying = nullptr;
 int gPlayingChannel = -1;
@@ -55,8 +60,54 @@ int64_t nowNs() {
         .count();
 }
 
+// Where a playing, unpaused stream's position comes from. positionMs keeps the readings from going
+// backwards and ends the stream at its length.
+class TimeSource {
+public:
+    virtual ~TimeSource() = default;
+    virtual int64_t playingMs(const FSOUND_STREAM& s) const = 0;
+    // Whether the device callback decodes the stream into the device.
+    virtual bool feedsDevice() const { return false; }
+};
+
+// The frames the device has taken: what is being heard.
+class HeardSamples final : public TimeSource {
+public:
+    int64_t playingMs(const FSOUND_STREAM& s) const override {
+        // Between callbacks the device plays the last buffer it took: follow it with the clock, but
+        // never past that buffer (a late callback must not let the reading run ahead of the sound).
+        int64_t elapsedFrames = (nowNs() - s.anchorNs) * gDeviceRate / 1000000000;
+        int64_t heard = s.consumedFrames + std::min(elapsedFrames, s.deliveredFrames - s.consumedFrames);
+        if (s.endFrames >= 0) heard = std::min(heard, s.endFrames);
+        return s.baseMs + heard * 1000 / gDeviceRate;
+    }
+    bool feedsDevice() const override { return true; }
+};
+
+// The monotonic clock since the last play, seek or resume. SDL's dummy driver sleeps whole
+// milliseconds per power-of-two buffer and so takes audio about two percent fast: on it a silent
+// stream keeps real time better than the frames it takes.
+class MonotonicTime final : public TimeSource {
+public:
+    int64_t playingMs(const FSOUND_STREAM& s) const override {
+        return s.baseMs + (nowNs() - s.anchorNs) / 1000000;
+    }
+};
+
+// Whatever the caller set last; it never moves by itself.
+class CallerTime final : public TimeSource {
+public:
+    int64_t playingMs(const FSOUND_STREAM& s) const override { return s.baseMs; }
+};
+
+const HeardSamples heardSamples;
+const MonotonicTime monotonicTime;
+const CallerTime callerTime;
+// Chosen with the device: the clock of file streams opened from then on.
+const TimeSource* gFileClock = &heardSamples;
+
 class DeviceLock {
-  public:
+public:
     DeviceLock() {
         if (gDevice) SDL_LockAudioDevice(gDevice);
     }
@@ -78,6 +129,7 @@ void restartCount(FSOUND_STREAM* s, int positionMs) {
 
 // Puts the decoder at `positionMs` exactly (ov_pcm_seek, not the page seek that lands early).
 void seekDecoder(FSOUND_STREAM* s, int positionMs) {
+    if (!s->hasFile) return;
     int64_t frame = static_cast<int64_t>(positionMs) * s->rate / 1000;
     frame = std::min(frame, s->totalFrames);
     ov_pcm_seek(&s->file, frame);
@@ -86,27 +138,16 @@ void seekDecoder(FSOUND_STREAM* s, int positionMs) {
 }
 
 int positionMs(FSOUND_STREAM* s) {
-    if (s->callerClock) return s->callerPositionMs;
     if (s->ended) return s->lengthMs;
     if (!s->playing || s->paused) return s->lastReportedMs;
-    if (gClockPaced) {
-        int64_t ms = s->baseMs + (nowNs() - s->anchorNs) / 1000000;
-        if (ms >= s->lengthMs) {
-            s->ended = true;
-            return s->lengthMs;
-        }
-        s->lastReportedMs = std::max(static_cast<int>(ms), s->lastReportedMs);
-        return s->lastReportedMs;
+    int64_t ms = std::max<int64_t>(s->clock->playingMs(*s), s->lastReportedMs);
+    if (ms >= s->lengthMs) {
+        // A silent stream ends here; one the device plays ends when the device has taken it all.
+        if (!s->clock->feedsDevice()) s->ended = true;
+        ms = s->lengthMs;
     }
-    // Between callbacks the device plays the last buffer it took: follow it with the clock, but
-    // never past that buffer (a late callback must not let the reading run ahead of the sound).
-    int64_t elapsedFrames = (nowNs() - s->anchorNs) * gDeviceRate / 1000000000;
-    int64_t heard = s->consumedFrames + std::min(elapsedFrames, s->deliveredFrames - s->consumedFrames);
-    if (s->endFrames >= 0) heard = std::min(heard, s->endFrames);
-    int ms = s->baseMs + static_cast<int>(heard * 1000 / gDeviceRate);
-    ms = std::min(std::max(ms, s->lastReportedMs), s->lengthMs);
-    s->lastReportedMs = ms;
-    return ms;
+    s->lastReportedMs = static_cast<int>(ms);
+    return s->lastReportedMs;
 }
 
 // Fills `frames` device frames with decoded audio; returns how many were real audio.
@@ -139,7 +180,7 @@ int decodeInto(FSOUND_STREAM* s, Uint8* out, int frames) {
 void fillDevice(void*, Uint8* out, int length) {
     memset(out, 0, length);
     FSOUND_STREAM* s = gPlaying;
-    if (!s || s->callerClock || !s->playing || s->paused || s->ended || gClockPaced) return;
+    if (!s || !s->clock->feedsDevice() || !s->playing || s->paused || s->ended) return;
     const int frames = length / bytesPerDeviceFrame;
     s->consumedFrames = s->deliveredFrames;
     s->anchorNs = nowNs();
@@ -166,7 +207,10 @@ SDL_AudioDeviceID openDevice(int mixRate) {
     if (device) {
         gDeviceRate = want.freq;
         const char* driver = SDL_GetCurrentAudioDriver();
-        gClockPaced = driver && strcmp(driver, "dummy") == 0;
+        if (driver && strcmp(driver, "dummy") == 0)
+            gFileClock = &monotonicTime;
+        else
+            gFileClock = &heardSamples;
     }
     return device;
 }
@@ -199,6 +243,7 @@ FSOUND_STREAM* FSOUND_Stream_Open(const char* path, unsigned int, int, int) {
         return nullptr;
     }
     auto* s = new FSOUND_STREAM;
+    s->clock = gFileClock;
     int status = ov_open_callbacks(in, &s->file, nullptr, 0, OV_CALLBACKS_DEFAULT);
     if (status != 0) {
         fclose(in);
@@ -221,6 +266,7 @@ FSOUND_STREAM* FSOUND_Stream_Open(const char* path, unsigned int, int, int) {
         delete s;
         return nullptr;
     }
+    s->hasFile = true;
     DeviceLock lock;
     gStreams.push_back(s);
     return s;
@@ -233,7 +279,7 @@ int FSOUND_Stream_Play(int channel, FSOUND_STREAM* stream) {
         DeviceLock lock;
         if (gPlaying && gPlaying != stream) gPlaying->playing = false;
         int from = positionMs(stream);
-        if (!stream->callerClock) seekDecoder(stream, from);
+        seekDecoder(stream, from);
         restartCount(stream, from);
         stream->playing = true;
         stream->paused = false;
@@ -252,10 +298,6 @@ int FSOUND_Stream_GetTime(FSOUND_STREAM* stream) {
 
 signed char FSOUND_Stream_SetTime(FSOUND_STREAM* stream, int positionMs) {
     if (!stream) return 0;
-    if (stream->callerClock) {
-        stream->callerPositionMs = std::max(positionMs, 0);
-        return 1;
-    }
     int target = std::min(std::max(positionMs, 0), stream->lengthMs);
     DeviceLock lock;
     seekDecoder(stream, target);
@@ -267,10 +309,7 @@ signed char FSOUND_SetPaused(int channel, signed char paused) {
     DeviceLock lock;
     FSOUND_STREAM* s = gPlaying;
     if (!s || channel != gPlayingChannel || !s->playing) return 0;
-    if (s->callerClock || (paused != 0) == s->paused) {
-        s->paused = paused != 0;
-        return 1;
-    }
+    if ((paused != 0) == s->paused) return 1;
     int at = positionMs(s);
     if (paused) {
         s->paused = true;
@@ -289,11 +328,11 @@ void FSOUND_Close() {
         SDL_CloseAudioDevice(gDevice);
         gDevice = 0;
     }
-    gClockPaced = false;
+    gFileClock = &heardSamples;
     if (SDL_WasInit(SDL_INIT_AUDIO)) SDL_QuitSubSystem(SDL_INIT_AUDIO);
     SDL_ResetHint(SDL_HINT_AUDIODRIVER);
     for (FSOUND_STREAM* s : gStreams) {
-        if (!s->callerClock) {
+        if (s->hasFile) {
             ov_clear(&s->file);
             SDL_FreeAudioStream(s->converter);
         }
@@ -306,16 +345,15 @@ void FSOUND_Close() {
 
 FSOUND_STREAM* openCallerClockStream() {
     auto* s = new FSOUND_STREAM;
-    s->callerClock = true;
+    s->clock = &callerTime;
+    s->lengthMs = INT_MAX;
     DeviceLock lock;
     gStreams.push_back(s);
     return s;
 }
 
 void setCallerClockTime(FSOUND_STREAM* stream, int positionMs) {
-    if (stream && stream->callerClock) stream->callerPositionMs = positionMs;
-}
-
-int streamLengthMs(FSOUND_STREAM* stream) {
-    return stream ? stream->lengthMs : 0;
+    if (!stream || stream->clock != &callerTime) return;
+    DeviceLock lock;
+    restartCount(stream, positionMs);
 }

@@ -1,11 +1,15 @@
 #pragma once
 // Music playback and the demo clock: Ogg Vorbis streams decoded with libvorbisfile into one SDL
 // audio device (44.1 kHz, stereo, 16-bit). The calls keep the names and arguments the demo code was
-// written against; positions are integer milliseconds of the sound being heard.
-// A caller-clock stream stands in for the music where time must not depend on a sound device
-// (tests, offline rendering): its position is whatever the caller last set.
+// written against; positions are integer milliseconds.
+// Each stream takes its position from one time source, chosen when it opens: the samples the
+// device has played on a real device, the monotonic clock on SDL's silent "dummy" driver, or the
+// caller's setting for a caller-clock stream (tests, offline rendering).
 
 struct FSOUND_STREAM;
+
+// The stream the demo clock reads (clock/DemoContext.h); null when there is none (time stays 0).
+extern FSOUND_STREAM* musicStream;
 
 // Opens the audio device. When no device opens, falls back to SDL's "dummy" driver, which
 // consumes audio in real time, so the show keeps its pace in silence. True when a device is open.
@@ -36,6 +40,3 @@ void FSOUND_Close();
 // It answers GetTime, SetTime, Play and SetPaused like a music stream.
 FSOUND_STREAM* openCallerClockStream();
 void setCallerClockTime(FSOUND_STREAM* stream, int positionMs);
-
-// Length of a stream, milliseconds (0 for null or a caller clock).
-int streamLengthMs(FSOUND_STREAM* stream);

@@ -3,7 +3,7 @@
 #include <SDL.h>
 #include <cstdlib>
 
-#include "platform/MessageBox.h"
+#include "base/FatalError.h"
 
 namespace {
 SDL_Window* gWindow = nullptr;
@@ -19,6 +19,19 @@ bool exactModeOffered(int width, int height, int bitsPerPixel, SDL_DisplayMode& 
     if (!SDL_GetClosestDisplayMode(0, &wanted, &mode)) return false;
     return mode.w == width && mode.h == height &&
            static_cast<int>(SDL_BYTESPERPIXEL(mode.format)) * 8 == bitsPerPixel;
+}
+
+// True when the display now runs at exactly width x height with 4 bytes per pixel and the window
+// covers it: anything else (such as a display that keeps its own size) is a failed switch.
+bool fullScreenModeHolds(int width, int height) {
+    if (!gWindow || !(SDL_GetWindowFlags(gWindow) & SDL_WINDOW_FULLSCREEN)) return false;
+    SDL_DisplayMode current{};
+    int display = SDL_GetWindowDisplayIndex(gWindow);
+    if (display < 0 || SDL_GetCurrentDisplayMode(display, &current) != 0) return false;
+    int windowWidth = 0, windowHeight = 0;
+    SDL_GetWindowSize(gWindow, &windowWidth, &windowHeight);
+    return current.w == width && current.h == height && SDL_BYTESPERPIXEL(current.format) == 4 &&
+           windowWidth == width && windowHeight == height;
 }
 
 void destroyWindow() {
@@ -80,17 +93,6 @@ bool initVideo(std::string& reason) {
     return true;
 }
 
-bool fullScreenModeHolds(int width, int height) {
-    if (!gWindow || !(SDL_GetWindowFlags(gWindow) & SDL_WINDOW_FULLSCREEN)) return false;
-    SDL_DisplayMode current{};
-    int display = SDL_GetWindowDisplayIndex(gWindow);
-    if (display < 0 || SDL_GetCurrentDisplayMode(display, &current) != 0) return false;
-    int windowWidth = 0, windowHeight = 0;
-    SDL_GetWindowSize(gWindow, &windowWidth, &windowHeight);
-    return current.w == width && current.h == height && SDL_BYTESPERPIXEL(current.format) == 4 &&
-           windowWidth == width && windowHeight == height;
-}
-
 bool createWindow(WindowRequest& request, std::string& reason) {
     SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
     SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
@@ -114,8 +116,7 @@ bool createWindow(WindowRequest& request, std::string& reason) {
             SDL_ShowCursor(SDL_DISABLE);
         } else {
             // The box comes before the window, so it has no owner.
-            setMessageBoxOwner(nullptr);
-            showErrorBox("Mode Switch Failed.\nRunning In Windowed Mode.");
+            reportError("Mode Switch Failed.\nRunning In Windowed Mode.");
             request.fullScreen = false;
         }
     }
@@ -134,7 +135,6 @@ bool createWindow(WindowRequest& request, std::string& reason) {
         destroyWindow();
         return false;
     }
-    setMessageBoxOwner(gWindow);
     return true;
 }
 
@@ -146,8 +146,8 @@ void windowDrawableSize(int& width, int& height) {
     SDL_GL_GetDrawableSize(gWindow, &width, &height);
 }
 
-void* nativeWindow() {
-    return gWindow;
+void showMessageBox(const char* text) {
+    SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_WARNING, "Error", text, gWindow);
 }
 
 bool pumpEvents(const WindowEvents& handlers) {

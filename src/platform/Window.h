@@ -14,7 +14,7 @@ struct WindowRequest {
     int height = 600;      // pixels
     int bitsPerPixel = 32; // full screen only: the display mode must have 4 bytes per pixel
     // Ask for full screen first. Cleared when the display can't run at width x height with
-    // bitsPerPixel; the "Mode Switch Failed." box is shown and the window opens instead.
+    // bitsPerPixel; "Mode Switch Failed." is reported and the window opens instead.
     bool fullScreen = false;
     bool hidden = false; // tests and the offline renderer draw without showing the window
 };
@@ -23,15 +23,13 @@ struct WindowRequest {
 // buffered). Returns false with a reason when the window or the context can't be made.
 bool createWindow(WindowRequest& request, std::string& reason);
 
-// True when the display now runs at exactly width x height with 4 bytes per pixel and the
-// window covers it: anything else (such as a display that keeps its own size) is a failed switch.
-bool fullScreenModeHolds(int width, int height);
-
 void swapWindow();
 // The drawable size of the window, pixels.
 void windowDrawableSize(int& width, int& height);
-// The SDL_Window*, for the platform layer's own use (message box owner).
-void* nativeWindow();
+
+// The error message box: caption "Error", warning icon, owned by the window once there is one. It
+// waits until the viewer closes it. The shell installs it as the error box (base/FatalError.h).
+void showMessageBox(const char* text);
 
 // Virtual-key codes handed to the key handler; other keys are not reported.
 enum VirtualKey {

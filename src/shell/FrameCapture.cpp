@@ -7,7 +7,6 @@
 #include <GL/glew.h>
 
 #include "image/Image.h"
-#include "shell/Shell.h"
 
 int captureCounter = 0;
 
@@ -46,5 +45,4 @@ void captureFrame() {
     std::filesystem::create_directory(shotFolder, ignored);
     captureFrameTo(shotPath(captureCounter).c_str());
     captureCounter += 1;
-    captureRequested = false;
 }

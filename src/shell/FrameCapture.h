@@ -8,8 +8,8 @@
 constexpr int captureWidth = 800;
 constexpr int captureHeight = 600;
 
-// Writes the finished frame as the next numbered shot and clears the capture request. A file that
-// can't be written gets the image writer's message on standard error; the number still advances.
+// Writes the finished frame as the next numbered shot. A file that can't be written gets the image
+// writer's message on standard error; the number still advances.
 void captureFrame();
 // Writes the finished frame as a PNG at path, top row first. Failures as above.
 void captureFrameTo(const char* path);

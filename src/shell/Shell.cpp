@@ -4,24 +4,73 @@
 #include <GL/glu.h>
 #include <cstdlib>
 
+#include <cstdio>
+#include <string>
+
+#include "base/FatalError.h"
 #include "clock/DemoContext.h"
 #include "demo/Content.h"
 #include "demo/Timeline.h"
+#include "platform/Sound.h"
 #include "platform/Window.h"
 #include "resources/Resources.h"
-#include "shell/FatalError.h"
 #include "shell/FrameCapture.h"
 #include "shell/LoadingScreen.h"
 
-FSOUND_STREAM* musicStream = nullptr;
 bool captureRequested = false;
 
-void initDemo() {
+namespace {
+
+void loadGL() {
     GLenum status = glewInit();
     if (status != GLEW_OK)
         fatalError("Could not init GLEW: %s", reinterpret_cast<const char*>(glewGetErrorString(status)));
     if (!GLEW_ARB_shading_language_100) fatalError("Seems that ARB_shading_language_100 is not supported.");
+}
 
+} // namespace
+
+void startShow(const ShowOptions& options) {
+    if (!options.hidden) setErrorBox(showMessageBox);
+    std::string reason;
+    if (!initVideo(reason)) {
+        fprintf(stderr, "Cannot start video: %s\n", reason.c_str());
+        reportError("RegisterClassEx Failed!");
+        reportError("Error Registering Window Class!");
+        exit(-1);
+    }
+    WindowRequest request;
+    request.title = options.title;
+    request.width = 800;
+    request.height = 600;
+    request.bitsPerPixel = 32;
+    request.fullScreen = options.fullScreen;
+    request.hidden = options.hidden;
+    if (!createWindow(request, reason)) {
+        fprintf(stderr, "Cannot create the window: %s\n", reason.c_str());
+        reportError("Error creating window!");
+        exit(-1);
+    }
+    resizeView(request.width, request.height);
+
+    if (options.loadShow)
+        initDemo();
+    else
+        loadGL();
+
+    if (options.clock == ShowOptions::Clock::caller) {
+        musicStream = openCallerClockStream();
+    } else {
+        // The music starts only after loading, so demo time 0 is the start of the track. Failures
+        // are reported by the sound layer and the demo runs on.
+        FSOUND_Init(44100, 16, 0);
+        musicStream = FSOUND_Stream_Open("data/noisebiisi.ogg", 0, 0, 0);
+    }
+    FSOUND_Stream_Play(0, musicStream);
+}
+
+void initDemo() {
+    loadGL();
     demoContext.init();
 
     glDepthFunc(GL_LEQUAL);
@@ -36,12 +85,12 @@ void initDemo() {
     // one in loadMaterials, plus those between the stages.
     resources.textures.load2D("loading", -1, -1);
     showLoadingScreen();
-    loadModels();
+    loadModels(showLoadingScreen);
     showLoadingScreen();
-    loadRenderTargets();
+    loadRenderTargets(showLoadingScreen);
     showLoadingScreen();
     showLoadingScreen();
-    loadMaterials();
+    loadMaterials(showLoadingScreen);
     showLoadingScreen();
 
     glClearColor(0, 0, 0, 0.5f);
@@ -62,7 +111,10 @@ void renderFrame() {
     renderTimeline(demoContext.time);
     demoContext.endFrame();
     glFlush();
-    if (captureRequested) captureFrame();
+    if (captureRequested) {
+        captureFrame();
+        captureRequested = false;
+    }
 }
 
 void handleKey(int virtualKey) {

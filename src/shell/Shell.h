@@ -1,25 +1,42 @@
 #pragma once
-// The demo's process-wide shell state and the steps the entry point runs: the init sequence, one
-// frame, the key actions and the window-size projection.
+// The process's steps: start-up (window, GL, loading and the clock, in one call), one frame, the key
+// actions and the window-size projection. The program, the offline renderer, the review tools, the
+// benches and the GL tests all start through startShow.
 
-struct FSOUND_STREAM;
+struct ShowOptions {
+    const char* title = "Lumorakka by Vorkasta";
+    // Draw without showing the window (offline rendering, tests, benches). Errors then go to
+    // standard error only: no message box waits for a viewer who isn't there.
+    bool hidden = false;
+    bool fullScreen = true; // ask the display for 800 x 600 first (see platform/Window.h)
+    // Load the show behind the loading screen (initDemo). Without it: the bare context with GLEW
+    // loaded, for tests that build their own scene.
+    bool loadShow = true;
+    // Where demo time comes from: the music, started after loading, or the caller, who sets it with
+    // setCallerClockTime (platform/Sound.h) on musicStream.
+    enum class Clock { music, caller } clock = Clock::music;
+};
 
-// The music stream the demo clock reads; null when the music could not be opened (time stays 0).
-// An offline renderer swaps in a caller-clock stream here.
-extern FSOUND_STREAM* musicStream;
+// Everything before the first frame: the error box (for a shown window), video, the window and
+// its context, the window-size view, the show's loading (or GLEW alone), then the clock. A window
+// that can't be made is reported ("Cannot start video: ..." or "Cannot create the window: ..." on
+// standard error, then the boxes) and ends the process with status 255.
+void startShow(const ShowOptions& options);
 
-// Set by F11: the next finished frame is to be captured. The capture clears it.
+// Set by F11: the next finished frame is captured.
 extern bool captureRequested;
 
-// GLEW, the GLSL check, the demo context, projection, GL state and the letterbox viewport.
-// Needs a current GL context; fatal when GLEW or GLSL is missing.
+// GLEW, the GLSL check, the demo context, projection, GL state, the letterbox viewport, then the
+// show's content behind the loading screen. Needs a current GL context; fatal when GLEW or GLSL is
+// missing.
 void initDemo();
 
 // The start-up view: a 90-degree 4:3 perspective (near 0.1, far 1000), an identity model-view
 // matrix selected, and the 4:3 letterbox viewport of the 800 by 600 window.
 void loadDemoView();
 
-// One frame into the back buffer (the caller swaps): clock, drawing, beat detection.
+// One frame into the back buffer (the caller swaps): clock, drawing, beat detection, and the
+// capture when one was asked for.
 void renderFrame();
 
 // The key actions, by virtual-key code; other codes do nothing. Escape exits with status 0.

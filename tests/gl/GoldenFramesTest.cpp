@@ -6,14 +6,12 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include "base/BeatGrid.h"
 #include "support/FrameCompare.h"
+#include "support/Process.h"
+#include "support/TempDir.h"
 
 namespace {
-
-// Beat k is counted at k * 60/130 - 0.2 s; the renderer tracks beats as a 60 Hz viewer would.
-double beatSeconds(int k) {
-    return k * (60.0 / 130.0) - 0.2;
-}
 
 struct GoldenFrame {
     const char* name; // tests/golden/<name>.png
@@ -43,11 +41,11 @@ const GoldenFrame goldenFrames[] = {
     {"row47-end-205.999", 205.999},
     // In the first scene the glow is steady, so the overlay shows on its own: beat 40 is even and
     // flashes, beat 41 is odd and doesn't, beat 39 precedes an eighth beat and flashes although odd.
-    {"beat39-flash", beatSeconds(39) + 0.04},
-    {"beat40-flash", beatSeconds(40) + 0.04},
-    {"beat41-dark", beatSeconds(41) + 0.04},
+    {"beat39-flash", beatTimeSeconds(39) + 0.04},
+    {"beat40-flash", beatTimeSeconds(40) + 0.04},
+    {"beat41-dark", beatTimeSeconds(41) + 0.04},
     // Later scenes glow with the pulse: half way down from a beat.
-    {"beat100-half-pulse", beatSeconds(100) + 0.15},
+    {"beat100-half-pulse", beatTimeSeconds(100) + 0.15},
 };
 
 std::string goldenPath(const char* name) {
@@ -58,14 +56,12 @@ std::string goldenPath(const char* name) {
 
 // One run of the renderer for every frame: start-up costs more than the frames.
 TEST(GoldenFramesTest, RendererMatchesTheCommittedFrames) {
-    char pattern[] = "/tmp/lumorakka-golden-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    const std::string folder = pattern;
-    std::string command = "cd '" LUMORAKKA_BUILD_DIR "' && ./render_frames --out '" + folder + "'";
-    for (const GoldenFrame& frame : goldenFrames) command += " " + std::to_string(frame.timeSeconds);
-    command += " > '" + folder + "/log.txt' 2>&1";
-    const int status = std::system(command.c_str());
-    ASSERT_EQ(status, 0) << command;
+    TempDir scratch;
+    const std::string folder = scratch.path + "/frames";
+    std::vector<std::string> command = {LUMORAKKA_BUILD_DIR "/render_frames", "--out", folder};
+    for (const GoldenFrame& frame : goldenFrames) command.push_back(std::to_string(frame.timeSeconds));
+    const CommandResult run = runCommand(command, LUMORAKKA_BUILD_DIR, {}, 240000);
+    ASSERT_EQ(run.exitStatus, 0) << run.errors;
 
     // LUMORAKKA_UPDATE_GOLDEN=1 takes the new frames as the committed ones (look at them first).
     const bool update = std::getenv("LUMORAKKA_UPDATE_GOLDEN") != nullptr;
@@ -98,5 +94,4 @@ TEST(GoldenFramesTest, RendererMatchesTheCommittedFrames) {
         EXPECT_GT(middle("beat40-flash"), middle("beat41-dark") + 40);
         EXPECT_GT(middle("beat39-flash"), middle("beat41-dark") + 40);
     }
-    std::filesystem::remove_all(folder);
 }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "demo/Content.h"
+#include "demo/PostProcess.h"
 #include "resources/Resources.h"
 #include "shell/Shell.h"
 #include "support/GLContext.h"
@@ -92,7 +93,7 @@ TEST_F(PostProcessTest, OneBlurPassAveragesFourDiagonalSamplesAndLeavesTheSpareB
     fill("rt0", pattern);
     fill("rt.blur", [](int, int) { return Rgba{10, 20, 30, 40}; });
     const float strength = 0.8f;
-    resources.blur("rt0", "rt.glow", 1, 0.5f, 0.5f, strength);
+    blur("rt0", "rt.glow", 1, 0.5f, 0.5f, strength);
     auto expected = [&](int x, int y) {
         Rgba s[4] = {pattern(4 * x + 2, 4 * y + 2), pattern(4 * x + 1, 4 * y + 1),
                      pattern(4 * x + 2, 4 * y + 1), pattern(4 * x + 1, 4 * y + 2)};
@@ -113,7 +114,7 @@ TEST_F(PostProcessTest, OneBlurPassAveragesFourDiagonalSamplesAndLeavesTheSpareB
 TEST_F(PostProcessTest, TwoBlurPassesLeaveTheFirstInTheDestinationAndTheSecondInTheSpare) {
     fill("rt0", [](int, int) { return flat(200); });
     fill("rt.blur", [](int, int) { return flat(7); });
-    resources.blur("rt0", "rt.glow", 2, 0.75f, 0.75f, 0.8f);
+    blur("rt0", "rt.glow", 2, 0.75f, 0.75f, 0.8f);
     EXPECT_LE(worstDifference("rt.glow", [](int, int) { return flat(160); }), 2);
     EXPECT_LE(worstDifference("rt.blur", [](int, int) { return flat(128); }), 3);
 }
@@ -122,7 +123,7 @@ TEST_F(PostProcessTest, ZeroBlurPassesLeaveTheDestinationCleared) {
     fill("rt0", pattern);
     fill("rt.glow", [](int, int) { return flat(99); });
     glClearColor(0.2f, 0.4f, 0.6f, 1.0f);
-    resources.blur("rt0", "rt.glow", 0, 0.75f, 0.75f, 1.0f);
+    blur("rt0", "rt.glow", 0, 0.75f, 0.75f, 1.0f);
     EXPECT_EQ(worstDifference("rt.glow", [](int, int) { return Rgba{51, 102, 153, 255}; }), 0);
 }
 
@@ -139,17 +140,17 @@ TEST_F(PostProcessTest, GlowWithoutLayersOrStrengthCopiesTheSource) {
         SCOPED_TRACE(std::to_string(c.layers) + " layers, strength " + std::to_string(c.strength));
         fill("rt0", smooth);
         fill("rt1", [](int, int) { return flat(3); });
-        resources.glow("rt0", "rt1", c.layers, c.strength);
+        glow("rt0", "rt1", c.layers, c.strength);
         EXPECT_EQ(worstDifference("rt1", smooth), 0);
         fill("rt0", pattern);
-        resources.glow("rt0", "rt1", c.layers, c.strength);
+        glow("rt0", "rt1", c.layers, c.strength);
         EXPECT_LE(worstDifference("rt1", pattern), 1);
     }
 }
 
 TEST_F(PostProcessTest, GlowAddsTheBlurLayersToTheSource) {
     fill("rt0", [](int, int) { return Rgba{40, 60, 80, 255}; });
-    resources.glow("rt0", "rt1", 4, 0.5f);
+    glow("rt0", "rt1", 4, 0.5f);
     // A flat picture blurs flat. Each of the four quads of a pass rounds on its own in the 8-bit
     // target, so the halving stalls at a few levels instead of reaching 40 x 0.5^5.
     auto blurred = read("rt.glow");
@@ -171,7 +172,7 @@ TEST_F(PostProcessTest, FullscreenAtScaleTwoShowsTheMiddleHalf) {
     fill("rt0", blocks);
     resources.fbos.use("rt1");
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    resources.drawFullscreen("rt0", 2.0f);
+    drawFullscreen("rt0", 2.0f);
     resources.fbos.unuse();
     auto shown = read("rt1");
     for (int y = 32; y < 512; y += 64)
@@ -190,7 +191,7 @@ TEST_F(PostProcessTest, GlowRestoresViewportFramebufferAndAttributeStack) {
     GLint stackBefore = 0;
     glGetIntegerv(GL_ATTRIB_STACK_DEPTH, &stackBefore);
     glColor3f(0.5f, 0.5f, 0.5f);
-    resources.glow("rt0", "rt1", 4, 0.6f);
+    glow("rt0", "rt1", 4, 0.6f);
 
     GLint viewport[4], framebuffer = -1, stackAfter = -1, blendSource = 0, blendDestination = 0,
                        matrixMode = 0;

@@ -11,7 +11,7 @@ void registerSceneTarget() {
     resources.textures.upload("rt0", 1024, 512, nullptr, GL_RGBA8, GL_RGBA);
     rovena::FBO target;
     target.generate();
-    target.attach("rt0", GL_COLOR_ATTACHMENT0_EXT, GL_TEXTURE_2D);
+    target.attach(resources.textures, "rt0", GL_COLOR_ATTACHMENT0_EXT, GL_TEXTURE_2D);
     resources.fbos.add("rt0", target);
 }
 

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "platform/MessageBox.h"
+#include "base/FatalError.h"
 
 namespace {
 void echoSink(const char* text) {
@@ -13,7 +13,7 @@ void echoSink(const char* text) {
 } // namespace
 
 void echoBoxTextOnStderr() {
-    setMessageBoxSink(echoSink);
+    setErrorBox(echoSink);
 }
 
 std::string literally(const std::string& text) {

@@ -10,17 +10,20 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
 extern char** environ;
 
 namespace {
+// A new empty file under the temporary folder, named ...XXXXXX.<tag>; the caller removes it.
 std::string tempPath(const char* tag) {
-    char path[] = "/tmp/lumorakka-test-XXXXXX";
-    int fd = mkstemp(path);
+    std::string path =
+        (std::filesystem::temp_directory_path() / "lumorakka-test-XXXXXX").string() + "." + tag;
+    int fd = mkstemps(path.data(), static_cast<int>(strlen(tag)) + 1);
     if (fd >= 0) close(fd);
-    return std::string(path) + "." + tag;
+    return path;
 }
 
 std::string readFile(const std::string& path) {
@@ -127,16 +130,17 @@ std::string ChildProcess::standardError() const {
     return readFile(errPath_);
 }
 
-std::string runCommand(const std::vector<std::string>& argv,
-                       const std::map<std::string, std::string>& environment, int timeoutMs,
-                       int* exitStatus) {
+CommandResult runCommand(const std::vector<std::string>& argv, const std::string& workingDirectory,
+                         const std::map<std::string, std::string>& environment, int timeoutMs) {
     std::vector<std::string> resolved(argv);
     if (!resolved.empty() && resolved[0].find('/') == std::string::npos)
         resolved[0] = "/usr/bin/" + resolved[0];
-    ChildProcess child(resolved, "/", environment);
-    std::optional<int> status = child.waitExit(timeoutMs);
-    if (exitStatus) *exitStatus = status.value_or(-1);
-    return child.standardOutput();
+    ChildProcess child(resolved, workingDirectory, environment);
+    CommandResult result;
+    result.exitStatus = child.waitExit(timeoutMs).value_or(-1);
+    result.output = child.standardOutput();
+    result.errors = child.standardError();
+    return result;
 }
 
 XvfbServer::XvfbServer(int width, int height, int depth) {

@@ -10,7 +10,7 @@
 #include <vector>
 
 class ChildProcess {
-  public:
+public:
     // Starts `argv` in `workingDirectory` with the current environment changed by `environment`
     // (an empty value removes the variable). Standard output and error go to files read on demand.
     ChildProcess(const std::vector<std::string>& argv, const std::string& workingDirectory,
@@ -29,27 +29,33 @@ class ChildProcess {
     std::string standardError() const;
     pid_t pid() const { return pid_; }
 
-  private:
+private:
     pid_t pid_ = -1;
     bool reaped_ = false;
     int status_ = 0;
     std::string outPath_, errPath_;
 };
 
-// Runs a short command to completion (killed after `timeoutMs`); returns its standard output.
-std::string runCommand(const std::vector<std::string>& argv,
-                       const std::map<std::string, std::string>& environment = {}, int timeoutMs = 10000,
-                       int* exitStatus = nullptr);
+struct CommandResult {
+    int exitStatus = -1; // -signal when a signal ended it, -1 also when it ran past the timeout
+    std::string output;  // standard output
+    std::string errors;  // standard error
+};
+
+// Runs a command to completion in `workingDirectory` (killed after `timeoutMs`). A program named
+// without a folder is taken from /usr/bin.
+CommandResult runCommand(const std::vector<std::string>& argv, const std::string& workingDirectory = "/",
+                         const std::map<std::string, std::string>& environment = {}, int timeoutMs = 10000);
 
 // An Xvfb server of its own (-displayfd picks a free display number), killed on destruction.
 class XvfbServer {
-  public:
+public:
     XvfbServer(int width, int height, int depth = 24);
     ~XvfbServer();
     // ":N", or empty when the server did not come up.
     const std::string& display() const { return display_; }
 
-  private:
+private:
     pid_t pid_ = -1;
     std::string display_;
 };

@@ -11,7 +11,7 @@
 #include "support/Process.h"
 
 std::vector<XWindowInfo> topLevelWindows(const std::string& display) {
-    std::string tree = runCommand({"xwininfo", "-root", "-tree"}, {{"DISPLAY", display}});
+    std::string tree = runCommand({"xwininfo", "-root", "-tree"}, "/", {{"DISPLAY", display}}).output;
     std::vector<XWindowInfo> windows;
     std::istringstream lines(tree);
     std::string line;
@@ -47,9 +47,8 @@ std::optional<XWindowInfo> waitForWindow(const std::string& display, const std::
 }
 
 bool sendKey(const std::string& display, const std::string& windowId, const std::string& key) {
-    int status = -1;
-    runCommand({"xdotool", "key", "--window", windowId, key}, {{"DISPLAY", display}}, 10000, &status);
-    return status == 0;
+    return runCommand({"xdotool", "key", "--window", windowId, key}, "/", {{"DISPLAY", display}})
+               .exitStatus == 0;
 }
 
 bool sendCloseRequest(const std::string& display, const std::string& windowId) {

@@ -5,19 +5,6 @@
 
 #include "demo/Content.h"
 
-TEST(ContentTest, SequenceRepeatsItsFirstHalfAfterRow24) {
-    auto same = [](const ContentRow& a, const ContentRow& b) {
-        return a.material == b.material && a.model == b.model && a.scale == b.scale;
-    };
-    for (int row = 25; row <= 46; ++row)
-        EXPECT_TRUE(same(objectSequence[row], objectSequence[row - 25])) << row;
-    EXPECT_TRUE(same(objectSequence[47], objectSequence[46]));
-    EXPECT_TRUE(same(objectSequence[48], objectSequence[22]));
-    EXPECT_TRUE(same(objectSequence[49], objectSequence[23]));
-    // The near rows put the camera almost inside the object.
-    for (int row : {21, 46, 47}) EXPECT_EQ(objectSequence[row].scale, 0.1f) << row;
-}
-
 // A name the timeline draws with but start-up never loads ends the show mid-way.
 TEST(ContentTest, EverySequenceRowNamesLoadedContent) {
     std::set<std::string> models(contentModels, contentModels + contentModelCount);

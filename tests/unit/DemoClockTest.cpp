@@ -5,16 +5,16 @@
 #include <cmath>
 #include <string>
 
+#include "base/BeatGrid.h"
 #include "clock/DemoContext.h"
 #include "platform/Sound.h"
 #include "platform/Window.h"
 #include "shell/Shell.h"
 
 namespace {
-constexpr double beatPeriod = 60.0 / 130.0;
 
 class DemoClockTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         if (!clock) clock = openCallerClockStream();
         musicStream = clock;
@@ -58,7 +58,7 @@ TEST_F(DemoClockTest, CountsOneBeatPerPeriodUnlessFramesAreTooFarApart) {
         double frameSeconds;
         bool everyBeat;
     } cases[] = {{1.0 / 60, true}, {0.18, true}, {0.2, false}, {0.3, false}};
-    const int expectedBeats = static_cast<int>((60 + 0.2) / beatPeriod); // beats due in the first minute
+    const int expectedBeats = static_cast<int>((60 + 0.2) / beatSeconds); // beats due in the first minute
     for (const Case& c : cases) {
         SCOPED_TRACE(c.frameSeconds);
         DemoContext context;
@@ -69,7 +69,7 @@ TEST_F(DemoClockTest, CountsOneBeatPerPeriodUnlessFramesAreTooFarApart) {
             ASSERT_LE(context.getBeatCount(), previousCount + 1);
             if (context.getBeatCount() > previousCount && previousCount > 0 && c.everyBeat) {
                 // Each beat lands within one frame of a period after the last.
-                EXPECT_NEAR(context.lastBeatTime - previousBeat, beatPeriod, c.frameSeconds + 0.002);
+                EXPECT_NEAR(context.lastBeatTime - previousBeat, beatSeconds, c.frameSeconds + 0.002);
             }
             if (context.getBeatCount() > previousCount) previousBeat = context.lastBeatTime;
             previousCount = context.getBeatCount();

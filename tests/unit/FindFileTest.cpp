@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "resources/FindFile.h"
+#include "base/FindFile.h"
 #include "support/FatalText.h"
 #include "support/TempDir.h"
 

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "resources/GrowArray.h"
+#include "base/GrowArray.h"
 
 TEST(GrowArray, FullArrayDoublesAndZeroCapacityBecomesFour) {
     GrowArray<int> a(2);

@@ -5,8 +5,8 @@
 
 #include "geometry/ModelManager.h"
 #include "gpu/TextureManager.h"
-#include "platform/MessageBox.h"
-#include "resources/Manager.h"
+#include "base/FatalError.h"
+#include "base/Manager.h"
 #include "support/FatalText.h"
 
 using ::testing::ExitedWithCode;
@@ -19,7 +19,7 @@ struct Target {
 
 // A registry that records its GL work instead of doing it.
 class RecordingManager : public rovena::UseManager<Target> {
-  public:
+public:
     explicit RecordingManager(std::string word) : word(std::move(word)) {}
     std::string typeName() const override { return word; }
     void bind(const std::string& name) override { binds.push_back(name); }
@@ -59,7 +59,7 @@ TEST(Manager, UseOfUnknownNameFailsBeforeCurrentChangesOrBind) {
     watched = &materials;
     EXPECT_EXIT(
         {
-            setMessageBoxSink(stateSink);
+            setErrorBox(stateSink);
             materials.use("b");
         },
         ExitedWithCode(1), "No such material: 'b'\\.\ncurrent='a' binds=1");

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "geometry/Mesh.h"
-#include "resources/GrowArray.h"
+#include "base/GrowArray.h"
 #include "support/Bytes.h"
 
 using ::testing::ExitedWithCode;

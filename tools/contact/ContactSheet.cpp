@@ -14,11 +14,9 @@
 #include <ft2build.h>
 #include FT_FREETYPE_H
 
-#include "demo/Camera.h"
 #include "demo/Content.h"
 #include "demo/Timeline.h"
 #include "image/Image.h"
-#include "platform/Window.h"
 #include "resources/Resources.h"
 #include "shell/Shell.h"
 
@@ -31,35 +29,29 @@ const int columns = 5;
 const int labelHeight = 16;
 const char* const fontPath = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
 
+// A tile is either a scene drawn exactly as the show draws it at a time, or a pair (or the sky
+// alone, for no material) seen from a chosen eye.
 struct Tile {
     std::string label;
-    std::string material; // empty: the sky alone
+    Scene scene = Scene::over; // Scene::over: the pair below
+    float time = 0;            // seconds
+    std::string material;
     std::string model;
     Vec3 eye;
-    bool marbleLight;
 };
 
-// A sequence row's pair seen from the show's orbit for the row's scale at time t.
-Tile orbitTile(const std::string& material, const std::string& model, float scale, double t) {
-    Tile tile;
-    tile.material = material;
-    tile.model = model;
-    tile.eye = sceneEye(Scene::sequence, static_cast<float>(t), 0, scale);
-    tile.marbleLight = material == "marble" || material == "m1";
-    char scaleText[16];
-    snprintf(scaleText, sizeof scaleText, "%g", scale);
-    tile.label = material + " " + model + " x" + scaleText;
-    return tile;
+std::string scaleLabel(float scale) {
+    char text[16];
+    snprintf(text, sizeof text, "%g", scale);
+    return text;
 }
 
 std::vector<Tile> sheetTiles() {
     std::vector<Tile> tiles;
-    // Scene 1: the ninja under marble, seen from its orbit at t = 3 s.
+    // Scene 1: the ninja under marble at t = 3 s.
     Tile hero;
-    hero.material = "marble";
-    hero.model = "ninja";
-    hero.eye = sceneEye(Scene::figure, 3.0f, 0, 1);
-    hero.marbleLight = true;
+    hero.scene = Scene::figure;
+    hero.time = 3.0f;
     hero.label = "marble ninja (scene 1)";
     tiles.push_back(hero);
     // Each distinct pair once, from the middle of the first row that shows it (rows 25 on repeat
@@ -71,16 +63,25 @@ std::vector<Tile> sheetTiles() {
             seen =
                 seen || (objectSequence[j].material == row.material && objectSequence[j].model == row.model);
         if (seen) continue;
-        tiles.push_back(orbitTile(row.material, row.model, row.scale,
-                                  sequenceStartSeconds + sequenceRowSeconds * (i + 0.5)));
+        Tile tile;
+        tile.scene = Scene::sequence;
+        tile.time = static_cast<float>(sequenceStartSeconds + sequenceRowSeconds * (i + 0.5));
+        tile.label = row.material + " " + row.model + " x" + scaleLabel(row.scale);
+        tiles.push_back(tile);
     }
     // The 0.1 rows bring the camera within a unit of the axis at height 5: every other model from
     // there too, under the paint those rows use, in case a row's model ever changes.
-    for (const char* model : {"ninja", "bakteeri1", "demoni"})
-        tiles.push_back(orbitTile("m7", model, 0.1f, sequenceStartSeconds + sequenceRowSeconds * 21.5));
+    const float nearTime = static_cast<float>(sequenceStartSeconds + sequenceRowSeconds * 21.5);
+    for (const char* model : {"ninja", "bakteeri1", "demoni"}) {
+        Tile tile;
+        tile.material = "m7";
+        tile.model = model;
+        tile.eye = sceneEye(Scene::sequence, nearTime, 0, 0.1f);
+        tile.label = std::string("m7 ") + model + " x0.1";
+        tiles.push_back(tile);
+    }
     Tile sky;
     sky.eye = {8, 5, 0};
-    sky.marbleLight = false;
     sky.label = "sky, looking down";
     tiles.push_back(sky);
     sky.eye.y = -5;
@@ -89,18 +90,15 @@ std::vector<Tile> sheetTiles() {
     return tiles;
 }
 
-// A hidden window running the show's own start-up, which loads every model, render target,
-// picture and material in the show's order with its texture state changes between them.
+// The show's own start-up in a hidden window: every model, render target, picture and material in
+// the show's order, with its texture state changes between them.
 void startUp() {
-    std::string reason;
-    WindowRequest request;
-    request.title = "contact sheet";
-    request.hidden = true;
-    if (!initVideo(reason) || !createWindow(request, reason)) {
-        fprintf(stderr, "contact_sheet needs a display (try xvfb-run -a): %s\n", reason.c_str());
-        exit(1);
-    }
-    initDemo();
+    ShowOptions options;
+    options.title = "contact sheet";
+    options.hidden = true;
+    options.fullScreen = false;
+    options.clock = ShowOptions::Clock::caller;
+    startShow(options);
 }
 
 // An off-screen colour and depth target of the supersampled tile size.
@@ -130,16 +128,16 @@ std::vector<unsigned char> renderTile(const Tile& tile) {
     glClearColor(0.3f, 0.3f, 0.6f, 0.1f);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glColor3f(1, 1, 1);
-    sceneCamera.setPosition(tile.eye.x, tile.eye.y, tile.eye.z);
-    sceneCamera.setTarget(0, 0, 0);
-    sceneCamera.setFov(90);
-    sceneCamera.apply();
-    glRotatef(-90, 1, 0, 0);
-    if (!tile.material.empty()) {
-        resources.materials.use(tile.material);
-        if (tile.marbleLight) resources.shaders.setUniform3i("uLightPos", 0, 1, 0);
-        resources.models.get(tile.model).draw();
-        resources.materials.unuse();
+    glLoadIdentity();
+    if (tile.scene != Scene::over) {
+        drawSceneSubject(tile.scene, tile.time, 0);
+    } else {
+        placeCamera(tile.eye);
+        if (!tile.material.empty()) {
+            useSceneMaterial(tile.material);
+            resources.models.get(tile.model).draw();
+            resources.materials.unuse();
+        }
     }
     drawSkyBox();
     glFinish();

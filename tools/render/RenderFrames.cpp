@@ -23,8 +23,8 @@
 #include "clock/DemoContext.h"
 #include "platform/Sound.h"
 #include "platform/Window.h"
-#include "shell/Shell.h"
 #include "shell/FrameCapture.h"
+#include "shell/Shell.h"
 
 namespace {
 
@@ -69,19 +69,13 @@ bool parseNumber(const char* text, double& value) {
     return end != text && *end == '\0' && std::isfinite(value);
 }
 
-void startShow() {
-    std::string reason;
-    WindowRequest request;
-    request.title = "Lumorakka by Vorkasta";
-    request.hidden = true;
-    if (!initVideo(reason) || !createWindow(request, reason)) {
-        fprintf(stderr, "%s\n", reason.c_str());
-        exit(1);
-    }
-    initDemo();
-    // Where the program would start the music, the clock becomes the caller's.
-    musicStream = openCallerClockStream();
-    FSOUND_Stream_Play(0, musicStream);
+// The program's own start-up in a hidden window, with the clock set from here.
+void startOffline() {
+    ShowOptions options;
+    options.hidden = true;
+    options.fullScreen = false;
+    options.clock = ShowOptions::Clock::caller;
+    startShow(options);
 }
 
 int renderFrames(const std::vector<double>& times, const std::string& folder) {
@@ -91,7 +85,7 @@ int renderFrames(const std::vector<double>& times, const std::string& folder) {
         fprintf(stderr, "Can't make the folder %s: %s\n", folder.c_str(), error.message().c_str());
         return 1;
     }
-    startShow();
+    startOffline();
     FrameClock clock;
     for (size_t i = 0; i < times.size(); ++i) {
         clock.advanceTo(toMilliseconds(times[i]));
@@ -111,7 +105,7 @@ double secondsSince(Clock::time_point start) {
 }
 
 int bench(int frames) {
-    startShow();
+    startOffline();
     FrameClock clock;
     clock.advanceTo(0);
     renderFrame();

@@ -1,16 +1,15 @@
 #pragma once
-// The track: its beat grid, its arrangement and the mix. Everything is placed on the grid the show
-// counts beats on, beat k at k * 60/130 - 0.2 seconds, so the picture flashes with the kick.
+// The track: its arrangement and the mix. Everything is placed on the grid the show counts beats
+// on, so the picture flashes with the kick.
 
 #include <cstdint>
 #include <vector>
 
+#include "base/BeatGrid.h"
 #include "music/synth/Dsp.h"
 
 namespace music {
 
-constexpr double beatSeconds = 60.0 / 130.0;
-constexpr double beatOffsetSeconds = 0.2;
 constexpr double trackSeconds = 208.0;
 // The rendered mix peaks at most here; the lossy encoding adds a little on top, which must still stay
 // below -1 dBFS in the decoded file.

@@ -1,8 +1,8 @@
-#include "resources/FindFile.h"
+#include "base/FindFile.h"
 
 #include <unistd.h>
 
-#include "shell/FatalError.h"
+#include "base/FatalError.h"
 
 std::string findFile(const std::string& directory, const std::string& name, const std::string& ext1,
                      const std::string& ext2, const std::string& ext3, const std::string& ext4,

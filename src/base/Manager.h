@@ -5,7 +5,7 @@
 #include <map>
 #include <string>
 
-#include "shell/FatalError.h"
+#include "base/FatalError.h"
 
 namespace rovena {
 
@@ -15,11 +15,12 @@ public:
     // The word messages use for this kind of resource ("texture", "model", ...).
     virtual std::string typeName() const = 0;
 
-    T& get(const std::string& name) {
+    const T& get(const std::string& name) const {
         auto found = entries.find(name);
         if (found == entries.end()) fatalError("No such %s: '%s'.", typeName().c_str(), name.c_str());
         return found->second;
     }
+    T& get(const std::string& name) { return const_cast<T&>(static_cast<const Manager&>(*this).get(name)); }
     // Finds or default-constructs the entry; references stay valid while the manager lives.
     T& entry(const std::string& name) { return entries[name]; }
     bool has(const std::string& name) const { return entries.count(name) != 0; }

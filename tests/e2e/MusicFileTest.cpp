@@ -1,8 +1,6 @@
 // Checks the soundtrack the build wrote, as the demo will play it: decoded, not as synthesised.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -14,17 +12,16 @@
 
 #include <vorbis/vorbisfile.h>
 
+#include "base/BeatGrid.h"
+#include "support/Process.h"
+#include "support/TempDir.h"
+
 namespace {
 
 constexpr int rate = 44100;
 const std::string buildDir = LUMORAKKA_BUILD_DIR;
 const std::string trackPath = buildDir + "/data/noisebiisi.ogg";
 const std::string generator = buildDir + "/tools/make_music";
-
-// The show's beat grid: beat k at k * 60/130 - 0.2 s.
-double beatSeconds(int k) {
-    return k * 60.0 / 130.0 - 0.2;
-}
 
 struct Decoded {
     long rate = 0;
@@ -66,17 +63,15 @@ std::string readBytes(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-// Runs a command through the shell; returns its exit status, its combined output in `output`.
-int run(const std::string& command, std::string& output) {
-    const std::string log = testing::TempDir() + "music_run.log";
-    int status = std::system((command + " >'" + log + "' 2>&1").c_str());
-    output = readBytes(log);
-    std::remove(log.c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+// Runs the generator; returns its exit status, what it printed in `output`.
+int run(const std::vector<std::string>& argv, std::string& output) {
+    CommandResult result = runCommand(argv, "/", {}, 120000);
+    output = result.output + result.errors;
+    return result.exitStatus;
 }
 
 class MusicFile : public testing::Test {
-  protected:
+protected:
     static void SetUpTestSuite() { track = new Decoded(decode(trackPath)); }
     static void TearDownTestSuite() {
         delete track;
@@ -151,18 +146,18 @@ TEST_F(MusicFile, KicksLandWithinFiveMillisecondsOfTheBeat) {
     int checked = 0;
     double worst = 0.0, sum = 0.0;
     for (const auto& section : sections) {
-        for (int k = 1; beatSeconds(k) < section.to; ++k) {
-            if (beatSeconds(k) < section.from) continue;
-            const size_t beat = static_cast<size_t>(std::llround(beatSeconds(k) * rate));
+        for (int k = 1; beatTimeSeconds(k) < section.to; ++k) {
+            if (beatTimeSeconds(k) < section.from) continue;
+            const size_t beat = static_cast<size_t>(std::llround(beatTimeSeconds(k) * rate));
             float before = *std::max_element(low.begin() + beat - ms(30), low.begin() + beat - ms(12));
             float peak = *std::max_element(low.begin() + beat, low.begin() + beat + ms(60));
             ASSERT_GT(peak, 2.0f * before + 0.01f)
-                << "no kick at beat " << k << " (" << beatSeconds(k) << " s)";
+                << "no kick at beat " << k << " (" << beatTimeSeconds(k) << " s)";
             float threshold = before + 0.25f * (peak - before);
             size_t onset = beat - ms(25);
             while (low[onset] < threshold) ++onset;
             double offsetMs = (static_cast<double>(onset) - static_cast<double>(beat)) * 1000.0 / rate;
-            EXPECT_LE(std::fabs(offsetMs), 5.0) << "beat " << k << " at " << beatSeconds(k) << " s";
+            EXPECT_LE(std::fabs(offsetMs), 5.0) << "beat " << k << " at " << beatTimeSeconds(k) << " s";
             worst = std::max(worst, std::fabs(offsetMs));
             sum += offsetMs;
             ++checked;
@@ -174,12 +169,11 @@ TEST_F(MusicFile, KicksLandWithinFiveMillisecondsOfTheBeat) {
 
 // The build must be reproducible: the same program writes the same bytes every time.
 TEST(MusicGenerator, TwoRunsWriteIdenticalFiles) {
-    const std::string dir = testing::TempDir() + "music_determinism";
-    std::filesystem::remove_all(dir);
-    std::filesystem::create_directories(dir);
+    TempDir scratch;
+    const std::string dir = scratch.path;
     std::string output;
     for (const char* name : {"/first.ogg", "/second.ogg"}) {
-        ASSERT_EQ(run("'" + generator + "' '" + dir + name + "'", output), 0) << output;
+        ASSERT_EQ(run({generator, dir + name}, output), 0) << output;
         std::printf("%s", output.c_str());
     }
     std::string first = readBytes(dir + "/first.ogg"), second = readBytes(dir + "/second.ogg");
@@ -187,18 +181,17 @@ TEST(MusicGenerator, TwoRunsWriteIdenticalFiles) {
     EXPECT_TRUE(first == second) << "two renders differ";
     EXPECT_TRUE(first == readBytes(trackPath)) << "the build's track differs from a fresh render";
     EXPECT_FALSE(std::filesystem::exists(dir + "/first.ogg.partial"));
-    std::filesystem::remove_all(dir);
 }
 
 TEST(MusicGenerator, UnwritableOutputFailsBeforeRenderingAndLeavesNothing) {
-    const std::string dir = testing::TempDir() + "music_missing_dir";
-    std::filesystem::remove_all(dir);
+    TempDir scratch;
+    const std::string dir = scratch.path + "/missing";
     std::string output;
-    EXPECT_EQ(run("'" + generator + "' '" + dir + "/noisebiisi.ogg'", output), 1);
+    EXPECT_EQ(run({generator, dir + "/noisebiisi.ogg"}, output), 1);
     EXPECT_NE(output.find("cannot create '" + dir + "/noisebiisi.ogg.partial'"), std::string::npos) << output;
     EXPECT_FALSE(std::filesystem::exists(dir));
 
-    EXPECT_EQ(run("'" + generator + "'", output), 2);
+    EXPECT_EQ(run({generator}, output), 2);
     EXPECT_NE(output.find("usage: make_music <output.ogg>"), std::string::npos) << output;
 }
 

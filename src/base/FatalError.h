@@ -1,0 +1,28 @@
+#pragma once
+// Error reports. Every report is one line on standard error, since a box alone is invisible from a
+// terminal, and then goes to the error box: the shell installs the platform's message box at
+// start-up, tests a sink that never blocks; with none installed, standard error is all.
+// fatalError reports and ends the process with status 1.
+
+#if defined(__MINGW32__)
+// MinGW's C++ runtime formats as C99 does (%zu included), not as the Windows C library does.
+#define LUMORAKKA_PRINTF(fmt, args) __attribute__((format(gnu_printf, fmt, args)))
+#elif defined(__GNUC__)
+#define LUMORAKKA_PRINTF(fmt, args) __attribute__((format(printf, fmt, args)))
+#else
+#define LUMORAKKA_PRINTF(fmt, args)
+#endif
+
+using ErrorBox = void (*)(const char* text);
+// Replaces the error box; null leaves standard error alone.
+void setErrorBox(ErrorBox box);
+
+// Writes the text to standard error as one line (line breaks become blanks, a trailing one is
+// dropped), then hands it whole to the error box.
+void reportError(const char* text);
+
+// Formats into 512 bytes (longer text is cut), reports and exits with status 1. Never returns.
+[[noreturn]] void fatalError(const char* format, ...) LUMORAKKA_PRINTF(1, 2);
+
+// Reports a pending GL error as "GL error 0x%04x!".
+void checkGLError();
