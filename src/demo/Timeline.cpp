@@ -107,7 +107,7 @@ void drawSkyBox() {
     resources.materials.unuse();
 }
 
-void renderTimeline(float timeSeconds) {
+float renderTimeline(float timeSeconds) {
     const float pulse = demoContext.beatPulse();
     const float flash = flashValue(pulse, demoContext.getBeatCount());
 
@@ -134,4 +134,5 @@ void renderTimeline(float timeSeconds) {
     drawFullscreen("nyrkki", 1.0f);
     glColor3f(1, 1, 1);
     glDisable(GL_BLEND);
+    return flash;
 }
