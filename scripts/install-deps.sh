@@ -7,12 +7,13 @@ build=(cmake g++ make pkg-config libsdl2-dev libglew-dev libglu1-mesa-dev libpng
        libvorbis-dev libogg-dev zlib1g-dev libfreetype-dev fonts-dejavu-core)
 tests=(libgtest-dev libbenchmark-dev xvfb xauth x11-utils xdotool imagemagick sox libgl1-mesa-dri)
 windows=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix dpkg-dev zip)
-wine=(wine64 xvfb xauth xdotool imagemagick libgl1-mesa-dri)
+wine=(wine64)
 wanted=("${build[@]}")
 case "${1:-play}" in
 test) wanted+=("${tests[@]}") ;;
-windows) wanted+=("${windows[@]}") ;;
-wine) wanted+=("${windows[@]}" "${wine[@]}") ;;
+# The Windows build takes its data from a Linux build, configured with its tests and benchmarks.
+windows) wanted+=("${tests[@]}" "${windows[@]}") ;;
+wine) wanted+=("${tests[@]}" "${windows[@]}" "${wine[@]}") ;;
 esac
 missing=()
 for p in "${wanted[@]}"; do
