@@ -7,7 +7,7 @@ build=(cmake g++ make pkg-config libsdl2-dev libglew-dev libglu1-mesa-dev libpng
        libvorbis-dev libogg-dev zlib1g-dev libfreetype-dev fonts-dejavu-core)
 tests=(libgtest-dev libbenchmark-dev xvfb xauth x11-utils xdotool imagemagick sox libgl1-mesa-dri)
 windows=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix dpkg-dev zip)
-wine=(wine64)
+wine=(wine64 unzip)
 wanted=("${build[@]}")
 case "${1:-play}" in
 test) wanted+=("${tests[@]}") ;;

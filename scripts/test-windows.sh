@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Runs the Windows build (scripts/build-windows.sh) under Wine on its own Xvfb screen (800x600x24;
-# Mesa's GL reaches Windows programs through Wine) with every Wine sound driver disabled, and checks
-# what a viewer of the Windows build would meet:
+# Runs the Windows build's zip (scripts/build-windows.sh), unpacked, under Wine on its own Xvfb
+# screen (800x600x24; Mesa's GL reaches Windows programs through Wine) with every Wine sound driver
+# disabled, and checks what a viewer of the Windows build would meet:
 #   1. The show starts, plays on the silent fallback clock, and its F11 captures, pressed a few
 #      seconds in, are the pictures the Linux offline renderer (render_frames) draws at the show
 #      times the program reports for them; Escape ends it with status 0.
@@ -17,8 +17,8 @@ linux=$(cd "${2:-$here/build}" && pwd)
 
 if [ -z "${LUMORAKKA_WINE_SCREEN:-}" ]; then
     "$here/scripts/install-deps.sh" wine
-    [ -f "$win/dist/lumorakka.exe" ] || {
-        echo "No Windows build in $win/dist: run scripts/build-windows.sh first." >&2
+    [ -f "$win/lumorakka-windows.zip" ] || {
+        echo "No Windows build in $win: run scripts/build-windows.sh first." >&2
         exit 1
     }
     cmake --build "$linux" -j2 --target render_frames compare_frames >/dev/null
@@ -40,7 +40,7 @@ fail() {
     exit 1
 }
 cleanup() {
-    [ -n "${program:-}" ] && kill "$program" 2>/dev/null
+    if [ -n "${program:-}" ]; then kill "$program" 2>/dev/null || true; fi
     wineserver -k 2>/dev/null || true
 }
 trap cleanup EXIT
@@ -60,22 +60,24 @@ program_gone() { ! kill -0 "$program" 2>/dev/null; }
 shot_lines() { tr -d '\r' <"$1/stdout" | grep -E '^shots/shot[0-9]{4}\.png: show time ' || true; }
 shots_reported() { [ "$(shot_lines "$1" | wc -l)" -ge "$2" ]; }
 
-# Starts the program in a copy of the dist folder (captures land in its shots/), leaving out the
-# data files named.
+# Starts the program from the zip, unpacked as a viewer would (captures land in its shots/),
+# leaving out the data files named.
 start_program() { # run-folder [data-file...]
     local folder=$1
     shift
-    rm -rf "$folder"
-    cp -r "$win/dist" "$folder"
+    rm -rf "$folder" "$folder.unzipped"
+    unzip -q "$win/lumorakka-windows.zip" -d "$folder.unzipped"
+    mv "$folder.unzipped/lumorakka" "$folder"
+    rmdir "$folder.unzipped"
     for file in "$@"; do rm "$folder/data/$file"; done
     (cd "$folder" && exec wine lumorakka.exe >"$folder/stdout" 2>"$folder/stderr") &
     program=$!
 }
-exit_status() {
-    local status=0
+# Sets `status` to the ended program's exit status.
+reap_program() {
+    status=0
     wait "$program" || status=$?
     program=""
-    echo $status
 }
 
 if [ ! -e "$WINEPREFIX/system.reg" ]; then
@@ -111,7 +113,7 @@ for shot in $(seq 2 17); do
 done
 xdotool key Escape
 wait_for 30 program_gone || fail "Escape did not end the program"
-status=$(exit_status)
+reap_program
 [ "$status" = 0 ] || fail "Escape ended the program with status $status"
 grep -q "No audio device (.*): the music runs silently in real time." "$run/stderr" ||
     fail "no silent fallback reported: $(cat "$run/stderr")"
@@ -156,7 +158,7 @@ import -window root "$work/error-box.png"
 program_gone && fail "the program ended before the box was answered"
 xdotool key Return
 wait_for 30 program_gone || fail "answering the box did not end the program"
-status=$(exit_status)
+reap_program
 [ "$status" = 1 ] || fail "the missing asset ended the program with status $status"
 message='Could not find file: "data/ninja.{aml }"!'
 tr -d '\r' <"$run/stderr" | grep -qxF "$message" || fail "standard error does not say '$message': $(cat "$run/stderr")"
