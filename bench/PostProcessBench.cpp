@@ -17,12 +17,8 @@
 namespace {
 
 void openContextAndTargets() {
-    ShowOptions options;
-    options.title = "glow benchmark";
-    options.hidden = true;
-    options.fullScreen = false;
+    ShowOptions options = ShowOptions::headless("glow benchmark");
     options.loadShow = false;
-    options.clock = ShowOptions::Clock::caller;
     startShow(options);
     createRenderTargets();
     // Something to blur: a ramp in every channel.

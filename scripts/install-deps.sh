@@ -1,19 +1,25 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build needs ("play"), the build and the tests need ("test"), the
-# Windows cross build needs ("windows"), or the Windows build and its run under Wine need ("wine").
+# Installs the Debian packages the build needs ("play"), the build and a headless video export
+# ("export": an X server of its own and Mesa), the build and the tests ("test"), the Windows cross
+# build ("windows"), or the Windows build and its run under Wine beside the Linux renderer and the
+# tests' frame comparison ("wine").
 # As root it installs what is missing; otherwise it prints the apt-get line and stops.
 set -euo pipefail
 build=(cmake g++ make pkg-config libsdl2-dev libglew-dev libglu1-mesa-dev libpng-dev libjpeg62-turbo-dev
-       libvorbis-dev libogg-dev zlib1g-dev libfreetype-dev fonts-dejavu-core)
+       libvorbis-dev libogg-dev zlib1g-dev libfreetype-dev fonts-dejavu-core
+       libmeshoptimizer-dev libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev)
+headless=(xvfb libgl1-mesa-dri)
 tests=(libgtest-dev libbenchmark-dev xvfb xauth x11-utils xdotool imagemagick sox libgl1-mesa-dri)
 windows=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix dpkg-dev zip)
 wine=(wine64 unzip)
 wanted=("${build[@]}")
 case "${1:-play}" in
-test) wanted+=("${tests[@]}") ;;
-# The Windows build takes its data from a Linux build, configured with its tests and benchmarks.
-windows) wanted+=("${tests[@]}" "${windows[@]}") ;;
-wine) wanted+=("${tests[@]}" "${windows[@]}" "${wine[@]}") ;;
+    play) ;;
+    export) wanted+=("${headless[@]}") ;;
+    test) wanted+=("${tests[@]}") ;;
+    windows) wanted+=("${windows[@]}") ;;
+    wine) wanted+=("${tests[@]}" "${windows[@]}" "${wine[@]}") ;;
+    *) echo "usage: scripts/install-deps.sh [play|export|test|windows|wine]" >&2; exit 2 ;;
 esac
 missing=()
 for p in "${wanted[@]}"; do

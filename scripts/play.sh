@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
 # Builds the demo and starts it. Usage: scripts/play.sh [build-dir]
+# Without a display it exports the show as a video instead (scripts/export.sh).
 # As root it installs missing Debian packages; otherwise it prints the apt-get line and stops.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$here/build}
 if [ -z "${DISPLAY:-}" ]; then
-    echo "No display: DISPLAY is not set. Lumorakka draws to an X11 screen; run this from a desktop session" >&2
-    echo "(or under an X server such as Xvfb with DISPLAY pointing at it)." >&2
-    exit 1
+    echo "No display (DISPLAY is not set): exporting the show as a video instead of playing it." >&2
+    LUMORAKKA_BUILD=$build exec "$here/scripts/export.sh"
 fi
 "$here/scripts/install-deps.sh" play
 cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null

@@ -6,7 +6,7 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 "$here/scripts/install-deps.sh" test
 build=${1:-$here/build}
 shift || true
-cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMORAKKA_REQUIRE_TESTS=ON >/dev/null
 cmake --build "$build" -j"$(nproc)"
 run=(ctest --test-dir "$build" --output-on-failure -j"$(nproc)" "$@")
 if [ -n "${DISPLAY:-}" ]; then

@@ -1,14 +1,9 @@
 #include "demo/Metaballs.h"
 
 #include <GL/glew.h>
-#if defined(__SSE2__)
-#include <immintrin.h>
-#endif
 #include <algorithm>
 #include <cmath>
-#include <cstdint>
 #include <cstdio>
-#include <cstring>
 
 #include "demo/Random.h"
 
@@ -172,120 +167,29 @@ const int cornerOffsets[8] = {0,
                               sliceStride + rowStride,
                               sliceStride + rowStride + 1};
 
-// The 26 neighbours of a cell as (dx, dy, dz) and as index offsets: dz slowest, then dy, then dx.
-struct NeighbourSteps {
-    int steps[26][3];
-    int offsets[26];
-    NeighbourSteps() {
-        int n = 0;
-        for (int dz = -1; dz <= 1; ++dz)
-            for (int dy = -1; dy <= 1; ++dy)
-                for (int dx = -1; dx <= 1; ++dx)
-                    if (dx != 0 || dy != 0 || dz != 0) {
-                        steps[n][0] = dx;
-                        steps[n][1] = dy;
-                        steps[n][2] = dz;
-                        offsets[n] = dx + rowStride * dy + sliceStride * dz;
-                        ++n;
-                    }
-    }
-};
-const NeighbourSteps neighbourTable;
-const int (*const neighbourSteps)[3] = neighbourTable.steps;
-const int* const neighbourOffsets = neighbourTable.offsets;
-
-// The edges each table row uses, as bits, so a cell interpolates each of its crossed edges once.
-struct RowEdges {
-    unsigned short mask[128];
-    RowEdges() {
-        for (int row = 0; row < 128; ++row) {
-            mask[row] = 0;
-            for (int v = 0; v < 15 && triangleTable[row][v] != -1; ++v)
-                mask[row] |= 1u << triangleTable[row][v];
-        }
-    }
-};
-const RowEdges rowEdges;
-
-// Case of the cell whose lowest corner is at `corner` (a pointer into the values): bit c set when
-// corner c is above 1. Without branches, since along the surface every bit is a coin toss. Corner
-// pairs 0-1, 2-3, 4-5 and 6-7 are adjacent in memory.
-inline int cornerCase(const float* corner) {
-#if defined(__SSE2__)
-    const __m64* pairs = reinterpret_cast<const __m64*>(corner);
-    __m128 low = _mm_loadl_pi(_mm_setzero_ps(), pairs);
-    low = _mm_loadh_pi(low, reinterpret_cast<const __m64*>(corner + rowStride));
-    __m128 high = _mm_loadl_pi(_mm_setzero_ps(), reinterpret_cast<const __m64*>(corner + sliceStride));
-    high = _mm_loadh_pi(high, reinterpret_cast<const __m64*>(corner + sliceStride + rowStride));
-    const __m128 one = _mm_set1_ps(1.0f);
-    return _mm_movemask_ps(_mm_cmpgt_ps(low, one)) | _mm_movemask_ps(_mm_cmpgt_ps(high, one)) << 4;
-#else
-    int cubeCase = 0;
-    for (int c = 0; c < 8; ++c) cubeCase |= (corner[cornerOffsets[c]] > 1.0f) << c;
-    return cubeCase;
-#endif
-}
-
-float gridCoordinate(int i) {
-    return static_cast<float>(i) / 20.0f - 1.0f;
-}
-
 MetaballGrid* effectGrid = nullptr;
 
 } // namespace
 
-void BallSet::load(const GrowArray<Ball>& balls) {
-    x.resize(balls.count);
-    y.resize(balls.count);
-    z.resize(balls.count);
-    strength.resize(balls.count);
-    for (int b = 0; b < balls.count; ++b) {
-        x[b] = balls[b].position[0];
-        y[b] = balls[b].position[1];
-        z[b] = balls[b].position[2];
-        strength[b] = balls[b].strength;
-    }
-}
-
-// Each lane is one point and runs exactly the arithmetic of a scalar loop over the balls in order
-// (IEEE operations are correctly rounded per lane), so batching never changes a value.
-void BallSet::field(const Lane4& px, const Lane4& py, const Lane4& pz, Lane4& value, Lane4 normal[3]) const {
-    const Lane4 zero = {0, 0, 0, 0};
-    const Lane4 nearest = zero + nearestDistanceSquared;
-    Lane4 sum = zero, gx = zero, gy = zero, gz = zero;
-    for (size_t b = 0; b < x.size(); ++b) {
-        Lane4 dx = px - x[b];
-        Lane4 dy = py - y[b];
-        Lane4 dz = pz - z[b];
-        Lane4 r2 = dx * dx + dy * dy + dz * dz;
-        r2 = r2 < nearest ? nearest : r2;
-        Lane4 g = strength[b] / r2 - 0.1f;
-        // A ball out of reach adds exact zeros, which leave the sums as they are.
-        Lane4 contribution = g >= zero ? g : zero;
-        sum += contribution;
-        Lane4 weight = contribution / r2;
-        gx += dx * weight;
-        gy += dy * weight;
-        gz += dz * weight;
-    }
-    Lane4 lengthSquared = gx * gx + gy * gy + gz * gz;
-    Lane4 scale;
-    for (int lane = 0; lane < 4; ++lane)
-        scale[lane] = lengthSquared[lane] > 0 ? 1.0f / std::sqrt(lengthSquared[lane]) : 0.0f;
-    value = sum;
-    normal[0] = gx * scale;
-    normal[1] = gy * scale;
-    normal[2] = gz * scale;
-}
-
 float evaluateField(const GrowArray<Ball>& balls, const float position[3], float normal[3]) {
-    BallSet set;
-    set.load(balls);
-    BallSet::Lane4 value, lanes[3];
-    set.field(BallSet::Lane4{} + position[0], BallSet::Lane4{} + position[1], BallSet::Lane4{} + position[2],
-              value, lanes);
-    for (int axis = 0; axis < 3; ++axis) normal[axis] = lanes[axis][0];
-    return value[0];
+    float sum = 0;
+    float gradient[3] = {0, 0, 0};
+    for (int b = 0; b < balls.count; ++b) {
+        const Ball& ball = balls[b];
+        const float d[3] = {position[0] - ball.position[0], position[1] - ball.position[1],
+                            position[2] - ball.position[2]};
+        const float r2 = std::max(d[0] * d[0] + d[1] * d[1] + d[2] * d[2], nearestDistanceSquared);
+        const float g = ball.strength / r2 - 0.1f;
+        if (g < 0) continue;
+        sum += g;
+        const float weight = g / r2;
+        for (int axis = 0; axis < 3; ++axis) gradient[axis] += d[axis] * weight;
+    }
+    const float lengthSquared =
+        gradient[0] * gradient[0] + gradient[1] * gradient[1] + gradient[2] * gradient[2];
+    const float scale = lengthSquared > 0 ? 1.0f / std::sqrt(lengthSquared) : 0.0f;
+    for (int axis = 0; axis < 3; ++axis) normal[axis] = gradient[axis] * scale;
+    return sum;
 }
 
 void moveBalls(GrowArray<Ball>& balls, float p) {
@@ -301,11 +205,47 @@ void moveBalls(GrowArray<Ball>& balls, float p) {
     }
 }
 
+float gridCoordinate(int i) {
+    return static_cast<float>(i) / 20.0f - 1.0f;
+}
+
+void placeCellCorners(int i, int j, int k, float position[8][3]) {
+    for (int c = 0; c < 8; ++c) {
+        position[c][0] = gridCoordinate(i + (c & 1));
+        position[c][1] = gridCoordinate(j + (c >> 1 & 1));
+        position[c][2] = gridCoordinate(k + (c >> 2));
+    }
+}
+
+int cornerCase(const float value[8]) {
+    int cubeCase = 0;
+    for (int c = 0; c < 8; ++c)
+        if (value[c] > 1.0f) cubeCase |= 1 << c;
+    return cubeCase;
+}
+
+void polygonizeCell(const MetaballCell& cell, std::vector<MetaballVertex>& out) {
+    const int row = triangleRowForCase(cornerCase(cell.value));
+    for (int v = 0; v < 15 && triangleTable[row][v] != -1; ++v) {
+        const int a = edgeCorners[triangleTable[row][v]][0];
+        const int b = edgeCorners[triangleTable[row][v]][1];
+        const float t = (cell.value[a] - 1.0f) / (cell.value[a] - cell.value[b]);
+        // Cannot happen for an edge the case crosses; kept as a tripwire for a bad table row.
+        if (t < 0 || t > 1) printf("ci = %d\n", row);
+        // Every axis is blended, even those on which both ends agree: (1 - t) x + t x need not
+        // round back to x, and a vertex must not depend on which of its cells computes it.
+        MetaballVertex vertex;
+        for (int axis = 0; axis < 3; ++axis) {
+            vertex.position[axis] = (1 - t) * cell.position[a][axis] + t * cell.position[b][axis];
+            vertex.normal[axis] = (1 - t) * cell.normal[a][axis] + t * cell.normal[b][axis];
+        }
+        out.push_back(vertex);
+    }
+}
+
 MetaballGrid::MetaballGrid()
     : values(pointCount, 0.0f), normals(pointCount, std::array<float, 3>{0, 0, 0}), flags(pointCount, 0),
-      caseCache(pointCount, caseUnknown), queue(pointCount) {
-    for (int i = 0; i < size; ++i) coordinates[i] = gridCoordinate(i);
-}
+      caseCache(pointCount, caseUnknown) {}
 
 void MetaballGrid::clear() {
     std::fill(values.begin(), values.end(), 0.0f);
@@ -313,191 +253,81 @@ void MetaballGrid::clear() {
     std::fill(flags.begin(), flags.end(), 0);
 }
 
-void MetaballGrid::queuePoint(int i, int j, int k) {
-    pending[pendingCount] = {i, j, k};
-    if (++pendingCount == 4) flushPoints();
+void MetaballGrid::evaluatePoint(const GrowArray<Ball>& balls, int i, int j, int k) {
+    const float position[3] = {gridCoordinate(i), gridCoordinate(j), gridCoordinate(k)};
+    const int point = pointIndex(i, j, k);
+    values[point] = evaluateField(balls, position, normals[point].data());
 }
 
-void MetaballGrid::flushPoints() {
-    if (pendingCount == 0) return;
-    // Spare lanes repeat the first point; only the queued ones are stored.
-    for (int lane = pendingCount; lane < 4; ++lane) pending[lane] = pending[0];
-    // The lanes are assembled from registers: writing them one float at a time into a vector in
-    // memory and reading it back whole stalls on store forwarding.
-    const BallSet::Lane4 x = {coordinates[pending[0][0]], coordinates[pending[1][0]],
-                              coordinates[pending[2][0]], coordinates[pending[3][0]]};
-    const BallSet::Lane4 y = {coordinates[pending[0][1]], coordinates[pending[1][1]],
-                              coordinates[pending[2][1]], coordinates[pending[3][1]]};
-    const BallSet::Lane4 z = {coordinates[pending[0][2]], coordinates[pending[1][2]],
-                              coordinates[pending[2][2]], coordinates[pending[3][2]]};
-    BallSet::Lane4 value, normal[3];
-    ballSet.field(x, y, z, value, normal);
-    for (int lane = 0; lane < pendingCount; ++lane) {
-        int index = pointIndex(pending[lane][0], pending[lane][1], pending[lane][2]);
-        values[index] = value[lane];
-        normals[index] = {normal[0][lane], normal[1][lane], normal[2][lane]};
-    }
-    pointsEvaluated += pendingCount;
-    pendingCount = 0;
-}
-
-void MetaballGrid::evaluatePoint(int i, int j, int k) {
-    queuePoint(i, j, k);
-    flushPoints();
-}
-
-void MetaballGrid::evaluateCell(int i, int j, int k) {
-    queueBlock(i, j, k, i + 1, j + 1, k + 1);
-    flushPoints();
-}
-
-void MetaballGrid::queueBlock(int i0, int j0, int k0, int i1, int j1, int k1) {
-    for (int k = k0; k <= k1; ++k)
-        for (int j = j0; j <= j1; ++j) {
-            unsigned char* row = &flags[pointIndex(0, j, k)];
-            // Most rows of a block were evaluated for an earlier cell; check them four at a time.
-            if (i1 - i0 == 3) {
-                uint32_t four;
-                std::memcpy(&four, row + i0, 4);
-                if ((four & 0x02020202u) == 0x02020202u) continue;
-            }
-            for (int i = i0; i <= i1; ++i) {
-                if (row[i] & pointEvaluated) continue;
-                row[i] |= pointEvaluated;
-                queuePoint(i, j, k);
-            }
-        }
-}
-
-void MetaballGrid::queueNeighbourhood(int cell) {
+void MetaballGrid::evaluateCell(const GrowArray<Ball>& balls, int cell) {
     const int i = cell % size, j = cell / size % size, k = cell / sliceStride;
-    if (i < 1 || j < 1 || k < 1 || i + 2 >= size || j + 2 >= size || k + 2 >= size) {
-        // Neighbours whose corners would leave the grid are not cells, so the block stops at the border.
-        queueBlock(std::max(i - 1, 0), std::max(j - 1, 0), std::max(k - 1, 0), std::min(i + 2, size - 1),
-                   std::min(j + 2, size - 1), std::min(k + 2, size - 1));
-        return;
+    for (int c = 0; c < 8; ++c) {
+        unsigned char& flag = flags[cell + cornerOffsets[c]];
+        if (flag & pointEvaluated) continue;
+        evaluatePoint(balls, i + (c & 1), j + (c >> 1 & 1), k + (c >> 2));
+        flag |= pointEvaluated;
     }
-    // Away from the border the block is 4 by 4 by 4 points, and on a crawled surface its rows are
-    // nearly all evaluated already: read each row's four flags at once and queue only the gaps.
-    const int first = cell - 1 - rowStride - sliceStride;
-    for (int dz = 0; dz < 4; ++dz)
-        for (int dy = 0; dy < 4; ++dy) {
-            unsigned char* row = &flags[first + dy * rowStride + dz * sliceStride];
-            uint32_t four;
-            std::memcpy(&four, row, 4);
-            for (uint32_t missing = ~four & 0x02020202u; missing != 0; missing &= missing - 1) {
-                const int dx = __builtin_ctz(missing) >> 3;
-                row[dx] |= pointEvaluated;
-                queuePoint(i - 1 + dx, j - 1 + dy, k - 1 + dz);
-            }
-        }
 }
 
-int MetaballGrid::computeCase(int cell) {
-    const int cubeCase = cornerCase(&values[cell]);
-    caseCache[cell] = static_cast<unsigned char>(cubeCase);
-    return cubeCase;
+int MetaballGrid::cellCase(int cell) {
+    if (caseCache[cell] == caseUnknown) {
+        float cornerValues[8];
+        for (int c = 0; c < 8; ++c) cornerValues[c] = values[cell + cornerOffsets[c]];
+        caseCache[cell] = static_cast<unsigned char>(cornerCase(cornerValues));
+    }
+    return caseCache[cell];
 }
 
-void MetaballGrid::polygonizeCell(int cell) {
-    const int cubeCase = triangleRowForCase(cornerCase(&values[cell]));
-    if (cubeCase == 0) return;
-    float cornerValues[8];
-    for (int c = 0; c < 8; ++c) cornerValues[c] = values[cell + cornerOffsets[c]];
+void MetaballGrid::drawCell(int cell) {
     const int i = cell % size, j = cell / size % size, k = cell / sliceStride;
-    // Coordinates of the cell's low and high corner planes, picked by a corner's bits.
-    const float xs[2] = {coordinates[i], coordinates[i + 1]};
-    const float ys[2] = {coordinates[j], coordinates[j + 1]};
-    const float zs[2] = {coordinates[k], coordinates[k + 1]};
-
-    // Triangles of a row share edges: each crossed edge is interpolated once, then copied to every
-    // vertex on it.
-    float edgeT[12];
-    MetaballVertex edgeVertex[12];
-    for (unsigned edges = rowEdges.mask[cubeCase]; edges != 0; edges &= edges - 1) {
-        const int edge = __builtin_ctz(edges);
-        const int a = edgeCorners[edge][0], b = edgeCorners[edge][1];
-        const float t = (cornerValues[a] - 1.0f) / (cornerValues[a] - cornerValues[b]);
-        const float s = 1 - t;
-        const float* normalA = normals[cell + cornerOffsets[a]].data();
-        const float* normalB = normals[cell + cornerOffsets[b]].data();
-        MetaballVertex& vertex = edgeVertex[edge];
-        // Every axis is blended, even the two on which both ends agree: s x + t x need not round
-        // back to x, and the vertex must not depend on which cell computes it.
-        vertex.position[0] = s * xs[a & 1] + t * xs[b & 1];
-        vertex.position[1] = s * ys[(a >> 1) & 1] + t * ys[(b >> 1) & 1];
-        vertex.position[2] = s * zs[a >> 2] + t * zs[b >> 2];
-        vertex.normal[0] = s * normalA[0] + t * normalB[0];
-        vertex.normal[1] = s * normalA[1] + t * normalB[1];
-        vertex.normal[2] = s * normalA[2] + t * normalB[2];
-        edgeT[edge] = t;
+    MetaballCell corners;
+    placeCellCorners(i, j, k, corners.position);
+    for (int c = 0; c < 8; ++c) {
+        const int point = cell + cornerOffsets[c];
+        corners.value[c] = values[point];
+        std::copy(normals[point].begin(), normals[point].end(), corners.normal[c]);
     }
-    const signed char* row = triangleTable[cubeCase];
-    for (int v = 0; v < 15 && row[v] != -1; ++v) {
-        const int edge = row[v];
-        const float t = edgeT[edge];
-        // Cannot happen for an edge the case crosses; kept as a tripwire for a bad table row.
-        if (t < 0 || t > 1) printf("ci = %d\n", cubeCase);
-        vertices.push_back(edgeVertex[edge]);
-    }
+    polygonizeCell(corners, surface.vertices);
+    surface.cellEnds.push_back(static_cast<int>(surface.vertices.size()));
 }
 
-void MetaballGrid::buildFrame(GrowArray<Ball>& balls, float p) {
-    moveBalls(balls, p);
-    buildSurface(balls);
-}
-
-void MetaballGrid::crawl(int seed) {
-    int* const cells = queue.data();
-    int head = 0, tail = 0;
-    cells[tail++] = seed;
-    flags[seed] |= cellQueued;
-    // Every queued cell is drawn in its turn, and its turn needs the corners of all its neighbours.
-    // Evaluating them for everything queued so far in one go fills the batches of four, where one
-    // cell at a time would flush a batch of one or two new points per cell.
-    int evaluatedUpTo = 0;
-    while (head < tail) {
-        if (head == evaluatedUpTo) {
-            for (; evaluatedUpTo < tail; ++evaluatedUpTo) queueNeighbourhood(cells[evaluatedUpTo]);
-            flushPoints();
-        }
-        const int cell = cells[head++];
+void MetaballGrid::crawl(const GrowArray<Ball>& balls, int seed) {
+    // A cell can be queued more than once; only its first turn draws it.
+    queue.clear();
+    queue.push_back(seed);
+    for (size_t head = 0; head < queue.size(); ++head) {
+        const int cell = queue[head];
+        if (flags[cell] & cellVisited) continue;
         flags[cell] |= cellVisited;
-        polygonizeCell(cell);
-        cellEnds.push_back(static_cast<int>(vertices.size()));
+        drawCell(cell);
 
         const int i = cell % size, j = cell / size % size, k = cell / sliceStride;
-        // Neighbours whose corners would leave the grid (or wrap into the next row) are not
-        // cells at all; away from the border every neighbour is one.
-        const bool nearBorder = !isCell(i - 1, j - 1, k - 1) || !isCell(i + 1, j + 1, k + 1);
-        for (int n = 0; n < 26; ++n) {
-            if (nearBorder) {
-                const int* step = neighbourSteps[n];
-                if (!isCell(i + step[0], j + step[1], k + step[2])) continue;
-            }
-            const int m = cell + neighbourOffsets[n];
-            // Visited cells were queued first. A queued one was already found on the surface: testing it
-            // again would find the same case and push a copy that its turn would skip.
-            if (flags[m] & cellQueued) continue;
-            const int cubeCase = cellCase(m);
-            // Written unconditionally and kept or dropped by moving the tail: the outcome is a coin
-            // toss for the branch predictor. The slot past the tail always exists: fewer cells than
-            // grid points are ever queued in a frame.
-            const bool onSurface = cubeCase != 0 && cubeCase != 255;
-            cells[tail] = m;
-            flags[m] |= onSurface ? cellQueued : 0;
-            tail += onSurface;
-        }
+        for (int dz = -1; dz <= 1; ++dz)
+            for (int dy = -1; dy <= 1; ++dy)
+                for (int dx = -1; dx <= 1; ++dx) {
+                    // Neighbours whose corners would leave the grid (or wrap into the next row)
+                    // are not cells at all.
+                    if ((dx == 0 && dy == 0 && dz == 0) || !isCell(i + dx, j + dy, k + dz)) continue;
+                    const int neighbour = cell + dx + rowStride * dy + sliceStride * dz;
+                    if (flags[neighbour] & cellVisited) continue;
+                    // A cell whose case is known had its corners evaluated when it was found.
+                    if (caseCache[neighbour] == caseUnknown) evaluateCell(balls, neighbour);
+                    const int cubeCase = cellCase(neighbour);
+                    if (cubeCase != 0 && cubeCase != 255) queue.push_back(neighbour);
+                }
     }
 }
 
-void MetaballGrid::buildSurface(const GrowArray<Ball>& balls) {
-    std::memset(flags.data(), 0, flags.size());
-    std::memset(caseCache.data(), caseUnknown, caseCache.size());
-    vertices.clear();
-    cellEnds.clear();
-    pointsEvaluated = 0;
-    ballSet.load(balls);
+const MetaballSurface& MetaballGrid::buildFrame(GrowArray<Ball>& balls, float p) {
+    moveBalls(balls, p);
+    return buildSurface(balls);
+}
+
+const MetaballSurface& MetaballGrid::buildSurface(const GrowArray<Ball>& balls) {
+    std::fill(flags.begin(), flags.end(), 0);
+    std::fill(caseCache.begin(), caseCache.end(), caseUnknown);
+    surface.vertices.clear();
+    surface.cellEnds.clear();
 
     for (int b = 0; b < balls.count; ++b) {
         const Ball& ball = balls[b];
@@ -509,46 +339,25 @@ void MetaballGrid::buildSurface(const GrowArray<Ball>& balls) {
         }
         // A ball outside the grid has no row to walk along.
         if (!inGrid) continue;
-        int ci = static_cast<int>(cellCoordinate[0]);
-        int cj = static_cast<int>(cellCoordinate[1]);
-        int ck = static_cast<int>(cellCoordinate[2]);
+        const int ci = static_cast<int>(cellCoordinate[0]);
+        const int cj = static_cast<int>(cellCoordinate[1]);
+        const int ck = static_cast<int>(cellCoordinate[2]);
 
-        // The walk does not mark its points as evaluated: cells evaluate them again. A value of
-        // exactly 1 keeps walking; the case bits count it as outside.
-        evaluatePoint(ci, cj, ck);
+        // Walk along +x to the first point below 1 (exactly 1 keeps walking; the case bits count
+        // it as outside). The walk does not mark its points evaluated: cells evaluate them again.
+        evaluatePoint(balls, ci, cj, ck);
         int end = ci + 1;
         for (; end < size; ++end) {
-            evaluatePoint(end, cj, ck);
+            evaluatePoint(balls, end, cj, ck);
             if (values[pointIndex(end, cj, ck)] < 1.0f) break;
         }
         // The seed's corners must lie in the grid: a walk that runs off the row seeds nothing.
         if (!isCell(end - 1, cj, ck)) continue;
-        int seed = pointIndex(end - 1, cj, ck);
-        evaluateCell(end - 1, cj, ck);
-        // A seed on a surface an earlier ball already crawled would be popped and skipped at once.
-        if (flags[seed] & cellVisited) continue;
-        crawl(seed);
+        const int seed = pointIndex(end - 1, cj, ck);
+        evaluateCell(balls, seed);
+        crawl(balls, seed);
     }
-}
-
-void MetaballGrid::scanWholeGrid(const GrowArray<Ball>& balls) {
-    vertices.clear();
-    cellEnds.clear();
-    pointsEvaluated = 0;
-    ballSet.load(balls);
-    for (int k = 0; k < size; ++k)
-        for (int j = 0; j < size; ++j)
-            for (int i = 0; i < size; ++i) queuePoint(i, j, k);
-    flushPoints();
-    for (int k = 0; k < size - 1; ++k)
-        for (int j = 0; j < size - 1; ++j)
-            for (int i = 0; i < size - 1; ++i) {
-                int cell = pointIndex(i, j, k);
-                int cubeCase = cornerCase(&values[cell]);
-                if (cubeCase == 0 || cubeCase == 255) continue;
-                polygonizeCell(cell);
-                cellEnds.push_back(static_cast<int>(vertices.size()));
-            }
+    return surface;
 }
 
 void resetBalls(GrowArray<Ball>& into, MetaballGrid& grid) {
@@ -575,14 +384,13 @@ void drawMetaballs(float t) {
     glColor3f(1, 1, 1);
     glDisable(GL_TEXTURE_2D);
 
-    MetaballGrid& grid = *effectGrid;
-    grid.buildFrame(balls, t * 0.5f);
+    const MetaballSurface& surface = effectGrid->buildFrame(balls, t * 0.5f);
     int start = 0;
-    for (int end : grid.cellEnds) {
+    for (int end : surface.cellEnds) {
         glBegin(GL_TRIANGLES);
         for (int v = start; v < end; ++v) {
-            glNormal3fv(grid.vertices[v].normal);
-            glVertex3fv(grid.vertices[v].position);
+            glNormal3fv(surface.vertices[v].normal);
+            glVertex3fv(surface.vertices[v].position);
         }
         glEnd();
         start = end;

@@ -25,11 +25,6 @@ extern const int edgeCorners[12][2];
 extern const signed char triangleTable[128][15];
 int triangleRowForCase(int cubeCase);
 
-struct MetaballVertex {
-    float normal[3];   // interpolated between the edge's corner normals, not re-normalised
-    float position[3]; // grid space
-};
-
 // Field of all balls at a position: the sum of strength / r^2 - 0.1 over the balls for which that
 // is not negative. `normal` receives the unit gradient direction pointing away from the balls, or
 // zero where no ball contributes or the contributions cancel. A point at a ball's centre is treated
@@ -39,30 +34,62 @@ float evaluateField(const GrowArray<Ball>& balls, const float position[3], float
 // Sets every ball's position for time parameter p (the effect's time is half the demo time).
 void moveBalls(GrowArray<Ball>& balls, float p);
 
-// The balls of one frame laid out for evaluating four points at a time.
-struct BallSet {
-    typedef float Lane4 __attribute__((vector_size(16)));
+// Grid-space coordinate of point i (0 to 39) along any axis: i / 20 - 1.
+float gridCoordinate(int i);
 
-    void load(const GrowArray<Ball>& balls);
-    // evaluateField for four points at once: one point per lane.
-    void field(const Lane4& x, const Lane4& y, const Lane4& z, Lane4& value, Lane4 normal[3]) const;
-
-    std::vector<float> x, y, z, strength; // per ball, in list order
+// One cell's eight corners, numbered as for edgeCorners.
+struct MetaballCell {
+    float position[8][3]; // grid space
+    float value[8];       // field value
+    float normal[8][3];   // unit normal
 };
 
+// Fills the grid-space corner positions of the cell whose lowest corner is point (i, j, k).
+void placeCellCorners(int i, int j, int k, float position[8][3]);
+
+// Marching-cubes case of a cell: bit c set when value[c] is above 1 (exactly 1 is outside).
+int cornerCase(const float value[8]);
+
+struct MetaballVertex {
+    float normal[3];   // interpolated between the edge's corner normals, not re-normalised
+    float position[3]; // grid space
+};
+
+// Appends the cell's triangles, three vertices each, to `out`; a cell of case 0 or 255 adds none.
+void polygonizeCell(const MetaballCell& cell, std::vector<MetaballVertex>& out);
+
+// The triangles of one frame: those of the drawn cells in crawl order, and for each drawn cell the
+// end of its vertices (a cell may contribute none).
+struct MetaballSurface {
+    std::vector<MetaballVertex> vertices;
+    std::vector<int> cellEnds;
+};
+
+// The sampled field and the crawl over it. The arrays live as long as the grid; a frame reads a
+// point only after evaluating it in that frame.
 class MetaballGrid {
 public:
     static constexpr int size = 40;                       // points along each axis
     static constexpr int pointCount = size * size * size; // 64000
-    static constexpr unsigned char cellVisited = 1;       // flags bit 0, on a cell's lowest corner
-    static constexpr unsigned char pointEvaluated = 2;    // flags bit 1
-    // flags bit 2, on a cell's lowest corner: pushed onto this frame's crawl queue. A queued cell is
-    // sure to be drawn, so it is never pushed twice and its neighbours' corners can be evaluated
-    // ahead of its turn.
-    static constexpr unsigned char cellQueued = 4;
-    static constexpr unsigned char caseUnknown = 71; // caseCache entry not computed this frame
 
     MetaballGrid(); // allocates the four arrays, zeroed
+
+    // Zeroes values, normals and flags.
+    void clear();
+
+    // One frame for time parameter p: moves `balls`, then builds the surface (buildSurface).
+    const MetaballSurface& buildFrame(GrowArray<Ball>& balls, float p);
+    // Walks from each ball to the surface and crawls it with the balls where they are. The result
+    // stays valid until the next build.
+    const MetaballSurface& buildSurface(const GrowArray<Ball>& balls);
+
+    // Test seam: whether the last build evaluated point i + 40 j + 1600 k for a cell's corners.
+    bool evaluatedForCell(int point) const { return flags[point] & pointEvaluated; }
+
+private:
+    static constexpr unsigned char cellVisited = 1;    // flags bit 0, on a cell's lowest corner
+    static constexpr unsigned char pointEvaluated = 2; // flags bit 1
+    static constexpr unsigned char caseUnknown = 71;   // caseCache entry not computed this frame
 
     static int pointIndex(int i, int j, int k) { return i + size * j + size * size * k; }
     // A cell, named by its lowest corner, is usable when all eight corners lie in the grid.
@@ -70,58 +97,24 @@ public:
         return i >= 0 && j >= 0 && k >= 0 && i < size - 1 && j < size - 1 && k < size - 1;
     }
 
-    // Zeroes values, normals and flags.
-    void clear();
-
-    // One frame for time parameter p: moves `balls`, then builds the surface (buildSurface).
-    void buildFrame(GrowArray<Ball>& balls, float p);
-    // Walks from each ball to the surface and crawls it with the balls where they are. Fills
-    // `vertices` (three per triangle) and `cellEnds`; clears flags and caseCache first.
-    void buildSurface(const GrowArray<Ball>& balls);
-
-    // Reference for the crawl: evaluates every point and polygonises every usable cell, filling
-    // `vertices` and `cellEnds` the same way. Evaluates about ten times the points the crawl does.
-    void scanWholeGrid(const GrowArray<Ball>& balls);
-
-    // Case of an evaluated cell: bit c set when corner c's value is above 1. Cached per frame.
-    int cellCase(int cell) { return caseCache[cell] != caseUnknown ? caseCache[cell] : computeCase(cell); }
-    // Appends the cell's triangles to `vertices`.
-    void polygonizeCell(int cell);
+    // Sets a point's value and normal from the balls; leaves its flags alone.
+    void evaluatePoint(const GrowArray<Ball>& balls, int i, int j, int k);
+    // Evaluates the corners of a usable cell that this frame has not evaluated yet.
+    void evaluateCell(const GrowArray<Ball>& balls, int cell);
+    // Case of a cell whose corners are evaluated, cached for the frame.
+    int cellCase(int cell);
+    // Breadth-first from the seed over the cells the surface passes through, drawing each once.
+    void crawl(const GrowArray<Ball>& balls, int seed);
+    // Adds an evaluated cell's triangles to the surface as a block of their own: drawMetaballs
+    // gives every drawn cell one glBegin/glEnd, even a cell without triangles.
+    void drawCell(int cell);
 
     std::vector<float> values;                 // field value per point
     std::vector<std::array<float, 3>> normals; // unit normal per point (zero where undefined)
-    std::vector<unsigned char> flags;          // cellVisited | pointEvaluated | cellQueued
+    std::vector<unsigned char> flags;          // cellVisited | pointEvaluated
     std::vector<unsigned char> caseCache;      // case per cell, or caseUnknown
-
-    // Output of the last buildSurface: the triangles of the drawn cells in crawl order, and for
-    // each drawn cell the end of its vertices (a cell may contribute none).
-    std::vector<MetaballVertex> vertices;
-    std::vector<int> cellEnds;
-    int pointsEvaluated = 0; // point evaluations of the last build, repeats included
-
-private:
-    // Sets a point's value and normal from the loaded balls (the flags are the caller's business).
-    void evaluatePoint(int i, int j, int k);
-    // Queues the points of a block (inclusive bounds) not evaluated yet this frame, and marks them.
-    // Up to three may still wait in the batch afterwards: flushPoints before reading them.
-    void queueBlock(int i0, int j0, int k0, int i1, int j1, int k1);
-    // queueBlock for the corners of the cell and of every neighbour that is a cell.
-    void queueNeighbourhood(int cell);
-    void evaluateCell(int i, int j, int k); // a usable cell's eight corners, flushed
-    // Breadth-first from the seed over the cells the surface passes through, drawing each once.
-    void crawl(int seed);
-    int computeCase(int cell);
-    // Points wait here until four can be evaluated together.
-    void queuePoint(int i, int j, int k);
-    void flushPoints();
-
-    BallSet ballSet;               // the balls of the frame being built
-    float coordinates[size];       // grid-space coordinate of point index i along any axis
-    std::array<int, 3> pending[4]; // queued points as (i, j, k)
-    int pendingCount = 0;
-    // Cells of the crawl, first in first out. Sized once for every cell of the grid: no cell is
-    // queued twice in a frame, so pushing never needs to grow it.
-    std::vector<int> queue;
+    std::vector<int> queue;                    // cells of the crawl, first in first out
+    MetaballSurface surface;                   // output of the last build
 };
 
 // Appends the six balls to `into`, printing "mass: %f dim: %d" for each, and clears the grid.

@@ -85,9 +85,14 @@ bool initVideo(std::string& reason) {
 #endif
     // Keep the demo running when it loses focus in full screen.
     SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-        reason = SDL_GetError();
-        return false;
+    // An X server that has just started, or is busy with many clients, can refuse one connection:
+    // try a few times before giving up.
+    for (int attempt = 0; SDL_InitSubSystem(SDL_INIT_VIDEO) != 0; ++attempt) {
+        if (attempt == 4) {
+            reason = SDL_GetError();
+            return false;
+        }
+        SDL_Delay(200);
     }
     SDL_DisableScreenSaver();
     return true;

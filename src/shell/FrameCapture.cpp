@@ -26,15 +26,19 @@ std::string shotPath(int shotNumber) {
     return path;
 }
 
+void readFinishedFrame(unsigned char* pixels) {
+    // 2400-byte rows need no padding at the default pack alignment of 4; set it anyway in case
+    // some other code changed it.
+    glPixelStorei(GL_PACK_ALIGNMENT, 4);
+    glReadPixels(0, 0, captureWidth, captureHeight, GL_RGB, GL_UNSIGNED_BYTE, pixels);
+}
+
 void captureFrameTo(const char* path) {
     if (!captureImageReady) {
         alloc_image(&captureImage, captureWidth, captureHeight, 3);
         captureImageReady = true;
     }
-    // 2400-byte rows need no padding at the default pack alignment of 4; set it anyway in case
-    // some other code changed it.
-    glPixelStorei(GL_PACK_ALIGNMENT, 4);
-    glReadPixels(0, 0, captureWidth, captureHeight, GL_RGB, GL_UNSIGNED_BYTE, captureImage.pixels);
+    readFinishedFrame(captureImage.pixels);
     flip_image(&captureImage, true, false);
     write_png(path, captureImage);
 }

@@ -8,6 +8,9 @@
 constexpr int captureWidth = 800;
 constexpr int captureHeight = 600;
 
+// Reads the finished frame into `pixels` (captureWidth x captureHeight RGB, 8 bits per channel, rows
+// packed and bottom-up as GL keeps them).
+void readFinishedFrame(unsigned char* pixels);
 // Writes the finished frame as the next numbered shot. A file that can't be written gets the image
 // writer's message on standard error; the number still advances.
 void captureFrame();

@@ -15,6 +15,16 @@ struct ShowOptions {
     // Where demo time comes from: the music, started after loading, or the caller, who sets it with
     // setCallerClockTime (platform/Sound.h) on musicStream.
     enum class Clock { music, caller } clock = Clock::music;
+
+    // A hidden window on the caller's clock: offline rendering, review tools, benches, tests.
+    static ShowOptions headless(const char* title) {
+        ShowOptions options;
+        options.title = title;
+        options.hidden = true;
+        options.fullScreen = false;
+        options.clock = Clock::caller;
+        return options;
+    }
 };
 
 // Everything before the first frame: the error box (for a shown window), video, the window and

@@ -1,8 +1,13 @@
-// The process: start-up, then frames until the end of the show, Escape, a close request or a quit.
+// The process: the command line, then start-up and frames until the end of the show, Escape, a close
+// request or a quit; or, asked to, the video export instead.
+#include <cstdio>
 #include <cstdlib>
 
+#include "clock/DemoContext.h"
 #include "platform/Window.h"
+#include "shell/CommandLine.h"
 #include "shell/Shell.h"
+#include "shell/VideoExport.h"
 
 namespace {
 void closeRequested() {
@@ -10,8 +15,28 @@ void closeRequested() {
 }
 } // namespace
 
-int main() {
-    startShow(ShowOptions());
+int main(int argc, char** argv) {
+    const CommandLine command = parseCommandLine(argc, argv);
+    switch (command.action) {
+    case CommandLine::Action::help:
+        fputs(usageText().c_str(), stdout);
+        return 0;
+    case CommandLine::Action::version:
+        puts(versionText().c_str());
+        return 0;
+    case CommandLine::Action::usageError:
+        fprintf(stderr, "lumorakka: %s\n%s", command.error.c_str(), usageText().c_str());
+        return 2;
+    case CommandLine::Action::exportVideo:
+        return exportVideo(command.exportSettings);
+    case CommandLine::Action::show:
+        break;
+    }
+
+    ShowOptions options;
+    options.fullScreen = !command.windowed;
+    startShow(options);
+    if (command.startSeconds > 0) demoContext.seekTo(static_cast<float>(command.startSeconds));
 
     WindowEvents events;
     events.key = handleKey;

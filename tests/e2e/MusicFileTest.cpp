@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -165,6 +166,108 @@ TEST_F(MusicFile, KicksLandWithinFiveMillisecondsOfTheBeat) {
     }
     std::printf("%d kicks checked, mean offset %.2f ms, worst %.2f ms\n", checked, sum / checked, worst);
     EXPECT_GT(checked, 350);
+}
+
+// Where an audible sound starts near each counted beat. The track is split into three bands (below
+// 150 Hz for kicks, 150 Hz to 2 kHz for notes, above 2 kHz for ticks, hats and clicks), each filtered
+// forwards and backwards so the bands add no delay. In each band, from 20 ms before the beat to 20 ms
+// after, the onset is where the energy of the next 3 ms rises most over the 13 ms before it; it counts
+// when that rise is at least 6 dB and reaches -45 dBFS. The band with the sharpest rise gives the
+// beat's onset, so a sustained pad that swells a little does not stand for the tick that starts on it.
+class BeatOnsets {
+public:
+    explicit BeatOnsets(const Decoded& track) {
+        const size_t count = track.left.size();
+        std::vector<float> mono(count);
+        for (size_t n = 0; n < count; ++n) mono[n] = 0.5f * (track.left[n] + track.right[n]);
+        const std::vector<float> below150 = zeroPhaseLowPass(mono, 150.0);
+        const std::vector<float> below2k = zeroPhaseLowPass(mono, 2000.0);
+        std::vector<float> bands[3] = {below150, below2k, mono};
+        for (size_t n = 0; n < count; ++n) {
+            bands[1][n] -= below150[n];
+            bands[2][n] -= below2k[n];
+        }
+        for (const std::vector<float>& band : bands) {
+            // Running sums of squares, so any window's energy is one subtraction.
+            std::vector<double> sums(count + 1, 0.0);
+            for (size_t n = 0; n < count; ++n) sums[n + 1] = sums[n] + double(band[n]) * band[n];
+            energySums_.push_back(std::move(sums));
+        }
+    }
+
+    // Offset of the onset from beat k, milliseconds; none when no band rises near the beat.
+    std::optional<double> offsetMs(int k) const {
+        const long beat = std::lround(beatTimeSeconds(k) * rate);
+        const auto ms = [](double v) { return std::lround(v * rate / 1000.0); };
+        const double audible = std::pow(10.0, -45.0 / 10.0);
+        double sharpest = 4.0; // a 6 dB rise at least
+        std::optional<double> onset;
+        for (const std::vector<double>& sums : energySums_) {
+            for (long at = beat - ms(20); at <= beat + ms(20); ++at) {
+                const double energy = mean(sums, at, at + ms(3));
+                const double rise = energy / (mean(sums, at - ms(15), at - ms(2)) + 1e-12);
+                if (energy >= audible && rise > sharpest) {
+                    sharpest = rise;
+                    onset = (at - beat) * 1000.0 / rate;
+                }
+            }
+        }
+        return onset;
+    }
+
+private:
+    static std::vector<float> zeroPhaseLowPass(std::vector<float> x, double hz) {
+        const float a = static_cast<float>(1.0 - std::exp(-2.0 * M_PI * hz / rate));
+        float s = 0.0f;
+        for (float& v : x) v = s += a * (v - s);
+        s = 0.0f;
+        for (size_t n = x.size(); n-- > 0;) x[n] = s += a * (x[n] - s);
+        return x;
+    }
+    static double mean(const std::vector<double>& sums, long from, long to) {
+        from = std::clamp<long>(from, 0, static_cast<long>(sums.size()) - 1);
+        to = std::clamp<long>(to, from + 1, static_cast<long>(sums.size()) - 1);
+        return (sums[to] - sums[from]) / static_cast<double>(to - from);
+    }
+    std::vector<std::vector<double>> energySums_;
+};
+
+// The picture flashes on every counted beat up to the end of the show, intro and breakdown
+// included: each flash needs a sound that starts with it.
+TEST_F(MusicFile, EveryCountedBeatCarriesAnOnsetWithinEightMilliseconds) {
+    const BeatOnsets onsets(*track);
+    const int beats = 446; // the last beat before the show ends at 206 s
+    ASSERT_LT(beatTimeSeconds(beats), 206.0);
+    ASSERT_GT(beatTimeSeconds(beats + 1), 206.0);
+    int onTime = 0;
+    std::string missed;
+    for (int k = 1; k <= beats; ++k) {
+        const std::optional<double> offset = onsets.offsetMs(k);
+        if (offset && std::fabs(*offset) <= 8.0) {
+            ++onTime;
+        } else {
+            char text[48];
+            snprintf(text, sizeof text, " %d (%.2f s)", k, beatTimeSeconds(k));
+            missed += text;
+        }
+    }
+    std::printf("%d of %d counted beats carry an onset within 8 ms\n", onTime, beats);
+    EXPECT_EQ(onTime, beats) << "beats without an onset:" << missed;
+}
+
+// The show ends on its last counted beat: the music must end there with a hit that stands out from
+// the faded outro and is still ringing as the picture goes black, not in silence before it.
+TEST_F(MusicFile, FinalHitOnTheLastBeatRingsUntilTheShowEnds) {
+    const auto at = [](double seconds) { return static_cast<size_t>(std::llround(seconds * rate)); };
+    const double lastBeat = beatTimeSeconds(446);
+    const double fadedOutro = rmsDb(at(lastBeat - 0.35), at(lastBeat - 0.02));
+    const double hit = rmsDb(at(lastBeat), at(lastBeat + 0.1));
+    const double ringing = rmsDb(at(205.8), at(205.88));
+    std::printf("outro before the last beat %.1f dB, final hit %.1f dB, at 205.8 s %.1f dB\n", fadedOutro,
+                hit, ringing);
+    EXPECT_GT(hit, -16.0) << "no hit on the last beat";
+    EXPECT_GT(hit, fadedOutro + 10.0) << "the last beat does not stand out from the outro";
+    EXPECT_GT(ringing, -30.0) << "the hit has died away before the show ends";
 }
 
 // The build must be reproducible: the same program writes the same bytes every time.

@@ -6,12 +6,8 @@ void ensureGLContext() {
     static bool ready = false;
     if (ready) return;
     // The program's start-up without the show: a hidden window and GLEW, nothing loaded.
-    ShowOptions options;
-    options.title = "gl tests";
-    options.hidden = true;
-    options.fullScreen = false;
+    ShowOptions options = ShowOptions::headless("gl tests");
     options.loadShow = false;
-    options.clock = ShowOptions::Clock::caller;
     startShow(options);
     ready = true;
 }

@@ -61,22 +61,31 @@ Side sideOf(Point a, Point b) {
     return a < b ? Side{a, b} : Side{b, a};
 }
 
-// Triangles of the last build, each as its sorted corner positions.
-std::multiset<std::array<Point, 3>> triangleSet(const MetaballGrid& grid) {
+// Triangles of a surface, each as its sorted corner positions.
+std::multiset<std::array<Point, 3>> triangleSet(const std::vector<MetaballVertex>& vertices) {
     std::multiset<std::array<Point, 3>> set;
-    for (size_t v = 0; v + 2 < grid.vertices.size(); v += 3) {
-        std::array<Point, 3> t = {pointOf(grid.vertices[v]), pointOf(grid.vertices[v + 1]),
-                                  pointOf(grid.vertices[v + 2])};
+    for (size_t v = 0; v + 2 < vertices.size(); v += 3) {
+        std::array<Point, 3> t = {pointOf(vertices[v]), pointOf(vertices[v + 1]), pointOf(vertices[v + 2])};
         std::sort(t.begin(), t.end());
         set.insert(t);
     }
     return set;
 }
 
+// The reference for the crawl: every cell of the grid, its corners evaluated on the spot.
 std::multiset<std::array<Point, 3>> fullScanTriangles(const GrowArray<Ball>& list) {
-    MetaballGrid grid;
-    grid.scanWholeGrid(list);
-    return triangleSet(grid);
+    const int n = MetaballGrid::size;
+    std::vector<MetaballVertex> vertices;
+    for (int k = 0; k + 1 < n; ++k)
+        for (int j = 0; j + 1 < n; ++j)
+            for (int i = 0; i + 1 < n; ++i) {
+                MetaballCell cell;
+                placeCellCorners(i, j, k, cell.position);
+                for (int c = 0; c < 8; ++c)
+                    cell.value[c] = evaluateField(list, cell.position[c], cell.normal[c]);
+                polygonizeCell(cell, vertices);
+            }
+    return triangleSet(vertices);
 }
 
 } // namespace
@@ -156,29 +165,41 @@ TEST(TriangleTable, EveryRowSeparatesItsCornerSet) {
     }
 }
 
+// A corner exactly at 1 is outside: counting it in would put the surface on the other side of it.
+TEST(MetaballCell, CaseCountsOnlyValuesAboveOneAsInside) {
+    struct Case {
+        float value[8];
+        int cubeCase;
+    };
+    const Case cases[] = {
+        {{1, 1, 1, 1, 1, 1, 1, 1}, 0},
+        {{1, 1, 1, 1.0000001f, 1, 1, 1, 1}, 8},
+        {{2, 0, 0, 2, 0, 0, 0, 2}, 137},
+        {{2, 2, 2, 2, 2, 2, 2, 2}, 255},
+    };
+    for (const Case& c : cases) EXPECT_EQ(cornerCase(c.value), c.cubeCase);
+}
+
 // Corners at 2 (inside) or 0 (outside) put every vertex at its edge's midpoint, which names the edge.
-TEST(MetaballGrid, CaseAbove127DrawsTheComplementRow) {
-    MetaballGrid grid;
-    const int cell = MetaballGrid::pointIndex(10, 10, 10);
-    const int offsets[8] = {0, 1, 40, 41, 1600, 1601, 1640, 1641};
-    for (int c = 0; c < 8; ++c) grid.values[cell + offsets[c]] = (200 >> c) & 1 ? 2.0f : 0.0f;
-    grid.polygonizeCell(cell);
-    EXPECT_EQ(grid.cellCase(cell), 200);
+TEST(MetaballCell, CaseAbove127DrawsTheComplementRow) {
+    MetaballCell cell{};
+    for (int c = 0; c < 8; ++c) {
+        for (int axis = 0; axis < 3; ++axis) cell.position[c][axis] = (c >> axis) & 1;
+        cell.value[c] = (200 >> c) & 1 ? 2.0f : 0.0f;
+    }
+    std::vector<MetaballVertex> vertices;
+    polygonizeCell(cell, vertices);
 
     std::vector<int> drawnEdges;
-    for (const auto& vertex : grid.vertices) {
+    for (const auto& vertex : vertices) {
         int found = -1;
         for (int e = 0; e < 12; ++e) {
-            float expected[3];
+            bool atMidpoint = true;
             for (int axis = 0; axis < 3; ++axis) {
-                float a = ((edgeCorners[e][0] >> axis) & 1) ? 0.05f : 0.0f;
-                float b = ((edgeCorners[e][1] >> axis) & 1) ? 0.05f : 0.0f;
-                expected[axis] = -0.5f + (a + b) / 2;
+                float middle = (((edgeCorners[e][0] >> axis) & 1) + ((edgeCorners[e][1] >> axis) & 1)) / 2.0f;
+                atMidpoint = atMidpoint && vertex.position[axis] == middle;
             }
-            if (std::fabs(vertex.position[0] - expected[0]) < 1e-5f &&
-                std::fabs(vertex.position[1] - expected[1]) < 1e-5f &&
-                std::fabs(vertex.position[2] - expected[2]) < 1e-5f)
-                found = e;
+            if (atMidpoint) found = e;
         }
         drawnEdges.push_back(found);
     }
@@ -244,8 +265,6 @@ TEST(MetaballMotion, ResetDrawsSmallMassesFromTheSharedSequence) {
     restartRandom();
     GrowArray<Ball> list(16);
     MetaballGrid grid;
-    grid.values[123] = 5;
-    grid.flags[77] = 3;
     testing::internal::CaptureStdout();
     resetBalls(list, grid);
     std::string printed = testing::internal::GetCapturedStdout();
@@ -262,8 +281,6 @@ TEST(MetaballMotion, ResetDrawsSmallMassesFromTheSharedSequence) {
         EXPECT_FLOAT_EQ(list[i].mass, 0.2f + classic[i] / 16777216.0f * 0.25f);
     }
     EXPECT_EQ(nextRandom(), classic[6]) << "the balls took exactly six values";
-    EXPECT_EQ(grid.values[123], 0.0f);
-    EXPECT_EQ(grid.flags[77], 0);
 }
 
 // The crawl only visits cells it reaches from the balls; at these times it must still find every
@@ -275,12 +292,15 @@ TEST(MetaballCrawl, FindsTheWholeSurfaceOfTheSixBalls) {
     MetaballGrid grid;
     for (float p : {0.0f, 1.3f, 5.125f, 10.25f, 12.0f, 15.2f}) {
         SCOPED_TRACE("p " + std::to_string(p));
-        grid.buildFrame(list, p);
-        ASSERT_GT(grid.vertices.size(), 0u);
-        EXPECT_EQ(grid.vertices.size() % 3, 0u);
-        EXPECT_EQ(triangleSet(grid), fullScanTriangles(list));
-        EXPECT_LT(grid.pointsEvaluated, MetaballGrid::pointCount / 4);
-        for (const auto& v : grid.vertices)
+        const MetaballSurface& surface = grid.buildFrame(list, p);
+        ASSERT_GT(surface.vertices.size(), 0u);
+        EXPECT_EQ(surface.vertices.size() % 3, 0u);
+        EXPECT_EQ(triangleSet(surface.vertices), fullScanTriangles(list));
+        int evaluated = 0;
+        for (int point = 0; point < MetaballGrid::pointCount; ++point)
+            evaluated += grid.evaluatedForCell(point);
+        EXPECT_LT(evaluated, MetaballGrid::pointCount / 4) << "the crawl must not sample the whole grid";
+        for (const auto& v : surface.vertices)
             for (int axis = 0; axis < 3; ++axis) {
                 EXPECT_TRUE(std::isfinite(v.normal[axis]));
                 EXPECT_TRUE(std::isfinite(v.position[axis]));
@@ -297,12 +317,12 @@ TEST(MetaballCrawl, SingleBallSurfaceIsClosed) {
     for (const auto& placement : placements) {
         SCOPED_TRACE("ball at " + std::to_string(placement[0]) + "," + std::to_string(placement[1]));
         GrowArray<Ball> one = ballsAt({placement});
-        grid.buildSurface(one);
-        ASSERT_GE(grid.vertices.size(), 3u * 50);
+        const std::vector<MetaballVertex>& vertices = grid.buildSurface(one).vertices;
+        ASSERT_GE(vertices.size(), 3u * 50);
         std::map<Side, int> sides;
-        for (size_t v = 0; v + 2 < grid.vertices.size(); v += 3)
+        for (size_t v = 0; v + 2 < vertices.size(); v += 3)
             for (int s = 0; s < 3; ++s)
-                ++sides[sideOf(pointOf(grid.vertices[v + s]), pointOf(grid.vertices[v + (s + 1) % 3]))];
+                ++sides[sideOf(pointOf(vertices[v + s]), pointOf(vertices[v + (s + 1) % 3]))];
         int open = 0;
         for (const auto& entry : sides) open += entry.second != 2;
         EXPECT_EQ(open, 0);
@@ -323,13 +343,13 @@ TEST(MetaballCrawl, StaysInsideTheGridAtItsBorders) {
     };
     for (const auto& scene : scenes) {
         GrowArray<Ball> list = ballsAt(scene);
-        grid.buildSurface(list);
-        for (const auto& v : grid.vertices)
+        const std::vector<MetaballVertex>& vertices = grid.buildSurface(list).vertices;
+        for (const auto& v : vertices)
             for (int axis = 0; axis < 3; ++axis) {
                 EXPECT_GE(v.position[axis], -1.0f);
                 EXPECT_LE(v.position[axis], 39.0f / 20.0f - 1.0f);
             }
-        auto crawled = triangleSet(grid);
+        auto crawled = triangleSet(vertices);
         auto scanned = fullScanTriangles(list);
         EXPECT_TRUE(std::includes(scanned.begin(), scanned.end(), crawled.begin(), crawled.end()));
     }

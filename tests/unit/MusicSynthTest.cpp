@@ -44,6 +44,7 @@ TEST(MusicVoices, EveryVoiceStartsAndEndsAtZero) {
         {"kick", Instrument::Kick, 0.0, 0, 0},         {"soft kick", Instrument::Kick, 0.0, 0, 1},
         {"clap", Instrument::Clap, 0.0, 0, 0},         {"snare", Instrument::Snare, 0.0, 0, 0.07f},
         {"closed hat", Instrument::Hat, 0.0, 0, 0},    {"open hat", Instrument::Hat, 0.0, 0, 1},
+        {"tick", Instrument::Tick, 0.0, 0, 0},         {"low tick", Instrument::Tick, 0.0, 0, 1},
         {"crash", Instrument::Crash, 0.0, 0, 0},       {"riser", Instrument::Riser, 1.5, 0, 0},
         {"bass", Instrument::Bass, 0.09, 45, 2200},    {"pad", Instrument::Pad, 1.0, 60, 1800},
         {"pluck", Instrument::Pluck, 0.09, 69, 3800},  {"supersaw", Instrument::Supersaw, 0.4, 76, 2600},

@@ -93,12 +93,7 @@ std::vector<Tile> sheetTiles() {
 // The show's own start-up in a hidden window: every model, render target, picture and material in
 // the show's order, with its texture state changes between them.
 void startUp() {
-    ShowOptions options;
-    options.title = "contact sheet";
-    options.hidden = true;
-    options.fullScreen = false;
-    options.clock = ShowOptions::Clock::caller;
-    startShow(options);
+    startShow(ShowOptions::headless("contact sheet"));
 }
 
 // An off-screen colour and depth target of the supersampled tile size.

@@ -296,25 +296,30 @@ void computeFieldNormals(SurfaceMesh& mesh, const ScalarField& field, double ste
     });
 }
 
+bool givesFloatNormal(const Vec3& a, const Vec3& b, const Vec3& c) {
+    // The loader computes face normals in single precision from the stored floats.
+    const Vec3* corners[3] = {&a, &b, &c};
+    float p[3][3];
+    for (int i = 0; i < 3; ++i) {
+        p[i][0] = static_cast<float>(corners[i]->x);
+        p[i][1] = static_cast<float>(corners[i]->y);
+        p[i][2] = static_cast<float>(corners[i]->z);
+    }
+    float e1[3] = {p[1][0] - p[0][0], p[1][1] - p[0][1], p[1][2] - p[0][2]};
+    float e2[3] = {p[2][0] - p[0][0], p[2][1] - p[0][1], p[2][2] - p[0][2]};
+    float n[3] = {e1[1] * e2[2] - e1[2] * e2[1], e1[2] * e2[0] - e1[0] * e2[2],
+                  e1[0] * e2[1] - e1[1] * e2[0]};
+    float len2 = n[0] * n[0] + n[1] * n[1] + n[2] * n[2];
+    return len2 > 1e-20f;
+}
+
 void removeDegenerateTriangles(SurfaceMesh& mesh) {
     std::vector<std::array<uint32_t, 3>> kept;
     kept.reserve(mesh.triangles.size());
     for (const auto& t : mesh.triangles) {
         if (t[0] == t[1] || t[1] == t[2] || t[0] == t[2]) continue;
-        // The loader computes face normals in single precision from the stored floats.
-        float p[3][3];
-        for (int c = 0; c < 3; ++c) {
-            p[c][0] = static_cast<float>(mesh.positions[t[c]].x);
-            p[c][1] = static_cast<float>(mesh.positions[t[c]].y);
-            p[c][2] = static_cast<float>(mesh.positions[t[c]].z);
-        }
-        float e1[3] = {p[1][0] - p[0][0], p[1][1] - p[0][1], p[1][2] - p[0][2]};
-        float e2[3] = {p[2][0] - p[0][0], p[2][1] - p[0][1], p[2][2] - p[0][2]};
-        float n[3] = {e1[1] * e2[2] - e1[2] * e2[1], e1[2] * e2[0] - e1[0] * e2[2],
-                      e1[0] * e2[1] - e1[1] * e2[0]};
-        float len2 = n[0] * n[0] + n[1] * n[1] + n[2] * n[2];
-        if (!(len2 > 1e-20f)) continue;
-        kept.push_back(t);
+        if (givesFloatNormal(mesh.positions[t[0]], mesh.positions[t[1]], mesh.positions[t[2]]))
+            kept.push_back(t);
     }
     mesh.triangles.swap(kept);
 

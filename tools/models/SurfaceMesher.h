@@ -35,6 +35,8 @@ SurfaceMesh polygonise(const ScalarField& field, const MeshingGrid& grid);
 void relaxOntoSurface(SurfaceMesh& mesh, const ScalarField& field, double cellSize, int iterations);
 // Normals from the field's gradient; vertices where it vanishes take the area-weighted face normal.
 void computeFieldNormals(SurfaceMesh& mesh, const ScalarField& field, double step);
+// Whether the triangle's corners, stored as floats, give the loader a face normal.
+bool givesFloatNormal(const Vec3& a, const Vec3& b, const Vec3& c);
 // Drops triangles whose float positions give no normal and vertices no triangle uses.
 void removeDegenerateTriangles(SurfaceMesh& mesh);
 

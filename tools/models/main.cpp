@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <string>
 
+#include "Figures.h"
+#include "MeshReduction.h"
 #include "Models.h"
 
 namespace {
@@ -12,20 +14,16 @@ namespace {
 struct ModelJob {
     const char* fileName;
     ModelMesh (*make)();
-    double largestSide; // model units; 0 keeps the size the maker gives
+    const FigureSpec* figure; // size and budget; none keeps the maker's size and every triangle
 };
 
-// The show's camera orbits at about 8 to 10 times a row's scale with a 90 degree view: figures of
-// this size fill much of the frame at scales 1 to 2 and are entered from above at scale 0.1.
-constexpr double kFigureSize = 9.5;
-
 const ModelJob kJobs[] = {
-    {"pallo.aml", makePallo, 0},
-    {"ovaali.AML", makeOvaali, 0},
-    {"pah.aml", makePah, kFigureSize},
-    {"ninja.aml", makeNinja, kFigureSize},
-    {"bakteeri1.aml", makeBakteeri, kFigureSize},
-    {"demoni.aml", makeDemoni, kFigureSize},
+    {"pallo.aml", makePallo, nullptr},
+    {"ovaali.AML", makeOvaali, nullptr},
+    {"pah.aml", makePah, &kFigures[0]},
+    {"ninja.aml", makeNinja, &kFigures[1]},
+    {"bakteeri1.aml", makeBakteeri, &kFigures[2]},
+    {"demoni.aml", makeDemoni, &kFigures[3]},
 };
 
 double secondsSince(std::chrono::steady_clock::time_point start) {
@@ -50,7 +48,11 @@ int main(int argc, char** argv) {
     for (const ModelJob& job : kJobs) {
         const auto modelStart = std::chrono::steady_clock::now();
         ModelMesh model = job.make();
-        if (job.largestSide > 0) fitLargestSide(model, job.largestSide);
+        ReductionReport reduction;
+        if (job.figure) {
+            fitLargestSide(model, job.figure->largestSide);
+            model = reduceMesh(model, {job.figure->triangleBudget, job.figure->maxError}, &reduction);
+        }
         std::vector<ModelMesh> meshes = splitForIndices(model);
         std::vector<uint8_t> bytes = encodeAml(meshes);
         std::string path = dataDir + "/" + job.fileName;
@@ -63,6 +65,9 @@ int main(int argc, char** argv) {
         std::printf("%-28s %zu mesh%s, %6zu vertices, %6zu triangles, %8zu bytes, %.2f s\n", path.c_str(),
                     meshes.size(), meshes.size() == 1 ? "  " : "es", vertices, triangles, bytes.size(),
                     secondsSince(modelStart));
+        if (job.figure)
+            std::printf("  simplified from %zu triangles, surface moved at most %.4f units\n",
+                        reduction.trianglesBefore, reduction.error);
     }
     std::printf("models written in %.2f s\n", secondsSince(start));
     return 0;

@@ -65,38 +65,46 @@ std::string writeNyrkki(const std::string& dataDir) {
     // The square picture is stretched over the 4:3 view, so it is drawn 3/4 as wide as it should look.
     const float squeeze = 0.75f;
     const float pixel = 2.0f / size;
-    Mask fill(size, size);
+    // The flash is added over the whole frame at the beat, when the glow is brightest too: the fist
+    // is a glowing outline with an empty middle, so the subject behind it stays in sight, and
+    // nothing in the picture is near white.
+    auto fistAt = [&](int x, int y, float& fu, float& fv) {
+        float u = ((x + 0.5f) * pixel - 1.0f) / squeeze, v = 1.0f - (y + 0.5f) * pixel;
+        fu = u * 1.05f;
+        fv = v * 1.05f + 0.05f;
+    };
+    Mask outline(size, size);
     for (int y = 0; y < size; ++y)
         for (int x = 0; x < size; ++x) {
-            float u = ((x + 0.5f) * pixel - 1.0f) / squeeze, v = 1.0f - (y + 0.5f) * pixel;
-            fill.coverage[size_t(y) * size + x] =
-                1.0f - smoothstep(-pixel, pixel, fistFill(u * 1.15f, v * 1.15f + 0.05f));
+            float fu, fv;
+            fistAt(x, y, fu, fv);
+            float d = std::fabs(fistFill(fu, fv));
+            // The arm ends in the outline's fade below the hand.
+            float arm = 1.0f - smoothstep(-0.55f, -0.72f, fv);
+            outline.coverage[size_t(y) * size + x] = (1.0f - smoothstep(0.014f, 0.014f + 2 * pixel, d)) * arm;
         }
-    Mask glow = blurred(fill, 14);
+    Mask glow = blurred(outline, 10);
     Picture picture(size, size, 3);
     renderPicture(picture, [&](int x, int y) {
         float u = ((x + 0.5f) * pixel - 1.0f) / squeeze, v = 1.0f - (y + 0.5f) * pixel;
         float r = std::sqrt(u * u + v * v), a = std::atan2(v, u);
-        // An impact burst behind the fist: sharp rays and a ring, dimming to black at the edge.
-        float rays = std::pow(std::fabs(std::cos(a * 8.0f)), 18.0f) * (1.0f - smoothstep(0.35f, 0.95f, r));
-        float ring = std::exp(-std::pow((r - 0.74f) / 0.025f, 2.0f));
-        float fade = 1.0f - smoothstep(0.85f, 1.0f, r);
-        Vec3 c = Vec3{0.55f, 0.15f, 0.75f} * (rays * 0.55f * fade) + Vec3{0.9f, 0.45f, 0.2f} * (ring * 0.7f);
-        c += Vec3{0.9f, 0.4f, 0.9f} * (glow.at(x, y) * 0.6f);
-        float inside = fill.at(x, y);
-        if (inside > 0.0f) {
-            float fu = u * 1.15f, fv = v * 1.15f + 0.05f;
-            // White-hot in the middle, glowing orange toward the outline and down the wrist.
-            float depth = smoothstep(-0.12f, 0.0f, fistFill(fu, fv));
-            Vec3 hot = mix(Vec3{1.0f, 0.96f, 0.82f}, Vec3{1.0f, 0.5f, 0.16f},
-                           std::max(depth, smoothstep(-0.3f, -0.75f, fv)));
-            float line = 1.0f - smoothstep(0.008f, 0.02f, creases(fu, fv));
-            hot = mix(hot, Vec3{0.35f, 0.08f, 0.12f}, 0.85f * line);
-            // The arm fades out below the hand.
-            inside *= 1.0f - smoothstep(-0.55f, -0.72f, fv);
-            c = mix(c, hot, inside);
-        }
-        return Shaded{c * fade + Vec3{0.9f, 0.45f, 0.2f} * (ring * 0.7f * (1.0f - fade))};
+        float fu, fv;
+        fistAt(x, y, fu, fv);
+        // An impact burst around the edge: short rays outside a thin ring, dimming to black.
+        float rays = std::pow(std::fabs(std::cos(a * 8.0f)), 24.0f) * smoothstep(0.8f, 0.86f, r) *
+                     (1.0f - smoothstep(0.9f, 1.0f, r));
+        float ring = std::exp(-std::pow((r - 0.8f) / 0.012f, 2.0f)) +
+                     0.15f * std::exp(-std::pow((r - 0.8f) / 0.04f, 2.0f));
+        Vec3 c = Vec3{0.1f, 0.03f, 0.14f} * rays + Vec3{0.3f, 0.13f, 0.05f} * ring;
+        c += Vec3{0.08f, 0.025f, 0.1f} * glow.at(x, y);
+        // Finger and thumb creases inside the outline, fainter than the outline itself.
+        float inside = fistFill(fu, fv) < 0.0f ? 1.0f - smoothstep(-0.55f, -0.72f, fv) : 0.0f;
+        float crease = (1.0f - smoothstep(0.006f, 0.014f, creases(fu, fv))) * inside;
+        c = mix(c, Vec3{0.2f, 0.08f, 0.04f}, crease * 0.8f);
+        // The outline: warm orange, hotter along the knuckles than down the wrist.
+        Vec3 hot = mix(Vec3{0.36f, 0.2f, 0.08f}, Vec3{0.3f, 0.08f, 0.12f}, smoothstep(0.1f, -0.6f, fv));
+        c = mix(c, hot, outline.at(x, y));
+        return Shaded{c * (1.0f - smoothstep(0.92f, 1.0f, r))};
     });
     return writePng(dataDir, "nyrkki", picture);
 }

@@ -105,7 +105,9 @@ std::string writeLoading(const std::string& dataDir) {
     renderPicture(picture, [&](int x, int y) {
         float dx = (x - size * 0.5f) / size, dy = (y - size * 0.46f) / size;
         float r = std::sqrt(dx * dx + dy * dy);
-        Vec3 c = mix(Vec3{0.032f, 0.02f, 0.08f}, Vec3{0.004f, 0.003f, 0.01f}, smoothstep(0.0f, 0.62f, r));
+        // The picture is shown on black with black bars beside it: the glow behind the title fades
+        // to exact black well inside its edges, so the square leaves no visible border.
+        Vec3 c = Vec3{0.032f, 0.02f, 0.08f} * (1.0f - smoothstep(0.0f, 0.44f, r));
         // A thin warm rule between the words, fading at both ends.
         float rule = (1.0f - smoothstep(0.0f, 1.2f, std::fabs(y - 292.5f))) *
                      (1.0f - smoothstep(60.0f, 150.0f, std::fabs(x - size * 0.5f)));

@@ -46,7 +46,8 @@ Vec3 skyGradient(Vec3 d) {
     Vec3 c = mix(horizon, high, smoothstep(0.0f, 0.35f, std::pow(up, 0.7f)));
     c = mix(c, zenith, smoothstep(0.3f, 1.0f, up));
     float s = std::max(0.0f, dot(d, kSunDirection));
-    c += kSunColour * (0.35f * std::pow(s, 12.0f) + 0.25f * std::pow(s, 90.0f));
+    // A wide warm glow and a soft halo a few degrees across around the disc.
+    c += kSunColour * (0.35f * std::pow(s, 12.0f) + 0.3f * std::pow(s, 90.0f) + 0.45f * std::pow(s, 700.0f));
     return c;
 }
 
@@ -71,8 +72,8 @@ Vec3 sky(Vec3 d) {
     cloud += kSunColour * (std::pow(s, 24.0f) * (1.0f - density) * 1.5f);
     float fade = smoothstep(0.0f, 0.22f, up);
     c = mix(c, cloud, density * fade * 0.92f);
-    // The sun disc itself, dimmed where cloud covers it.
-    c += Vec3{1.0f, 0.85f, 0.62f} * (smoothstep(0.9993f, 0.9997f, s) * (1.0f - density * fade) * 2.0f);
+    // The sun disc itself with a soft edge, warm rather than white, dimmed where cloud covers it.
+    c = mix(c, Vec3{1.0f, 0.84f, 0.58f}, smoothstep(0.99950f, 0.99985f, s) * (1.0f - density * fade * 0.8f));
     return c;
 }
 
@@ -297,18 +298,17 @@ float softbox(Vec3 d, Vec3 centre, Vec3 upHint, float halfWidth, float halfHeigh
 // Eye-space directions: +Y up, -Z ahead of the viewer, +Z behind.
 Vec3 studio(Vec3 d) {
     float up = d.y;
-    // A grey-violet backdrop, lighter overhead: a chrome surface mirrors mostly backdrop and floor,
-    // and a near-black studio would leave it reading as a dark silhouette against the night sky.
-    Vec3 c = mix(Vec3{0.10f, 0.09f, 0.14f}, Vec3{0.30f, 0.28f, 0.38f}, smoothstep(-0.2f, 0.6f, up));
-    // Floor: a pale sweep that catches the key light, with a soft horizon line.
+    // A dark backdrop and a floor sweep graded from pale at the horizon to dark: chrome reads as a
+    // mirror when what it mirrors has hard contrast, bright lights against near-black.
+    Vec3 c = mix(Vec3{0.05f, 0.045f, 0.07f}, Vec3{0.14f, 0.13f, 0.19f}, smoothstep(-0.2f, 0.6f, up));
     if (up < 0.0f)
-        c = mix(Vec3{0.38f, 0.32f, 0.32f}, Vec3{0.08f, 0.065f, 0.08f}, smoothstep(0.0f, -0.5f, up));
-    c += Vec3{0.25f, 0.18f, 0.16f} * std::exp(-std::fabs(up) * 40.0f);
-    c += Vec3{1.6f, 1.3f, 1.0f} * softbox(d, {-0.6f, 0.7f, 0.6f}, {0, 1, 0}, 0.55f, 0.35f, 0.04f);
-    c += Vec3{0.9f, 0.75f, 0.6f} * softbox(d, {0.8f, 0.45f, 0.3f}, {0, 1, 0}, 0.25f, 0.25f, 0.05f);
-    c += Vec3{0.35f, 0.4f, 1.2f} * softbox(d, {0.95f, 0.1f, -0.6f}, {0, 1, 0}, 0.06f, 0.9f, 0.02f);
-    c += Vec3{0.35f, 0.4f, 1.2f} * softbox(d, {-0.95f, 0.1f, -0.6f}, {0, 1, 0}, 0.06f, 0.9f, 0.02f);
-    c += Vec3{1.0f, 0.95f, 0.9f} * softbox(d, {0.0f, 1.0f, 0.05f}, {0, 0, -1}, 0.5f, 0.12f, 0.03f);
+        c = mix(Vec3{0.42f, 0.36f, 0.34f}, Vec3{0.04f, 0.035f, 0.045f}, smoothstep(0.0f, -0.45f, up));
+    c += Vec3{0.5f, 0.38f, 0.3f} * std::exp(-std::fabs(up) * 60.0f);
+    c += Vec3{1.8f, 1.5f, 1.2f} * softbox(d, {-0.6f, 0.7f, 0.6f}, {0, 1, 0}, 0.55f, 0.35f, 0.03f);
+    c += Vec3{1.1f, 0.9f, 0.7f} * softbox(d, {0.8f, 0.45f, 0.3f}, {0, 1, 0}, 0.25f, 0.25f, 0.03f);
+    c += Vec3{0.45f, 0.55f, 1.5f} * softbox(d, {0.95f, 0.1f, -0.6f}, {0, 1, 0}, 0.06f, 0.9f, 0.015f);
+    c += Vec3{0.45f, 0.55f, 1.5f} * softbox(d, {-0.95f, 0.1f, -0.6f}, {0, 1, 0}, 0.06f, 0.9f, 0.015f);
+    c += Vec3{1.2f, 1.15f, 1.1f} * softbox(d, {0.0f, 1.0f, 0.05f}, {0, 0, -1}, 0.5f, 0.12f, 0.02f);
     return c;
 }
 

@@ -70,9 +70,10 @@ Picture spark() {
 // Cel-shading ramp, dark to light along s: violet shadow, cool mid tone, warm light, highlight.
 Picture toonRamp() {
     const int width = 256, height = 8;
+    // Held below white: the beat's glow multiplies what is already bright.
     const Vec3 bands[4] = {
-        {0.10f, 0.06f, 0.28f}, {0.36f, 0.24f, 0.66f}, {0.95f, 0.55f, 0.38f}, {1.0f, 0.94f, 0.82f}};
-    const float edges[3] = {0.38f, 0.62f, 0.9f};
+        {0.03f, 0.015f, 0.09f}, {0.08f, 0.04f, 0.2f}, {0.32f, 0.13f, 0.09f}, {0.75f, 0.58f, 0.42f}};
+    const float edges[3] = {0.4f, 0.66f, 0.93f};
     Picture picture(width, height, 3);
     renderPicture(picture, [&](int x, int) {
         float s = (x + 0.5f) / width;

@@ -21,10 +21,9 @@
 #include <system_error>
 #include <vector>
 
-#include "clock/DemoContext.h"
-#include "platform/Sound.h"
 #include "platform/Window.h"
 #include "shell/FrameCapture.h"
+#include "shell/OfflineClock.h"
 #include "shell/Shell.h"
 
 namespace {
@@ -34,28 +33,6 @@ using Clock = std::chrono::steady_clock;
 const Clock::time_point processStart = Clock::now();
 
 constexpr double beatTrackingRate = 60.0; // Hz
-
-int toMilliseconds(double seconds) {
-    return static_cast<int>(std::lround(seconds * 1000.0));
-}
-
-// Steps the clock from the last frame's time towards the next one through the beat tracking only.
-class FrameClock {
-public:
-    void advanceTo(int targetMs) {
-        const double step = 1000.0 / beatTrackingRate;
-        for (double ms = lastMs + step; ms < targetMs; ms += step) {
-            setCallerClockTime(musicStream, static_cast<int>(ms));
-            demoContext.updateTime();
-            demoContext.endFrame();
-        }
-        setCallerClockTime(musicStream, targetMs);
-        lastMs = targetMs;
-    }
-
-private:
-    double lastMs = 0;
-};
 
 void usage() {
     fprintf(stderr, "usage: render_frames [--out DIR] TIME...\n"
@@ -72,11 +49,7 @@ bool parseNumber(const char* text, double& value) {
 
 // The program's own start-up in a hidden window, with the clock set from here.
 void startOffline() {
-    ShowOptions options;
-    options.hidden = true;
-    options.fullScreen = false;
-    options.clock = ShowOptions::Clock::caller;
-    startShow(options);
+    startShow(ShowOptions::headless("Lumorakka by Vorkasta"));
 }
 
 int renderFrames(const std::vector<double>& times, const std::string& folder) {
@@ -87,9 +60,9 @@ int renderFrames(const std::vector<double>& times, const std::string& folder) {
         return 1;
     }
     startOffline();
-    FrameClock clock;
+    OfflineClock clock(beatTrackingRate);
     for (size_t i = 0; i < times.size(); ++i) {
-        clock.advanceTo(toMilliseconds(times[i]));
+        clock.advanceTo(times[i]);
         renderFrame();
         char name[32];
         snprintf(name, sizeof name, "/frame%04zu.png", i);
@@ -107,7 +80,7 @@ double secondsSince(Clock::time_point start) {
 
 int bench(int frames) {
     startOffline();
-    FrameClock clock;
+    OfflineClock clock(beatTrackingRate);
     clock.advanceTo(0);
     renderFrame();
     swapWindow();
@@ -119,10 +92,10 @@ int bench(int frames) {
         {"scene 1 (marble figure)", 5.0}, {"scene 2 (metaballs)", 21.0}, {"scene 3 (sequence)", 40.0}};
     for (const auto& scene : scenes) {
         // Frames 60 Hz apart, as a viewer's would be, timed on the wall clock.
-        clock.advanceTo(toMilliseconds(scene.startSeconds));
+        clock.advanceTo(scene.startSeconds);
         const Clock::time_point start = Clock::now();
         for (int i = 0; i < frames; ++i) {
-            clock.advanceTo(toMilliseconds(scene.startSeconds + i / beatTrackingRate));
+            clock.advanceTo(scene.startSeconds + i / beatTrackingRate);
             renderFrame();
             swapWindow();
         }

@@ -50,7 +50,7 @@ uint32_t seedFor(const Note& note, uint32_t salt) {
 }
 
 class KickVoice : public Voice {
-  public:
+public:
     explicit KickVoice(const Note& n) : Voice(n), soft_(n.param > 0.5f), noise_(seedFor(n, 0x4b1cu)) {
         length_ = secondsToSamples(soft_ ? 0.32 : 0.42);
         click_.set(soft_ ? 1800.0f : 3500.0f, 0.2f);
@@ -75,7 +75,7 @@ class KickVoice : public Voice {
         });
     }
 
-  private:
+private:
     bool soft_;
     int64_t length_;
     double phase_ = 0.0;
@@ -84,7 +84,7 @@ class KickVoice : public Voice {
 };
 
 class ClapVoice : public Voice {
-  public:
+public:
     explicit ClapVoice(const Note& n) : Voice(n), noise_(seedFor(n, 0xc1a9u)) {
         length_ = secondsToSamples(0.34);
         band_.set(1150.0f, 0.45f);
@@ -105,7 +105,7 @@ class ClapVoice : public Voice {
         });
     }
 
-  private:
+private:
     static float burst(float t, float decay) {
         if (t <= 0.0f) return 0.0f;
         const float rise = 0.0004f;
@@ -117,7 +117,7 @@ class ClapVoice : public Voice {
 };
 
 class SnareVoice : public Voice {
-  public:
+public:
     explicit SnareVoice(const Note& n) : Voice(n), noise_(seedFor(n, 0x5a4eu)) {
         decay_ = n.param > 0.0f ? n.param : 0.13f;
         length_ = secondsToSamples(decay_ * 5.0f);
@@ -141,7 +141,7 @@ class SnareVoice : public Voice {
         });
     }
 
-  private:
+private:
     float decay_;
     int64_t length_;
     double phase_ = 0.0;
@@ -150,7 +150,7 @@ class SnareVoice : public Voice {
 };
 
 class HatVoice : public Voice {
-  public:
+public:
     explicit HatVoice(const Note& n) : Voice(n), noise_(seedFor(n, 0x4a7u)) {
         decay_ = n.param > 0.5f ? 0.16f : 0.024f;
         length_ = secondsToSamples(decay_ * 6.0f);
@@ -171,15 +171,49 @@ class HatVoice : public Voice {
         });
     }
 
-  private:
+private:
     float decay_;
     int64_t length_;
     Noise noise_;
     Svf first_, second_;
 };
 
+// A dry wooden tick, like a clave or a clock: two damped partials over a short click of noise.
+// param > 0.5 gives the lower "tock" that marks the start of a bar.
+class TickVoice : public Voice {
+public:
+    explicit TickVoice(const Note& n) : Voice(n), noise_(seedFor(n, 0x71c4u)) {
+        const bool low = n.param > 0.5f;
+        hz_[0] = low ? 1700.0 : 2500.0;
+        hz_[1] = low ? 2800.0 : 4100.0;
+        length_ = secondsToSamples(0.09);
+        click_.set(5200.0f, 0.3f);
+    }
+    bool render(float* left, float* right, int64_t blockStart, int count) override {
+        float l, r;
+        panGains(note.pan, l, r);
+        return forEachSample(note, length_, blockStart, count, [&](int i, int64_t n) {
+            double t = static_cast<double>(n) / sampleRate;
+            float body = static_cast<float>(0.7 * std::sin(2.0 * pi * hz_[0] * t) * std::exp(-t / 0.014) +
+                                            0.35 * std::sin(2.0 * pi * hz_[1] * t) * std::exp(-t / 0.007));
+            click_.process(noise_.next());
+            float clickEnv = static_cast<float>(std::exp(-t / 0.0015));
+            float v = (body + 0.4f * click_.band * clickEnv) * attackRamp(n, 6) * tailFade(n, length_, 441) *
+                      note.velocity;
+            left[i] += v * l;
+            right[i] += v * r;
+        });
+    }
+
+private:
+    double hz_[2];
+    int64_t length_;
+    Noise noise_;
+    Svf click_;
+};
+
 class CrashVoice : public Voice {
-  public:
+public:
     explicit CrashVoice(const Note& n) : Voice(n), noiseL_(seedFor(n, 0xc7a5u)), noiseR_(seedFor(n, 0x77u)) {
         length_ = secondsToSamples(3.0);
         for (Svf* f : {&highL_, &highR_}) f->set(4800.0f, 0.15f);
@@ -196,7 +230,7 @@ class CrashVoice : public Voice {
         });
     }
 
-  private:
+private:
     int64_t length_;
     Noise noiseL_, noiseR_;
     Svf highL_, highR_;
@@ -204,7 +238,7 @@ class CrashVoice : public Voice {
 
 // White noise swept upwards through a band pass, growing louder until it stops at the end of its gate.
 class RiserVoice : public Voice {
-  public:
+public:
     explicit RiserVoice(const Note& n) : Voice(n), noiseL_(seedFor(n, 0x415eu)), noiseR_(seedFor(n, 0x99u)) {}
     bool render(float* left, float* right, int64_t blockStart, int count) override {
         const int64_t length = note.gate;
@@ -223,7 +257,7 @@ class RiserVoice : public Voice {
         });
     }
 
-  private:
+private:
     Noise noiseL_, noiseR_;
     Svf bandL_, bandR_;
 };
@@ -231,7 +265,7 @@ class RiserVoice : public Voice {
 // Saw plus a sine sub through a resonant low pass whose cutoff opens at the note start and closes
 // within a few tens of milliseconds. param = how far the filter opens, Hz.
 class BassVoice : public Voice {
-  public:
+public:
     explicit BassVoice(const Note& n) : Voice(n) {
         env_.attack = 0.003f;
         env_.decay = 0.12f;
@@ -258,7 +292,7 @@ class BassVoice : public Voice {
         });
     }
 
-  private:
+private:
     Envelope env_;
     EnvelopeFollower follow_;
     int64_t length_;
@@ -269,7 +303,7 @@ class BassVoice : public Voice {
 
 // Three detuned saws per note, spread across the stereo field, under a gentle low pass (param, Hz).
 class PadVoice : public Voice {
-  public:
+public:
     explicit PadVoice(const Note& n) : Voice(n) {
         env_.attack = 0.55f;
         env_.decay = 1.2f;
@@ -296,7 +330,7 @@ class PadVoice : public Voice {
         });
     }
 
-  private:
+private:
     Envelope env_;
     EnvelopeFollower follow_;
     int64_t length_;
@@ -307,7 +341,7 @@ class PadVoice : public Voice {
 // Two saws a few cents apart through a low pass that snaps shut: a plucked string-like note.
 // param = filter brightness at the attack, Hz.
 class PluckVoice : public Voice {
-  public:
+public:
     explicit PluckVoice(const Note& n) : Voice(n) {
         env_.attack = 0.002f;
         env_.decay = 0.3f;
@@ -332,7 +366,7 @@ class PluckVoice : public Voice {
         });
     }
 
-  private:
+private:
     Envelope env_;
     EnvelopeFollower follow_;
     int64_t length_;
@@ -343,7 +377,7 @@ class PluckVoice : public Voice {
 
 // Seven detuned saws spread from left to right. param = low-pass cutoff, Hz.
 class SupersawVoice : public Voice {
-  public:
+public:
     explicit SupersawVoice(const Note& n) : Voice(n) {
         env_.attack = 0.008f;
         env_.decay = 0.3f;
@@ -381,7 +415,7 @@ class SupersawVoice : public Voice {
         });
     }
 
-  private:
+private:
     static constexpr int voices = 7;
     Envelope env_;
     EnvelopeFollower follow_;
@@ -403,6 +437,8 @@ std::unique_ptr<Voice> makeVoice(Instrument instrument, const Note& note) {
         return std::make_unique<SnareVoice>(note);
     case Instrument::Hat:
         return std::make_unique<HatVoice>(note);
+    case Instrument::Tick:
+        return std::make_unique<TickVoice>(note);
     case Instrument::Crash:
         return std::make_unique<CrashVoice>(note);
     case Instrument::Riser:

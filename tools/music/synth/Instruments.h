@@ -14,33 +14,33 @@ struct Note {
     float pitch = 0.0f;    // MIDI note number; 69 = 440 Hz
     float velocity = 1.0f; // 0..1
     float pan = 0.0f;      // -1 left .. 1 right
-    float param = 0.0f;    // per instrument: filter brightness in Hz, open hat, soft kick...
+    float param = 0.0f;    // per instrument: filter brightness in Hz, open hat, soft kick, low tick...
 };
 
 class Voice {
-  public:
+public:
     explicit Voice(const Note& note) : note(note) {}
     virtual ~Voice() = default;
     // Adds the voice into left/right for the samples [blockStart, blockStart + count).
     // Returns false once the voice has finished (its envelope is back at zero).
     virtual bool render(float* left, float* right, int64_t blockStart, int count) = 0;
 
-  protected:
+protected:
     Note note;
 };
 
-enum class Instrument { Kick, Clap, Snare, Hat, Crash, Riser, Bass, Pad, Pluck, Supersaw };
+enum class Instrument { Kick, Clap, Snare, Hat, Tick, Crash, Riser, Bass, Pad, Pluck, Supersaw };
 
 std::unique_ptr<Voice> makeVoice(Instrument instrument, const Note& note);
 
 class Track {
-  public:
+public:
     Track(Instrument instrument, std::vector<Note> notes);
     // Adds every voice sounding in [blockStart, blockStart + count) into left/right.
     void render(float* left, float* right, int64_t blockStart, int count);
     const std::vector<Note>& notes() const { return notes_; }
 
-  private:
+private:
     Instrument instrument_;
     std::vector<Note> notes_;
     size_t next_ = 0;

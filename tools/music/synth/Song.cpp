@@ -25,14 +25,22 @@ namespace {
 //   phrases -3 .. -1   19.2 - 30.3 s  the intro's last bar, then the build-up: riser from 20.5 s, snare roll
 //   phrases  0 .. 19   30.3 - 104.1 s first drop, a new arrangement every 4 phrases
 //   phrases 20 .. 24   104.1 - 122.6 s breakdown (F G Em Am), its last two phrases building up again
-//   phrases 25 .. 44   122.6 - 196.4 s second drop, where the pictures start over
-//   phrases 45 .. 47   196.4 - 206 s  outro, faded out from 198.3 s to silence at 205.5 s
+//   phrases 25 .. 44   122.6 - 196.4 s second drop, where the pictures start over: a new answer to the
+//                                      hook, a new counter line, other fills, and the last eight
+//                                      phrases lifted a tone
+//   phrases 45 .. 47   196.4 - 206 s  outro: the music fades from 198.3 s to 205.5 s over a kick held
+//                                      down to a heartbeat, then a final hit on beat 446 (205.65 s)
+//                                      rings until the show ends at 206 s
+// Every beat the show counts carries an onset: a kick, or a wooden tick where no kick plays.
 constexpr int dropBeat = 66;
 constexpr int firstPhrase = -8, lastPhrase = 47;
 constexpr int breakdownPhrase = 20, secondDropPhrase = 25, outroPhrase = 45;
 constexpr double buildUpStartSeconds = 20.5;
 constexpr double fadeEndSeconds = 205.5;
 constexpr int fadeStartBeat = 430;
+constexpr int finalBeat = 446;
+// The final hit rings on until here, then closes to silence by the end of the show.
+constexpr double ringEndSeconds = 205.88, silenceSeconds = 205.96;
 
 double phraseBeat(int phrase, double sixteenths = 0.0) {
     return dropBeat + 8.0 * phrase + sixteenths / 4.0;
@@ -78,6 +86,20 @@ const Line hookAnswerAlt[4] = {
     {{16, 2, 76}, {18, 2, 74}, {20, 2, 72}, {22, 4, 79}, {26, 2, 76}, {28, 2, 74}, {30, 2, 72}},
     {{16, 3, 74}, {19, 3, 71}, {22, 2, 67}, {24, 2, 71}, {26, 2, 72}, {28, 4, 74}},
 };
+// The second drop's own answer to the hook: falling runs that land on the chord's root.
+const Line hookAnswer2[4] = {
+    {{16, 2, 76}, {18, 2, 74}, {20, 4, 72}, {24, 2, 71}, {26, 2, 72}, {28, 4, 69}},
+    {{16, 2, 77}, {18, 2, 76}, {20, 4, 72}, {24, 2, 69}, {26, 2, 72}, {28, 4, 76}},
+    {{16, 2, 79}, {18, 2, 76}, {20, 4, 72}, {24, 2, 74}, {26, 2, 76}, {28, 4, 79}},
+    {{16, 3, 74}, {19, 3, 71}, {22, 2, 74}, {24, 4, 79}, {28, 4, 74}},
+};
+// The second drop's counter line: a syncopated figure an octave above the first one.
+const Line counterMelody2[4] = {
+    {{0, 3, 81}, {3, 3, 79}, {6, 2, 76}, {8, 8, 76}, {16, 3, 84}, {19, 3, 83}, {22, 2, 81}, {24, 8, 76}},
+    {{0, 3, 81}, {3, 3, 77}, {6, 2, 76}, {8, 8, 72}, {16, 3, 77}, {19, 3, 76}, {22, 2, 72}, {24, 8, 69}},
+    {{0, 3, 79}, {3, 3, 76}, {6, 2, 72}, {8, 8, 76}, {16, 3, 84}, {19, 3, 79}, {22, 2, 76}, {24, 8, 79}},
+    {{0, 3, 83}, {3, 3, 79}, {6, 2, 74}, {8, 8, 79}, {16, 3, 86}, {19, 3, 83}, {22, 2, 79}, {24, 8, 74}},
+};
 // Long notes over the same chords, for the phrases between hook sections.
 const Line counterMelody[4] = {
     {{0, 12, 76}, {12, 4, 74}, {16, 12, 72}, {28, 4, 71}},
@@ -93,17 +115,25 @@ const Line breakdownTheme[4] = {
     {{0, 6, 72}, {6, 6, 76}, {12, 16, 81}},
 };
 
-enum class Lead { None, Tease, Pluck, Saw, SawAndPluck, Counter, Breakdown };
+enum class Lead { None, Tease, Pluck, Saw, SawAndPluck, Counter, Counter2, Breakdown };
+enum class Answer { First, Alt, Second };
+// Drum fills at the end of a phrase: four sixteenths on the last beat, a crescendo of sixteenths over
+// the last two beats, or triplets over the last beat and a half with an open hat on the way out.
+enum class Fill { None, LastBeat, TwoBeats, Triplets };
 enum class Bass { None, OffBeat, Rolling };
 
 struct Phrase {
     ChordName chord = Am;
     int chordIndex = 0; // position in the progression, picks the hook lines
     bool kick = false, softKick = false, clap = false, offHats = false, hats16 = false, openHats = false;
-    bool crash = false, fill = false;
+    bool crash = false;
+    bool ticks = false; // a tick on every beat without a kick
+    float tickLevel = 0.4f;
+    Fill fill = Fill::None;
     Bass bass = Bass::None;
     Lead lead = Lead::None;
-    bool altAnswer = false;
+    Answer answer = Answer::First;
+    int transpose = 0; // semitones, for every pitched part
     bool arp = false;
     float arpFrom = 0.0f, arpTo = 0.0f; // arpeggio brightness over the phrase, Hz
     float arpLevel = 1.0f;
@@ -118,7 +148,7 @@ void dropPhrase(Phrase& ph, int phraseInDrop, int block) {
     ph.chord = progression[ph.chordIndex];
     ph.kick = ph.clap = ph.offHats = true;
     ph.crash = phraseInDrop % 4 == 0;
-    ph.fill = phraseInDrop % 4 == 3;
+    if (phraseInDrop % 4 == 3) ph.fill = Fill::LastBeat;
     ph.padLevel = 0.8f;
     ph.padCutoff = 1900.0f;
     switch (block) {
@@ -144,7 +174,7 @@ void dropPhrase(Phrase& ph, int phraseInDrop, int block) {
         ph.bass = Bass::Rolling;
         ph.hats16 = ph.openHats = true;
         ph.lead = Lead::Saw;
-        ph.altAnswer = phraseInDrop % 2 == 1;
+        if (phraseInDrop % 2 == 1) ph.answer = Answer::Alt;
         ph.arp = true;
         ph.arpFrom = ph.arpTo = 1800.0f;
         break;
@@ -152,11 +182,61 @@ void dropPhrase(Phrase& ph, int phraseInDrop, int block) {
         ph.bass = Bass::Rolling;
         ph.hats16 = ph.openHats = true;
         ph.lead = Lead::SawAndPluck;
-        ph.altAnswer = phraseInDrop % 4 == 3;
+        if (phraseInDrop % 4 == 3) ph.answer = Answer::Alt;
         ph.arp = true;
         ph.arpFrom = ph.arpTo = 3200.0f;
         ph.padCutoff = 2500.0f;
         ph.padLevel = 0.9f;
+        break;
+    }
+}
+
+// The second drop keeps the first one's grid and chords but not its order: the hook with a new answer,
+// then a new counter line, then the hook on both leads, then eight phrases lifted a tone, each block
+// with its own fills.
+void planSecondDrop(Phrase& ph, int q) {
+    ph.chordIndex = q % 4;
+    ph.chord = progression[ph.chordIndex];
+    ph.kick = ph.clap = ph.offHats = true;
+    ph.padLevel = 0.85f;
+    ph.padCutoff = 2100.0f;
+    ph.arp = true;
+    ph.bass = Bass::Rolling;
+    ph.hats16 = true;
+    switch (q / 4) {
+    case 0:
+        ph.crash = q == 0;
+        ph.openHats = true;
+        ph.lead = Lead::Saw;
+        ph.answer = Answer::Second;
+        ph.arpFrom = ph.arpTo = 2400.0f;
+        if (q % 2 == 1) ph.fill = Fill::TwoBeats;
+        break;
+    case 1:
+        ph.crash = q == 4;
+        ph.bass = q % 2 ? Bass::Rolling : Bass::OffBeat;
+        ph.lead = Lead::Counter2;
+        ph.arpFrom = 1600.0f;
+        ph.arpTo = 3200.0f;
+        ph.fill = q % 4 == 3 ? Fill::Triplets : Fill::None;
+        break;
+    case 2:
+        ph.crash = q % 2 == 0;
+        ph.openHats = true;
+        ph.lead = Lead::SawAndPluck;
+        ph.answer = q % 2 ? Answer::Second : Answer::Alt;
+        ph.arpFrom = ph.arpTo = 3400.0f;
+        ph.fill = q % 4 == 3 ? Fill::TwoBeats : Fill::LastBeat;
+        break;
+    default:
+        ph.transpose = 2;
+        ph.crash = q % 4 == 0;
+        ph.openHats = true;
+        ph.lead = Lead::SawAndPluck;
+        ph.answer = q % 3 == 0 ? Answer::First : (q % 3 == 1 ? Answer::Alt : Answer::Second);
+        ph.arpFrom = ph.arpTo = 3600.0f;
+        ph.padCutoff = 2600.0f;
+        ph.fill = q % 4 == 3 ? Fill::Triplets : (q % 2 == 1 ? Fill::LastBeat : Fill::None);
         break;
     }
 }
@@ -173,10 +253,11 @@ Phrase plan(int p) {
         ph.arpFrom = 650.0f + 260.0f * static_cast<float>(n - 1);
         ph.arpTo = ph.arpFrom + 260.0f;
         ph.arpLevel = 1.6f;
-        ph.softKick = p >= -6 && p <= -3;
+        // Soft kicks from the third phrase, and through the build-up under the snare roll.
+        ph.softKick = p >= -6;
+        ph.ticks = true;
         if (p == -4 || p == -3) ph.lead = Lead::Tease;
         if (p == -3) {
-            ph.lastKickBeat = 4;
             for (int b = 4; b < 8; ++b) ph.roll[b] = 1;
         } else if (p == -2) {
             for (int& r : ph.roll) r = 2;
@@ -199,8 +280,12 @@ Phrase plan(int p) {
         ph.chordIndex = n < 4 ? n : 3;
         ph.padLevel = 1.1f;
         ph.padCutoff = 1300.0f + 250.0f * static_cast<float>(n);
-        ph.crash = n == 0;
         ph.lead = n < 4 ? Lead::Breakdown : Lead::Pluck;
+        // Louder ticks here: the drop's reverb is still dying away under them.
+        ph.ticks = true;
+        ph.tickLevel = 0.75f;
+        // Its last two phrases build up again over a soft kick.
+        ph.softKick = n >= 3;
         ph.arp = n >= 1;
         ph.arpFrom = 700.0f + 400.0f * static_cast<float>(n);
         ph.arpTo = ph.arpFrom + 400.0f;
@@ -213,10 +298,7 @@ Phrase plan(int p) {
             ph.stopsEarly = true;
         }
     } else if (p < outroPhrase) {
-        int q = p - secondDropPhrase;
-        const int blocks[5] = {1, 2, 3, 4, 4};
-        dropPhrase(ph, q, blocks[q / 4]);
-        if (q >= 16) ph.altAnswer = q % 2 == 1;
+        planSecondDrop(ph, p - secondDropPhrase);
     } else { // outro: the drums carry on under the fade, the melody is gone
         const ChordName outroChords[3] = {Am, F, Am};
         ph.chord = outroChords[std::min(p - outroPhrase, 2)];
@@ -230,28 +312,56 @@ Phrase plan(int p) {
         ph.padLevel = 1.0f;
         ph.padCutoff = 1600.0f;
         ph.crash = p == outroPhrase;
+        // The last phrase's kicks stop before the final hit.
+        if (p == lastPhrase) ph.lastKickBeat = finalBeat - static_cast<int>(phraseBeat(p));
     }
     return ph;
 }
 
 struct Arrangement {
-    std::vector<Note> kick, clap, snare, hat, crash, riser, bass, pad, pluck, supersaw;
+    std::vector<Note> kick, clap, snare, hat, tick, crash, riser, bass, pad, pluck, supersaw;
+    // The final hit on its own parts, which the outro's fade leaves alone.
+    std::vector<Note> finalKick, finalCrash, finalChord, finalBass;
 };
 
 class Composer {
-  public:
+public:
     Arrangement compose() {
         for (int p = firstPhrase; p <= lastPhrase; ++p) phrase(p, plan(p));
         riser(static_cast<int64_t>(std::llround(buildUpStartSeconds * sampleRate)), phraseBeat(0) - 0.25,
               0.9f);
         riser(beatSample(phraseBeat(23)), phraseBeat(secondDropPhrase) - 0.25, 0.9f);
-        riser(beatSample(phraseBeat(breakdownPhrase - 1, 16)), phraseBeat(breakdownPhrase), 0.35f);
+        riser(beatSample(phraseBeat(breakdownPhrase - 1, 16)), phraseBeat(breakdownPhrase) - 0.25, 0.35f);
+        // The first counted beat comes before the first phrase: a lone tick counts it in.
+        for (int beat = 1; beat < phraseBeat(firstPhrase); ++beat) {
+            Note n = at(beat, 0.0, 0.4f);
+            n.param = 1.0f;
+            a_.tick.push_back(n);
+        }
+        finalHit();
         return std::move(a_);
     }
 
-  private:
+private:
+    // A minor chord struck on the last counted beat: kick, crash, a chord on the big lead and the bass.
+    void finalHit() {
+        Note kick = at(finalBeat, 0.0);
+        a_.finalKick.push_back(kick);
+        a_.finalCrash.push_back(at(finalBeat, 0.0, 0.8f));
+        for (int pitch : {57, 64, 69, 72, 76}) {
+            Note n = at(finalBeat, 0.6, 0.75f);
+            n.pitch = static_cast<float>(pitch);
+            n.param = 2600.0f;
+            a_.finalChord.push_back(n);
+        }
+        Note bass = at(finalBeat, 0.6, 1.0f);
+        bass.pitch = 33.0f;
+        bass.param = 1800.0f;
+        a_.finalBass.push_back(bass);
+    }
+
     void phrase(int p, const Phrase& ph) {
-        const Chord& chord = chords[ph.chord];
+        const Chord chord = transposed(chords[ph.chord], ph.transpose);
         const double start = phraseBeat(p);
         const double end = ph.stopsEarly ? start + 7.5 : start + 8.0;
 
@@ -269,11 +379,19 @@ class Composer {
 
         for (int b = 0; b < 8; ++b) {
             double beat = start + b;
-            if ((ph.kick || ph.softKick) && b < ph.lastKickBeat) {
+            const bool kicks = (ph.kick || ph.softKick) && b < ph.lastKickBeat;
+            if (kicks) {
                 Note n = at(beat, 0.0);
                 n.velocity = ph.kick ? 1.0f : 0.55f;
                 n.param = ph.kick ? 0.0f : 1.0f;
                 a_.kick.push_back(n);
+            }
+            // Ticks keep the count where no kick does, and lightly over the intro's soft kick.
+            if (ph.ticks && (!kicks || ph.softKick) && beat < finalBeat) {
+                Note n = at(beat, 0.0, kicks ? 0.22f : ph.tickLevel);
+                n.param = b % 4 == 0 ? 1.0f : 0.0f;
+                n.pan = b % 2 == 0 ? -0.2f : 0.25f;
+                a_.tick.push_back(n);
             }
             if (ph.clap && b % 2 == 1) a_.clap.push_back(at(beat, 0.0, 0.95f + 0.05f * jitter()));
             if (ph.offHats) {
@@ -297,16 +415,43 @@ class Composer {
             bassBeat(ph, chord, beat, b);
             roll(ph.roll[b], beat, p, ph.stopsEarly && b == 7);
         }
-        if (ph.fill) {
-            for (int s = 0; s < 4; ++s) {
-                Note n = at(start + 7.0 + 0.25 * s, 0.0, 0.45f + 0.15f * static_cast<float>(s));
-                n.param = 0.09f;
-                a_.snare.push_back(n);
-            }
-        }
+        fill(ph.fill, start);
         if (ph.crash) a_.crash.push_back(at(start, 0.0, 0.6f));
         if (ph.arp) arpeggio(ph, chord, start, end);
         lead(ph, start);
+    }
+
+    void fill(Fill style, double phraseStart) {
+        auto hit = [&](double beat, float velocity) {
+            Note n = at(beat, 0.0, velocity);
+            n.param = 0.09f;
+            a_.snare.push_back(n);
+        };
+        switch (style) {
+        case Fill::None:
+            break;
+        case Fill::LastBeat:
+            for (int s = 0; s < 4; ++s)
+                hit(phraseStart + 7.0 + 0.25 * s, 0.45f + 0.15f * static_cast<float>(s));
+            break;
+        case Fill::TwoBeats:
+            for (int s = 0; s < 8; ++s)
+                hit(phraseStart + 6.0 + 0.25 * s, 0.3f + 0.08f * static_cast<float>(s));
+            break;
+        case Fill::Triplets: {
+            for (int s = 0; s < 5; ++s) hit(phraseStart + 6.5 + s / 3.0, 0.5f + 0.1f * static_cast<float>(s));
+            Note open = at(phraseStart + 7.5, 0.0, 0.6f);
+            open.param = 1.0f;
+            a_.hat.push_back(open);
+            break;
+        }
+        }
+    }
+
+    static Chord transposed(Chord chord, int semitones) {
+        chord.bass += semitones;
+        for (int& pitch : chord.pad) pitch += semitones;
+        return chord;
     }
 
     void bassBeat(const Phrase& ph, const Chord& chord, double beat, int b) {
@@ -360,6 +505,10 @@ class Composer {
 
     void lead(const Phrase& ph, double start) {
         int c = ph.chordIndex;
+        const int up = ph.transpose;
+        const Line& answer = ph.answer == Answer::First ? hookAnswer[c]
+                             : ph.answer == Answer::Alt ? hookAnswerAlt[c]
+                                                        : hookAnswer2[c];
         switch (ph.lead) {
         case Lead::None:
             break;
@@ -368,22 +517,24 @@ class Composer {
             line(a_.pluck, hookAnswer[c], start, 0, 0.55f, 700.0f);
             break;
         case Lead::Pluck:
-            line(a_.pluck, hookCall[c], start, 0, 0.9f, 3800.0f);
-            line(a_.pluck, ph.altAnswer ? hookAnswerAlt[c] : hookAnswer[c], start, 0, 0.9f, 3800.0f);
+            line(a_.pluck, hookCall[c], start, up, 0.9f, 3800.0f);
+            line(a_.pluck, answer, start, up, 0.9f, 3800.0f);
             break;
         case Lead::Saw:
-        case Lead::SawAndPluck: {
-            const Line& answer = ph.altAnswer ? hookAnswerAlt[c] : hookAnswer[c];
-            line(a_.supersaw, hookCall[c], start, 0, 0.85f, 3800.0f);
-            line(a_.supersaw, answer, start, 0, 0.85f, 3800.0f);
+        case Lead::SawAndPluck:
+            line(a_.supersaw, hookCall[c], start, up, 0.85f, 3800.0f);
+            line(a_.supersaw, answer, start, up, 0.85f, 3800.0f);
             if (ph.lead == Lead::SawAndPluck) {
-                line(a_.pluck, hookCall[c], start, 12, 0.5f, 4500.0f);
-                line(a_.pluck, answer, start, 12, 0.5f, 4500.0f);
+                line(a_.pluck, hookCall[c], start, up + 12, 0.5f, 4500.0f);
+                line(a_.pluck, answer, start, up + 12, 0.5f, 4500.0f);
             }
             break;
-        }
         case Lead::Counter:
-            line(a_.supersaw, counterMelody[c], start, 0, 0.7f, 2200.0f);
+            line(a_.supersaw, counterMelody[c], start, up, 0.7f, 2200.0f);
+            break;
+        case Lead::Counter2:
+            line(a_.pluck, counterMelody2[c], start, up, 0.8f, 4200.0f);
+            line(a_.supersaw, counterMelody2[c], start, up - 12, 0.45f, 2000.0f);
             break;
         case Lead::Breakdown:
             line(a_.supersaw, breakdownTheme[c], start, 0, 0.6f, 1600.0f);
@@ -428,6 +579,7 @@ class Composer {
 struct Bus {
     Track track;
     float gain, reverbSend, delaySend, duck;
+    float outroFade; // how far the outro's fade takes the part down: 1 to silence, 0 not at all
     std::unique_ptr<Chorus> chorus;
 };
 
@@ -438,13 +590,16 @@ float duckShape(int64_t n) {
     return (1.0f - std::exp(-t / 0.003f)) * std::exp(-t / 0.11f);
 }
 
-float fadeAt(int64_t sample) {
-    const int64_t from = beatSample(fadeStartBeat);
-    const int64_t to = static_cast<int64_t>(std::llround(fadeEndSeconds * sampleRate));
+// A raised-cosine fade from 1 at sample `from` to 0 at sample `to`.
+float fadeBetween(int64_t sample, int64_t from, int64_t to) {
     if (sample <= from) return 1.0f;
     if (sample >= to) return 0.0f;
     double x = static_cast<double>(sample - from) / static_cast<double>(to - from);
     return static_cast<float>(0.5 * (1.0 + std::cos(pi * x)));
+}
+
+int64_t secondsSample(double seconds) {
+    return static_cast<int64_t>(std::llround(seconds * sampleRate));
 }
 
 } // namespace
@@ -453,20 +608,23 @@ StereoBuffer renderSong(int64_t sampleCount) {
     Arrangement arrangement = Composer().compose();
 
     std::vector<int64_t> duckers;
-    for (const Note& n : arrangement.kick) {
-        if (n.param < 0.5f) duckers.push_back(n.start);
-    }
+    for (const std::vector<Note>* kicks : {&arrangement.kick, &arrangement.finalKick})
+        for (const Note& n : *kicks)
+            if (n.param < 0.5f) duckers.push_back(n.start);
     std::sort(duckers.begin(), duckers.end());
 
     std::vector<Bus> buses;
     auto bus = [&](Instrument instrument, std::vector<Note>& notes, float gain, float reverb, float delay,
-                   float duck) {
-        buses.push_back(Bus{Track(instrument, std::move(notes)), gain, reverb, delay, duck, nullptr});
+                   float duck, float outroFade = 1.0f) {
+        buses.push_back(
+            Bus{Track(instrument, std::move(notes)), gain, reverb, delay, duck, outroFade, nullptr});
     };
-    bus(Instrument::Kick, arrangement.kick, 0.85f, 0.0f, 0.0f, 0.0f);
+    // The kick and the ticks fade only part of the way: the count goes on, quietly, up to the final hit.
+    bus(Instrument::Kick, arrangement.kick, 0.85f, 0.0f, 0.0f, 0.0f, 0.75f);
     bus(Instrument::Clap, arrangement.clap, 0.32f, 0.35f, 0.0f, 0.0f);
     bus(Instrument::Snare, arrangement.snare, 0.3f, 0.3f, 0.0f, 0.0f);
     bus(Instrument::Hat, arrangement.hat, 0.2f, 0.05f, 0.0f, 0.2f);
+    bus(Instrument::Tick, arrangement.tick, 0.3f, 0.3f, 0.0f, 0.0f, 0.6f);
     bus(Instrument::Crash, arrangement.crash, 0.3f, 0.15f, 0.0f, 0.0f);
     bus(Instrument::Riser, arrangement.riser, 0.3f, 0.25f, 0.0f, 0.0f);
     bus(Instrument::Bass, arrangement.bass, 0.42f, 0.0f, 0.0f, 0.7f);
@@ -474,6 +632,10 @@ StereoBuffer renderSong(int64_t sampleCount) {
     buses.back().chorus = std::make_unique<Chorus>(0.35f, 0.0035f, 0.5f);
     bus(Instrument::Pluck, arrangement.pluck, 0.3f, 0.3f, 0.3f, 0.35f);
     bus(Instrument::Supersaw, arrangement.supersaw, 0.42f, 0.3f, 0.18f, 0.35f);
+    bus(Instrument::Kick, arrangement.finalKick, 0.85f, 0.1f, 0.0f, 0.0f, 0.0f);
+    bus(Instrument::Crash, arrangement.finalCrash, 0.32f, 0.3f, 0.0f, 0.0f, 0.0f);
+    bus(Instrument::Supersaw, arrangement.finalChord, 0.36f, 0.5f, 0.2f, 0.0f, 0.0f);
+    bus(Instrument::Bass, arrangement.finalBass, 0.4f, 0.1f, 0.0f, 0.0f, 0.0f);
 
     Reverb reverb(0.86f, 0.35f);
     PingPongDelay delay(static_cast<int64_t>(std::llround(0.75 * beatSeconds * sampleRate)), 0.42f, 3500.0f);
@@ -486,8 +648,10 @@ StereoBuffer renderSong(int64_t sampleCount) {
     constexpr int block = 256;
     float busL[block], busR[block], mixL[block], mixR[block], revL[block], revR[block], delL[block],
         delR[block];
-    float duck[block];
+    float duck[block], outro[block];
     size_t lastKick = 0;
+    const int64_t outroFrom = beatSample(fadeStartBeat), outroTo = secondsSample(fadeEndSeconds);
+    const int64_t ringEnd = secondsSample(ringEndSeconds), silence = secondsSample(silenceSeconds);
     // The kick's falling sweep leaves a little DC; a high pass far below the music removes it.
     const float dcPole = static_cast<float>(std::exp(-2.0 * pi * 8.0 / sampleRate));
     float dcInL = 0.0f, dcInR = 0.0f, dcOutL = 0.0f, dcOutR = 0.0f;
@@ -509,13 +673,14 @@ StereoBuffer renderSong(int64_t sampleCount) {
         std::fill(revR, revR + block, 0.0f);
         std::fill(delL, delL + block, 0.0f);
         std::fill(delR, delR + block, 0.0f);
+        for (int i = 0; i < count; ++i) outro[i] = fadeBetween(blockStart + i, outroFrom, outroTo);
         for (Bus& b : buses) {
             std::fill(busL, busL + block, 0.0f);
             std::fill(busR, busR + block, 0.0f);
             b.track.render(busL, busR, blockStart, count);
             if (b.chorus) b.chorus->process(busL, busR, count);
             for (int i = 0; i < count; ++i) {
-                float g = b.gain * (1.0f - b.duck * duck[i]);
+                float g = b.gain * (1.0f - b.duck * duck[i]) * (1.0f - b.outroFade * (1.0f - outro[i]));
                 float l = busL[i] * g, r = busR[i] * g;
                 mixL[i] += l;
                 mixR[i] += r;
@@ -535,14 +700,15 @@ StereoBuffer renderSong(int64_t sampleCount) {
         reverb.process(revL, revR, count);
         for (int i = 0; i < count; ++i) {
             float wet = reverbReturn * (1.0f - 0.4f * duck[i]);
-            float fade = fadeAt(blockStart + i) * masterGain;
-            float l = (mixL[i] + revL[i] * wet) * fade, r = (mixR[i] + revR[i] * wet) * fade;
+            float l = (mixL[i] + revL[i] * wet) * masterGain, r = (mixR[i] + revR[i] * wet) * masterGain;
             dcOutL = l - dcInL + dcPole * dcOutL;
             dcOutR = r - dcInR + dcPole * dcOutR;
             dcInL = l;
             dcInR = r;
-            out.left[static_cast<size_t>(blockStart + i)] = dcOutL;
-            out.right[static_cast<size_t>(blockStart + i)] = dcOutR;
+            // Closed after the DC filter, whose own decay would otherwise ring past the end.
+            float close = fadeBetween(blockStart + i, ringEnd, silence);
+            out.left[static_cast<size_t>(blockStart + i)] = dcOutL * close;
+            out.right[static_cast<size_t>(blockStart + i)] = dcOutR * close;
         }
     }
     limit(out.left, out.right, dbToGain(masterCeilingDb), static_cast<int>(0.004 * sampleRate), 0.12f);

@@ -1,0 +1,375 @@
+#include "platform/VideoFile.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/audio_fifo.h>
+#include <libavutil/channel_layout.h>
+#include <libavutil/opt.h>
+#include <libswresample/swresample.h>
+#include <libswscale/swscale.h>
+}
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+#include <vector>
+
+const bool videoExportBuiltIn = true;
+
+namespace {
+
+// Constant quality: 18 is close to transparent for this picture; the encoder spends bits where the
+// picture needs them instead of a fixed rate. A faster preset costs a few percent of file size at
+// the same quality and leaves the processor to the software renderer, which sets the pace.
+const char* const videoQuality = "18";
+const char* const videoPreset = "veryfast";
+constexpr int64_t soundBitRate = 192000; // bits per second
+constexpr int keyFrameSeconds = 2;       // how far a player may have to decode to seek
+
+std::string libraryError(int code) {
+    char text[AV_ERROR_MAX_STRING_SIZE] = {};
+    av_strerror(code, text, sizeof text);
+    return text;
+}
+
+} // namespace
+
+struct VideoFile::State {
+    std::string path, partialPath;
+    VideoFormat format;
+    PictureArea area;
+
+    AVFormatContext* container = nullptr;
+    AVCodecContext* videoCodec = nullptr;
+    AVCodecContext* soundCodec = nullptr;
+    AVStream* videoStream = nullptr;
+    AVStream* soundStream = nullptr;
+    SwsContext* scaler = nullptr;
+    SwrContext* resampler = nullptr;
+    AVAudioFifo* pending = nullptr; // resampled sound waiting for a whole encoder frame
+    AVFrame* picture = nullptr;
+    AVFrame* sound = nullptr;
+    AVPacket* packet = nullptr;
+    int64_t picturesSent = 0;
+    int64_t soundFramesSent = 0;
+    bool fileOpen = false;    // the I/O context is open
+    bool fileCreated = false; // PATH.partial exists and is ours to remove
+
+    ~State() {
+        avcodec_free_context(&videoCodec);
+        avcodec_free_context(&soundCodec);
+        sws_freeContext(scaler);
+        swr_free(&resampler);
+        if (pending) av_audio_fifo_free(pending);
+        av_frame_free(&picture);
+        av_frame_free(&sound);
+        av_packet_free(&packet);
+        if (container) {
+            if (fileOpen) avio_closep(&container->pb);
+            avformat_free_context(container);
+        }
+    }
+
+    std::string fail(const std::string& what, int code) const {
+        return "Cannot write the video " + path + ": " + what + (code < 0 ? ": " + libraryError(code) : "");
+    }
+
+    // Hands everything the encoder has ready to the container. A full disk shows up here.
+    bool drain(AVCodecContext* codec, AVStream* stream, std::string& error) {
+        for (;;) {
+            int status = avcodec_receive_packet(codec, packet);
+            if (status == AVERROR(EAGAIN) || status == AVERROR_EOF) return true;
+            if (status < 0) {
+                error = fail("encoding failed", status);
+                return false;
+            }
+            av_packet_rescale_ts(packet, codec->time_base, stream->time_base);
+            packet->stream_index = stream->index;
+            status = av_interleaved_write_frame(container, packet);
+            if (status < 0) {
+                error = fail("writing failed", status);
+                return false;
+            }
+        }
+    }
+
+    bool encode(AVCodecContext* codec, AVStream* stream, AVFrame* frame, std::string& error) {
+        int status = avcodec_send_frame(codec, frame);
+        if (status < 0) {
+            error = fail("encoding failed", status);
+            return false;
+        }
+        return drain(codec, stream, error);
+    }
+
+    // Encodes whole sound frames from the queue; with `all`, the short remainder too.
+    bool encodePendingSound(bool all, std::string& error) {
+        const int size = soundCodec->frame_size;
+        while (av_audio_fifo_size(pending) >= size || (all && av_audio_fifo_size(pending) > 0)) {
+            const int frames = std::min(size, av_audio_fifo_size(pending));
+            av_frame_unref(sound);
+            sound->nb_samples = frames;
+            sound->format = soundCodec->sample_fmt;
+            sound->sample_rate = soundCodec->sample_rate;
+            av_channel_layout_copy(&sound->ch_layout, &soundCodec->ch_layout);
+            int status = av_frame_get_buffer(sound, 0);
+            if (status < 0) {
+                error = fail("no memory for sound", status);
+                return false;
+            }
+            av_audio_fifo_read(pending, reinterpret_cast<void**>(sound->data), frames);
+            sound->pts = soundFramesSent;
+            soundFramesSent += frames;
+            if (!encode(soundCodec, soundStream, sound, error)) return false;
+        }
+        return true;
+    }
+
+    bool openVideoEncoder(std::string& error) {
+        const AVCodec* codec = avcodec_find_encoder(AV_CODEC_ID_H264);
+        if (!codec) {
+            error = fail("this system's media libraries have no H.264 encoder", 0);
+            return false;
+        }
+        videoCodec = avcodec_alloc_context3(codec);
+        videoCodec->width = format.width;
+        videoCodec->height = format.height;
+        videoCodec->pix_fmt = AV_PIX_FMT_YUV420P;
+        videoCodec->time_base = AVRational{1, format.framesPerSecond};
+        videoCodec->framerate = AVRational{format.framesPerSecond, 1};
+        videoCodec->gop_size = keyFrameSeconds * format.framesPerSecond;
+        videoCodec->color_range = AVCOL_RANGE_MPEG;
+        videoCodec->colorspace = AVCOL_SPC_BT709;
+        videoCodec->color_primaries = AVCOL_PRI_BT709;
+        videoCodec->color_trc = AVCOL_TRC_IEC61966_2_1;
+        if (container->oformat->flags & AVFMT_GLOBALHEADER) videoCodec->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+        AVDictionary* options = nullptr;
+        av_dict_set(&options, "crf", videoQuality, 0);
+        av_dict_set(&options, "preset", videoPreset, 0);
+        int status = avcodec_open2(videoCodec, codec, &options);
+        av_dict_free(&options);
+        if (status < 0) {
+            error = fail("cannot start the H.264 encoder", status);
+            return false;
+        }
+        videoStream = avformat_new_stream(container, nullptr);
+        videoStream->time_base = videoCodec->time_base;
+        videoStream->avg_frame_rate = videoCodec->framerate;
+        avcodec_parameters_from_context(videoStream->codecpar, videoCodec);
+
+        picture = av_frame_alloc();
+        picture->format = videoCodec->pix_fmt;
+        picture->width = format.width;
+        picture->height = format.height;
+        status = av_frame_get_buffer(picture, 0);
+        if (status < 0) {
+            error = fail("no memory for pictures", status);
+            return false;
+        }
+        // One resampling from the finished frame to the video's area, with a sharp filter.
+        scaler = sws_getContext(format.pictureWidth, format.pictureHeight, AV_PIX_FMT_RGB24, area.width,
+                                area.height, AV_PIX_FMT_YUV420P, SWS_LANCZOS | SWS_ACCURATE_RND, nullptr,
+                                nullptr, nullptr);
+        if (!scaler) {
+            error = fail("cannot scale pictures to " + std::to_string(format.width) + "x" +
+                             std::to_string(format.height),
+                         0);
+            return false;
+        }
+        // Full-range RGB in, limited-range BT.709 out, as tagged above.
+        sws_setColorspaceDetails(scaler, sws_getCoefficients(SWS_CS_DEFAULT), 1,
+                                 sws_getCoefficients(SWS_CS_ITU709), 0, 0, 1 << 16, 1 << 16);
+        return true;
+    }
+
+    bool openSoundEncoder(std::string& error) {
+        const AVCodec* codec = avcodec_find_encoder(AV_CODEC_ID_AAC);
+        if (!codec) {
+            error = fail("this system's media libraries have no AAC encoder", 0);
+            return false;
+        }
+        soundCodec = avcodec_alloc_context3(codec);
+        soundCodec->sample_fmt = AV_SAMPLE_FMT_FLTP;
+        soundCodec->sample_rate = format.soundRate;
+        soundCodec->bit_rate = soundBitRate;
+        av_channel_layout_default(&soundCodec->ch_layout, 2);
+        soundCodec->time_base = AVRational{1, format.soundRate};
+        if (container->oformat->flags & AVFMT_GLOBALHEADER) soundCodec->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+        int status = avcodec_open2(soundCodec, codec, nullptr);
+        if (status < 0) {
+            error =
+                fail("cannot start the AAC encoder at " + std::to_string(format.soundRate) + " Hz", status);
+            return false;
+        }
+        soundStream = avformat_new_stream(container, nullptr);
+        soundStream->time_base = soundCodec->time_base;
+        avcodec_parameters_from_context(soundStream->codecpar, soundCodec);
+
+        AVChannelLayout input;
+        av_channel_layout_default(&input, format.soundChannels);
+        status = swr_alloc_set_opts2(&resampler, &soundCodec->ch_layout, soundCodec->sample_fmt,
+                                     soundCodec->sample_rate, &input, AV_SAMPLE_FMT_S16, format.soundRate, 0,
+                                     nullptr);
+        av_channel_layout_uninit(&input);
+        if (status < 0 || swr_init(resampler) < 0) {
+            error = fail("cannot convert the sound", status);
+            return false;
+        }
+        pending = av_audio_fifo_alloc(soundCodec->sample_fmt, 2, soundCodec->frame_size * 4);
+        sound = av_frame_alloc();
+        if (!pending || !sound) {
+            error = fail("no memory for sound", 0);
+            return false;
+        }
+        return true;
+    }
+};
+
+VideoFile::VideoFile() : state(nullptr) {}
+
+VideoFile::~VideoFile() {
+    abandon();
+}
+
+bool VideoFile::open(const std::string& path, const VideoFormat& format, std::string& error) {
+    abandon();
+    // The encoders' chatter would break up the progress line; errors still come through.
+    av_log_set_level(AV_LOG_ERROR);
+    state = new State;
+    State& s = *state;
+    s.path = path;
+    s.partialPath = path + ".partial";
+    s.format = format;
+    s.area = fitPicture(format.width, format.height, format.pictureWidth, format.pictureHeight);
+    s.packet = av_packet_alloc();
+    // Found now rather than at the rename after the whole export.
+    std::error_code ignored;
+    if (std::filesystem::is_directory(path, ignored)) {
+        error = "Cannot write the video " + path + ": it is a folder";
+        abandon();
+        return false;
+    }
+
+    // The container is named: PATH.partial has no extension to guess it from.
+    int status = avformat_alloc_output_context2(&s.container, nullptr, "mp4", s.partialPath.c_str());
+    if (status < 0 || !s.packet) {
+        error = s.fail("cannot set up an MP4 file", status);
+        abandon();
+        return false;
+    }
+    if (!s.openVideoEncoder(error) || !s.openSoundEncoder(error)) {
+        abandon();
+        return false;
+    }
+    status = avio_open(&s.container->pb, s.partialPath.c_str(), AVIO_FLAG_WRITE);
+    if (status < 0) {
+        error = "Cannot write the video " + path + ": " + libraryError(status);
+        abandon();
+        return false;
+    }
+    s.fileOpen = true;
+    s.fileCreated = true;
+    // The index goes to the front in a second pass over the file when it is finished.
+    AVDictionary* options = nullptr;
+    av_dict_set(&options, "movflags", "+faststart", 0);
+    status = avformat_write_header(s.container, &options);
+    av_dict_free(&options);
+    if (status < 0) {
+        error = s.fail("cannot write the header", status);
+        abandon();
+        return false;
+    }
+    return true;
+}
+
+bool VideoFile::writePicture(const unsigned char* rgbBottomUp, std::string& error) {
+    State& s = *state;
+    int status = av_frame_make_writable(s.picture);
+    if (status < 0) {
+        error = s.fail("no memory for pictures", status);
+        return false;
+    }
+    // Black bars: Y 16, Cb and Cr 128 in limited range.
+    for (int plane = 0; plane < 3; ++plane) {
+        const int rows = plane == 0 ? s.format.height : s.format.height / 2;
+        memset(s.picture->data[plane], plane == 0 ? 16 : 128,
+               static_cast<size_t>(s.picture->linesize[plane]) * rows);
+    }
+    // The last row first, walking up: top-down rows for the encoder.
+    const int rowBytes = s.format.pictureWidth * 3;
+    const uint8_t* source[1] = {rgbBottomUp + static_cast<size_t>(rowBytes) * (s.format.pictureHeight - 1)};
+    const int sourceStride[1] = {-rowBytes};
+    uint8_t* target[3];
+    for (int plane = 0; plane < 3; ++plane) {
+        const int shift = plane == 0 ? 0 : 1;
+        target[plane] =
+            s.picture->data[plane] + (s.area.y >> shift) * s.picture->linesize[plane] + (s.area.x >> shift);
+    }
+    sws_scale(s.scaler, source, sourceStride, 0, s.format.pictureHeight, target, s.picture->linesize);
+    s.picture->pts = s.picturesSent++;
+    return s.encode(s.videoCodec, s.videoStream, s.picture, error);
+}
+
+bool VideoFile::writeSound(const int16_t* samples, int frames, std::string& error) {
+    State& s = *state;
+    const int room = swr_get_out_samples(s.resampler, frames);
+    std::vector<float> left(static_cast<size_t>(room)), right(static_cast<size_t>(room));
+    uint8_t* planes[2] = {reinterpret_cast<uint8_t*>(left.data()), reinterpret_cast<uint8_t*>(right.data())};
+    const uint8_t* input[1] = {reinterpret_cast<const uint8_t*>(samples)};
+    const int converted = swr_convert(s.resampler, planes, room, input, frames);
+    if (converted < 0) {
+        error = s.fail("cannot convert the sound", converted);
+        return false;
+    }
+    if (av_audio_fifo_write(s.pending, reinterpret_cast<void**>(planes), converted) < converted) {
+        error = s.fail("no memory for sound", 0);
+        return false;
+    }
+    return s.encodePendingSound(false, error);
+}
+
+bool VideoFile::finish(std::string& error) {
+    State& s = *state;
+    bool ok = s.encodePendingSound(true, error) && s.encode(s.soundCodec, s.soundStream, nullptr, error) &&
+              s.encode(s.videoCodec, s.videoStream, nullptr, error);
+    if (ok) {
+        int status = av_write_trailer(s.container);
+        if (status < 0) {
+            error = s.fail("cannot finish the file", status);
+            ok = false;
+        }
+    }
+    if (ok) {
+        // Buffered bytes reach the disk only now: a full disk may show up here first.
+        int status = avio_closep(&s.container->pb);
+        s.fileOpen = false;
+        if (status < 0) {
+            error = s.fail("writing failed", status);
+            ok = false;
+        }
+    }
+    if (ok && rename(s.partialPath.c_str(), s.path.c_str()) != 0) {
+        error = s.fail(std::string("cannot rename ") + s.partialPath + ": " + strerror(errno), 0);
+        ok = false;
+    }
+    if (ok) {
+        delete state;
+        state = nullptr;
+        return true;
+    }
+    abandon();
+    return false;
+}
+
+void VideoFile::abandon() {
+    if (!state) return;
+    const std::string partial = state->partialPath;
+    const bool created = state->fileCreated;
+    delete state;
+    state = nullptr;
+    if (created) remove(partial.c_str());
+}

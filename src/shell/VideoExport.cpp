@@ -1,0 +1,187 @@
+#include "shell/VideoExport.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <csignal>
+#include <cstdlib>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "platform/MusicFile.h"
+#include "platform/VideoFile.h"
+#include "platform/Window.h"
+#include "shell/ExportProgress.h"
+#include "shell/FrameCapture.h"
+#include "shell/OfflineClock.h"
+#include "shell/Shell.h"
+
+namespace {
+
+const char* const soundtrackPath = "data/noisebiisi.ogg";
+constexpr int soundChunkFrames = 4096;
+
+volatile std::sig_atomic_t gStopSignal = 0;
+
+// The file being written. A fatal error ends the process through exit(), which unwinds no stack, so
+// the unfinished file is removed from an exit handler instead of the VideoFile's destructor.
+VideoFile* gUnfinished = nullptr;
+
+void removeUnfinished() {
+    if (gUnfinished) gUnfinished->abandon();
+}
+
+class UnfinishedWhileInScope {
+public:
+    explicit UnfinishedWhileInScope(VideoFile& video) {
+        static const bool registered = std::atexit(removeUnfinished) == 0;
+        (void)registered;
+        gUnfinished = &video;
+    }
+    ~UnfinishedWhileInScope() { gUnfinished = nullptr; }
+};
+
+// The first signal asks the export to finish what it has; a second one is not caught.
+void stopRequested(int number) {
+    gStopSignal = number;
+    std::signal(number, SIG_DFL);
+}
+
+double secondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// Feeds the soundtrack into the video as far as the pictures go.
+class Soundtrack {
+public:
+    Soundtrack(MusicFile& music, VideoFile& video) : music(music), video(video) {
+        samples.resize(static_cast<size_t>(soundChunkFrames) * music.channels());
+    }
+
+    bool writeUpTo(int64_t targetFrames, std::string& error) {
+        while (!ended && written < targetFrames) {
+            const int wanted = static_cast<int>(std::min<int64_t>(soundChunkFrames, targetFrames - written));
+            const int got = music.read(samples.data(), wanted);
+            if (got < 0) {
+                error = std::string("Cannot read the music ") + soundtrackPath + ": the file is damaged";
+                return false;
+            }
+            // A track shorter than the video leaves the rest of it silent.
+            if (got == 0) ended = true;
+            if (got > 0 && !video.writeSound(samples.data(), got, error)) return false;
+            written += got;
+        }
+        return true;
+    }
+
+private:
+    MusicFile& music;
+    VideoFile& video;
+    std::vector<int16_t> samples;
+    int64_t written = 0; // sound frames since the first picture
+    bool ended = false;
+};
+
+} // namespace
+
+int exportVideo(const ExportSettings& settings) {
+    const auto started = std::chrono::steady_clock::now();
+    if (!videoExportBuiltIn) {
+        fprintf(stderr, "lumorakka: this build has no video export (it was configured with "
+                        "LUMORAKKA_VIDEO_EXPORT=OFF); rebuild with FFmpeg's libraries to export.\n");
+        return 1;
+    }
+    std::string error;
+    MusicFile music;
+    if (!music.open(soundtrackPath, error)) {
+        fprintf(stderr, "%s\n", error.c_str());
+        return 1;
+    }
+    if (!music.seek(std::llround(settings.startSeconds * music.rate()))) {
+        fprintf(stderr, "Cannot read the music %s: it cannot be wound to %.3f s\n", soundtrackPath,
+                settings.startSeconds);
+        return 1;
+    }
+
+    VideoFormat format;
+    format.width = settings.width;
+    format.height = settings.height;
+    format.framesPerSecond = settings.framesPerSecond;
+    format.pictureWidth = captureWidth;
+    format.pictureHeight = captureHeight;
+    format.soundRate = music.rate();
+    format.soundChannels = music.channels();
+    VideoFile video;
+    // Opened before the long start-up, so a path that can't be written fails at once.
+    if (!video.open(settings.path, format, error)) {
+        fprintf(stderr, "%s\n", error.c_str());
+        return 1;
+    }
+    const UnfinishedWhileInScope unfinished(video);
+
+    // Installed before the window system starts, which then leaves these signals to us.
+    std::signal(SIGINT, stopRequested);
+    std::signal(SIGTERM, stopRequested);
+
+    const long total = exportFrameCount(settings);
+    const double fps = settings.framesPerSecond;
+    fprintf(stderr, "Exporting %s: %ld frames (%.3f to %.3f s at %d fps), %dx%d, H.264 and AAC\n",
+            settings.path.c_str(), total, settings.startSeconds, settings.endSeconds,
+            settings.framesPerSecond, settings.width, settings.height);
+    startShow(ShowOptions::headless("Lumorakka by Vorkasta"));
+
+    OfflineClock clock(fps);
+    clock.jumpTo(settings.startSeconds);
+    Soundtrack soundtrack(music, video);
+    std::vector<unsigned char> pixels(static_cast<size_t>(captureWidth) * captureHeight * 3);
+    ProgressReport progress(stderr, total, isatty(STDERR_FILENO) != 0);
+    const auto framesStarted = std::chrono::steady_clock::now();
+    long done = 0;
+    while (done < total && !gStopSignal) {
+        clock.advanceTo(settings.startSeconds + done / fps);
+        renderFrame();
+        readFinishedFrame(pixels.data());
+        swapWindow();
+        const int64_t soundEnd = std::llround((done + 1) * static_cast<double>(music.rate()) / fps);
+        if (!video.writePicture(pixels.data(), error) || !soundtrack.writeUpTo(soundEnd, error)) {
+            progress.close();
+            fprintf(stderr, "%s\n", error.c_str());
+            return 1;
+        }
+        ++done;
+        progress.update(done, secondsSince(framesStarted));
+    }
+    progress.close();
+
+    const int stopSignal = gStopSignal;
+    if (done == 0) {
+        video.abandon();
+        fprintf(stderr, "Interrupted before the first frame: no video written.\n");
+        return 128 + stopSignal;
+    }
+    if (!video.finish(error)) {
+        fprintf(stderr, "%s\n", error.c_str());
+        return 1;
+    }
+
+    const double seconds = secondsSince(started);
+    const double showSeconds = done / fps;
+    std::error_code sizeError;
+    const auto bytes = std::filesystem::file_size(settings.path, sizeError);
+    const std::string size = sizeError ? "size unknown" : sizeText(static_cast<long long>(bytes));
+    if (done < total) {
+        fprintf(stderr, "Interrupted: %s holds the first %ld of %ld frames (%.3f s of the show), %s.\n",
+                settings.path.c_str(), done, total, showSeconds, size.c_str());
+        return 128 + stopSignal;
+    }
+    fprintf(stderr, "Exported %s: %ld frames, %.3f s of the show in %s (%.2fx real time), %s.\n",
+            settings.path.c_str(), done, showSeconds, durationText(seconds).c_str(), showSeconds / seconds,
+            size.c_str());
+    return 0;
+}

@@ -1,0 +1,47 @@
+// The program's options as a user meets them: what it prints, how it ends.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "support/Process.h"
+
+namespace {
+const std::string program = LUMORAKKA_BUILD_DIR "/lumorakka";
+
+TEST(Options, HelpVersionAndMistakesAnswerWithoutADisplay) {
+    const struct {
+        std::vector<std::string> arguments;
+        int status;
+        const char* output;
+        const char* errors;
+    } cases[] = {
+        {{"--help"}, 0, "usage: lumorakka", ""},
+        {{"--version"}, 0, "lumorakka ", ""},
+        {{"--fullscreen"}, 2, "", "lumorakka: unknown option '--fullscreen'\nusage: lumorakka"},
+        {{"--export", "x.mp4", "--fps", "0"}, 2, "", "--fps needs a whole number"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.arguments[0]);
+        std::vector<std::string> argv = {program};
+        argv.insert(argv.end(), c.arguments.begin(), c.arguments.end());
+        // No DISPLAY: none of these may need one.
+        const CommandResult run = runCommand(argv, LUMORAKKA_BUILD_DIR, {{"DISPLAY", ""}});
+        EXPECT_EQ(run.exitStatus, c.status) << run.errors;
+        EXPECT_NE(run.output.find(c.output), std::string::npos) << run.output;
+        EXPECT_NE(run.errors.find(c.errors), std::string::npos) << run.errors;
+    }
+}
+
+// A display that can't switch to 800x600 would hold the start-up on the mode box; --windowed skips
+// it. Started 3 s before the end, the show ends by itself soon after the start-up.
+TEST(Options, WindowedStartNearTheEndSkipsTheModeBoxAndEndsWithTheShow) {
+    XvfbServer server(1024, 768);
+    ASSERT_FALSE(server.display().empty());
+    const CommandResult run =
+        runCommand({program, "--windowed", "--start", "203"}, LUMORAKKA_BUILD_DIR,
+                   {{"DISPLAY", server.display()}, {"SDL_AUDIODRIVER", "dummy"}}, 150000);
+    EXPECT_EQ(run.exitStatus, 0) << run.errors;
+    EXPECT_EQ(run.errors.find("Mode Switch Failed"), std::string::npos) << run.errors;
+}
+
+} // namespace

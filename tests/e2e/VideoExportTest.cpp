@@ -1,0 +1,252 @@
+// The video export as a user runs it: the real program under Xvfb, its file read back through
+// FFmpeg's decoders.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "base/BeatGrid.h"
+#include "support/Process.h"
+#include "support/TempDir.h"
+#include "support/VideoProbe.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string program = LUMORAKKA_BUILD_DIR "/lumorakka";
+// Start-up plus a few seconds of show on llvmpipe, on a machine shared with other work.
+constexpr int exportTimeoutMs = 280000;
+
+// A stretch of the picture sequence between two row changes, with a kick on every beat.
+constexpr double startSeconds = 30.5, endSeconds = 34.0;
+constexpr int fps = 30;
+
+CommandResult runExport(const std::string& display, const std::vector<std::string>& arguments) {
+    std::vector<std::string> argv = {program};
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
+    return runCommand(argv, LUMORAKKA_BUILD_DIR, {{"DISPLAY", display}}, exportTimeoutMs);
+}
+
+std::string seconds(double value) {
+    char text[32];
+    snprintf(text, sizeof text, "%.3f", value);
+    return text;
+}
+
+// The start of the kick near `aroundSeconds` in the sound. The low band (below about 150 Hz,
+// filtered both ways so the filter adds no delay) is rectified and held for 12 ms, which bridges
+// the zero crossings of a bass wave; the onset is where that envelope first climbs a quarter of the
+// way from its lowest point in the 120 ms before the kick's peak to the peak. -1 when no kick is
+// there.
+double kickOnsetSeconds(const std::vector<float>& sound, int rate, double aroundSeconds) {
+    const auto at = [&](double t) { return static_cast<long>(std::lround(t * rate)); };
+    // The filters settle within a few milliseconds: a slice around the kick is enough.
+    const long first = std::max(0L, at(aroundSeconds - 0.3));
+    const long last = std::min(static_cast<long>(sound.size()), at(aroundSeconds + 0.15));
+    if (last - first < at(0.3)) return -1;
+    std::vector<float> low(sound.begin() + first, sound.begin() + last);
+    const float a = static_cast<float>(1.0 - std::exp(-2.0 * M_PI * 150.0 / rate));
+    for (int pass = 0; pass < 2; ++pass) {
+        float s = 0.0f;
+        for (float& v : low) v = s += a * (v - s);
+        s = 0.0f;
+        for (size_t n = low.size(); n-- > 0;) low[n] = s += a * (low[n] - s);
+    }
+    std::vector<float> envelope(low.size());
+    for (long n = 0; n < static_cast<long>(low.size()); ++n) {
+        float held = 0;
+        for (long m = std::max(0L, n - at(0.012)); m <= n; ++m) held = std::max(held, std::fabs(low[m]));
+        envelope[n] = held;
+    }
+    const long from = at(aroundSeconds - 0.06) - first;
+    const long to = at(aroundSeconds + 0.1) - first;
+    const long peak = std::max_element(envelope.begin() + from, envelope.begin() + to) - envelope.begin();
+    const long quiet =
+        std::min_element(envelope.begin() + std::max(0L, peak - at(0.12)), envelope.begin() + peak) -
+        envelope.begin();
+    if (envelope[peak] < 2 * envelope[quiet] + 0.01f) return -1;
+    const float threshold = envelope[quiet] + 0.25f * (envelope[peak] - envelope[quiet]);
+    long onset = quiet;
+    while (envelope[onset] < threshold) ++onset;
+    return static_cast<double>(first + onset) / rate;
+}
+
+class VideoExport : public testing::Test {
+protected:
+    void SetUp() override { ASSERT_FALSE(server.display().empty()); }
+    XvfbServer server{800, 600};
+    TempDir scratch;
+};
+
+TEST_F(VideoExport, FewSecondsGiveOneH264AndOneAacStreamWithEveryFrameAndFlashesOnTheKicks) {
+    const std::string path = scratch.path + "/few seconds.mp4";
+    const CommandResult run =
+        runExport(server.display(), {"--export", path, "--fps", std::to_string(fps), "--size", "640x360",
+                                     "--start", seconds(startSeconds), "--end", seconds(endSeconds)});
+    ASSERT_EQ(run.exitStatus, 0) << run.errors;
+    EXPECT_NE(run.errors.find("Exported " + path + ": 105 frames"), std::string::npos) << run.errors;
+    EXPECT_FALSE(fs::exists(path + ".partial"));
+
+    const ProbedVideo video = probeVideo(path);
+    ASSERT_TRUE(video.error.empty()) << video.error;
+    EXPECT_EQ(video.videoStreams, 1);
+    EXPECT_EQ(video.soundStreams, 1);
+    EXPECT_EQ(video.videoCodec, "h264");
+    EXPECT_EQ(video.soundCodec, "aac");
+    EXPECT_EQ(video.pixelFormat, "yuv420p");
+    EXPECT_EQ(video.width, 640);
+    EXPECT_EQ(video.height, 360);
+    EXPECT_EQ(video.soundRate, 44100);
+    EXPECT_EQ(video.soundChannels, 2);
+    EXPECT_TRUE(video.indexAtFront) << "players must read the whole file before they can start";
+    ASSERT_EQ(video.frameSeconds.size(), 105u);
+    for (size_t k = 0; k < video.frameSeconds.size(); ++k)
+        ASSERT_NEAR(video.frameSeconds[k], static_cast<double>(k) / fps, 0.001) << "frame " << k;
+    // The sound covers the pictures: 3.5 s, give or take one encoder block.
+    EXPECT_NEAR(static_cast<double>(video.sound.size()) / video.soundRate, endSeconds - startSeconds, 0.03);
+
+    // 640x360 is wider than 4:3: the picture is 480 wide in the middle, black bars beside it.
+    const auto luma = [&](int x, int y) { return static_cast<int>(video.firstFrameLuma[y * 640 + x]); };
+    for (int y = 0; y < 360; y += 7) {
+        for (int x : {0, 40, 78, 562, 600, 639}) ASSERT_LE(luma(x, y), 20) << "bar at " << x << "," << y;
+    }
+    double middle = 0;
+    for (int y = 0; y < 360; ++y)
+        for (int x = 80; x < 560; ++x) middle += luma(x, y);
+    EXPECT_GT(middle / (480 * 360), 30.0) << "no picture between the bars";
+
+    // Each kick in the decoded sound brightens the picture. The beat is counted in the first frame
+    // that reaches the kick, after that frame is drawn, so it shows in the next one: the flash frame
+    // is the kick's frame or the one after it, never before, never later.
+    int kicks = 0;
+    for (int beat = 1; beatTimeSeconds(beat) < endSeconds - 0.2; ++beat) {
+        const double beatInVideo = beatTimeSeconds(beat) - startSeconds;
+        if (beatInVideo < 0.2) continue;
+        const double onset = kickOnsetSeconds(video.sound, video.soundRate, beatInVideo);
+        ASSERT_GE(onset, 0) << "no kick near " << beatTimeSeconds(beat) << " s in the exported sound";
+        const long kickFrame = static_cast<long>(std::ceil(onset * fps - 1e-9));
+        long flashFrame = -1;
+        double largestRise = 0;
+        for (long f = std::max(1L, kickFrame - 4); f <= kickFrame + 4; ++f) {
+            const double rise = video.frameLuma[f] - video.frameLuma[f - 1];
+            if (rise > largestRise) {
+                largestRise = rise;
+                flashFrame = f;
+            }
+        }
+        printf("beat %d at %.4f s: kick at %.4f s (frame %ld), flash in frame %ld (+%.1f luma)\n", beat,
+               beatTimeSeconds(beat), onset + startSeconds, kickFrame, flashFrame, largestRise);
+        EXPECT_GT(largestRise, 2.0) << "no flash near the kick at " << onset + startSeconds << " s";
+        EXPECT_GE(flashFrame, kickFrame) << "flash ahead of the kick at " << onset + startSeconds << " s";
+        EXPECT_LE(flashFrame, kickFrame + 1) << "flash late for the kick at " << onset + startSeconds << " s";
+        ++kicks;
+    }
+    EXPECT_GE(kicks, 6);
+}
+
+// Ctrl-C or a polite kill mid-export: the file is finished with the frames rendered so far.
+TEST_F(VideoExport, InterruptedExportLeavesAFileOfTheFramesWrittenAndExitsWithTheSignal) {
+    const struct {
+        int signal;
+        int status;
+    } cases[] = {{SIGINT, 130}, {SIGTERM, 143}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "signal " << c.signal);
+        const std::string path = scratch.path + "/interrupted-" + std::to_string(c.signal) + ".mp4";
+        ChildProcess exporter({program, "--export", path, "--fps", std::to_string(fps), "--size", "320x240",
+                               "--start", seconds(startSeconds), "--end", "200"},
+                              LUMORAKKA_BUILD_DIR, {{"DISPLAY", server.display()}});
+        // The first progress line comes with the first frame; let a few more follow.
+        const std::regex progressLine("[0-9]+/[0-9]+ frames");
+        ASSERT_TRUE(waitUntil(exportTimeoutMs, [&] {
+            return std::regex_search(exporter.standardError(), progressLine);
+        })) << exporter.standardError();
+        std::this_thread::sleep_for(std::chrono::seconds(2));
+        exporter.signal(c.signal);
+        ASSERT_EQ(exporter.waitExit(60000), c.status) << exporter.standardError();
+
+        std::smatch match;
+        const std::string errors = exporter.standardError();
+        ASSERT_TRUE(
+            std::regex_search(errors, match, std::regex("holds the first ([0-9]+) of ([0-9]+) frames")))
+            << errors;
+        const size_t written = std::stoul(match[1]);
+        EXPECT_GT(written, 0u);
+        EXPECT_FALSE(fs::exists(path + ".partial"));
+
+        const ProbedVideo video = probeVideo(path);
+        ASSERT_TRUE(video.error.empty()) << video.error;
+        EXPECT_TRUE(video.indexAtFront);
+        EXPECT_EQ(video.frameSeconds.size(), written);
+        EXPECT_EQ(video.soundStreams, 1);
+        EXPECT_NEAR(static_cast<double>(video.sound.size()) / video.soundRate,
+                    static_cast<double>(written) / fps, 0.03);
+    }
+}
+
+// A path that can't be written, or a disk that fills up: one message naming the file, status 1,
+// and nothing left behind that could pass for a video.
+TEST_F(VideoExport, UnwritableOrFullOutputExitsOneNamingTheFileAndLeavesNothing) {
+    const std::string missing = scratch.path + "/no such folder/out.mp4";
+    const struct {
+        std::string path, reason;
+    } unwritable[] = {{missing, "No such file or directory"}, {scratch.path, "it is a folder"}};
+    for (const auto& c : unwritable) {
+        const CommandResult run = runExport(server.display(), {"--export", c.path, "--end", "1"});
+        EXPECT_EQ(run.exitStatus, 1) << run.errors;
+        EXPECT_NE(run.errors.find("Cannot write the video " + c.path + ": " + c.reason), std::string::npos)
+            << run.errors;
+    }
+    EXPECT_FALSE(fs::exists(missing + ".partial"));
+
+    // A file-size limit stands in for a full disk: past it every write fails (with SIGXFSZ
+    // ignored, as a full disk raises no signal either).
+    const std::string full = scratch.path + "/full.mp4";
+    const CommandResult run =
+        runCommand({"/bin/sh", "-c", "trap '' XFSZ; ulimit -f 100; exec \"$0\" \"$@\"", program, "--export",
+                    full, "--start", seconds(startSeconds), "--end", seconds(startSeconds + 2)},
+                   LUMORAKKA_BUILD_DIR, {{"DISPLAY", server.display()}}, exportTimeoutMs);
+    EXPECT_EQ(run.exitStatus, 1) << run.errors;
+    EXPECT_NE(run.errors.find("Cannot write the video " + full + ":"), std::string::npos) << run.errors;
+    EXPECT_EQ(run.errors.find("Exported"), std::string::npos) << run.errors;
+    EXPECT_FALSE(fs::exists(full));
+    EXPECT_FALSE(fs::exists(full + ".partial"));
+}
+
+} // namespace
+
+namespace {
+
+// A video of the show without its music is not what was asked for: the export stops at once.
+TEST(VideoExportBeforeRendering, MissingSoundtrackStopsBeforeRenderingAndWritesNothing) {
+    TempDir scratch; // no data/noisebiisi.ogg in it
+    const CommandResult run =
+        runCommand({program, "--export", "out.mp4"}, scratch.path, {{"DISPLAY", ""}}, exportTimeoutMs);
+    EXPECT_EQ(run.exitStatus, 1) << run.errors;
+    EXPECT_NE(run.errors.find("Cannot open the music data/noisebiisi.ogg: No such file or directory"),
+              std::string::npos)
+        << run.errors;
+    EXPECT_FALSE(fs::exists(scratch.path + "/out.mp4"));
+    EXPECT_FALSE(fs::exists(scratch.path + "/out.mp4.partial"));
+}
+
+// A start-up that fails ends the process from inside the engine; the unfinished file goes with it.
+TEST(VideoExportBeforeRendering, StartUpFailureLeavesNoUnfinishedFile) {
+    TempDir scratch;
+    const std::string path = scratch.path + "/out.mp4";
+    const CommandResult run =
+        runCommand({program, "--export", path}, LUMORAKKA_BUILD_DIR, {{"DISPLAY", ""}}, exportTimeoutMs);
+    EXPECT_NE(run.exitStatus, 0) << run.errors;
+    EXPECT_NE(run.errors.find("Cannot start video: no display"), std::string::npos) << run.errors;
+    EXPECT_FALSE(fs::exists(path));
+    EXPECT_FALSE(fs::exists(path + ".partial"));
+}
+
+} // namespace

@@ -1,0 +1,21 @@
+#pragma once
+// The four figures of the show: the size each is made at and the budget it is simplified to. The
+// sequence's camera orbits at 8 to 10 times a row's scale (0.1 to 3) with a 90-degree view and
+// comes close to the model now and then, so each figure is sized for the rows that show it; the
+// ninja is also the first scene's hero, whose nearer orbit keeps it smaller. The budgets come from
+// timing each figure on the software renderer against how its silhouette holds up.
+#include <cstddef>
+
+struct FigureSpec {
+    const char* name;      // data/<name>.aml
+    double largestSide;    // model units
+    size_t triangleBudget; // simplified to at most this many triangles...
+    double maxError;       // ...unless that would move the surface further than this, model units
+};
+
+constexpr FigureSpec kFigures[] = {
+    {"pah", 25.0, 20000, 0.03},
+    {"ninja", 11.5, 20000, 0.01},
+    {"bakteeri1", 28.0, 16000, 0.03},
+    {"demoni", 23.0, 16000, 0.015},
+};

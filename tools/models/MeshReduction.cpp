@@ -1,0 +1,62 @@
+#include "MeshReduction.h"
+
+#include <meshoptimizer.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "SurfaceMesher.h"
+
+ModelMesh reduceMesh(const ModelMesh& model, const ReductionTarget& target, ReductionReport* report) {
+    const size_t vertexCount = model.vertices.size();
+    std::vector<float> positions(vertexCount * 3);
+    for (size_t v = 0; v < vertexCount; ++v) {
+        const Vec3& p = model.positions[model.vertices[v].position];
+        positions[3 * v] = static_cast<float>(p.x);
+        positions[3 * v + 1] = static_cast<float>(p.y);
+        positions[3 * v + 2] = static_cast<float>(p.z);
+    }
+    std::vector<unsigned> indices;
+    indices.reserve(model.triangles.size() * 3);
+    for (const auto& t : model.triangles) indices.insert(indices.end(), t.begin(), t.end());
+
+    // The simplifier measures error relative to the model's extent.
+    const float scale = meshopt_simplifyScale(positions.data(), vertexCount, sizeof(float) * 3);
+    std::vector<unsigned> kept(indices.size());
+    float relativeError = 0;
+    kept.resize(meshopt_simplify(kept.data(), indices.data(), indices.size(), positions.data(), vertexCount,
+                                 sizeof(float) * 3, std::min(target.triangleBudget * 3, indices.size()),
+                                 static_cast<float>(target.maxError / scale), 0, &relativeError));
+    meshopt_optimizeVertexCache(kept.data(), kept.data(), kept.size(), vertexCount);
+    std::vector<unsigned> remap(vertexCount);
+    const size_t keptVertices =
+        meshopt_optimizeVertexFetchRemap(remap.data(), kept.data(), kept.size(), vertexCount);
+
+    ModelMesh reduced;
+    reduced.vertices.resize(keptVertices);
+    std::vector<uint32_t> positionOf(model.positions.size(), UINT32_MAX);
+    for (size_t v = 0; v < vertexCount; ++v) {
+        if (remap[v] == ~0u) continue;
+        ModelVertex vertex = model.vertices[v];
+        uint32_t& position = positionOf[vertex.position];
+        if (position == UINT32_MAX) {
+            position = static_cast<uint32_t>(reduced.positions.size());
+            reduced.positions.push_back(model.positions[vertex.position]);
+        }
+        vertex.position = position;
+        reduced.vertices[remap[v]] = vertex;
+    }
+    for (size_t i = 0; i < kept.size(); i += 3) {
+        const std::array<uint32_t, 3> t = {remap[kept[i]], remap[kept[i + 1]], remap[kept[i + 2]]};
+        if (givesFloatNormal(reduced.positions[reduced.vertices[t[0]].position],
+                             reduced.positions[reduced.vertices[t[1]].position],
+                             reduced.positions[reduced.vertices[t[2]].position]))
+            reduced.triangles.push_back(t);
+    }
+    if (report) {
+        report->trianglesBefore = model.triangles.size();
+        report->trianglesAfter = reduced.triangles.size();
+        report->error = relativeError * scale;
+    }
+    return reduced;
+}
