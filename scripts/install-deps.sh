@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build needs ("play"), the build and a headless video export
-# ("export": an X server of its own and Mesa), or the build and the tests ("test").
+# ("export": an X server of its own and Mesa), the build and the tests ("test"), the Windows cross
+# build ("windows"), or the Windows build and its run under Wine beside the Linux renderer and the
+# tests' frame comparison ("wine").
 # As root it installs what is missing; otherwise it prints the apt-get line and stops.
 set -euo pipefail
 build=(cmake g++ make pkg-config libsdl2-dev libglew-dev libglu1-mesa-dev libpng-dev libjpeg62-turbo-dev
@@ -9,12 +11,16 @@ build=(cmake g++ make pkg-config libsdl2-dev libglew-dev libglu1-mesa-dev libpng
 headless=(xvfb libgl1-mesa-dri)
 tests=(libgtest-dev libbenchmark-dev xvfb xauth x11-utils xdotool imagemagick sox libgl1-mesa-dri
        xserver-xorg-core xserver-xorg-video-dummy clang libclang-rt-14-dev)
+windows=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix dpkg-dev zip)
+wine=(wine64 unzip)
 wanted=("${build[@]}")
 case "${1:-play}" in
     play) ;;
     export) wanted+=("${headless[@]}") ;;
     test) wanted+=("${tests[@]}") ;;
-    *) echo "usage: scripts/install-deps.sh [play|export|test]" >&2; exit 2 ;;
+    windows) wanted+=("${windows[@]}") ;;
+    wine) wanted+=("${tests[@]}" "${windows[@]}" "${wine[@]}") ;;
+    *) echo "usage: scripts/install-deps.sh [play|export|test|windows|wine]" >&2; exit 2 ;;
 esac
 missing=()
 for p in "${wanted[@]}"; do

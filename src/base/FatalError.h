@@ -6,7 +6,10 @@
 #include <cstddef>
 #include <string>
 
-#if defined(__GNUC__)
+#if defined(__MINGW32__)
+// MinGW's C++ runtime formats as C99 does (%zu included), not as the Windows C library does.
+#define LUMORAKKA_PRINTF(fmt, args) __attribute__((format(gnu_printf, fmt, args)))
+#elif defined(__GNUC__)
 #define LUMORAKKA_PRINTF(fmt, args) __attribute__((format(printf, fmt, args)))
 #else
 #define LUMORAKKA_PRINTF(fmt, args)

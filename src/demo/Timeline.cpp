@@ -119,7 +119,7 @@ void drawBeatOverlay(float flash) {
     glDisable(GL_BLEND);
 }
 
-void renderTimeline(float timeSeconds) {
+float renderTimeline(float timeSeconds) {
     const float pulse = demoContext.beatPulse();
     const float flash = flashValue(pulse, demoContext.getBeatCount());
 
@@ -154,4 +154,5 @@ void renderTimeline(float timeSeconds) {
     drawBeatOverlay(flash);
     glEnable(GL_DEPTH_TEST);
     reportFramePhase(FramePhase::overlay);
+    return flash;
 }

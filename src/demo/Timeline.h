@@ -38,8 +38,9 @@ Vec3 sceneEye(Scene scene, float timeSeconds, float flash, float orbitScale);
 float glowStrength(Scene scene, float pulse);
 
 // Draws one complete frame into the window's back buffer, or ends the process with status 0 once
-// the show is over (after clearing "rt0", before any scene is drawn).
-void renderTimeline(float timeSeconds);
+// the show is over (after clearing "rt0", before any scene is drawn). Returns the beat flash drawn
+// over the frame, 0 to 1.
+float renderTimeline(float timeSeconds);
 
 // The steps of a frame's scene, in the order renderTimeline takes them; each acts on the current
 // framebuffer and leaves the camera's matrices in place for the next.

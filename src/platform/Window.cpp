@@ -81,6 +81,10 @@ int virtualKeyFor(SDL_Keycode key) {
 } // namespace
 
 bool initVideo(std::string& reason) {
+#if defined(_WIN32)
+    // Windows' own video driver, whose WGL context GLEW's Windows build loads through.
+    (void)reason;
+#else
     const char* display = getenv("DISPLAY");
     if (!display || !*display) {
         reason = "no display: DISPLAY is not set (run under X11 or Xvfb)";
@@ -89,6 +93,7 @@ bool initVideo(std::string& reason) {
     // GLEW here is the GLX build, so the context must come from X11.
     SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
     SDL_SetHint(SDL_HINT_VIDEO_X11_FORCE_EGL, "0");
+#endif
     // Keep the demo running when it loses focus in full screen.
     SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
     // An X server that has just started, or is busy with many clients, can refuse one connection:

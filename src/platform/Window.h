@@ -1,11 +1,12 @@
 #pragma once
-// The one window and its OpenGL compatibility context (SDL2 over X11/GLX, so GLEW can load), and
-// the event pump that turns window-system events into the demo's key codes and window callbacks.
-// Nothing above the platform layer sees SDL: the window is reached through these calls.
+// The one window and its OpenGL compatibility context (SDL2 over X11/GLX on Linux and over WGL on
+// Windows, the interfaces GLEW's builds load through), and the event pump that turns window-system
+// events into the demo's key codes and window callbacks. Nothing above the platform layer sees SDL:
+// the window is reached through these calls.
 #include <string>
 
-// SDL video start-up. Without a display it fails with a reason that says so; it never falls
-// back to an off-screen driver.
+// SDL video start-up. Without an X display it fails with a reason that says so; it never falls
+// back to an off-screen driver. Windows always has its desktop.
 bool initVideo(std::string& reason);
 
 struct WindowRequest {

@@ -18,6 +18,7 @@
 #include "shell/LoadingScreen.h"
 
 bool captureRequested = false;
+ShownFrame shownFrame;
 
 namespace {
 
@@ -110,12 +111,18 @@ void loadDemoView() {
 
 void renderFrame() {
     demoContext.updateTime();
-    renderTimeline(demoContext.time);
+    shownFrame.timeSeconds = demoContext.time;
+    shownFrame.beatFlash = renderTimeline(demoContext.time);
     demoContext.endFrame();
     glFlush();
     if (captureRequested) {
+        const int shot = captureCounter;
         captureFrame();
         captureRequested = false;
+        printf("%s: show time %.3f s, beat flash %.2f\n", shotPath(shot).c_str(), shownFrame.timeSeconds,
+               shownFrame.beatFlash);
+        // Whoever reads this (a viewer at a terminal, a script pairing shots with times) reads it now.
+        fflush(stdout);
     }
 }
 

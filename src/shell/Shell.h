@@ -46,8 +46,17 @@ void initDemo();
 void loadDemoView();
 
 // One frame into the back buffer (the caller swaps): clock, drawing, beat detection, and the
-// capture when one was asked for.
+// capture when one was asked for. A capture is reported on standard output as one line,
+// "shots/shot0000.png: show time 5.234 s, beat flash 0.00", with what the frame showed.
 void renderFrame();
+
+// What the last frame drawn by renderFrame showed. The flash depends on when earlier frames counted
+// the beat, so two runs at different frame rates draw the same picture at a time only without it.
+struct ShownFrame {
+    float timeSeconds = 0; // show time the frame was drawn at
+    float beatFlash = 0;   // brightness of the beat overlay, 0 to 1
+};
+extern ShownFrame shownFrame;
 
 // The key actions, by virtual-key code; other codes do nothing. Escape exits with status 0.
 void handleKey(int virtualKey);

@@ -1,12 +1,15 @@
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include "demo/Timeline.h"
 #include "image/Image.h"
 #include "support/FrameCompare.h"
 #include "support/Process.h"
@@ -118,6 +121,29 @@ bool pictureIsReadable(const fs::path& path, Image& picture) {
     return fs::exists(path) && read_png(path.c_str(), &picture, false) == 0;
 }
 
+struct ReportedShot {
+    std::string path; // relative to the working directory
+    double timeSeconds = 0;
+    double beatFlash = 0;
+};
+
+// The program's capture lines: "shots/shot0000.png: show time 5.234 s, beat flash 0.00".
+std::vector<ReportedShot> reportedShots(const std::string& output) {
+    std::vector<ReportedShot> shots;
+    std::istringstream lines(output);
+    std::string line;
+    while (std::getline(lines, line)) {
+        char path[64];
+        ReportedShot shot;
+        if (sscanf(line.c_str(), "%63[^:]: show time %lf s, beat flash %lf", path, &shot.timeSeconds,
+                   &shot.beatFlash) == 3) {
+            shot.path = path;
+            shots.push_back(shot);
+        }
+    }
+    return shots;
+}
+
 } // namespace
 
 TEST_F(ShowTest, ShowRunsUntilEscape) {
@@ -176,6 +202,58 @@ TEST_F(ShowTest, F11WritesNumberedScreenshotsTopRowFirst) {
     ASSERT_TRUE(sendKey(server->display(), window, "F11"));
     EXPECT_TRUE(waitUntil(30000, [&] { return fs::exists(run.root / "shots" / "shot0001.png"); }));
     EXPECT_TRUE(show->running());
+}
+
+// A capture's line gives the show time its frame was drawn at: the offline renderer's frame at that
+// time is the same picture. Only frames without the beat flash compare, since the flash depends on
+// when earlier frames counted the beat (60 Hz offline, whatever the frame rate is here).
+TEST_F(ShowTest, CaptureLineGivesTheShowTimeOfTheCapturedFrame) {
+    ShowRun run;
+    const std::string window = startShow(run);
+    ASSERT_FALSE(window.empty()) << show->standardError();
+    // A press while the show loads arrives with its first frame, and a frame takes one capture however
+    // many presses it saw: each press waits for its capture.
+    for (size_t captures = 1; captures <= 10; ++captures) {
+        ASSERT_TRUE(sendKey(server->display(), window, "F11"));
+        ASSERT_TRUE(waitUntil(startUpTimeoutMs, [&] {
+            return reportedShots(show->standardOutput()).size() >= captures;
+        })) << show->standardOutput();
+    }
+    ASSERT_TRUE(sendKey(server->display(), window, "Escape"));
+    EXPECT_EQ(show->waitExit(20000), std::optional<int>(0));
+
+    std::vector<ReportedShot> shots;
+    for (const ReportedShot& shot : reportedShots(show->standardOutput()))
+        if (shot.beatFlash == 0 && shot.timeSeconds < metaballsStartSeconds) shots.push_back(shot);
+    ASSERT_FALSE(shots.empty()) << "every capture has the beat flash: " << show->standardOutput();
+    std::vector<std::string> command = {LUMORAKKA_BUILD_DIR "/render_frames", "--out",
+                                        (run.root / "frames").string()};
+    for (const ReportedShot& shot : shots) {
+        char time[32];
+        snprintf(time, sizeof time, "%.3f", shot.timeSeconds);
+        command.push_back(time);
+    }
+    const CommandResult rendered = runCommand(command, LUMORAKKA_BUILD_DIR, {}, 240000);
+    ASSERT_EQ(rendered.exitStatus, 0) << rendered.errors;
+
+    std::istringstream renderedLines(rendered.output);
+    int compared = 0;
+    for (const ReportedShot& shot : shots) {
+        double time = 0, flash = 0;
+        char frame[512];
+        std::string line;
+        ASSERT_TRUE(std::getline(renderedLines, line));
+        ASSERT_EQ(sscanf(line.c_str(), "%lf %511s beat flash %lf", &time, frame, &flash), 3) << line;
+        if (flash != 0) continue;
+        SCOPED_TRACE(shot.path);
+        const FrameDifference difference =
+            compareFrames(frame, (run.root / shot.path).string(), frameTolerance);
+        ASSERT_TRUE(difference.comparable) << difference.problem;
+        EXPECT_LE(difference.beyondTolerance, difference.pixels * allowedOutlierShare)
+            << "largest difference " << difference.largestDifference;
+        ++compared;
+    }
+    EXPECT_GT(compared, 0) << rendered.output;
 }
 
 // Jumps of 30 s pass the end at 206 s and the show ends by itself. Every press handled in one frame

@@ -11,7 +11,8 @@
 //
 // Frames are written as DIR/frame0000.png, frame0001.png, ... in the order asked (DIR defaults to
 // "frames"). Between two asked times the clock is stepped at 60 Hz through the beat tracking alone,
-// so the beat count, pulse and flash are those a viewer at 60 frames per second would see. A time
+// so the beat count, pulse and flash are those a viewer at 60 frames per second would see. Each
+// frame is listed on standard output as "TIME PATH beat flash F", F being the overlay it drew. A time
 // at or past the end of the show ends the run, as it ends the show.
 #include <GL/glew.h>
 
@@ -77,7 +78,7 @@ int renderFrames(const std::vector<double>& times, const std::string& folder) {
         const std::string path = folder + name;
         captureFrameTo(path.c_str());
         swapWindow();
-        printf("%.3f %s\n", times[i], path.c_str());
+        printf("%.3f %s beat flash %.2f\n", times[i], path.c_str(), shownFrame.beatFlash);
     }
     return 0;
 }

@@ -1,0 +1,209 @@
+#!/usr/bin/env bash
+# Builds the Windows (MinGW-w64) libraries the program links, as DLLs, into DEPS-DIR/prefix: SDL2,
+# zlib, libpng, libjpeg-turbo, libogg, libvorbis and GLEW (OpenGL and GLU are MinGW's own import
+# libraries). Each comes from Debian's source package of the version the Linux build uses (read from
+# the installed -dev package), fetched with apt-get through a private configuration that only this
+# script reads; nothing prebuilt is downloaded. A library is built once and kept: it is rebuilt only
+# when its Linux version, its recipe below, the toolchain file or a library it depends on changes, so
+# a warm run touches neither the network nor the compiler.
+#
+# Usage: scripts/windows-deps.sh DEPS-DIR
+# Environment: LUMORAKKA_DEBIAN_MIRROR (default http://deb.debian.org/debian), JOBS (default 2).
+set -euo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd)
+[ $# -eq 1 ] || { echo "usage: $0 DEPS-DIR" >&2; exit 2; }
+mkdir -p "$1"
+deps=$(cd "$1" && pwd)
+prefix=$deps/prefix
+toolchain=$here/cmake/mingw-w64-x86_64.cmake
+triple=x86_64-w64-mingw32
+jobs=${JOBS:-2}
+mirror=${LUMORAKKA_DEBIAN_MIRROR:-http://deb.debian.org/debian}
+mkdir -p "$prefix" "$deps/stamps" "$deps/logs" "$deps/src" "$deps/build" "$deps/downloads"
+
+# Build order. Each entry: source package, the Linux -dev package whose version it must match, and
+# the entries it links against.
+libraries=(
+    "zlib zlib1g-dev"
+    "libpng1.6 libpng-dev zlib"
+    "libjpeg-turbo libjpeg62-turbo-dev"
+    "libogg libogg-dev"
+    "libvorbis libvorbis-dev libogg"
+    "libsdl2 libsdl2-dev"
+    "glew libglew-dev"
+)
+
+cmake_library() { # source-dir build-dir [cmake options...]
+    local source=$1 build=$2
+    shift 2
+    cmake -S "$source" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DLUMORAKKA_DEPS_PREFIX="$prefix" \
+        -DCMAKE_INSTALL_PREFIX="$prefix" -DCMAKE_BUILD_TYPE=Release "$@"
+    cmake --build "$build" -j"$jobs"
+    cmake --install "$build"
+}
+
+build_zlib() { # source-dir build-dir
+    # Debian's zlib source leaves out win32/ (the MinGW makefile and the DLL's resource file), which
+    # zlib's CMake project needs on Windows; the library is fifteen C files, compiled here directly.
+    local file sources=()
+    for file in adler32 compress crc32 deflate gzclose gzlib gzread gzwrite infback inffast inflate \
+                inftrees trees uncompr zutil; do
+        sources+=("$1/$file.c")
+    done
+    mkdir -p "$2" "$prefix/bin" "$prefix/lib" "$prefix/include"
+    $triple-gcc-posix -O2 -shared "${sources[@]}" -o "$2/zlib1.dll" -Wl,--out-implib,"$2/libz.dll.a"
+    cp "$2/zlib1.dll" "$prefix/bin/"
+    cp "$2/libz.dll.a" "$prefix/lib/"
+    cp "$1/zlib.h" "$1/zconf.h" "$prefix/include/"
+}
+
+build_libpng1.6() {
+    cmake_library "$1" "$2" -DPNG_SHARED=ON -DPNG_STATIC=OFF -DPNG_TESTS=OFF -DPNG_EXECUTABLES=OFF \
+        -DZLIB_ROOT="$prefix"
+}
+
+build_libjpeg-turbo() {
+    # Without SIMD the build needs no assembler; the decoder's results are the same.
+    cmake_library "$1" "$2" -DENABLE_STATIC=OFF -DWITH_TURBOJPEG=OFF -DWITH_SIMD=OFF
+}
+
+# A .def file's LIBRARY line names the DLL its import library points at: libogg's says "ogg" while
+# its CMake project writes libogg.dll, and libvorbis's are bare, which GNU ld rejects. Without the
+# line the name comes from the output file.
+drop_def_library_names() { # def files...
+    sed -i '/^LIBRARY\b/d' "$@"
+}
+
+build_libogg() {
+    drop_def_library_names "$1"/win32/*.def
+    cmake_library "$1" "$2" -DBUILD_SHARED_LIBS=ON -DINSTALL_DOCS=OFF -DBUILD_TESTING=OFF
+}
+
+build_libvorbis() {
+    drop_def_library_names "$1"/win32/*.def
+    cmake_library "$1" "$2" -DBUILD_SHARED_LIBS=ON -DBUILD_TESTING=OFF
+}
+
+build_libsdl2() {
+    # The program uses the window, GL context, events, timers, threads, audio and message boxes;
+    # the subsystems it never initialises are left out, which halves the build.
+    cmake_library "$1" "$2" -DSDL_SHARED=ON -DSDL_STATIC=OFF -DSDL_TEST=OFF -DSDL_RENDER=OFF \
+        -DSDL_JOYSTICK=OFF -DSDL_HAPTIC=OFF -DSDL_HIDAPI=OFF -DSDL_SENSOR=OFF -DSDL_POWER=OFF \
+        -DSDL_LOCALE=OFF -DSDL_MISC=OFF
+}
+
+build_glew() {
+    # GLEW's DLL brings its own entry point and no C library (its CMake project says so with
+    # -nostdlib); the library is one C file, compiled here directly as its WGL build.
+    mkdir -p "$2" "$prefix/bin" "$prefix/lib" "$prefix/include/GL"
+    $triple-gcc-posix -O2 -fno-builtin -fno-stack-protector -DGLEW_BUILD -I"$1/include" -shared -nostdlib \
+        "$1/src/glew.c" -o "$2/glew32.dll" -Wl,--out-implib,"$2/glew32.lib" -lopengl32 -lkernel32
+    cp "$2/glew32.dll" "$prefix/bin/"
+    # CMake's FindGLEW looks for a Windows GLEW's import library under the MSVC name only; MinGW's
+    # linker reads the same file under any name.
+    cp "$2/glew32.lib" "$prefix/lib/"
+    cp "$1/include/GL/glew.h" "$1/include/GL/wglew.h" "$prefix/include/GL/"
+}
+
+linux_version() { # -dev package
+    dpkg-query -W -f='${source:Version}' "$1" 2>/dev/null || {
+        echo "$1 is not installed: the Windows libraries follow the Linux build's versions." >&2
+        echo "Install the Linux build's packages first (scripts/install-deps.sh play)." >&2
+        exit 1
+    }
+}
+
+# A library's key: everything that decides its build. Its stamp holds the key it was built with.
+declare -A key
+for entry in "${libraries[@]}"; do
+    read -r name dev needs <<<"$entry"
+    text="$(linux_version "$dev") $(declare -f "build_$name") $(declare -f cmake_library drop_def_library_names) $(cat "$toolchain")"
+    for need in $needs; do text+=" ${key[$need]}"; done
+    key[$name]=$(sha1sum <<<"$text" | cut -d' ' -f1)
+done
+
+stale=()
+for entry in "${libraries[@]}"; do
+    read -r name _ <<<"$entry"
+    [ "$(cat "$deps/stamps/$name" 2>/dev/null | head -1)" = "${key[$name]}" ] || stale+=("$name")
+done
+if [ ${#stale[@]} -eq 0 ]; then
+    echo "Windows libraries: all ${#libraries[@]} up to date in $prefix"
+    exit 0
+fi
+
+# A private apt configuration with only Debian's source index of this release: the machine's own
+# sources, lists and caches are left alone.
+codename=$(. /etc/os-release && echo "$VERSION_CODENAME")
+aptdir=$deps/apt
+mkdir -p "$aptdir/sources" "$aptdir/lists/partial" "$aptdir/cache/archives/partial"
+cat >"$aptdir/sources/debian-src.sources" <<EOF
+Types: deb-src
+URIs: $mirror
+Suites: $codename $codename-updates
+Components: main
+Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
+EOF
+apt=(-o Dir::Etc::SourceList=/dev/null -o Dir::Etc::SourceParts="$aptdir/sources"
+     -o Dir::State::Lists="$aptdir/lists" -o Dir::Cache="$aptdir/cache" -o APT::Sandbox::User="$(id -un)")
+echo "Fetching Debian's source index for $codename"
+apt-get "${apt[@]}" -qq update
+
+upstream() { # Debian version -> upstream version
+    local v=${1#*:}
+    echo "${v%-*}"
+}
+
+# The Linux build's exact version when the archive still has it, otherwise the newest Debian
+# revision of the same upstream version (the archive keeps only the latest of each).
+source_version() { # source-package -dev-package
+    local wanted best="" v
+    wanted=$(linux_version "$2")
+    for v in $(apt-cache "${apt[@]}" showsrc "$1" | awk '/^Version:/ {print $2}' | sort -u); do
+        if [ "$v" = "$wanted" ]; then
+            echo "$v"
+            return
+        fi
+        if [ "$(upstream "$v")" = "$(upstream "$wanted")" ] &&
+           { [ -z "$best" ] || dpkg --compare-versions "$v" gt "$best"; }; then
+            best=$v
+        fi
+    done
+    if [ -z "$best" ]; then
+        echo "Debian's archive has no source of $1 $(upstream "$wanted") (the Linux build uses $wanted)." >&2
+        exit 1
+    fi
+    echo "$1: the archive no longer has $wanted; using $best, the same upstream version" >&2
+    echo "$best"
+}
+
+for entry in "${libraries[@]}"; do
+    read -r name dev _ <<<"$entry"
+    [[ " ${stale[*]} " == *" $name "* ]] || continue
+    version=$(source_version "$name" "$dev")
+    log=$deps/logs/$name.log
+    start=$SECONDS
+    echo "Building $name $version for Windows (log: $log)"
+    # set -e holds inside the subshell only when its status is not tested in place.
+    set +e
+    (
+        set -e
+        cd "$deps/downloads"
+        apt-get "${apt[@]}" -qq source --download-only "$name=$version"
+        dsc=$(ls "$deps/downloads/${name}_${version#*:}.dsc")
+        rm -rf "$deps/src/$name" "$deps/build/$name"
+        # Unpacks and applies Debian's patches; apt has already checked the files against the
+        # signed index, so the missing maintainer keys are no concern.
+        dpkg-source -x "$dsc" "$deps/src/$name"
+        "build_$name" "$deps/src/$name" "$deps/build/$name"
+    ) >"$log" 2>&1
+    status=$?
+    set -e
+    if [ $status -ne 0 ]; then
+        tail -n 40 "$log" >&2
+        echo "Building $name for Windows failed; the whole log is $log" >&2
+        exit 1
+    fi
+    printf '%s\n%s\n' "${key[$name]}" "$version" >"$deps/stamps/$name"
+    echo "  $name done in $((SECONDS - start)) s"
+done
