@@ -72,6 +72,12 @@ int read_png(const char* path, Image* image, bool flip, int maxSide) {
     // ancillary chunks may not inflate past 8 MB.
     png_set_user_limits(png, PNG_UINT_31_MAX, PNG_UINT_31_MAX);
     png_set_chunk_malloc_max(png, 8000000);
+    // The reader uses none of the ancillary chunks, and libpng buffers some of them whole at the
+    // length their header claims (a 100-byte file asked for 2 GB with one zTXt header): skip
+    // them unread. tRNS stays, as it is part of the pixels' meaning.
+    static const png_byte ignored[] = "bKGD\0cHRM\0eXIf\0gAMA\0hIST\0iCCP\0iTXt\0oFFs\0pCAL\0pHYs\0"
+                                      "sBIT\0sCAL\0sPLT\0sRGB\0tEXt\0tIME\0zTXt";
+    png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, ignored, sizeof ignored / 5);
     png_read_info(png, info);
     png_uint_32 width = png_get_image_width(png, info);
     png_uint_32 height = png_get_image_height(png, info);

@@ -180,9 +180,12 @@ TEST_F(ShowTest, F11WritesNumberedScreenshotsTopRowFirst) {
     ASSERT_TRUE(sendKey(server->display(), window, "p"));
     std::this_thread::sleep_for(std::chrono::milliseconds(1500));
     ASSERT_TRUE(sendKey(server->display(), window, "F11"));
+    // The capture's line comes after its file is written and closed: the file may exist earlier.
+    const auto captured = [&](size_t count) {
+        return waitUntil(30000, [&] { return reportedShots(show->standardOutput()).size() >= count; });
+    };
     const fs::path first = run.root / "shots" / "shot0000.png";
-    ASSERT_TRUE(waitUntil(30000, [&] { return fs::exists(first); })) << show->standardError();
-    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+    ASSERT_TRUE(captured(1)) << show->standardError();
     Image shot = {};
     ASSERT_TRUE(pictureIsReadable(first, shot));
     EXPECT_EQ(shot.width, 800);
@@ -200,7 +203,9 @@ TEST_F(ShowTest, F11WritesNumberedScreenshotsTopRowFirst) {
         << ")";
 
     ASSERT_TRUE(sendKey(server->display(), window, "F11"));
-    EXPECT_TRUE(waitUntil(30000, [&] { return fs::exists(run.root / "shots" / "shot0001.png"); }));
+    ASSERT_TRUE(captured(2)) << show->standardOutput();
+    EXPECT_EQ(reportedShots(show->standardOutput())[1].path, "shots/shot0001.png");
+    EXPECT_TRUE(fs::exists(run.root / "shots" / "shot0001.png"));
     EXPECT_TRUE(show->running());
 }
 
