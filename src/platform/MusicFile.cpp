@@ -3,9 +3,9 @@
 #include <vorbis/vorbisfile.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
+
+#include "base/RegularFile.h"
 
 struct MusicFile::State {
     OggVorbis_File file{};
@@ -23,9 +23,10 @@ MusicFile::~MusicFile() {
 bool MusicFile::open(const std::string& path, std::string& error) {
     delete state;
     state = nullptr;
-    FILE* in = fopen(path.c_str(), "rb");
+    std::string reason;
+    FILE* in = openRegularFile(path.c_str(), &reason);
     if (!in) {
-        error = "Cannot open the music " + path + ": " + strerror(errno);
+        error = "Cannot open the music " + path + ": " + reason;
         return false;
     }
     auto* s = new State;
