@@ -1,6 +1,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <string>
 
 #include <GL/glew.h>
@@ -9,25 +10,19 @@
 #include "image/Image.h"
 #include "shell/FrameCapture.h"
 #include "support/GLContext.h"
+#include "support/TempDir.h"
 
 namespace {
 
-// Runs each test in a fresh empty working directory, since captures land under it.
+// Runs each test in a fresh working directory of its own, since captures land under it.
 class FrameCaptureTest : public GLTest {
 protected:
     void SetUp() override {
         GLTest::SetUp();
-        std::string pattern = (std::filesystem::temp_directory_path() / "lumorakka-capture-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        folder = pattern;
-        previous = std::filesystem::current_path();
-        std::filesystem::current_path(folder);
+        scratch = std::make_unique<TempDir>();
         captureCounter = 0;
     }
-    void TearDown() override {
-        std::filesystem::current_path(previous);
-        std::filesystem::remove_all(folder);
-    }
+    void TearDown() override { scratch.reset(); }
 
     // Blue picture with a red band over its top 100 rows, in the back buffer.
     static void drawBandedFrame() {
@@ -43,8 +38,7 @@ protected:
         glFinish();
     }
 
-    std::filesystem::path folder;
-    std::filesystem::path previous;
+    std::unique_ptr<TempDir> scratch;
 };
 
 } // namespace
