@@ -118,7 +118,7 @@ void finishPhase(FramePhase phase) {
     phaseCpuStart = cpuNow;
 }
 
-const char* const phaseNames[framePhaseCount] = {"geometry", "sky", "blur", "glow", "final", "overlay"};
+const char* const phaseNames[framePhaseCount] = {"geometry", "sky", "blur", "glow", "final"};
 
 double percentile(std::vector<double> values, double share) {
     std::sort(values.begin(), values.end());
