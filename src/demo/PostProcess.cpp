@@ -79,29 +79,20 @@ void main() {
     gl_Position = ftransform();
 }
 )";
-// The glow's copy of the scene and its layers: every layer adds the same non-negative level, so
-// the clamped sum of the copy and `uLayers` additions is one clamp of the whole.
-const char* const compositeFragmentSource = R"(
-uniform sampler2D uScene;
-uniform sampler2D uGlow;
-uniform float uLayers;
-void main() {
-    vec2 at = gl_TexCoord[0].st;
-    vec4 scene = stored(texture2D(uScene, at) * gl_Color);
-    vec4 glow = stored(texture2D(uGlow, at) * gl_Color);
-    gl_FragColor = min(scene + uLayers * glow, 255.0) / 255.0;
-}
-)";
-// The picture, and the emblem added over it as the colour (flash, flash, flash, 1) modulates it.
-const char* const flashFragmentSource = R"(
+// A picture with `uCount` copies of another added over it, each modulated by `uTint`, as additive
+// quads leave them: every copy adds the same non-negative level, so the clamped sums are one clamp
+// of the whole. The glow's copy of the scene and its layers (tint white, count the layers), and
+// the finished picture with the beat's emblem (tint the flash, count 1).
+const char* const addFragmentSource = R"(
 uniform sampler2D uPicture;
-uniform sampler2D uEmblem;
-uniform float uFlash;
+uniform sampler2D uAdded;
+uniform float uCount;
+uniform vec4 uTint;
 void main() {
     vec2 at = gl_TexCoord[0].st;
     vec4 picture = stored(texture2D(uPicture, at) * gl_Color);
-    vec4 emblem = stored(texture2D(uEmblem, at) * vec4(uFlash, uFlash, uFlash, 1.0));
-    gl_FragColor = min(picture + emblem, 255.0) / 255.0;
+    vec4 added = stored(texture2D(uAdded, at) * uTint);
+    gl_FragColor = min(picture + uCount * added, 255.0) / 255.0;
 }
 )";
 
@@ -121,10 +112,17 @@ unsigned int passProgram(const char* name, const char* vertexSource, const char*
     return program;
 }
 
-// Uses the program and sets its one per-call uniform.
-void usePassProgram(unsigned int program, const char* uniform, float value) {
+unsigned int blurProgram() {
+    return passProgram("post.blur", blurVertexSource, blurFragmentSource, "uInput", nullptr);
+}
+
+// Uses the adding program: `count` copies at the tint (its alpha 1).
+void useAddProgram(float count, float tint) {
+    const unsigned int program =
+        passProgram("post.add", fullscreenVertexSource, addFragmentSource, "uPicture", "uAdded");
     glUseProgramObjectARB(program);
-    glUniform1fARB(glGetUniformLocationARB(program, uniform), value);
+    glUniform1fARB(glGetUniformLocationARB(program, "uCount"), count);
+    glUniform4fARB(glGetUniformLocationARB(program, "uTint"), tint, tint, tint, 1);
 }
 
 // The byte an 8-bit blender makes of a blend constant: x 255, to nearest, halves to even, clamped.
@@ -267,8 +265,9 @@ void blurPassesAtOnce(const std::string& source, const std::string& destination,
 
     glDisable(GL_DEPTH_TEST);
     glDisable(GL_BLEND);
-    usePassProgram(passProgram("post.blur", blurVertexSource, blurFragmentSource, "uInput", nullptr), "uConstant",
-                   constantLevel(strength * 0.25f));
+    const unsigned int program = blurProgram();
+    glUseProgramObjectARB(program);
+    glUniform1fARB(glGetUniformLocationARB(program, "uConstant"), constantLevel(strength * 0.25f));
 
     std::string other = source;
     for (int pass = 0; pass < passes; ++pass) {
@@ -353,9 +352,8 @@ void glow(const std::string& source, const std::string& destination, int layers,
     if (blackLayers) {
         drawFullscreen(source, 1.0f);
     } else {
-        // The copy and the layers in one quad.
-        usePassProgram(passProgram("post.glow", fullscreenVertexSource, compositeFragmentSource, "uScene", "uGlow"),
-                       "uLayers", static_cast<float>(layers));
+        // The copy and the layers in one quad; the colour is white, as the copy's and the layers' was.
+        useAddProgram(static_cast<float>(layers), 1);
         fullscreenPair(source, "rt.glow");
     }
     glBlendFunc(GL_ONE, GL_ONE);
@@ -374,8 +372,16 @@ void drawPictureWithFlash(const std::string& picture, const std::string& emblem,
         drawFullscreen(picture, 1.0f);
         return;
     }
-    usePassProgram(passProgram("post.flash", fullscreenVertexSource, flashFragmentSource, "uPicture", "uEmblem"),
-                   "uFlash", flash);
+    useAddProgram(1, flash);
     fullscreenPair(picture, emblem);
     glBlendFunc(GL_ONE, GL_ONE);
+}
+
+void preparePostProcess() {
+    glow("rt0", "rt1", 4, 1.0f);
+    glDisable(GL_DEPTH_TEST);
+    drawPictureWithFlash("rt1", "nyrkki", 0.5f);
+    glDisable(GL_BLEND);
+    glEnable(GL_DEPTH_TEST);
+    glFinish();
 }

@@ -60,3 +60,9 @@ void glow(const std::string& source, const std::string& destination, int layers,
 // the current matrix as drawFullscreen does. Leaves blending off, GL_TEXTURE_2D enabled and, when
 // it flashes, the blend function (GL_ONE, GL_ONE).
 void drawPictureWithFlash(const std::string& picture, const std::string& emblem, float flash);
+
+// Builds the passes' programs and has the GL ready them for the show's targets and window by
+// drawing each pass once: over "rt1" and the window, from "rt0" and "nyrkki". Otherwise that comes
+// with the first frame of the show, whose build adds to the process's peak memory and delays it.
+// Leaves what glow and drawPictureWithFlash leave, with blending off and depth testing on.
+void preparePostProcess();
