@@ -50,6 +50,11 @@ EM_BOOL stillShown(double, void*) {
 
 } // namespace
 
+// The show's clock as the next frame would read it, for the page and its checks.
+extern "C" EMSCRIPTEN_KEEPALIVE double lumorakkaShowClock() {
+    return DemoContext::musicTime();
+}
+
 int main() {
     const bool still = pageAsksForStill();
     const double startSeconds = pageStartSeconds();

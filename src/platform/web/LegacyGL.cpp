@@ -93,6 +93,10 @@ struct AttribEntry {
     GLfloat depthRange[2];
 };
 std::vector<AttribEntry> attribStack;
+// The viewport and depth range as last set, kept here: asking WebGL would wait on the GPU process.
+GLint viewport[4] = {0, 0, 0, 0};
+GLfloat depthRange[2] = {0, 1};
+bool viewportKnown = false;
 
 // --- Vertex data ---------------------------------------------------------------------------------
 
@@ -620,8 +624,12 @@ void glPushAttrib(GLbitfield mask) {
     entry.lightsEnabled = lightsEnabled;
     entry.shadeModel = shadeModel;
     if (mask & GL_VIEWPORT_BIT) {
-        emscripten_glGetIntegerv(GL_VIEWPORT, entry.viewport);
-        emscripten_glGetFloatv(GL_DEPTH_RANGE, entry.depthRange);
+        if (!viewportKnown) {
+            emscripten_glGetIntegerv(GL_VIEWPORT, viewport);
+            viewportKnown = true;
+        }
+        memcpy(entry.viewport, viewport, sizeof viewport);
+        memcpy(entry.depthRange, depthRange, sizeof depthRange);
     }
     attribStack.push_back(entry);
 }
@@ -639,9 +647,24 @@ void glPopAttrib(void) {
         shadeModel = entry.shadeModel;
     }
     if (entry.mask & GL_VIEWPORT_BIT) {
-        emscripten_glViewport(entry.viewport[0], entry.viewport[1], entry.viewport[2], entry.viewport[3]);
-        emscripten_glDepthRangef(entry.depthRange[0], entry.depthRange[1]);
+        glViewport(entry.viewport[0], entry.viewport[1], entry.viewport[2], entry.viewport[3]);
+        glDepthRangef(entry.depthRange[0], entry.depthRange[1]);
     }
+}
+
+void glViewport(GLint x, GLint y, GLsizei width, GLsizei height) {
+    viewport[0] = x;
+    viewport[1] = y;
+    viewport[2] = width;
+    viewport[3] = height;
+    viewportKnown = true;
+    emscripten_glViewport(x, y, width, height);
+}
+
+void glDepthRangef(GLfloat zNear, GLfloat zFar) {
+    depthRange[0] = zNear < 0 ? 0 : zNear > 1 ? 1 : zNear;
+    depthRange[1] = zFar < 0 ? 0 : zFar > 1 ? 1 : zFar;
+    emscripten_glDepthRangef(zNear, zFar);
 }
 
 void glTexEnvi(GLenum target, GLenum pname, GLint param) {
@@ -922,8 +945,13 @@ void glGetIntegerv(GLenum pname, GLint* data) {
     case GL_MODELVIEW_STACK_DEPTH: *data = static_cast<GLint>(modelView.entries.size()); return;
     case GL_PROJECTION_STACK_DEPTH: *data = static_cast<GLint>(projection.entries.size()); return;
     case GL_MATRIX_MODE: *data = static_cast<GLint>(matrixMode); return;
-    default: emscripten_glGetIntegerv(pname, data); return;
+    case GL_VIEWPORT:
+        if (!viewportKnown) break;
+        memcpy(data, viewport, sizeof viewport);
+        return;
+    default: break;
     }
+    emscripten_glGetIntegerv(pname, data);
 }
 
 void glGetFloatv(GLenum pname, GLfloat* data) {
