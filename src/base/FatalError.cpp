@@ -33,7 +33,11 @@ void fatalError(const char* format, ...) {
     vsnprintf(text, sizeof text, format, args);
     va_end(args);
     reportError(text);
-    exit(1);
+    endAfterFatalError(1);
+}
+
+void endAfterFatalError(int status) {
+    exit(status);
 }
 
 void checkGLError() {

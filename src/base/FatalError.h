@@ -26,6 +26,10 @@ void reportError(const char* text);
 // Formats into 512 bytes (longer text is cut), reports and exits with status 1. Never returns.
 [[noreturn]] void fatalError(const char* format, ...) LUMORAKKA_PRINTF(1, 2);
 
+// The end of every fatal path, once its reports are made: exit handlers run, then the process ends
+// with `status`.
+[[noreturn]] void endAfterFatalError(int status);
+
 // Reports a pending GL error as "GL error 0x%04x!".
 void checkGLError();
 

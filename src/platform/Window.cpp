@@ -41,9 +41,9 @@ void destroyWindow() {
     gContext = nullptr;
 }
 
-// Every way out of the program is exit(): from the frame loop, a key, a closed window or a fatal
-// report. A display switched to the show's mode goes back to the desktop's on each of them; the
-// status exit() was given stays.
+// Every way out of the program runs the exit handlers: the end of main (the show's end, a key, a
+// closed window) or a fatal report's exit. A display switched to the show's mode goes back to the
+// desktop's on each of them; the program's status stays.
 void restoreDesktopMode() {
     if (!gWindow || !(SDL_GetWindowFlags(gWindow) & SDL_WINDOW_FULLSCREEN)) return;
     // Destroying the window gives the display its desktop mode back; closing video sends that to
