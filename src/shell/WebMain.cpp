@@ -52,7 +52,8 @@ EM_BOOL stillShown(double, void*) {
 
 // The show's clock as the next frame would read it, for the page and its checks.
 extern "C" EMSCRIPTEN_KEEPALIVE double lumorakkaShowClock() {
-    return DemoContext::musicTime();
+    const float seconds = DemoContext::musicTime();
+    return seconds;
 }
 
 int main() {
@@ -64,12 +65,10 @@ int main() {
     startShow(options);
     if (pageHasFailed()) return 1;
     setFramesPresentedByBrowser(true);
-    beginShow();
 
     if (still) {
         OfflineClock clock(stillBeatTrackingRate);
-        clock.advanceTo(startSeconds);
-        renderFrame(DemoContext::musicTime());
+        renderFrame(clock.advanceTo(startSeconds));
         // The title changes once the browser has shown the frame.
         emscripten_request_animation_frame_loop(stillShown, nullptr);
         return 0;

@@ -150,6 +150,10 @@ class Browser:
         for kind in ("mousePressed", "mouseReleased"):
             self.call("Input.dispatchMouseEvent", type=kind, x=x, y=y, button="left", clickCount=1)
 
+    def press(self, code, key, key_code):
+        for kind in ("rawKeyDown", "keyUp"):
+            self.call("Input.dispatchKeyEvent", type=kind, code=code, key=key, windowsVirtualKeyCode=key_code)
+
     def screenshot(self, path):
         data = self.call("Page.captureScreenshot", format="png",
                          clip={"x": 0, "y": 0, "width": 800, "height": 600, "scale": 1})["data"]
@@ -283,6 +287,26 @@ def check_play(checks, browser, url, work):
     return frames / (drawn[-1][1] - drawn[0][1]), drawn[0][0], drawn[-1][0]
 
 
+def check_end_card(checks, browser, url):
+    """A link to 170 s, Page Down to 200 s, the end card at 206 s, and "play again" from 0."""
+    browser.open(url + "?n=end#t=170")
+    browser.wait_for("document.getElementById('loading').hidden", 120)
+    if not browser.evaluate("document.getElementById('click').hidden"):
+        browser.click(400, 300)
+    started = browser.wait_for("Module.lumorakka.framesDrawn > 0 && Module.lumorakka.showSeconds >= 170", 30)
+    browser.press("PageDown", "PageDown", 34)
+    jumped = browser.wait_for("Module.lumorakka.showSeconds >= 199.5", 20)
+    checks.check(bool(started) and bool(jumped), "#t=170 starts the show there and Page Down seeks 30 s on")
+    ended = browser.wait_for("!document.getElementById('end').hidden", 30)
+    checks.check(bool(ended), "at the end of the show the page shows its end card")
+    if not ended:
+        return
+    browser.evaluate("document.getElementById('again').click()")
+    again = browser.wait_for("document.getElementById('end').hidden && Module.lumorakka.showSeconds > 0.5 &&"
+                             " Module.lumorakka.showSeconds < 10", 30)
+    checks.check(bool(again), "\"play again\" plays the show from its start")
+
+
 def check_missing_data(checks, work, dist):
     broken = os.path.join(work, "without-data")
     shutil.rmtree(broken, ignore_errors=True)
@@ -317,6 +341,7 @@ def main():
         errors = list(browser.console_errors)
         checks.check(not errors, "no console errors while loading and playing%s"
                      % ("" if not errors else ": " + "; ".join(errors[:5])))
+        check_end_card(checks, browser, server.url)
         check_stills(checks, browser, server.url, references, work)
         if played:
             fps, first, last = played
