@@ -95,8 +95,8 @@ Matrix perspective(double fovyDegrees, double aspect, double zNear, double zFar)
     return result;
 }
 
-Matrix lookAt(double eyeX, double eyeY, double eyeZ, double centerX, double centerY, double centerZ, double upX,
-              double upY, double upZ) {
+Matrix lookAt(double eyeX, double eyeY, double eyeZ, double centerX, double centerY, double centerZ,
+              double upX, double upY, double upZ) {
     float forward[3] = {static_cast<float>(centerX - eyeX), static_cast<float>(centerY - eyeY),
                         static_cast<float>(centerZ - eyeZ)};
     float up[3] = {static_cast<float>(upX), static_cast<float>(upY), static_cast<float>(upZ)};
@@ -121,8 +121,8 @@ Matrix lookAt(double eyeX, double eyeY, double eyeZ, double centerX, double cent
         at(rotate, 1, i) = up[i];
         at(rotate, 2, i) = -forward[i];
     }
-    return multiply(rotate, translation(static_cast<float>(-eyeX), static_cast<float>(-eyeY),
-                                        static_cast<float>(-eyeZ)));
+    return multiply(
+        rotate, translation(static_cast<float>(-eyeX), static_cast<float>(-eyeY), static_cast<float>(-eyeZ)));
 }
 
 Matrix inverse(const Matrix& matrix) {
@@ -149,7 +149,8 @@ Matrix inverse(const Matrix& matrix) {
     }
     Matrix result;
     for (int row = 0; row < 4; ++row)
-        for (int column = 0; column < 4; ++column) result.m[column * 4 + row] = static_cast<float>(a[row][column + 4]);
+        for (int column = 0; column < 4; ++column)
+            result.m[column * 4 + row] = static_cast<float>(a[row][column + 4]);
     return result;
 }
 

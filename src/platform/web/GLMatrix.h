@@ -17,8 +17,8 @@ Matrix scaling(float x, float y, float z);
 Matrix rotation(float degrees, float x, float y, float z);
 Matrix orthographic(double left, double right, double bottom, double top, double zNear, double zFar);
 Matrix perspective(double fovyDegrees, double aspect, double zNear, double zFar);
-Matrix lookAt(double eyeX, double eyeY, double eyeZ, double centerX, double centerY, double centerZ, double upX,
-              double upY, double upZ);
+Matrix lookAt(double eyeX, double eyeY, double eyeZ, double centerX, double centerY, double centerZ,
+              double upX, double upY, double upZ);
 // The inverse; a singular matrix gives identity.
 Matrix inverse(const Matrix& matrix);
 // The inverse transpose of the upper-left 3x3 (column-major, 9 floats): how normals transform.

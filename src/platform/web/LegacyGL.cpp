@@ -233,7 +233,8 @@ void main() {
 
 struct FixedProgram {
     GLuint program = 0;
-    GLint modelViewProjection, textureMatrix, texture, mode, texHasColor, texHasAlpha, combine, sources, scale;
+    GLint modelViewProjection, textureMatrix, texture, mode, texHasColor, texHasAlpha, combine, sources,
+        scale;
 } fixed;
 
 GLuint compileFixed(GLenum stage, const char* source) {
@@ -293,14 +294,16 @@ void prepareProgram() {
         if (!u.looked) {
             u.modelView = emscripten_glGetUniformLocation(userProgram, webgl::modelViewUniform);
             u.projection = emscripten_glGetUniformLocation(userProgram, webgl::projectionUniform);
-            u.modelViewProjection = emscripten_glGetUniformLocation(userProgram, webgl::modelViewProjectionUniform);
+            u.modelViewProjection =
+                emscripten_glGetUniformLocation(userProgram, webgl::modelViewProjectionUniform);
             u.modelViewInverse = emscripten_glGetUniformLocation(userProgram, webgl::modelViewInverseUniform);
             u.normalMatrix = emscripten_glGetUniformLocation(userProgram, webgl::normalMatrixUniform);
             u.looked = true;
         }
         if (u.modelView >= 0) emscripten_glUniformMatrix4fv(u.modelView, 1, GL_FALSE, modelView.top().m);
         if (u.projection >= 0) emscripten_glUniformMatrix4fv(u.projection, 1, GL_FALSE, projection.top().m);
-        if (u.modelViewProjection >= 0) emscripten_glUniformMatrix4fv(u.modelViewProjection, 1, GL_FALSE, mvp.m);
+        if (u.modelViewProjection >= 0)
+            emscripten_glUniformMatrix4fv(u.modelViewProjection, 1, GL_FALSE, mvp.m);
         if (u.modelViewInverse >= 0) {
             const Matrix inverse = webgl::inverse(modelView.top());
             emscripten_glUniformMatrix4fv(u.modelViewInverse, 1, GL_FALSE, inverse.m);
@@ -320,11 +323,21 @@ void prepareProgram() {
     int mode = 0;
     if (unit.texture2D && unit.bound2D != 0) {
         switch (unit.environment.mode) {
-        case GL_REPLACE: mode = 2; break;
-        case GL_COMBINE: mode = 3; break;
-        case GL_DECAL: mode = 4; break;
-        case GL_ADD: mode = 5; break;
-        default: mode = 1; break;
+        case GL_REPLACE:
+            mode = 2;
+            break;
+        case GL_COMBINE:
+            mode = 3;
+            break;
+        case GL_DECAL:
+            mode = 4;
+            break;
+        case GL_ADD:
+            mode = 5;
+            break;
+        default:
+            mode = 1;
+            break;
         }
     }
     emscripten_glUniform1i(fixed.mode, mode);
@@ -334,7 +347,8 @@ void prepareProgram() {
     auto found = textureFormats.find(unit.bound2D);
     const GLenum format = found == textureFormats.end() ? GL_RGBA : found->second;
     emscripten_glUniform1i(fixed.texHasColor, format != GL_ALPHA);
-    emscripten_glUniform1i(fixed.texHasAlpha, format == GL_RGBA || format == GL_ALPHA || format == GL_LUMINANCE_ALPHA);
+    emscripten_glUniform1i(fixed.texHasAlpha,
+                           format == GL_RGBA || format == GL_ALPHA || format == GL_LUMINANCE_ALPHA);
     const TextureEnvironment& env = unit.environment;
     emscripten_glUniform2i(fixed.combine, combineFunction(env.combineRgb), combineFunction(env.combineAlpha));
     emscripten_glUniform4i(fixed.sources, combineSource(env.sourceRgb[0]), combineSource(env.sourceRgb[1]),
@@ -364,27 +378,37 @@ void prepareClientArrays() {
     prepareArray(webgl::colorLocation, colorArray, currentColor, 4);
     prepareArray(webgl::secondaryColorLocation, secondaryColorArray, zero, 4);
     for (int unit = 0; unit < textureUnits; ++unit)
-        prepareArray(webgl::texCoordLocation + unit, texCoordArrays[unit], unit == 0 ? currentTexCoord : zero, 4);
+        prepareArray(webgl::texCoordLocation + unit, texCoordArrays[unit], unit == 0 ? currentTexCoord : zero,
+                     4);
     for (int index = 0; index < genericArrays; ++index) {
         const ClientArray& array = genericArrayState[index];
-        if (array.enabled) prepareArray(index, array, zero, 4);
-        else setRealArray(index, false);
+        if (array.enabled)
+            prepareArray(index, array, zero, 4);
+        else
+            setRealArray(index, false);
     }
     emscripten_glBindBuffer(GL_ARRAY_BUFFER, boundArrayBuffer);
 }
 
 ClientArray* clientArray(GLenum array) {
     switch (array) {
-    case GL_VERTEX_ARRAY: return &vertexArray;
-    case GL_NORMAL_ARRAY: return &normalArray;
-    case GL_COLOR_ARRAY: return &colorArray;
-    case GL_SECONDARY_COLOR_ARRAY: return &secondaryColorArray;
-    case GL_TEXTURE_COORD_ARRAY: return &texCoordArrays[clientActiveUnit];
-    default: return nullptr;
+    case GL_VERTEX_ARRAY:
+        return &vertexArray;
+    case GL_NORMAL_ARRAY:
+        return &normalArray;
+    case GL_COLOR_ARRAY:
+        return &colorArray;
+    case GL_SECONDARY_COLOR_ARRAY:
+        return &secondaryColorArray;
+    case GL_TEXTURE_COORD_ARRAY:
+        return &texCoordArrays[clientActiveUnit];
+    default:
+        return nullptr;
     }
 }
 
-void setPointer(ClientArray& array, GLint size, GLenum type, GLsizei stride, const void* pointer, bool normalized) {
+void setPointer(ClientArray& array, GLint size, GLenum type, GLsizei stride, const void* pointer,
+                bool normalized) {
     // WebGL reads arrays only from buffer objects: a pointer into memory can't be drawn.
     if (boundArrayBuffer == 0 && pointer != nullptr) {
         raise(GL_INVALID_OPERATION);
@@ -443,16 +467,26 @@ bool capIsEmulated(GLenum cap, bool enable) {
 
 GLenum baseFormat(GLint internalFormat, GLenum format) {
     switch (internalFormat) {
-    case GL_ALPHA8: return GL_ALPHA;
-    case GL_LUMINANCE8: return GL_LUMINANCE;
-    case GL_LUMINANCE8_ALPHA8: return GL_LUMINANCE_ALPHA;
-    case GL_RGB8: return GL_RGB;
-    case GL_RGBA8: return GL_RGBA;
-    case 1: return GL_LUMINANCE;
-    case 2: return GL_LUMINANCE_ALPHA;
-    case 3: return GL_RGB;
-    case 4: return GL_RGBA;
-    default: return internalFormat != 0 ? static_cast<GLenum>(internalFormat) : format;
+    case GL_ALPHA8:
+        return GL_ALPHA;
+    case GL_LUMINANCE8:
+        return GL_LUMINANCE;
+    case GL_LUMINANCE8_ALPHA8:
+        return GL_LUMINANCE_ALPHA;
+    case GL_RGB8:
+        return GL_RGB;
+    case GL_RGBA8:
+        return GL_RGBA;
+    case 1:
+        return GL_LUMINANCE;
+    case 2:
+        return GL_LUMINANCE_ALPHA;
+    case 3:
+        return GL_RGB;
+    case 4:
+        return GL_RGBA;
+    default:
+        return internalFormat != 0 ? static_cast<GLenum>(internalFormat) : format;
     }
 }
 
@@ -525,9 +559,15 @@ void glEnd(void) {
     emscripten_glBindBuffer(GL_ARRAY_BUFFER, boundArrayBuffer);
 }
 
-void glVertex2f(GLfloat x, GLfloat y) { addImmediateVertex(x, y, 0); }
-void glVertex3f(GLfloat x, GLfloat y, GLfloat z) { addImmediateVertex(x, y, z); }
-void glVertex3fv(const GLfloat* v) { addImmediateVertex(v[0], v[1], v[2]); }
+void glVertex2f(GLfloat x, GLfloat y) {
+    addImmediateVertex(x, y, 0);
+}
+void glVertex3f(GLfloat x, GLfloat y, GLfloat z) {
+    addImmediateVertex(x, y, z);
+}
+void glVertex3fv(const GLfloat* v) {
+    addImmediateVertex(v[0], v[1], v[2]);
+}
 
 void glNormal3f(GLfloat x, GLfloat y, GLfloat z) {
     currentNormal[0] = x;
@@ -535,7 +575,9 @@ void glNormal3f(GLfloat x, GLfloat y, GLfloat z) {
     currentNormal[2] = z;
 }
 
-void glNormal3fv(const GLfloat* v) { glNormal3f(v[0], v[1], v[2]); }
+void glNormal3fv(const GLfloat* v) {
+    glNormal3f(v[0], v[1], v[2]);
+}
 
 void glColor4f(GLfloat r, GLfloat g, GLfloat b, GLfloat a) {
     currentColor[0] = r;
@@ -544,7 +586,9 @@ void glColor4f(GLfloat r, GLfloat g, GLfloat b, GLfloat a) {
     currentColor[3] = a;
 }
 
-void glColor3f(GLfloat r, GLfloat g, GLfloat b) { glColor4f(r, g, b, 1); }
+void glColor3f(GLfloat r, GLfloat g, GLfloat b) {
+    glColor4f(r, g, b, 1);
+}
 
 void glTexCoord2f(GLfloat s, GLfloat t) {
     currentTexCoord[0] = s;
@@ -563,9 +607,13 @@ void glMatrixMode(GLenum mode) {
     matrixMode = mode;
 }
 
-void glLoadIdentity(void) { currentStack().top() = webgl::identityMatrix(); }
+void glLoadIdentity(void) {
+    currentStack().top() = webgl::identityMatrix();
+}
 
-void glLoadMatrixf(const GLfloat* m) { memcpy(currentStack().top().m, m, sizeof(Matrix::m)); }
+void glLoadMatrixf(const GLfloat* m) {
+    memcpy(currentStack().top().m, m, sizeof(Matrix::m));
+}
 
 void glMultMatrixf(const GLfloat* m) {
     Matrix matrix;
@@ -591,9 +639,15 @@ void glPopMatrix(void) {
     stack.entries.pop_back();
 }
 
-void glTranslatef(GLfloat x, GLfloat y, GLfloat z) { multiplyCurrent(webgl::translation(x, y, z)); }
-void glScalef(GLfloat x, GLfloat y, GLfloat z) { multiplyCurrent(webgl::scaling(x, y, z)); }
-void glRotatef(GLfloat angle, GLfloat x, GLfloat y, GLfloat z) { multiplyCurrent(webgl::rotation(angle, x, y, z)); }
+void glTranslatef(GLfloat x, GLfloat y, GLfloat z) {
+    multiplyCurrent(webgl::translation(x, y, z));
+}
+void glScalef(GLfloat x, GLfloat y, GLfloat z) {
+    multiplyCurrent(webgl::scaling(x, y, z));
+}
+void glRotatef(GLfloat angle, GLfloat x, GLfloat y, GLfloat z) {
+    multiplyCurrent(webgl::rotation(angle, x, y, z));
+}
 
 void glOrtho(GLdouble left, GLdouble right, GLdouble bottom, GLdouble top, GLdouble zNear, GLdouble zFar) {
     multiplyCurrent(webgl::orthographic(left, right, bottom, top, zNear, zFar));
@@ -603,8 +657,8 @@ void gluPerspective(GLdouble fovy, GLdouble aspect, GLdouble zNear, GLdouble zFa
     multiplyCurrent(webgl::perspective(fovy, aspect, zNear, zFar));
 }
 
-void gluLookAt(GLdouble eyeX, GLdouble eyeY, GLdouble eyeZ, GLdouble centerX, GLdouble centerY, GLdouble centerZ,
-               GLdouble upX, GLdouble upY, GLdouble upZ) {
+void gluLookAt(GLdouble eyeX, GLdouble eyeY, GLdouble eyeZ, GLdouble centerX, GLdouble centerY,
+               GLdouble centerZ, GLdouble upX, GLdouble upY, GLdouble upZ) {
     multiplyCurrent(webgl::lookAt(eyeX, eyeY, eyeZ, centerX, centerY, centerZ, upX, upY, upZ));
 }
 
@@ -674,16 +728,36 @@ void glTexEnvi(GLenum target, GLenum pname, GLint param) {
     }
     TextureEnvironment& env = units[activeUnit].environment;
     switch (pname) {
-    case GL_TEXTURE_ENV_MODE: env.mode = param; break;
-    case GL_COMBINE_RGB: env.combineRgb = param; break;
-    case GL_COMBINE_ALPHA: env.combineAlpha = param; break;
-    case GL_SOURCE0_RGB: env.sourceRgb[0] = param; break;
-    case GL_SOURCE1_RGB: env.sourceRgb[1] = param; break;
-    case GL_SOURCE0_ALPHA: env.sourceAlpha[0] = param; break;
-    case GL_SOURCE1_ALPHA: env.sourceAlpha[1] = param; break;
-    case GL_RGB_SCALE: env.rgbScale = static_cast<float>(param); break;
-    case GL_ALPHA_SCALE: env.alphaScale = static_cast<float>(param); break;
-    default: raise(GL_INVALID_ENUM); break;
+    case GL_TEXTURE_ENV_MODE:
+        env.mode = param;
+        break;
+    case GL_COMBINE_RGB:
+        env.combineRgb = param;
+        break;
+    case GL_COMBINE_ALPHA:
+        env.combineAlpha = param;
+        break;
+    case GL_SOURCE0_RGB:
+        env.sourceRgb[0] = param;
+        break;
+    case GL_SOURCE1_RGB:
+        env.sourceRgb[1] = param;
+        break;
+    case GL_SOURCE0_ALPHA:
+        env.sourceAlpha[0] = param;
+        break;
+    case GL_SOURCE1_ALPHA:
+        env.sourceAlpha[1] = param;
+        break;
+    case GL_RGB_SCALE:
+        env.rgbScale = static_cast<float>(param);
+        break;
+    case GL_ALPHA_SCALE:
+        env.alphaScale = static_cast<float>(param);
+        break;
+    default:
+        raise(GL_INVALID_ENUM);
+        break;
     }
 }
 
@@ -698,11 +772,15 @@ void glTexEnvf(GLenum target, GLenum pname, GLfloat param) {
 
 void glShadeModel(GLenum mode) {
     // Only smooth shading is drawn; flat would need flat-qualified inputs in every shader.
-    if (mode != GL_SMOOTH) raise(GL_INVALID_ENUM);
-    else shadeModel = mode;
+    if (mode != GL_SMOOTH)
+        raise(GL_INVALID_ENUM);
+    else
+        shadeModel = mode;
 }
 
-void glClearDepth(GLclampd depth) { emscripten_glClearDepthf(static_cast<GLfloat>(depth)); }
+void glClearDepth(GLclampd depth) {
+    emscripten_glClearDepthf(static_cast<GLfloat>(depth));
+}
 
 void glHint(GLenum target, GLenum mode) {
     // Perspective-correct interpolation is what WebGL always does.
@@ -732,19 +810,25 @@ void glBlendColor(GLfloat r, GLfloat g, GLfloat b, GLfloat a) {
 // --- Client arrays -------------------------------------------------------------------------------
 
 void glEnableClientState(GLenum array) {
-    if (ClientArray* found = clientArray(array)) found->enabled = true;
-    else raise(GL_INVALID_ENUM);
+    if (ClientArray* found = clientArray(array))
+        found->enabled = true;
+    else
+        raise(GL_INVALID_ENUM);
 }
 
 void glDisableClientState(GLenum array) {
-    if (ClientArray* found = clientArray(array)) found->enabled = false;
-    else raise(GL_INVALID_ENUM);
+    if (ClientArray* found = clientArray(array))
+        found->enabled = false;
+    else
+        raise(GL_INVALID_ENUM);
 }
 
 void glClientActiveTexture(GLenum texture) {
     const int unit = static_cast<int>(texture) - GL_TEXTURE0;
-    if (unit < 0 || unit >= textureUnits) raise(GL_INVALID_ENUM);
-    else clientActiveUnit = unit;
+    if (unit < 0 || unit >= textureUnits)
+        raise(GL_INVALID_ENUM);
+    else
+        clientActiveUnit = unit;
 }
 
 void glVertexPointer(GLint size, GLenum type, GLsizei stride, const void* pointer) {
@@ -777,13 +861,17 @@ void glVertexAttribPointer(GLuint index, GLint size, GLenum type, GLboolean norm
 }
 
 void glEnableVertexAttribArray(GLuint index) {
-    if (index >= genericArrays) raise(GL_INVALID_VALUE);
-    else genericArrayState[index].enabled = true;
+    if (index >= genericArrays)
+        raise(GL_INVALID_VALUE);
+    else
+        genericArrayState[index].enabled = true;
 }
 
 void glDisableVertexAttribArray(GLuint index) {
-    if (index >= genericArrays) raise(GL_INVALID_VALUE);
-    else genericArrayState[index].enabled = false;
+    if (index >= genericArrays)
+        raise(GL_INVALID_VALUE);
+    else
+        genericArrayState[index].enabled = false;
 }
 
 void glBindBufferARB(GLenum target, GLuint buffer) {
@@ -791,7 +879,8 @@ void glBindBufferARB(GLenum target, GLuint buffer) {
     emscripten_glBindBuffer(target, buffer);
 }
 
-void glDrawRangeElements(GLenum mode, GLuint start, GLuint end, GLsizei count, GLenum type, const void* indices) {
+void glDrawRangeElements(GLenum mode, GLuint start, GLuint end, GLsizei count, GLenum type,
+                         const void* indices) {
     // The range is only a hint; WebGL checks the indices against the buffers itself.
     (void)start;
     (void)end;
@@ -819,13 +908,15 @@ void glActiveTexture(GLenum texture) {
 }
 
 void glBindTexture(GLenum target, GLuint texture) {
-    if (target == GL_TEXTURE_2D) units[activeUnit].bound2D = texture;
-    else if (target == GL_TEXTURE_CUBE_MAP) units[activeUnit].boundCube = texture;
+    if (target == GL_TEXTURE_2D)
+        units[activeUnit].bound2D = texture;
+    else if (target == GL_TEXTURE_CUBE_MAP)
+        units[activeUnit].boundCube = texture;
     emscripten_glBindTexture(target, texture);
 }
 
-void glTexImage2D(GLenum target, GLint level, GLint internalFormat, GLsizei width, GLsizei height, GLint border,
-                  GLenum format, GLenum type, const void* pixels) {
+void glTexImage2D(GLenum target, GLint level, GLint internalFormat, GLsizei width, GLsizei height,
+                  GLint border, GLenum format, GLenum type, const void* pixels) {
     if (format == GL_BGR || format == GL_BGRA) {
         // WebGL takes no BGR order; the engine's pictures arrive as RGB and RGBA.
         raise(GL_INVALID_ENUM);
@@ -877,7 +968,8 @@ void glReadPixels(GLint x, GLint y, GLsizei width, GLsizei height, GLenum format
 void glShaderSourceARB(GLhandleARB shader, GLsizei count, const GLcharARB** strings, const GLint* lengths) {
     std::string source;
     for (GLsizei i = 0; i < count; ++i)
-        source.append(strings[i], lengths && lengths[i] >= 0 ? static_cast<size_t>(lengths[i]) : strlen(strings[i]));
+        source.append(strings[i],
+                      lengths && lengths[i] >= 0 ? static_cast<size_t>(lengths[i]) : strlen(strings[i]));
     GLint type = 0;
     emscripten_glGetShaderiv(shader, GL_SHADER_TYPE, &type);
     const webgl::ShaderStage stage =
@@ -932,32 +1024,48 @@ void glGetInfoLogARB(GLhandleARB object, GLsizei maxLength, GLsizei* length, GLc
         if (length) *length = static_cast<GLsizei>(used);
         return;
     }
-    if (programs.count(object)) emscripten_glGetProgramInfoLog(object, maxLength, length, infoLog);
-    else emscripten_glGetShaderInfoLog(object, maxLength, length, infoLog);
+    if (programs.count(object))
+        emscripten_glGetProgramInfoLog(object, maxLength, length, infoLog);
+    else
+        emscripten_glGetShaderInfoLog(object, maxLength, length, infoLog);
 }
 
 // --- Queries -------------------------------------------------------------------------------------
 
 void glGetIntegerv(GLenum pname, GLint* data) {
     switch (pname) {
-    case GL_MAX_TEXTURE_COORDS: *data = textureUnits; return;
-    case GL_ATTRIB_STACK_DEPTH: *data = static_cast<GLint>(attribStack.size()); return;
-    case GL_MODELVIEW_STACK_DEPTH: *data = static_cast<GLint>(modelView.entries.size()); return;
-    case GL_PROJECTION_STACK_DEPTH: *data = static_cast<GLint>(projection.entries.size()); return;
-    case GL_MATRIX_MODE: *data = static_cast<GLint>(matrixMode); return;
+    case GL_MAX_TEXTURE_COORDS:
+        *data = textureUnits;
+        return;
+    case GL_ATTRIB_STACK_DEPTH:
+        *data = static_cast<GLint>(attribStack.size());
+        return;
+    case GL_MODELVIEW_STACK_DEPTH:
+        *data = static_cast<GLint>(modelView.entries.size());
+        return;
+    case GL_PROJECTION_STACK_DEPTH:
+        *data = static_cast<GLint>(projection.entries.size());
+        return;
+    case GL_MATRIX_MODE:
+        *data = static_cast<GLint>(matrixMode);
+        return;
     case GL_VIEWPORT:
         if (!viewportKnown) break;
         memcpy(data, viewport, sizeof viewport);
         return;
-    default: break;
+    default:
+        break;
     }
     emscripten_glGetIntegerv(pname, data);
 }
 
 void glGetFloatv(GLenum pname, GLfloat* data) {
-    if (pname == GL_MODELVIEW_MATRIX) memcpy(data, modelView.top().m, sizeof(Matrix::m));
-    else if (pname == GL_PROJECTION_MATRIX) memcpy(data, projection.top().m, sizeof(Matrix::m));
-    else emscripten_glGetFloatv(pname, data);
+    if (pname == GL_MODELVIEW_MATRIX)
+        memcpy(data, modelView.top().m, sizeof(Matrix::m));
+    else if (pname == GL_PROJECTION_MATRIX)
+        memcpy(data, projection.top().m, sizeof(Matrix::m));
+    else
+        emscripten_glGetFloatv(pname, data);
 }
 
 GLenum glGetError(void) {
@@ -971,7 +1079,9 @@ GLenum glGetError(void) {
 
 // --- The extension loader ------------------------------------------------------------------------
 
-GLenum glewInit(void) { return GLEW_OK; }
+GLenum glewInit(void) {
+    return GLEW_OK;
+}
 
 const GLubyte* glewGetErrorString(GLenum error) {
     return reinterpret_cast<const GLubyte*>(error == GLEW_OK ? "No error" : "Unknown error");

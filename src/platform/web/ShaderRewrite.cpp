@@ -25,18 +25,41 @@ bool isIdentifierChar(char c) {
 
 // Names GLSL 1.10 leaves free that GLSL ES 3.00 reserves or defines: a shader's own identifier of
 // that name is renamed.
-const std::set<std::string> reservedInEs3 = {"texture", "layout", "centroid", "flat", "smooth", "uint",
-                                             "lowp", "mediump", "highp", "precision", "sampler3D"};
+const std::set<std::string> reservedInEs3 = {"texture", "layout",    "centroid", "flat",
+                                             "smooth",  "uint",      "lowp",     "mediump",
+                                             "highp",   "precision", "sampler3D"};
 
 // Built-in names of the fixed-function pipeline the emulation does not feed.
-const std::set<std::string> unsupported = {
-    "gl_LightSource", "gl_LightModel", "gl_FrontMaterial", "gl_BackMaterial", "gl_FrontLightProduct",
-    "gl_BackLightProduct", "gl_FrontLightModelProduct", "gl_BackLightModelProduct", "gl_Fog", "gl_FogCoord",
-    "gl_FogFragCoord", "gl_TextureMatrix", "gl_TextureMatrixInverse", "gl_ClipVertex", "gl_EyePlaneS",
-    "gl_ObjectPlaneS", "gl_BackColor", "gl_FrontSecondaryColor", "gl_BackSecondaryColor",
-    "gl_SecondaryColor", "gl_ProjectionMatrixInverse", "gl_ModelViewProjectionMatrixInverse",
-    "gl_ModelViewMatrixTranspose", "gl_ProjectionMatrixTranspose", "gl_ModelViewProjectionMatrixTranspose",
-    "gl_NormalScale", "gl_DepthRange", "gl_PointSize", "gl_FragDepth", "gl_FrontFacing"};
+const std::set<std::string> unsupported = {"gl_LightSource",
+                                           "gl_LightModel",
+                                           "gl_FrontMaterial",
+                                           "gl_BackMaterial",
+                                           "gl_FrontLightProduct",
+                                           "gl_BackLightProduct",
+                                           "gl_FrontLightModelProduct",
+                                           "gl_BackLightModelProduct",
+                                           "gl_Fog",
+                                           "gl_FogCoord",
+                                           "gl_FogFragCoord",
+                                           "gl_TextureMatrix",
+                                           "gl_TextureMatrixInverse",
+                                           "gl_ClipVertex",
+                                           "gl_EyePlaneS",
+                                           "gl_ObjectPlaneS",
+                                           "gl_BackColor",
+                                           "gl_FrontSecondaryColor",
+                                           "gl_BackSecondaryColor",
+                                           "gl_SecondaryColor",
+                                           "gl_ProjectionMatrixInverse",
+                                           "gl_ModelViewProjectionMatrixInverse",
+                                           "gl_ModelViewMatrixTranspose",
+                                           "gl_ProjectionMatrixTranspose",
+                                           "gl_ModelViewProjectionMatrixTranspose",
+                                           "gl_NormalScale",
+                                           "gl_DepthRange",
+                                           "gl_PointSize",
+                                           "gl_FragDepth",
+                                           "gl_FrontFacing"};
 
 size_t skipSpaces(const std::string& text, size_t at) {
     while (at < text.size() && std::isspace(static_cast<unsigned char>(text[at])) && text[at] != '\n') ++at;
@@ -64,11 +87,11 @@ bool rewriteShader(ShaderStage stage, const std::string& source, std::string& re
     const bool vertex = stage == ShaderStage::vertex;
     std::string body;
     body.reserve(source.size() + 256);
-    std::set<std::string> inputs;        // fixed-function attributes the vertex shader reads
-    std::set<std::string> uniforms;      // matrices
-    std::set<int> texCoordsWritten;      // gl_TexCoord[N] in a vertex shader
-    std::set<int> texCoordsRead;         // ... in a fragment shader
-    bool frontColor = false;             // gl_FrontColor written / gl_Color read in a fragment shader
+    std::set<std::string> inputs;   // fixed-function attributes the vertex shader reads
+    std::set<std::string> uniforms; // matrices
+    std::set<int> texCoordsWritten; // gl_TexCoord[N] in a vertex shader
+    std::set<int> texCoordsRead;    // ... in a fragment shader
+    bool frontColor = false;        // gl_FrontColor written / gl_Color read in a fragment shader
     bool fragColor = false;
 
     size_t i = 0;
@@ -197,7 +220,8 @@ bool rewriteShader(ShaderStage stage, const std::string& source, std::string& re
         head += line;
     }
     for (const std::string& uniform : uniforms)
-        head += std::string("uniform ") + (uniform == normalMatrixUniform ? "mat3 " : "mat4 ") + uniform + ";\n";
+        head +=
+            std::string("uniform ") + (uniform == normalMatrixUniform ? "mat3 " : "mat4 ") + uniform + ";\n";
     for (int unit : vertex ? texCoordsWritten : texCoordsRead)
         head += std::string(vertex ? "out" : "in") + " vec4 lmk_TexCoord" + std::to_string(unit) + ";\n";
     if (frontColor) head += std::string(vertex ? "out" : "in") + " vec4 lmk_FrontColor;\n";

@@ -19,11 +19,11 @@ enum AttributeLocation {
 };
 
 // The uniforms a rewritten shader may declare, set by the emulation before each draw.
-extern const char* const modelViewUniform;          // mat4
-extern const char* const projectionUniform;         // mat4
+extern const char* const modelViewUniform;           // mat4
+extern const char* const projectionUniform;          // mat4
 extern const char* const modelViewProjectionUniform; // mat4
-extern const char* const modelViewInverseUniform;   // mat4
-extern const char* const normalMatrixUniform;       // mat3
+extern const char* const modelViewInverseUniform;    // mat4
+extern const char* const normalMatrixUniform;        // mat3
 
 // Rewrites `source` for `stage`. Returns false with a reason when the source uses a part of the
 // fixed-function pipeline the emulation does not provide (lighting, fog, texture matrices...).

@@ -32,27 +32,27 @@ EM_JS(void, audioDecode, (const unsigned char* bytes, int length), {
     const page = Module.lumorakka;
     const copy = HEAPU8.slice(bytes, bytes + length).buffer;
     page.audioStatus = 0;
-    page.audio.decodeAudioData(copy).then(buffer => {
-        page.audioBuffer = buffer;
-        page.audioStatus = 1;
-    }, error => {
-        page.audioStatus = -1;
-        page.audioError = String(error);
-    });
+    page.audio.decodeAudioData(copy).then(
+        buffer = >
+                 {
+                     page.audioBuffer = buffer;
+                     page.audioStatus = 1;
+                 },
+        error = >
+                {
+                    page.audioStatus = -1;
+                    page.audioError = String(error);
+                });
 });
 
-EM_JS(int, audioStatus, (), {
-    return Module.lumorakka.audioStatus;
-});
+EM_JS(int, audioStatus, (), { return Module.lumorakka.audioStatus; });
 
 EM_JS(int, audioLengthMs, (), {
     const buffer = Module.lumorakka.audioBuffer;
     return buffer ? Math.floor(buffer.duration * 1000) : 0;
 });
 
-EM_JS(int, audioRunning, (), {
-    return Module.lumorakka.audio.state === 'running' ? 1 : 0;
-});
+EM_JS(int, audioRunning, (), { return Module.lumorakka.audio.state == = 'running' ? 1 : 0; });
 
 // The context time of the sample being heard now.
 EM_JS(double, audioHeardContextTime, (), {
@@ -78,7 +78,7 @@ EM_JS(double, audioStart, (int offsetMs), {
     const offset = offsetMs / 1000;
     if (offset < page.audioBuffer.duration) source.start(at, offset);
     page.audioSource = source;
-    page.audioStartedAt = { contextTime: at, offset: offset };
+    page.audioStartedAt = {contextTime : at, offset : offset};
     return at;
 });
 
@@ -100,10 +100,10 @@ struct FSOUND_STREAM {
     std::string path;
     bool playing = false;
     bool paused = false;
-    int baseMs = 0;          // position when counting restarted
-    double anchor = 0;       // monotonic: milliseconds then; file: context time the track started
-    bool started = false;    // file: the browser plays the track from baseMs
-    int lastReportedMs = 0;  // readings never go backwards
+    int baseMs = 0;         // position when counting restarted
+    double anchor = 0;      // monotonic: milliseconds then; file: context time the track started
+    bool started = false;   // file: the browser plays the track from baseMs
+    int lastReportedMs = 0; // readings never go backwards
     bool endAnnounced = false;
 };
 
@@ -127,7 +127,8 @@ void startWhenAudible(FSOUND_STREAM* s) {
     if (s->started || !s->playing || s->paused) return;
     const int status = audioStatus();
     if (status < 0) {
-        fprintf(stderr, "Cannot play music '%s': the browser could not decode it; the demo runs without it.\n",
+        fprintf(stderr,
+                "Cannot play music '%s': the browser could not decode it; the demo runs without it.\n",
                 s->path.c_str());
         s->clock = Clock::monotonic;
         s->anchor = emscripten_get_now();
@@ -149,8 +150,10 @@ int positionMs(FSOUND_STREAM* s) {
         break;
     case Clock::file:
         startWhenAudible(s);
-        if (s->clock == Clock::monotonic) ms += emscripten_get_now() - s->anchor;
-        else if (s->started) ms += std::max(0.0, (audioHeardContextTime() - s->anchor) * 1000);
+        if (s->clock == Clock::monotonic)
+            ms += emscripten_get_now() - s->anchor;
+        else if (s->started)
+            ms += std::max(0.0, (audioHeardContextTime() - s->anchor) * 1000);
         break;
     }
     const int reading = static_cast<int>(std::min<double>(std::max<double>(ms, s->lastReportedMs), INT_MAX));

@@ -27,9 +27,9 @@ int virtualKeyOf(const EmscriptenKeyboardEvent& event) {
     static const struct {
         const char* code;
         int key;
-    } keys[] = {{"Space", keySpace},   {"PageUp", keyPageUp},     {"PageDown", keyPageDown},
-                {"ArrowLeft", keyLeft}, {"ArrowUp", keyUp},       {"ArrowRight", keyRight},
-                {"ArrowDown", keyDown}, {"KeyP", keyP},           {"Escape", keyEscape}};
+    } keys[] = {{"Space", keySpace},    {"PageUp", keyPageUp}, {"PageDown", keyPageDown},
+                {"ArrowLeft", keyLeft}, {"ArrowUp", keyUp},    {"ArrowRight", keyRight},
+                {"ArrowDown", keyDown}, {"KeyP", keyP},        {"Escape", keyEscape}};
     if (event.ctrlKey || event.altKey || event.metaKey) return 0;
     for (const auto& entry : keys)
         if (strcmp(event.code, entry.code) == 0) return entry.key;
@@ -46,17 +46,12 @@ EM_BOOL onKeyDown(int, const EmscriptenKeyboardEvent* event, void*) {
 
 } // namespace
 
-EM_ASYNC_JS(void, waitForNextPaint, (), {
-    await new Promise(resolve => requestAnimationFrame(() => resolve()));
-});
+EM_ASYNC_JS(void, waitForNextPaint, (),
+            { await new Promise(resolve = > requestAnimationFrame(() = > resolve())); });
 
-EM_JS(int, webgl2Missing, (), {
-    return typeof WebGL2RenderingContext === 'undefined' ? 1 : 0;
-});
+EM_JS(int, webgl2Missing, (), { return typeof WebGL2RenderingContext == = 'undefined' ? 1 : 0; });
 
-EM_JS(void, pageShowError, (const char* text), {
-    Module.lumorakka.showError(UTF8ToString(text));
-});
+EM_JS(void, pageShowError, (const char* text), { Module.lumorakka.showError(UTF8ToString(text)); });
 
 bool initVideo(std::string&) {
     return true;
@@ -79,8 +74,9 @@ bool createWindow(WindowRequest& request, std::string& reason) {
     attributes.powerPreference = EM_WEBGL_POWER_PREFERENCE_HIGH_PERFORMANCE;
     context = emscripten_webgl_create_context(canvasSelector, &attributes);
     if (context <= 0) {
-        reason = webgl2Missing() ? "this browser has no WebGL 2"
-                                 : "this browser could not make a WebGL 2 context (graphics may be switched off)";
+        reason = webgl2Missing()
+                     ? "this browser has no WebGL 2"
+                     : "this browser could not make a WebGL 2 context (graphics may be switched off)";
         return false;
     }
     emscripten_webgl_make_context_current(context);
