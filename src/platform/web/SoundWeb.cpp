@@ -18,6 +18,7 @@
 
 FSOUND_STREAM* musicStream = nullptr;
 
+// clang-format off
 EM_JS(void, audioInit, (), {
     const page = Module.lumorakka;
     if (!page.audio) page.audio = new AudioContext();
@@ -32,27 +33,27 @@ EM_JS(void, audioDecode, (const unsigned char* bytes, int length), {
     const page = Module.lumorakka;
     const copy = HEAPU8.slice(bytes, bytes + length).buffer;
     page.audioStatus = 0;
-    page.audio.decodeAudioData(copy).then(
-        buffer = >
-                 {
-                     page.audioBuffer = buffer;
-                     page.audioStatus = 1;
-                 },
-        error = >
-                {
-                    page.audioStatus = -1;
-                    page.audioError = String(error);
-                });
+    page.audio.decodeAudioData(copy).then(buffer => {
+        page.audioBuffer = buffer;
+        page.audioStatus = 1;
+    }, error => {
+        page.audioStatus = -1;
+        page.audioError = String(error);
+    });
 });
 
-EM_JS(int, audioStatus, (), { return Module.lumorakka.audioStatus; });
+EM_JS(int, audioStatus, (), {
+    return Module.lumorakka.audioStatus;
+});
 
 EM_JS(int, audioLengthMs, (), {
     const buffer = Module.lumorakka.audioBuffer;
     return buffer ? Math.floor(buffer.duration * 1000) : 0;
 });
 
-EM_JS(int, audioRunning, (), { return Module.lumorakka.audio.state == = 'running' ? 1 : 0; });
+EM_JS(int, audioRunning, (), {
+    return Module.lumorakka.audio.state === 'running' ? 1 : 0;
+});
 
 // The context time of the sample being heard now.
 EM_JS(double, audioHeardContextTime, (), {
@@ -78,7 +79,7 @@ EM_JS(double, audioStart, (int offsetMs), {
     const offset = offsetMs / 1000;
     if (offset < page.audioBuffer.duration) source.start(at, offset);
     page.audioSource = source;
-    page.audioStartedAt = {contextTime : at, offset : offset};
+    page.audioStartedAt = { contextTime: at, offset: offset };
     return at;
 });
 
@@ -88,6 +89,7 @@ EM_JS(void, audioStop, (), {
     page.audioSource = null;
     page.audioStartedAt = null;
 });
+// clang-format on
 
 namespace {
 

@@ -6,23 +6,33 @@
 #include <cstdint>
 #include <cstdlib>
 
-EM_JS(int, pageStillFlag, (), { return new URLSearchParams(location.search).has('still') ? 1 : 0; });
+// clang-format off
+EM_JS(int, pageStillFlag, (), {
+    return new URLSearchParams(location.search).has('still') ? 1 : 0;
+});
 
 EM_JS(double, pageTimeFragment, (), {
     const match = /^#t=([0-9]*[.]?[0-9]+)$/.exec(location.hash);
     return match ? parseFloat(match[1]) : 0;
 });
 
-EM_JS(void, pageReadyJs, (), { Module.lumorakka.ready(); });
+EM_JS(void, pageReadyJs, (), {
+    Module.lumorakka.ready();
+});
 
-EM_JS(void, pageFrameJs, (double showSeconds), { Module.lumorakka.frameDrawn(showSeconds); });
+EM_JS(void, pageFrameJs, (double showSeconds), {
+    Module.lumorakka.frameDrawn(showSeconds);
+});
 
 // The callback travels as its index in the function table.
-EM_JS(void, pageEndCardJs, (int playAgain),
-      { Module.lumorakka.showEndCard(() = > getWasmTableEntry(playAgain)()); });
+EM_JS(void, pageEndCardJs, (int playAgain), {
+    Module.lumorakka.showEndCard(() => getWasmTableEntry(playAgain)());
+});
 
-EM_JS(void, pageStillJs, (double showSeconds, double beatFlash),
-      { Module.lumorakka.stillDrawn(showSeconds, beatFlash); });
+EM_JS(void, pageStillJs, (double showSeconds, double beatFlash), {
+    Module.lumorakka.stillDrawn(showSeconds, beatFlash);
+});
+// clang-format on
 
 bool pageAsksForStill() {
     return pageStillFlag() != 0;

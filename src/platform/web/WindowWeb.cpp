@@ -46,12 +46,19 @@ EM_BOOL onKeyDown(int, const EmscriptenKeyboardEvent* event, void*) {
 
 } // namespace
 
-EM_ASYNC_JS(void, waitForNextPaint, (),
-            { await new Promise(resolve = > requestAnimationFrame(() = > resolve())); });
+// clang-format off
+EM_ASYNC_JS(void, waitForNextPaint, (), {
+    await new Promise(resolve => requestAnimationFrame(() => resolve()));
+});
 
-EM_JS(int, webgl2Missing, (), { return typeof WebGL2RenderingContext == = 'undefined' ? 1 : 0; });
+EM_JS(int, webgl2Missing, (), {
+    return typeof WebGL2RenderingContext === 'undefined' ? 1 : 0;
+});
 
-EM_JS(void, pageShowError, (const char* text), { Module.lumorakka.showError(UTF8ToString(text)); });
+EM_JS(void, pageShowError, (const char* text), {
+    Module.lumorakka.showError(UTF8ToString(text));
+});
+// clang-format on
 
 bool initVideo(std::string&) {
     return true;
