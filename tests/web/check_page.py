@@ -293,7 +293,8 @@ def check_end_card(checks, browser, url):
     browser.wait_for("document.getElementById('loading').hidden", 120)
     if not browser.evaluate("document.getElementById('click').hidden"):
         browser.click(400, 300)
-    started = browser.wait_for("Module.lumorakka.framesDrawn > 0 && Module.lumorakka.showSeconds >= 170", 30)
+    started = browser.wait_for("Module.lumorakka.framesDrawn > 0 && Module.lumorakka.showSeconds >= 170 &&"
+                               " Module.lumorakka.showSeconds < 180", 30)
     browser.press("PageDown", "PageDown", 34)
     jumped = browser.wait_for("Module.lumorakka.showSeconds >= 199.5", 20)
     checks.check(bool(started) and bool(jumped), "#t=170 starts the show there and Page Down seeks 30 s on")
