@@ -52,12 +52,13 @@ uint32_t seedFor(const Note& note, uint32_t salt) {
 class KickVoice : public Voice {
 public:
     explicit KickVoice(const Note& n) : Voice(n), soft_(n.param > 0.5f), noise_(seedFor(n, 0x4b1cu)) {
-        length_ = secondsToSamples(soft_ ? 0.32 : 0.42);
+        length_ = secondsToSamples(soft_ ? 0.32 : 0.34);
         click_.set(soft_ ? 1800.0f : 3500.0f, 0.2f);
     }
     bool render(float* left, float* right, int64_t blockStart, int count) override {
         const double fStart = soft_ ? 120.0 : 175.0, fEnd = soft_ ? 47.0 : 50.0;
-        const double sweep = soft_ ? 0.045 : 0.032, decay = soft_ ? 0.15 : 0.26;
+        // A tight boom: a longer one buries the bass line and the melody under the sub-bass.
+        const double sweep = soft_ ? 0.045 : 0.032, decay = soft_ ? 0.15 : 0.18;
         const float drive = soft_ ? 1.1f : 1.8f, norm = 1.0f / std::tanh(drive);
         const float clickLevel = soft_ ? 0.05f : 0.22f;
         return forEachSample(note, length_, blockStart, count, [&](int i, int64_t n) {
@@ -323,12 +324,13 @@ public:
         return forEachSample(note, length_, blockStart, count, [&](int i, int64_t n) {
             if (n % controlInterval == 0) {
                 float t = static_cast<float>(n) / sampleRate;
-                filter_.set(170.0f + note.param * std::exp(-t / 0.085f), 0.35f);
+                filter_.set(240.0f + note.param * std::exp(-t / 0.085f), 0.35f);
             }
             float sub = static_cast<float>(std::sin(2.0 * pi * subPhase_));
             subPhase_ += hz_ / sampleRate;
             if (subPhase_ >= 1.0) subPhase_ -= 1.0;
-            filter_.process(0.6f * saw_.next() + 0.75f * sub);
+            // The sine only rounds the bottom off; the kick owns the sub-bass.
+            filter_.process(0.6f * saw_.next() + 0.45f * sub);
             float v = std::tanh(1.4f * filter_.low) * follow_.next(env_, n, note.gate, controlInterval) *
                       note.velocity;
             left[i] += v;
