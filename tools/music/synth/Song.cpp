@@ -207,14 +207,14 @@ void planFirstDrop(Phrase& ph, int q) {
         ph.offHats = q >= 2;
         ph.bass = Bass::OffBeat;
         ph.melody = Melody::Hook;
-        ph.levelDb = -1.0f;
+        ph.levelDb = 0.0f;
         break;
     case 1:
         ph.bass = Bass::Rolling;
         ph.hats16 = true;
         ph.melody = Melody::HookAndSaw;
         if (q % 2 == 1) ph.answer = Answer::Alt;
-        ph.levelDb = -1.0f;
+        ph.levelDb = -0.5f;
         // A bar without the bass before the breather.
         if (q == 7) ph.bassBeats = 4;
         break;
@@ -238,7 +238,7 @@ void planFirstDrop(Phrase& ph, int q) {
         if (q % 2 == 1) ph.answer = Answer::Alt;
         ph.arp = true;
         ph.arpFrom = ph.arpTo = 1800.0f;
-        ph.levelDb = -1.0f;
+        ph.levelDb = -0.5f;
         break;
     default:
         ph.bass = Bass::Rolling;
@@ -249,7 +249,7 @@ void planFirstDrop(Phrase& ph, int q) {
         ph.arpFrom = ph.arpTo = 3200.0f;
         ph.padCutoff = 2500.0f;
         ph.padLevel = 0.9f;
-        ph.levelDb = -0.5f;
+        ph.levelDb = 0.0f;
         // Into the breakdown: the bass leaves for the last two beats under a fill.
         if (q == 19) {
             ph.bassBeats = 6;
