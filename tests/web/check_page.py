@@ -268,6 +268,7 @@ def check_play(checks, browser, url, work):
     browser.evaluate("clearInterval(Module.lumorakka.sampler)")
     samples = [s for s in browser.evaluate("Module.lumorakka.clockSamples") or [] if s[1] is not None]
     drawn = [s for s in browser.evaluate("Module.lumorakka.drawSamples") or [] if s[1] is not None]
+    check_pause(checks, browser)
     browser.evaluate("document.getElementById('rate').click()")
     browser.pump(1.5)
     browser.screenshot(os.path.join(work, "page.png"))
@@ -285,6 +286,22 @@ def check_play(checks, browser, url, work):
           "largest %.0f ms" % (lag[len(lag) // 2] * 1000, lag[-1] * 1000), flush=True)
     frames = len(drawn) - 1
     return frames / (drawn[-1][1] - drawn[0][1]), drawn[0][0], drawn[-1][0]
+
+
+def check_pause(checks, browser):
+    """P stops the show and its sound; P again goes on from the same moment, in step with the sound."""
+    browser.press("KeyP", "p", 80)
+    browser.pump(0.5)
+    paused = browser.evaluate("[Module._lumorakkaShowClock(), Module.lumorakka.audioStartedAt === null]")
+    browser.pump(1.0)
+    still_paused = browser.evaluate("Module._lumorakkaShowClock()")
+    browser.press("KeyP", "p", 80)
+    browser.pump(1.5)
+    resumed = browser.evaluate("[Module._lumorakkaShowClock(), %s]" % AUDIO_CLOCK)
+    checks.check(paused[1] and still_paused == paused[0] and resumed[1] is not None and
+                 1.0 <= resumed[0] - paused[0] <= 1.6 and abs(resumed[0] - resumed[1]) <= SYNC_LIMIT,
+                 "P pauses the show and its sound at %.3f s; P again goes on with the sound (%.3f s, heard %s s)"
+                 % (paused[0], resumed[0], "%.3f" % resumed[1] if resumed[1] is not None else "nothing"))
 
 
 def check_end_card(checks, browser, url):
