@@ -93,6 +93,52 @@ TEST_F(WebGLRouteTest, EveryShaderOfTheShowCompilesAndLinksAsEs3) {
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
 
+// Shapes of GLSL 1.10 the show's shaders don't use today but a material file may: each pair must
+// come out as ES 3.00 that compiles and links, with its stages' interfaces still matching.
+TEST_F(WebGLRouteTest, OtherFixedFunctionShapesCompileAndLinkAsEs3) {
+    if (!GLEW_ARB_ES3_compatibility) GTEST_SKIP() << "this GL takes no GLSL ES 3.00";
+    const struct {
+        const char* what;
+        const char* vertex;
+        const char* fragment;
+    } pairs[] = {
+        {"colour and two texture units through gl_FrontColor and gl_TexCoord",
+         "void main() { gl_FrontColor = gl_Color; gl_TexCoord[0] = gl_MultiTexCoord0;\n"
+         "  gl_TexCoord[1] = gl_MultiTexCoord1; gl_Position = ftransform ( ); }",
+         "uniform sampler2D a; uniform samplerCube b;\n"
+         "void main() { gl_FragData[0] = gl_Color * texture2D(a, gl_TexCoord[0].st)\n"
+         "  + textureCube(b, gl_TexCoord[ 1 ].xyz); }"},
+        {"a generic attribute and every matrix",
+         "attribute vec3 tangent; varying vec3 v;\n"
+         "void main() { v = gl_NormalMatrix * tangent + (gl_ModelViewMatrixInverse * gl_Vertex).xyz;\n"
+         "  gl_Position = gl_ProjectionMatrix * gl_ModelViewMatrix * gl_Vertex; }",
+         "varying vec3 v; void main() { gl_FragColor = vec4(normalize(v), 1.0); }"},
+        {"the projection and texture lookups with a level",
+         "varying vec4 p; void main() { p = gl_ModelViewProjectionMatrix * gl_Vertex; gl_Position = p; }",
+         "uniform sampler2D t; varying vec4 p;\n"
+         "void main() { gl_FragColor = texture2DProj(t, p) + texture2DLod(t, p.xy, 0.0); }"},
+    };
+    for (const auto& pair : pairs) {
+        SCOPED_TRACE(pair.what);
+        std::string vertex, fragment, error;
+        ASSERT_TRUE(webgl::rewriteShader(ShaderStage::vertex, pair.vertex, vertex, error)) << error;
+        ASSERT_TRUE(webgl::rewriteShader(ShaderStage::fragment, pair.fragment, fragment, error)) << error;
+        GLuint stages[2] = {glCreateShader(GL_VERTEX_SHADER), glCreateShader(GL_FRAGMENT_SHADER)};
+        EXPECT_EQ(compileLog(stages[0], vertex), "") << vertex;
+        EXPECT_EQ(compileLog(stages[1], fragment), "") << fragment;
+        GLuint program = glCreateProgram();
+        glAttachShader(program, stages[0]);
+        glAttachShader(program, stages[1]);
+        glLinkProgram(program);
+        GLint linked = 0;
+        glGetProgramiv(program, GL_LINK_STATUS, &linked);
+        EXPECT_TRUE(linked) << vertex << "\n" << fragment;
+        glDeleteProgram(program);
+        glDeleteShader(stages[0]);
+        glDeleteShader(stages[1]);
+    }
+}
+
 TEST_F(WebGLRouteTest, RefusesWhatTheEmulationDoesNotFeedAndKeepsCommentsAndLines) {
     std::string out, error;
     // Lighting state is not emulated: the shader is refused by name instead of drawing black.
