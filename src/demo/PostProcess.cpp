@@ -112,14 +112,17 @@ unsigned int passProgram(const char* name, const char* vertexSource, const char*
     return program;
 }
 
+const char* const blurProgramName = "post.blur";
+const char* const addProgramName = "post.add";
+
 unsigned int blurProgram() {
-    return passProgram("post.blur", blurVertexSource, blurFragmentSource, "uInput", nullptr);
+    return passProgram(blurProgramName, blurVertexSource, blurFragmentSource, "uInput", nullptr);
 }
 
 // Uses the adding program: `count` copies at the tint (its alpha 1).
 void useAddProgram(float count, float tint) {
     const unsigned int program =
-        passProgram("post.add", fullscreenVertexSource, addFragmentSource, "uPicture", "uAdded");
+        passProgram(addProgramName, fullscreenVertexSource, addFragmentSource, "uPicture", "uAdded");
     glUseProgramObjectARB(program);
     glUniform1fARB(glGetUniformLocationARB(program, "uCount"), count);
     glUniform4fARB(glGetUniformLocationARB(program, "uTint"), tint, tint, tint, 1);
@@ -384,4 +387,9 @@ void preparePostProcess() {
     glDisable(GL_BLEND);
     glEnable(GL_DEPTH_TEST);
     glFinish();
+}
+
+std::vector<PassShaderSources> passShaderSources() {
+    return {{blurProgramName, blurVertexSource, std::string(storedSource) + blurFragmentSource},
+            {addProgramName, fullscreenVertexSource, std::string(storedSource) + addFragmentSource}};
 }

@@ -8,6 +8,7 @@
 // fbos.unuse pairs, so callers must have no target in use; both end with the window's framebuffer
 // bound.
 #include <string>
+#include <vector>
 
 // The steps of one frame, in the order they end, for benchmarks that time them: the scene's
 // subject, its sky, the glow's blur, the rest of the glow, the picture on the window with the beat
@@ -66,3 +67,10 @@ void drawPictureWithFlash(const std::string& picture, const std::string& emblem,
 // with the first frame of the show, whose build adds to the process's peak memory and delays it.
 // Leaves what glow and drawPictureWithFlash leave, with blending off and depth testing on.
 void preparePostProcess();
+
+// The sources of the passes' own programs as they are built, by name: for checks that every shader
+// the show compiles takes another GL's route too.
+struct PassShaderSources {
+    std::string name, vertex, fragment;
+};
+std::vector<PassShaderSources> passShaderSources();
