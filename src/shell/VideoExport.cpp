@@ -149,13 +149,12 @@ int exportVideo(const ExportSettings& settings) {
     Soundtrack soundtrack(music, video);
     // The encoder's thread takes each frame with its stretch of sound, in order, while the next
     // frames are drawn; the file sees the same calls in the same order as when one thread did it all.
-    FrameQueue encoder(static_cast<size_t>(captureWidth) * captureHeight * 3, encoderQueueFrames,
-                       [&](long frame, const unsigned char* pixels, std::string& writeError) {
-                           const int64_t soundEnd =
-                               std::llround((frame + 1) * static_cast<double>(music.rate()) / fps);
-                           return video.writePicture(pixels, writeError) &&
-                                  soundtrack.writeUpTo(soundEnd, writeError);
-                       });
+    FrameQueue encoder(
+        static_cast<size_t>(captureWidth) * captureHeight * 3, encoderQueueFrames,
+        [&](long frame, const unsigned char* pixels, std::string& writeError) {
+            const int64_t soundEnd = std::llround((frame + 1) * static_cast<double>(music.rate()) / fps);
+            return video.writePicture(pixels, writeError) && soundtrack.writeUpTo(soundEnd, writeError);
+        });
     gEncoder = &encoder;
     FrameReadback readback;
     // The oldest frame read back goes to the encoder; false once the encoder has failed.

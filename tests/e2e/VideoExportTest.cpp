@@ -161,8 +161,8 @@ TEST_F(VideoExport, FewSecondsGiveOneH264AndOneAacStreamWithEveryFrameAndFlashes
 TEST_F(VideoExport, FramesAreTheRenderersInOrderWithinTheEncodersLoss) {
     constexpr double from = 5.0, to = 7.0;
     const std::string path = scratch.path + "/frames.mp4";
-    const CommandResult run = runExport(server.display(), {"--export", path, "--fps", std::to_string(fps), "--start",
-                                                           seconds(from), "--end", seconds(to)});
+    const CommandResult run = runExport(server.display(), {"--export", path, "--fps", std::to_string(fps),
+                                                           "--start", seconds(from), "--end", seconds(to)});
     ASSERT_EQ(run.exitStatus, 0) << run.errors;
     const ProbedVideo video = probeVideo(path, true);
     ASSERT_TRUE(video.error.empty()) << video.error;
@@ -173,8 +173,8 @@ TEST_F(VideoExport, FramesAreTheRenderersInOrderWithinTheEncodersLoss) {
 
     const std::string folder = scratch.path + "/rendered";
     const CommandResult rendered =
-        runCommand({LUMORAKKA_BUILD_DIR "/render_frames", "--out", folder, "--range", seconds(from), seconds(to),
-                    std::to_string(fps)},
+        runCommand({LUMORAKKA_BUILD_DIR "/render_frames", "--out", folder, "--range", seconds(from),
+                    seconds(to), std::to_string(fps)},
                    LUMORAKKA_BUILD_DIR, {{"DISPLAY", server.display()}}, exportTimeoutMs);
     ASSERT_EQ(rendered.exitStatus, 0) << rendered.errors;
     std::vector<std::vector<double>> renderedLuma;
@@ -205,8 +205,8 @@ TEST_F(VideoExport, FramesAreTheRenderersInOrderWithinTheEncodersLoss) {
         while (beatTimeSeconds(beat + 1) <= t) ++beat;
         if (t - beatTimeSeconds(beat) < 0.31) continue;
         const double own = difference(k, k);
-        printf("frame %d (%.3f s): %.2f levels from its rendered frame, %.2f and %.2f from the neighbours'\n", k,
-               t, own, difference(k, k - 1), difference(k, k + 1));
+        printf("frame %d (%.3f s): %.2f levels from its rendered frame, %.2f and %.2f from the neighbours'\n",
+               k, t, own, difference(k, k - 1), difference(k, k + 1));
         // About half a level; the camera's move from one frame to the next makes about one.
         EXPECT_LT(own, 1.0) << "frame " << k;
         EXPECT_LT(own, 0.75 * difference(k, k - 1)) << "frame " << k;

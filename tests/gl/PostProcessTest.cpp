@@ -286,8 +286,8 @@ TEST_F(PostProcessTest, GlowMatchesTheBlurAndLayersDrawnOneAtATime) {
         int layers;
         float strength;
         float red, green; // the caller's colour, blue as red
-    } cases[] = {{4, 0.5f, 1, 1},          {4, 1.0f, 1, 1},         {3, 0.8f, 1, 1},
-                 {7, 0.6f, 1, 1},          {4, 0.384313732f, 1, 1}, {4, 0.447058827f, 0.6f, 0.54f},
+    } cases[] = {{4, 0.5f, 1, 1},      {4, 1.0f, 1, 1},         {3, 0.8f, 1, 1},
+                 {7, 0.6f, 1, 1},      {4, 0.384313732f, 1, 1}, {4, 0.447058827f, 0.6f, 0.54f},
                  {4, 1.3f, 0.5f, 0.5f}};
     auto picture = [](int x, int y) {
         Rgba square = whiteSquare(x, y), p = pattern(x, y);
@@ -295,8 +295,8 @@ TEST_F(PostProcessTest, GlowMatchesTheBlurAndLayersDrawnOneAtATime) {
     };
     fill("rt0", picture);
     for (const auto& c : cases) {
-        SCOPED_TRACE(std::to_string(c.layers) + " layers, strength " + std::to_string(c.strength) + ", colour " +
-                     std::to_string(c.red) + " " + std::to_string(c.green));
+        SCOPED_TRACE(std::to_string(c.layers) + " layers, strength " + std::to_string(c.strength) +
+                     ", colour " + std::to_string(c.red) + " " + std::to_string(c.green));
         glColor3f(c.red, c.green, c.red);
         glowOneLayerAtATime(c.layers, c.strength);
         const auto blurred = read("rt.glow");
