@@ -77,7 +77,14 @@ summarise() {
 }
 
 for ((round = 1; round <= rounds; ++round)); do
-    for build in "$@"; do
+    # The one started first has the processors to itself for a moment: every other round starts
+    # the builds in the reverse order.
+    order=("$@")
+    if ((round % 2 == 0)); then
+        order=()
+        for build in "$@"; do order=("$build" "${order[@]}"); done
+    fi
+    for build in "${order[@]}"; do
         name=$(cd "$build" && pwd)
         out="$work/run-$round-$(echo "$name" | tr / _)"
         # -a picks a free display for each; they start a moment apart so they don't race for one.
