@@ -13,6 +13,7 @@
 #include "image/Image.h"
 #include "support/FrameCompare.h"
 #include "support/Process.h"
+#include "support/ShowRun.h"
 #include "support/XWindows.h"
 
 namespace fs = std::filesystem;
@@ -22,54 +23,6 @@ namespace {
 const char* const windowTitle = "Lumorakka by Vorkasta";
 // Start-up loads every asset and compiles every program on llvmpipe before the first frame.
 constexpr int startUpTimeoutMs = 120000;
-
-// A working directory of its own for each run: captures land in it, and its data/ is the build's
-// run-time data, linked entry by entry so single files can be left out or replaced.
-class ShowRun {
-public:
-    ShowRun() {
-        std::string pattern = (fs::temp_directory_path() / "lumorakka-e2e-XXXXXX").string();
-        if (mkdtemp(pattern.data())) root = pattern;
-        fs::create_directories(root / "data" / "materials");
-        const fs::path built = fs::path(LUMORAKKA_BUILD_DIR) / "data";
-        for (const fs::directory_entry& entry : fs::directory_iterator(built))
-            if (entry.path().filename() != "materials")
-                fs::create_symlink(entry.path(), root / "data" / entry.path().filename());
-        for (const fs::directory_entry& entry : fs::directory_iterator(built / "materials"))
-            fs::create_symlink(entry.path(), root / "data" / "materials" / entry.path().filename());
-    }
-    ~ShowRun() {
-        std::error_code ignored;
-        fs::remove_all(root, ignored);
-    }
-
-    void remove(const std::string& dataFile) { fs::remove(root / "data" / dataFile); }
-    // Replaces a linked data file by its first `length` bytes, as an interrupted copy leaves it.
-    void truncate(const std::string& dataFile, size_t length) {
-        const fs::path path = root / "data" / dataFile;
-        std::ifstream in(fs::read_symlink(path), std::ios::binary);
-        std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        fs::remove(path);
-        std::ofstream(path, std::ios::binary) << bytes.substr(0, length);
-    }
-    // Replaces a linked data file by a copy with `line` added at its end.
-    void appendLine(const std::string& dataFile, const std::string& line) {
-        const fs::path path = root / "data" / dataFile;
-        std::ifstream in(fs::read_symlink(path), std::ios::binary);
-        std::stringstream text;
-        text << in.rdbuf();
-        fs::remove(path);
-        std::ofstream(path, std::ios::binary) << text.str() << line;
-    }
-
-    std::unique_ptr<ChildProcess> start(const std::string& display) {
-        return std::make_unique<ChildProcess>(
-            std::vector<std::string>{std::string(LUMORAKKA_BUILD_DIR) + "/lumorakka"}, root.string(),
-            std::map<std::string, std::string>{{"DISPLAY", display}, {"SDL_AUDIODRIVER", "dummy"}});
-    }
-
-    fs::path root;
-};
 
 class ShowTest : public ::testing::Test {
 protected:

@@ -2,17 +2,21 @@
 // FFmpeg's decoders.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <regex>
 #include <string>
 #include <vector>
 
 #include "base/BeatGrid.h"
 #include "support/Process.h"
+#include "support/ShowRun.h"
 #include "support/TempDir.h"
 #include "support/VideoProbe.h"
 
@@ -218,6 +222,80 @@ TEST_F(VideoExport, UnwritableOrFullOutputExitsOneNamingTheFileAndLeavesNothing)
     EXPECT_EQ(run.errors.find("Exported"), std::string::npos) << run.errors;
     EXPECT_FALSE(fs::exists(full));
     EXPECT_FALSE(fs::exists(full + ".partial"));
+}
+
+// Files left in `folder` whose names end in ".partial".
+std::vector<std::string> partialFiles(const std::string& folder) {
+    std::vector<std::string> found;
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
+        const std::string name = entry.path().filename().string();
+        if (name.size() > 8 && name.compare(name.size() - 8, 8, ".partial") == 0) found.push_back(name);
+    }
+    return found;
+}
+
+std::string fileText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+// The target is replaced only by a whole file of this export's own: a FIFO or a device at the path
+// is refused (a FIFO stands in for /dev/full here), and a file or link named like the unfinished
+// file is never opened, let alone written through.
+TEST_F(VideoExport, OnlyARegularFileIsReplacedAndNothingIsWrittenThroughALink) {
+    const std::string fifo = scratch.path + "/fifo.mp4";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+    CommandResult run = runExport(server.display(), {"--export", fifo, "--end", "0.1", "--size", "160x120"});
+    EXPECT_EQ(run.exitStatus, 1) << run.errors;
+    EXPECT_NE(run.errors.find("Cannot write the video " + fifo + ": it exists and is not a regular file"),
+              std::string::npos)
+        << run.errors;
+    EXPECT_TRUE(fs::is_fifo(fifo));
+
+    const std::string notes = scratch.path + "/notes.txt", target = scratch.path + "/linked.mp4";
+    std::ofstream(notes) << "my notes\n";
+    fs::create_symlink(notes, target + ".partial");
+    std::ofstream(target) << "an older video";
+    run = runExport(server.display(), {"--export", target, "--end", "0.1", "--size", "160x120"});
+    ASSERT_EQ(run.exitStatus, 0) << run.errors;
+    EXPECT_TRUE(fileText(notes) == "my notes\n") << "the link was written through";
+    EXPECT_TRUE(fs::is_symlink(target + ".partial"));
+    const ProbedVideo video = probeVideo(target);
+    EXPECT_TRUE(video.error.empty()) << video.error;
+    EXPECT_EQ(video.frameSeconds.size(), 6u);
+    EXPECT_EQ(partialFiles(scratch.path), std::vector<std::string>{"linked.mp4.partial"});
+}
+
+// A name is a path: a colon in it makes no URL of it, relative to the working directory as always.
+TEST_F(VideoExport, NamesWithColonsAreFilesInTheWorkingDirectory) {
+    ShowRun run;
+    for (const std::string name : {"12:30.mp4", "file:out.mp4"}) {
+        SCOPED_TRACE(name);
+        auto exporter = run.start(server.display(), {"--export", name, "--end", "0.1", "--size", "160x120"});
+        EXPECT_EQ(exporter->waitExit(exportTimeoutMs), 0) << exporter->standardError();
+        const ProbedVideo video = probeVideo((run.root / name).string());
+        EXPECT_TRUE(video.error.empty()) << video.error;
+        EXPECT_EQ(video.frameSeconds.size(), 6u);
+    }
+    EXPECT_TRUE(partialFiles(run.root.string()).empty());
+}
+
+// Two exports to one path don't share an unfinished file: both succeed, and the path holds one of
+// the two whole files.
+TEST_F(VideoExport, TwoExportsToOnePathBothFinishWithAWholeFile) {
+    const std::string path = scratch.path + "/twice.mp4";
+    const std::vector<std::string> argv = {program,  "--export", path,        "--fps", std::to_string(fps),
+                                           "--size", "160x120",  "--end",     "1"};
+    ChildProcess first(argv, LUMORAKKA_BUILD_DIR, {{"DISPLAY", server.display()}});
+    ChildProcess second(argv, LUMORAKKA_BUILD_DIR, {{"DISPLAY", server.display()}});
+    EXPECT_EQ(first.waitExit(exportTimeoutMs), 0) << first.standardError();
+    EXPECT_EQ(second.waitExit(exportTimeoutMs), 0) << second.standardError();
+    const ProbedVideo video = probeVideo(path);
+    ASSERT_TRUE(video.error.empty()) << video.error;
+    EXPECT_EQ(video.videoStreams, 1);
+    EXPECT_EQ(video.soundStreams, 1);
+    EXPECT_EQ(video.frameSeconds.size(), static_cast<size_t>(fps));
+    EXPECT_TRUE(partialFiles(scratch.path).empty());
 }
 
 } // namespace
