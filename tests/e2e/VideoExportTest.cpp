@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "base/BeatGrid.h"
+#include "support/OggWriter.h"
 #include "support/Process.h"
 #include "support/ShowRun.h"
 #include "support/TempDir.h"
@@ -296,6 +297,53 @@ TEST_F(VideoExport, TwoExportsToOnePathBothFinishWithAWholeFile) {
     EXPECT_EQ(video.soundStreams, 1);
     EXPECT_EQ(video.frameSeconds.size(), static_cast<size_t>(fps));
     EXPECT_TRUE(partialFiles(scratch.path).empty());
+}
+
+// Rising zero crossings per second of the probed sound over [fromSeconds, toSeconds), and its RMS.
+double pitchHertz(const std::vector<float>& sound, int rate, double fromSeconds, double toSeconds) {
+    int rises = 0;
+    for (long i = std::lround(fromSeconds * rate) + 1; i < std::lround(toSeconds * rate); ++i)
+        if (sound[i - 1] < 0 && sound[i] >= 0) ++rises;
+    return rises / (toSeconds - fromSeconds);
+}
+
+double loudness(const std::vector<float>& sound, int rate, double fromSeconds, double toSeconds) {
+    double sum = 0;
+    const long first = std::lround(fromSeconds * rate), last = std::lround(toSeconds * rate);
+    for (long i = first; i < last; ++i) sum += sound[i] * sound[i];
+    return std::sqrt(sum / std::max(1L, last - first));
+}
+
+// A chained soundtrack whose second link has another rate and channel count keeps its pitch in the
+// video, and the sound goes on in silence past the track's end: the video always has its sound
+// stream, also when the track ends before the start.
+TEST_F(VideoExport, MusicLinksKeepTheirPitchAndTheSoundOutlastsTheTrack) {
+    ShowRun run;
+    const std::string music = (run.root / "data" / "noisebiisi.ogg").string();
+    run.remove("noisebiisi.ogg");
+    ASSERT_TRUE(writeOggVorbis(music, sineSamples(1, 440, 2, 44100), 2, 44100));
+    ASSERT_TRUE(writeOggVorbis(music, sineSamples(1, 440, 1, 11025), 1, 11025, true));
+
+    auto exporter = run.start(server.display(), {"--export", "links.mp4", "--fps", "10", "--size", "160x120",
+                                                 "--start", "0.5", "--end", "2.5"});
+    ASSERT_EQ(exporter->waitExit(exportTimeoutMs), 0) << exporter->standardError();
+    ProbedVideo video = probeVideo((run.root / "links.mp4").string());
+    ASSERT_TRUE(video.error.empty()) << video.error;
+    ASSERT_EQ(video.soundStreams, 1);
+    EXPECT_EQ(video.soundRate, 44100);
+    ASSERT_NEAR(static_cast<double>(video.sound.size()) / video.soundRate, 2.0, 0.03);
+    EXPECT_NEAR(pitchHertz(video.sound, video.soundRate, 0.1, 0.4), 440, 8) << "first link";
+    EXPECT_NEAR(pitchHertz(video.sound, video.soundRate, 0.6, 1.4), 440, 8) << "second link";
+    EXPECT_GT(loudness(video.sound, video.soundRate, 0.6, 1.4), 0.1);
+    EXPECT_LT(loudness(video.sound, video.soundRate, 1.6, 1.95), 0.01) << "after the track";
+
+    exporter = run.start(server.display(), {"--export", "after.mp4", "--fps", "10", "--size", "160x120",
+                                            "--start", "3", "--end", "3.5"});
+    ASSERT_EQ(exporter->waitExit(exportTimeoutMs), 0) << exporter->standardError();
+    video = probeVideo((run.root / "after.mp4").string());
+    ASSERT_TRUE(video.error.empty()) << video.error;
+    EXPECT_EQ(video.soundStreams, 1);
+    EXPECT_NEAR(static_cast<double>(video.sound.size()) / std::max(video.soundRate, 1), 0.5, 0.03);
 }
 
 } // namespace
