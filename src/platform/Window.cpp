@@ -2,12 +2,79 @@
 
 #include <SDL.h>
 #include <cstdlib>
+#if !defined(_WIN32)
+#include <EGL/egl.h>
+#include <EGL/eglext.h>
+#endif
 
 #include "base/FatalError.h"
 
 namespace {
 SDL_Window* gWindow = nullptr;
 SDL_GLContext gContext = nullptr;
+// A hidden window without an X server: an off-screen OpenGL surface of the requested size instead,
+// with no events and nothing to swap.
+bool gOffscreen = false;
+int gOffscreenWidth = 0, gOffscreenHeight = 0; // pixels
+
+#if !defined(_WIN32)
+const char* eglErrorName(EGLint code) {
+    switch (code) {
+    case EGL_NOT_INITIALIZED:
+        return "EGL_NOT_INITIALIZED";
+    case EGL_BAD_ALLOC:
+        return "EGL_BAD_ALLOC";
+    case EGL_BAD_ATTRIBUTE:
+        return "EGL_BAD_ATTRIBUTE";
+    case EGL_BAD_CONFIG:
+        return "EGL_BAD_CONFIG";
+    case EGL_BAD_MATCH:
+        return "EGL_BAD_MATCH";
+    case EGL_BAD_PARAMETER:
+        return "EGL_BAD_PARAMETER";
+    case EGL_BAD_DISPLAY:
+        return "EGL_BAD_DISPLAY";
+    default:
+        return "EGL error";
+    }
+}
+
+// An OpenGL compatibility context on a pbuffer of width x height (RGBA 8 bits each, depth >= 16)
+// through EGL on Mesa's surfaceless platform, which needs neither a display nor a GPU: Mesa's
+// software renderer draws into memory. The pbuffer is the default framebuffer, single-buffered, so
+// what is drawn is read back without a swap.
+bool createOffscreenContext(int width, int height, std::string& reason) {
+    const auto fail = [&](const char* step) {
+        reason = std::string("no X display, and no off-screen OpenGL either: ") + step + " failed (" +
+                 eglErrorName(eglGetError()) + ")";
+        return false;
+    };
+    const auto getPlatformDisplay =
+        reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(eglGetProcAddress("eglGetPlatformDisplayEXT"));
+    if (!getPlatformDisplay) return fail("finding EGL's platform displays");
+    EGLDisplay display = getPlatformDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
+    EGLint major = 0, minor = 0;
+    if (display == EGL_NO_DISPLAY || !eglInitialize(display, &major, &minor))
+        return fail("opening EGL's surfaceless platform");
+    const EGLint configWanted[] = {EGL_SURFACE_TYPE, EGL_PBUFFER_BIT, EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT,
+                                   EGL_RED_SIZE, 8, EGL_GREEN_SIZE, 8, EGL_BLUE_SIZE, 8, EGL_ALPHA_SIZE, 8,
+                                   EGL_DEPTH_SIZE, 16, EGL_NONE};
+    EGLConfig config = nullptr;
+    EGLint found = 0;
+    if (!eglChooseConfig(display, configWanted, &config, 1, &found) || found < 1)
+        return fail("finding an RGBA pbuffer configuration");
+    const EGLint size[] = {EGL_WIDTH, width, EGL_HEIGHT, height, EGL_NONE};
+    EGLSurface surface = eglCreatePbufferSurface(display, config, size);
+    if (surface == EGL_NO_SURFACE) return fail("creating a pbuffer");
+    if (!eglBindAPI(EGL_OPENGL_API)) return fail("choosing OpenGL");
+    const EGLint contextWanted[] = {EGL_CONTEXT_OPENGL_PROFILE_MASK,
+                                    EGL_CONTEXT_OPENGL_COMPATIBILITY_PROFILE_BIT, EGL_NONE};
+    EGLContext context = eglCreateContext(display, config, EGL_NO_CONTEXT, contextWanted);
+    if (context == EGL_NO_CONTEXT) return fail("creating an OpenGL context");
+    if (!eglMakeCurrent(display, surface, surface, context)) return fail("making the context current");
+    return true;
+}
+#endif
 
 // The mode the display offers nearest to width x height; a "switch" to anything else would leave
 // the display at another size, so only an exact match with 4 bytes per pixel is worth trying.
@@ -80,13 +147,18 @@ int virtualKeyFor(SDL_Keycode key) {
 }
 } // namespace
 
-bool initVideo(std::string& reason) {
+bool initVideo(std::string& reason, bool offscreenAllowed) {
 #if defined(_WIN32)
     // Windows' own video driver, whose WGL context GLEW's Windows build loads through.
     (void)reason;
+    (void)offscreenAllowed;
 #else
     const char* display = getenv("DISPLAY");
     if (!display || !*display) {
+        if (offscreenAllowed) {
+            gOffscreen = true;
+            return true;
+        }
         reason = "no display: DISPLAY is not set (run under X11 or Xvfb)";
         return false;
     }
@@ -110,6 +182,14 @@ bool initVideo(std::string& reason) {
 }
 
 bool createWindow(WindowRequest& request, std::string& reason) {
+#if !defined(_WIN32)
+    if (gOffscreen) {
+        request.fullScreen = false;
+        gOffscreenWidth = request.width;
+        gOffscreenHeight = request.height;
+        return createOffscreenContext(request.width, request.height, reason);
+    }
+#endif
     SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
     SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
     SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
@@ -158,10 +238,15 @@ bool createWindow(WindowRequest& request, std::string& reason) {
 }
 
 void swapWindow() {
-    SDL_GL_SwapWindow(gWindow);
+    if (!gOffscreen) SDL_GL_SwapWindow(gWindow);
 }
 
 void windowDrawableSize(int& width, int& height) {
+    if (gOffscreen) {
+        width = gOffscreenWidth;
+        height = gOffscreenHeight;
+        return;
+    }
     SDL_GL_GetDrawableSize(gWindow, &width, &height);
 }
 
@@ -173,6 +258,7 @@ void showMessageBox(const char* text) {
 }
 
 bool pumpEvents(const WindowEvents& handlers) {
+    if (gOffscreen) return false;
     bool quit = false;
     SDL_Event event;
     while (SDL_PollEvent(&event)) {

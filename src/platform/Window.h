@@ -5,9 +5,11 @@
 // the window is reached through these calls.
 #include <string>
 
-// SDL video start-up. Without an X display it fails with a reason that says so; it never falls
-// back to an off-screen driver. Windows always has its desktop.
-bool initVideo(std::string& reason);
+// SDL video start-up. Without an X display (DISPLAY unset) it fails with a reason that says so,
+// unless `offscreenAllowed`: for a hidden window, which no one sees, createWindow then makes an
+// off-screen OpenGL surface instead (EGL on Mesa's surfaceless platform, drawn by the software
+// renderer), and fails with a reason when even that can't be had. Windows always has its desktop.
+bool initVideo(std::string& reason, bool offscreenAllowed = false);
 
 struct WindowRequest {
     const char* title = "";

@@ -24,6 +24,9 @@ namespace {
 
 void loadGL() {
     GLenum status = glewInit();
+    // GLEW loads GL's entry points first, then GLX's own, which an off-screen context (no X
+    // display) doesn't have and the program doesn't use.
+    if (status == GLEW_ERROR_NO_GLX_DISPLAY) status = GLEW_OK;
     if (status != GLEW_OK)
         fatalError("Could not init GLEW: %s", reinterpret_cast<const char*>(glewGetErrorString(status)));
     if (!GLEW_ARB_shading_language_100) fatalError("Seems that ARB_shading_language_100 is not supported.");
@@ -35,11 +38,13 @@ void startShow(const ShowOptions& options) {
     if (!options.hidden) setErrorBox(showMessageBox);
     reportUncaughtExceptions();
     std::string reason;
-    if (!initVideo(reason)) {
+    // Offline hosts end a failed start-up as every other fatal error does.
+    const int startFailure = options.hidden ? 1 : -1;
+    if (!initVideo(reason, options.hidden)) {
         fprintf(stderr, "Cannot start video: %s\n", reason.c_str());
         reportError("RegisterClassEx Failed!");
         reportError("Error Registering Window Class!");
-        exit(-1);
+        exit(startFailure);
     }
     WindowRequest request;
     request.title = options.title;
@@ -51,7 +56,7 @@ void startShow(const ShowOptions& options) {
     if (!createWindow(request, reason)) {
         fprintf(stderr, "Cannot create the window: %s\n", reason.c_str());
         reportError("Error creating window!");
-        exit(-1);
+        exit(startFailure);
     }
     resizeView(request.width, request.height);
 

@@ -363,16 +363,47 @@ TEST(VideoExportBeforeRendering, MissingSoundtrackStopsBeforeRenderingAndWritesN
     EXPECT_FALSE(fs::exists(scratch.path + "/out.mp4.partial"));
 }
 
-// A start-up that fails ends the process from inside the engine; the unfinished file goes with it.
-TEST(VideoExportBeforeRendering, StartUpFailureLeavesNoUnfinishedFile) {
+// Without an X display the export draws off-screen, the same pictures as on a display.
+TEST(VideoExportBeforeRendering, WithoutADisplayTheExportDrawsOffScreenTheSamePictures) {
+    TempDir scratch;
+    XvfbServer server(800, 600);
+    ASSERT_FALSE(server.display().empty());
+    std::vector<ProbedVideo> videos;
+    for (const std::string& display : std::vector<std::string>{"", server.display()}) {
+        SCOPED_TRACE("display '" + display + "'");
+        const std::string path = scratch.path + "/display" + display + ".mp4";
+        const CommandResult run = runCommand({program, "--export", path, "--fps", "10", "--size", "320x240",
+                                              "--start", "30.5", "--end", "31"},
+                                             LUMORAKKA_BUILD_DIR, {{"DISPLAY", display}}, exportTimeoutMs);
+        ASSERT_EQ(run.exitStatus, 0) << run.errors;
+        videos.push_back(probeVideo(path));
+        ASSERT_TRUE(videos.back().error.empty()) << videos.back().error;
+        EXPECT_EQ(videos.back().frameSeconds.size(), 5u);
+    }
+    const std::vector<unsigned char>& offScreen = videos[0].firstFrameLuma;
+    const std::vector<unsigned char>& onDisplay = videos[1].firstFrameLuma;
+    ASSERT_EQ(offScreen.size(), onDisplay.size());
+    double mean = 0, difference = 0;
+    for (size_t i = 0; i < offScreen.size(); ++i) {
+        mean += offScreen[i];
+        difference += std::abs(offScreen[i] - onDisplay[i]);
+    }
+    EXPECT_GT(mean / offScreen.size(), 20.0) << "a black picture";
+    EXPECT_LT(difference / offScreen.size(), 1.0);
+}
+
+// With no GL at all (no display, and no EGL to be had): a message, status 1, and the unfinished
+// file goes with the process.
+TEST(VideoExportBeforeRendering, NoGLAtAllFailsWithStatusOneAndLeavesNoFile) {
     TempDir scratch;
     const std::string path = scratch.path + "/out.mp4";
     const CommandResult run =
-        runCommand({program, "--export", path}, LUMORAKKA_BUILD_DIR, {{"DISPLAY", ""}}, exportTimeoutMs);
-    EXPECT_NE(run.exitStatus, 0) << run.errors;
-    EXPECT_NE(run.errors.find("Cannot start video: no display"), std::string::npos) << run.errors;
+        runCommand({program, "--export", path}, LUMORAKKA_BUILD_DIR,
+                   {{"DISPLAY", ""}, {"__EGL_VENDOR_LIBRARY_FILENAMES", "/nonexistent.json"}}, exportTimeoutMs);
+    EXPECT_EQ(run.exitStatus, 1) << run.errors;
+    EXPECT_NE(run.errors.find("no X display, and no off-screen OpenGL either"), std::string::npos) << run.errors;
     EXPECT_FALSE(fs::exists(path));
-    EXPECT_FALSE(fs::exists(path + ".partial"));
+    EXPECT_TRUE(partialFiles(scratch.path).empty());
 }
 
 } // namespace
