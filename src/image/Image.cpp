@@ -171,6 +171,15 @@ int read_jpeg(const char* path, Image* image, bool flip, int maxSide) {
     cinfo.progress = &progress;
     jpeg_stdio_src(&cinfo, file);
     jpeg_read_header(&cinfo, TRUE);
+    // Colours stored as ink (CMYK, or YCCK made from it) need the printer's colour profile to
+    // become screen colours; read as RGBA they would be wrong, so they are refused.
+    if (cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK) {
+        fprintf(stderr, "%s: the picture's colours are CMYK; only RGB and grey JPEG pictures can be shown\n",
+                path);
+        jpeg_destroy_decompress(&cinfo);
+        fclose(file);
+        return -1;
+    }
     if (cinfo.image_width > static_cast<JDIMENSION>(maxSide) ||
         cinfo.image_height > static_cast<JDIMENSION>(maxSide)) {
         unsigned long width = cinfo.image_width, height = cinfo.image_height;

@@ -193,6 +193,18 @@ TEST_F(ImageFiles, CorruptFilesFailWithoutEndingTheProcess) {
     delete[] image.pixels;
 }
 
+// Ink colours would read as RGBA with wrong colours: refused, naming the file.
+TEST_F(ImageFiles, CmykJpegIsRefusedNamingTheFile) {
+    std::vector<unsigned char> cmyk = pattern(8, 8, 4);
+    ASSERT_TRUE(writeJpegFile("ink.jpg", 8, 8, 4, cmyk.data(), 90));
+    Image image{};
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(read_jpeg("ink.jpg", &image, true), -1);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "ink.jpg: the picture's colours are CMYK; only RGB and grey JPEG pictures can be shown\n");
+    EXPECT_EQ(image.pixels, nullptr);
+}
+
 // A few bytes can claim any size: the header alone must never make a reader allocate for it. The
 // refusal names the file and the size, and leaves the size in the record for the caller.
 TEST_F(ImageFiles, PicturesLargerThanAllowedAreRefusedFromTheirHeader) {
