@@ -122,10 +122,12 @@ void renderFrame() {
     glFlush();
     if (captureRequested) {
         const int shot = captureCounter;
-        captureFrame();
+        const bool written = captureFrame();
         captureRequested = false;
-        printf("%s: show time %.3f s, beat flash %.2f\n", shotPath(shot).c_str(), shownFrame.timeSeconds,
-               shownFrame.beatFlash);
+        // Only a picture written whole is listed; a failed one has its message on standard error.
+        if (written)
+            printf("%s: show time %.3f s, beat flash %.2f\n", shotPath(shot).c_str(),
+                   shownFrame.timeSeconds, shownFrame.beatFlash);
         // Whoever reads this (a viewer at a terminal, a script pairing shots with times) reads it now.
         fflush(stdout);
     }

@@ -4,6 +4,7 @@
 #include <iterator>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -160,6 +161,48 @@ TEST_F(ShowTest, F11WritesNumberedScreenshotsTopRowFirst) {
     EXPECT_EQ(reportedShots(show->standardOutput())[1].path, "shots/shot0001.png");
     EXPECT_TRUE(fs::exists(run.root / "shots" / "shot0001.png"));
     EXPECT_TRUE(show->running());
+}
+
+// A capture is listed only when its picture was written whole; a failed one is named on standard
+// error. A capture reads the window at the size the viewer has made it, not the start-up size.
+TEST_F(ShowTest, F11ListsOnlyWholePicturesAndCapturesTheWindowAtItsSize) {
+    ShowRun run;
+    std::ofstream(run.root / "shots") << "a file where the folder goes";
+    show = run.start(server->display(), {"--windowed"});
+    const std::optional<XWindowInfo> window = waitForWindow(server->display(), windowTitle, startUpTimeoutMs);
+    ASSERT_TRUE(window) << show->standardError();
+    ASSERT_TRUE(sendKey(server->display(), window->id, "p"));
+    ASSERT_TRUE(sendKey(server->display(), window->id, "F11"));
+    ASSERT_TRUE(waitUntil(startUpTimeoutMs, [&] {
+        return show->standardError().find("shots/shot0000.png") != std::string::npos;
+    })) << show->standardError();
+    EXPECT_TRUE(reportedShots(show->standardOutput()).empty()) << show->standardOutput();
+
+    fs::remove(run.root / "shots");
+    ASSERT_EQ(runCommand({"xdotool", "windowsize", window->id, "400", "300"}, "/",
+                         {{"DISPLAY", server->display()}})
+                  .exitStatus,
+              0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+    ASSERT_TRUE(sendKey(server->display(), window->id, "F11"));
+    ASSERT_TRUE(waitUntil(30000, [&] { return !reportedShots(show->standardOutput()).empty(); }))
+        << show->standardError();
+    const std::vector<ReportedShot> shots = reportedShots(show->standardOutput());
+    ASSERT_EQ(shots.size(), 1u) << show->standardOutput();
+    EXPECT_EQ(shots[0].path, "shots/shot0001.png");
+    Image shot = {};
+    ASSERT_TRUE(pictureIsReadable(run.root / shots[0].path, shot));
+    EXPECT_EQ(shot.width, 400);
+    EXPECT_EQ(shot.height, 300);
+    // What the window shows: the letterboxed picture, lit, in every quarter of it.
+    for (int quarter = 0; quarter < 4; ++quarter) {
+        const int x0 = quarter % 2 * 200, y0 = quarter / 2 * 150;
+        long sum = 0;
+        for (int y = y0 + 20; y < y0 + 130; ++y)
+            for (int x = x0 + 20; x < x0 + 180; ++x) sum += shot.pixels[static_cast<size_t>(y) * shot.rowBytes + x * 3 + 2];
+        EXPECT_GT(sum / (110 * 160), 20) << "quarter " << quarter;
+    }
+    delete[] shot.pixels;
 }
 
 // A capture's line gives the show time its frame was drawn at: the offline renderer's frame at that

@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 #include <png.h>
+#include <sys/resource.h>
 #include <string>
 #include <vector>
 
@@ -154,6 +156,22 @@ TEST_F(ImageFiles, MissingFilesReportCantOpen) {
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
               "can't open absent.png\ncan't open absent.jpg\ncan't open no/such/dir/out.png\n");
     EXPECT_FALSE(std::filesystem::exists("no"));
+}
+
+// A disk that fills up mid-picture (a file-size limit stands in for it): -1, the file named with the
+// reason, and no truncated picture left behind.
+TEST_F(ImageFiles, WriteThatFailsPartWayLeavesNoFileAndNamesIt) {
+    std::vector<unsigned char> noise(256 * 256 * 3);
+    unsigned value = 1;
+    for (unsigned char& byte : noise) byte = static_cast<unsigned char>((value = value * 1103515245 + 12345) >> 16);
+    const auto writeWithLimit = [&] {
+        signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{4096, 4096};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        const int status = write_png("full.png", imageOver(noise, 256, 256, 3));
+        exit(status == -1 && !std::filesystem::exists("full.png") ? 3 : 4);
+    };
+    EXPECT_EXIT(writeWithLimit(), testing::ExitedWithCode(3), "write_png: Error 3 writing full\\.png: File too large");
 }
 
 TEST_F(ImageFiles, UnwritableChannelCountLeavesNoFileBehind) {
