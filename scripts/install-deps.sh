@@ -5,7 +5,7 @@
 # tests' frame comparison ("wine").
 # As root it installs what is missing; otherwise it prints the apt-get line and stops.
 set -euo pipefail
-build=(cmake g++ make pkg-config libsdl2-dev libglew-dev libglu1-mesa-dev libegl-dev libpng-dev libjpeg62-turbo-dev
+build=(cmake g++ make pkg-config libsdl2-dev libglew-dev libglu1-mesa-dev libegl-dev libx11-dev libpng-dev libjpeg62-turbo-dev
        libvorbis-dev libogg-dev zlib1g-dev libfreetype-dev fonts-dejavu-core
        libmeshoptimizer-dev libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev)
 # An export without an X display draws through EGL on Mesa's surfaceless platform.

@@ -1,10 +1,19 @@
 #include "platform/Window.h"
 
 #include <SDL.h>
+
+#include <algorithm>
+#include <atomic>
+#include <csignal>
+#include <cstdio>
 #include <cstdlib>
+#include <thread>
 #if !defined(_WIN32)
 #include <EGL/egl.h>
 #include <EGL/eglext.h>
+#include <X11/Xlib.h>
+#include <poll.h>
+#include <unistd.h>
 #endif
 
 #include "base/FatalError.h"
@@ -108,10 +117,43 @@ void destroyWindow() {
     gContext = nullptr;
 }
 
+#if !defined(_WIN32)
+// Set once the connection to the X server is gone: nothing may talk to it any more.
+std::atomic<bool> gDisplayLost{false};
+
+// Ends the process with `status` if exit() hasn't ended it by then: an exit handler or a library's
+// destructor that waits on a server that is gone must not keep the process alive.
+void exitWithin(int seconds, int status) {
+    static int watchdogStatus = 1;
+    watchdogStatus = status;
+    struct sigaction action {};
+    action.sa_handler = [](int) { _exit(watchdogStatus); };
+    sigaction(SIGALRM, &action, nullptr);
+    alarm(static_cast<unsigned>(seconds));
+    exit(status);
+}
+
+// Xlib calls this when the connection to the server breaks (the server ended, or the network
+// went): one line, then status 1 at once. Its own handler exits too, but the exit handlers then
+// asked the dead server to restore the desktop mode and spun waiting for it.
+int displayLost(Display* display) {
+    if (gDisplayLost.exchange(true)) _exit(1); // a library's clean-up met the dead server again
+    char line[160];
+    const int length = snprintf(line, sizeof line, "Lost the connection to the X display %s: the program ends.\n",
+                                display ? DisplayString(display) : "");
+    if (length > 0) (void)!write(STDERR_FILENO, line, static_cast<size_t>(std::min<int>(length, sizeof line - 1)));
+    exitWithin(2, 1);
+    return 0;
+}
+#endif
+
 // Every way out of the program is exit(): from the frame loop, a key, a closed window or a fatal
 // report. A display switched to the show's mode goes back to the desktop's on each of them; the
 // status exit() was given stays.
 void restoreDesktopMode() {
+#if !defined(_WIN32)
+    if (gDisplayLost) return;
+#endif
     if (!gWindow || !(SDL_GetWindowFlags(gWindow) & SDL_WINDOW_FULLSCREEN)) return;
     // Destroying the window gives the display its desktop mode back; closing video sends that to
     // the X server before the connection goes with the process (SDL doesn't wait for it).
@@ -177,6 +219,9 @@ bool initVideo(std::string& reason, bool offscreenAllowed) {
         }
         SDL_Delay(200);
     }
+#if !defined(_WIN32)
+    XSetIOErrorHandler(displayLost);
+#endif
     SDL_DisableScreenSaver();
     return true;
 }
@@ -250,10 +295,59 @@ void windowDrawableSize(int& width, int& height) {
     SDL_GL_GetDrawableSize(gWindow, &width, &height);
 }
 
+#if !defined(_WIN32)
+namespace {
+// While a box waits for the viewer, SDL's own SIGINT and SIGTERM handlers only queue a quit event
+// that nothing reads. These handlers pass the signal through a pipe to a thread that ends the
+// process as the signal would (130 or 143), through exit() so a switched display is restored.
+int gSignalPipe[2] = {-1, -1};
+
+void signalDuringBox(int number) {
+    const unsigned char byte = static_cast<unsigned char>(number);
+    (void)!write(gSignalPipe[1], &byte, 1);
+}
+
+class SignalsEndTheProgram {
+public:
+    SignalsEndTheProgram() {
+        if (gSignalPipe[0] < 0 && pipe(gSignalPipe) != 0) return;
+        struct sigaction action {};
+        action.sa_handler = signalDuringBox;
+        sigemptyset(&action.sa_mask);
+        sigaction(SIGINT, &action, &previousInt);
+        sigaction(SIGTERM, &action, &previousTerm);
+        watcher = std::thread([this] {
+            pollfd signalled{gSignalPipe[0], POLLIN, 0};
+            while (!boxClosed) {
+                if (poll(&signalled, 1, 100) <= 0) continue;
+                unsigned char number = 0;
+                if (read(gSignalPipe[0], &number, 1) == 1) exit(128 + number);
+            }
+        });
+    }
+    ~SignalsEndTheProgram() {
+        if (!watcher.joinable()) return;
+        boxClosed = true;
+        watcher.join();
+        sigaction(SIGINT, &previousInt, nullptr);
+        sigaction(SIGTERM, &previousTerm, nullptr);
+    }
+
+private:
+    struct sigaction previousInt {}, previousTerm {};
+    std::atomic<bool> boxClosed{false};
+    std::thread watcher;
+};
+} // namespace
+#endif
+
 void showMessageBox(const char* text) {
     // SDL's X11 box makes itself as wide as the longest line, past the screen's edges for a long
     // message; lines of this many characters stay well inside 800 pixels.
     const size_t boxColumns = 72;
+#if !defined(_WIN32)
+    const SignalsEndTheProgram whileTheBoxIsUp;
+#endif
     SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_WARNING, "Error", wrapText(text, boxColumns).c_str(), gWindow);
 }
 

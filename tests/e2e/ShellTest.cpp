@@ -130,6 +130,48 @@ TEST(ShellEndToEnd, NoDisplayOrUnreachableDisplayFailsClearlyWith255) {
     }
 }
 
+// The X server going away (ended, or its connection cut) ends the program at once with status 1 and
+// one line saying so, full screen or not: nothing is left spinning on a server that is gone.
+TEST(ShellEndToEnd, LostDisplayEndsTheProgramPromptlyWithStatusOneAndOneLine) {
+    for (const char* option : {"", "--windowed"}) {
+        SCOPED_TRACE(*option ? option : "full screen");
+        auto server = std::make_unique<XvfbServer>(800, 600);
+        ASSERT_FALSE(server->display().empty());
+        std::vector<std::string> argv = {program};
+        if (*option) argv.push_back(option);
+        ChildProcess demo(argv, LUMORAKKA_BUILD_DIR, {{"DISPLAY", server->display()}, {"SDL_AUDIODRIVER", "dummy"}});
+        ASSERT_TRUE(waitForWindow(server->display(), title, startMs)) << demo.standardError();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+        const std::string display = server->display();
+        server.reset();
+        EXPECT_EQ(demo.waitExit(exitMs), 1) << demo.standardError();
+        EXPECT_EQ(demo.standardError(), "Lost the connection to the X display " + display + ": the program ends.\n");
+    }
+}
+
+// SIGTERM and SIGINT end the program as they would any other, with 143 and 130, also while an error
+// box waits for the viewer: before the window (the mode box) or with it (a fatal report).
+TEST(ShellEndToEnd, SignalsEndTheProgramWhileAnErrorBoxWaits) {
+    const struct {
+        int screenWidth, screenHeight;
+        std::map<std::string, std::string> environment;
+        int signal, status;
+    } cases[] = {
+        {1024, 768, {}, SIGTERM, 143},
+        {800, 600, {{"MESA_EXTENSION_OVERRIDE", "-GL_ARB_shading_language_100"}}, SIGINT, 130},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "signal " << c.signal);
+        XvfbServer server(c.screenWidth, c.screenHeight);
+        ASSERT_FALSE(server.display().empty());
+        auto demo = startDemo(server.display(), c.environment);
+        ASSERT_TRUE(waitForWindow(server.display(), "Error", startUpMs)) << demo->standardError();
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        demo->signal(c.signal);
+        EXPECT_EQ(demo->waitExit(exitMs), c.status) << demo->standardError();
+    }
+}
+
 // A display switched to 800 x 600 for the show gets its desktop mode back however the program ends,
 // with the status that way out has always had. Xvfb can't switch modes; Xorg's dummy driver can.
 TEST(ShellEndToEnd, DesktopModeIsRestoredOnEveryWayOut) {
