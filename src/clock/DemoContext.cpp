@@ -1,6 +1,5 @@
 #include "clock/DemoContext.h"
 
-#include <GL/glew.h>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -9,8 +8,6 @@
 #include "platform/Sound.h"
 
 DemoContext demoContext;
-MessageLog messageLog(16);
-float previousTapTime = 0;
 
 namespace {
 // The grid in single precision, as the phase is computed.
@@ -22,15 +19,28 @@ constexpr int logLineBytes = 80;
 constexpr int logLinesKept = 19;
 } // namespace
 
-void DemoContext::init() {
+void DemoContext::reset() {
+    time = 0;
+    lastBeatTime = 0;
     beatCount = 0;
     beatLatch = false;
     paused = false;
-    createRenderTextures();
+    previousTapTime = 0;
+    messageLog.clear();
+}
+
+float DemoContext::musicTime() {
+    return showSecondsFromMs(FSOUND_Stream_GetTime(musicStream));
+}
+
+void DemoContext::setTime(float seconds) {
+    // Placed a whole pulse back, the last beat's pulse has run out.
+    if (seconds < lastBeatTime) lastBeatTime = seconds - 2 * pulseLength;
+    time = seconds;
 }
 
 void DemoContext::updateTime() {
-    time = static_cast<float>(FSOUND_Stream_GetTime(musicStream) * 0.001);
+    setTime(musicTime());
 }
 
 void DemoContext::seekTo(float targetSeconds) {
@@ -43,8 +53,7 @@ void DemoContext::togglePause() {
     FSOUND_SetPaused(0, paused);
 }
 
-float DemoContext::beatPulse() {
-    pulseLength = 0.3f;
+float DemoContext::beatPulse() const {
     float value = 1 - (time - lastBeatTime) / pulseLength;
     return value < 0 ? 0 : value;
 }
@@ -63,13 +72,6 @@ void DemoContext::detectBeat() {
     } else if (fraction > latchClearAbove) {
         beatLatch = false;
     }
-}
-
-void DemoContext::endFrame() {
-    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-    glDisable(GL_LIGHTING);
-    for (int light = 0; light < 8; ++light) glDisable(GL_LIGHT0 + light);
-    detectBeat();
 }
 
 void DemoContext::tapBeat() {

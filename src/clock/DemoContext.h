@@ -1,91 +1,73 @@
 #pragma once
-// The demo's one global object: the clock read from the music stream, beat detection and the beat
-// pulse, seeking, pausing and tapping, and two tables filled while loading. Some of its operations
-// belong with the subsystem whose work they do; each line below names the file that implements it.
-#include <map>
-
+// The beat clock: the show time, the beats counted on the 130 beats-per-minute grid and the pulse
+// that decays after each, seeking, pausing and tapping. The demo has one, `demoContext`. It draws
+// nothing and knows no registry: a host hands it each frame's time (the music's position, or a time
+// of its own) and asks it to track the beat once the frame is drawn. Seeking and pausing act on the
+// music stream (platform/Sound.h), whose position becomes the time of a later frame.
 #include "base/GrowArray.h"
 
-struct SceneModel;
+// Tap lines, oldest first; at most 19 are kept. Each is an 80-byte buffer the log frees.
+class MessageLog : public GrowArray<char*> {
+public:
+    using GrowArray::GrowArray;
+    MessageLog(const MessageLog&) = delete;
+    MessageLog& operator=(const MessageLog&) = delete;
+    ~MessageLog() { clear(); }
+    void clear() {
+        for (char* line : *this) delete[] line;
+        count = 0;
+    }
+};
+
+// The show time a music position in whole milliseconds stands for, seconds.
+inline float showSecondsFromMs(int positionMs) {
+    return static_cast<float>(positionMs * 0.001);
+}
 
 class DemoContext {
 public:
     DemoContext() = default;
     DemoContext(const DemoContext&) = delete;
     DemoContext& operator=(const DemoContext&) = delete;
-    // Empties both tables and frees the scene models. geometry/SceneModel.cpp
-    ~DemoContext();
 
-    // Start-up: beat count 0, latch and pause cleared, then createRenderTextures. Needs GL.
-    // clock/DemoContext.cpp
-    void init();
-    // Ten empty 1024 x 768 RGBA textures "rt0", "rt1", "rtt2" .. "rtt8", "rt9" in the texture
-    // registry, made with its state at the time. demo/Content.cpp
-    void createRenderTextures();
+    // Back to the start of a show: time 0, no beat counted, latch and pause cleared, no tap made and
+    // the tap log empty.
+    void reset();
 
-    // time := the music stream's position (platform/Sound.h, musicStream), seconds. Once per frame,
-    // first. clock/DemoContext.cpp
+    // The music stream's position (musicStream), seconds.
+    static float musicTime();
+    // The time of the frame about to be drawn. A time before the last counted beat (a backward seek)
+    // ends the pulse that beat started: it would read above 1 until the next beat and wash the frame
+    // out.
+    void setTime(float seconds);
+    // setTime(musicTime()).
     void updateTime();
-    // Seeks the music stream to the target (negative gives 0); time changes at the next updateTime.
-    // clock/DemoContext.cpp
+    // Seeks the music stream to the target (negative gives 0), truncated to whole milliseconds; the
+    // time changes with the next frame's time.
     void seekTo(float targetSeconds);
-    // Flips `paused` and pauses or resumes the music with it. clock/DemoContext.cpp
+    // Flips `paused` and pauses or resumes the music with it.
     void togglePause();
-    // 1 - (time - lastBeatTime) / 0.3, never below 0 (above 1 after a backward seek); sets
-    // pulseLength. clock/DemoContext.cpp
-    float beatPulse();
-    // beatCount + 1, lastBeatTime := time. clock/DemoContext.cpp
+    // 1 - (time - lastBeatTime) / 0.3, never below 0.
+    float beatPulse() const;
+    // beatCount + 1, lastBeatTime := time.
     void countBeat();
     int getBeatCount() const { return beatCount; }
-    // End of a frame: all colour channels writable, lighting and lights 0 to 7 off, then
-    // detectBeat. clock/DemoContext.cpp
-    void endFrame();
-    // Counts a beat in the first frame of each period of the beat grid (base/BeatGrid.h); GL-free.
-    // clock/DemoContext.cpp
+    // Counts a beat in the first drawn frame of each period of the beat grid (base/BeatGrid.h).
+    // Once per drawn frame, after the frame.
     void detectBeat();
-    // Space: logs the tap's time, gap and rate, then countBeat. clock/DemoContext.cpp
+    // Space: logs the tap's time, gap and rate, then countBeat.
     void tapBeat();
     // Appends one line (at most 79 characters) to messageLog, dropping the oldest beyond 19.
-    // clock/DemoContext.cpp
     void logMessage(const char* format, ...) __attribute__((format(printf, 2, 3)));
 
-    // The named texture on a square quad at distance 1, scaled; lighting off and the matrix and
-    // lighting state restored, GL_TEXTURE_2D left enabled. Fatal for an unknown texture.
-    // shell/LoadingScreen.cpp
-    void drawTexturedQuad(const char* textureName, float scale);
-    // Reads an AML file into sceneModels under the address of `name`; flag 1 also expands and
-    // uploads the meshes. A file that is not AML version 2 or is damaged: one line on standard error
-    // and exit status 1. Returns 0. geometry/SceneModel.cpp
-    int loadSceneModel(const char* path, const char* name, int flags);
-    // Builds a program from basePath.vs and basePath.fs (a stage whose file can't be read is left
-    // out) into programs under the address of `key`. Compile and link failures are fatal with GL's
-    // log. gpu/ProgramPair.cpp
-    void loadProgramPair(const char* basePath, const char* key);
-    // The centred aspectWidth:aspectHeight viewport of the 800 x 600 window. demo/Camera.cpp
-    void setLetterboxViewport(float aspectWidth, float aspectHeight);
-
-    float time = 0;         // music position at the start of this frame, seconds
-    float lastBeatTime = 0; // demo time of the last counted beat, seconds
-    int beatCount = 0;      // beats counted since start; never decreases
-    bool beatLatch = false; // a beat was counted in this period's first part
-    bool paused = false;
-    float pulseLength = 0; // decay of the beat pulse, seconds (0.3 once used)
-    // Keyed by the address of the caller's name text, never by its characters.
-    std::map<const char*, SceneModel*> sceneModels;
-    std::map<const char*, unsigned int> programs;
+    float time = 0;            // time of the frame being drawn, seconds
+    float lastBeatTime = 0;    // time of the last counted beat, seconds
+    int beatCount = 0;         // beats counted since the show began; never decreases within a show
+    bool beatLatch = false;    // a beat was counted in this period's first part
+    bool paused = false;       // the music stands still
+    float pulseLength = 0.3f;  // decay of the beat pulse, seconds
+    float previousTapTime = 0; // time of the previous Space tap, seconds
+    MessageLog messageLog{16};
 };
 
 extern DemoContext demoContext;
-// Tap lines, oldest first; at most 19 are kept. Each is an 80-byte buffer the log frees at exit.
-class MessageLog : public GrowArray<char*> {
-public:
-    using GrowArray::GrowArray;
-    MessageLog(const MessageLog&) = delete;
-    MessageLog& operator=(const MessageLog&) = delete;
-    ~MessageLog() {
-        for (char* line : *this) delete[] line;
-    }
-};
-extern MessageLog messageLog;
-// Demo time of the previous Space tap, seconds.
-extern float previousTapTime;

@@ -3,8 +3,6 @@
 #include <GL/glew.h>
 #include <GL/glu.h>
 
-#include "clock/DemoContext.h"
-
 Camera sceneCamera;
 
 namespace {
@@ -60,7 +58,7 @@ Viewport letterboxViewport(float aspectWidth, float aspectHeight) {
     return view;
 }
 
-void DemoContext::setLetterboxViewport(float aspectWidth, float aspectHeight) {
+void setLetterboxViewport(float aspectWidth, float aspectHeight) {
     Viewport view = letterboxViewport(aspectWidth, aspectHeight);
     glViewport(view.x, view.y, view.width, view.height);
 }

@@ -26,3 +26,5 @@ struct Viewport {
 // the 600-pixel height (ratios < 1), centred. Ratios between 1 and 4:3 overhang the window at the
 // top and bottom (5:4 gives y = -20, height 640).
 Viewport letterboxViewport(float aspectWidth, float aspectHeight);
+// Sets the GL viewport to that letterbox.
+void setLetterboxViewport(float aspectWidth, float aspectHeight);

@@ -2,7 +2,6 @@
 
 #include <GL/glew.h>
 
-#include "clock/DemoContext.h"
 #include "resources/Resources.h"
 
 // Rows 25 to 46 repeat rows 0 to 21, row 47 repeats row 46, and rows 48 and 49 repeat 22 and 23.
@@ -95,7 +94,7 @@ void stepDone(LoadingStep betweenSteps) {
 
 void loadModels(LoadingStep betweenSteps) {
     // Loaded for its table only; nothing draws it.
-    demoContext.loadSceneModel("data/ovaali.AML", "sisa", 1);
+    loadSceneModel(resources.sceneModels, "data/ovaali.AML", "sisa", 1);
     stepDone(betweenSteps);
     for (const char* name : contentModels) {
         resources.models.load(name);
@@ -107,7 +106,7 @@ void loadModels(LoadingStep betweenSteps) {
 
 // Made before any picture is loaded, while the texture manager still has its linear filters
 // and repeat wrapping.
-void DemoContext::createRenderTextures() {
+void createRenderTextures() {
     static const char* const names[] = {"rt0",  "rt1",  "rtt2", "rtt3", "rtt4",
                                         "rtt5", "rtt6", "rtt7", "rtt8", "rt9"};
     for (const char* name : names) resources.textures.upload(name, 1024, 768, nullptr, GL_RGBA8, GL_RGBA);
@@ -121,7 +120,8 @@ void createRenderTargets() {
     rovena::FBO record;
     for (const RenderTextureSize& target : renderTargets) {
         record.generate();
-        record.attach(resources.textures, target.name, GL_COLOR_ATTACHMENT0_EXT, GL_TEXTURE_2D);
+        record.attach(resources.textures, resources.fbos.depthBuffers, target.name, GL_COLOR_ATTACHMENT0_EXT,
+                      GL_TEXTURE_2D);
         resources.fbos.add(target.name, record);
     }
 }
@@ -137,7 +137,7 @@ void loadRenderTargets(LoadingStep betweenSteps) {
 
 void loadMaterials(LoadingStep betweenSteps) {
     resources.shaders.addProgramFiles("distort2", "data/shaders/distort2.vs", "data/shaders/distort2.fs");
-    demoContext.loadProgramPair("data/shaders/distort2", "distort2");
+    loadProgramPair(resources.programs, "data/shaders/distort2", "distort2");
     stepDone(betweenSteps);
     for (int i = 0; i < materialLoadCount; ++i) {
         if (i == repeatingMaterialCount) resources.textures.setWrap(GL_CLAMP_TO_EDGE, GL_CLAMP_TO_EDGE, -1);

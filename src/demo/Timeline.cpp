@@ -1,7 +1,6 @@
 #include "demo/Timeline.h"
 
 #include <cmath>
-#include <cstdlib>
 
 #include <GL/glew.h>
 
@@ -119,9 +118,10 @@ void drawBeatOverlay(float flash) {
     glDisable(GL_BLEND);
 }
 
-float renderTimeline(float timeSeconds) {
-    const float pulse = demoContext.beatPulse();
-    const float flash = flashValue(pulse, demoContext.getBeatCount());
+bool renderTimeline(const DemoContext& clock, float& beatFlash) {
+    const float timeSeconds = clock.time;
+    const float pulse = clock.beatPulse();
+    const float flash = flashValue(pulse, clock.getBeatCount());
 
     glLoadIdentity();
     resources.fbos.use("rt0");
@@ -131,7 +131,12 @@ float renderTimeline(float timeSeconds) {
     glLoadIdentity();
 
     const Scene scene = sceneAt(timeSeconds);
-    if (scene == Scene::over) exit(0);
+    if (scene == Scene::over) {
+        // Back on the window with the viewport popped, so whoever draws next (an end card, a new
+        // show) starts from the state every frame starts from.
+        resources.fbos.unuse();
+        return true;
+    }
     drawSceneSubject(scene, timeSeconds, flash);
     reportFramePhase(FramePhase::geometry);
     drawSkyBox();
@@ -154,5 +159,6 @@ float renderTimeline(float timeSeconds) {
     drawBeatOverlay(flash);
     glEnable(GL_DEPTH_TEST);
     reportFramePhase(FramePhase::overlay);
-    return flash;
+    beatFlash = flash;
+    return false;
 }

@@ -1,12 +1,14 @@
 #pragma once
-// The demo's script. Each frame is a function of the demo time, the beat state and the loaded
-// resources alone: three scenes drawn into "rt0", glowed into "rt1", shown on the window and
-// overlaid with the beat flash; the show ends at 206 s. The decisions (scene, sequence row,
+// The demo's script. Each frame is a function of the beat clock (show time, beat count, pulse) and
+// the loaded resources alone: three scenes drawn into "rt0", glowed into "rt1", shown on the window
+// and overlaid with the beat flash; the show ends at 206 s. The decisions (scene, sequence row,
 // flash, camera eye, glow strength) are plain functions so they can be checked without GL; the
 // drawing of a scene's subject is exported so review tools draw it exactly as the show does.
 #include <string>
 
 #include "base/BeatGrid.h"
+
+class DemoContext;
 
 enum class Scene {
     figure,    // the marble figure under an orbiting camera
@@ -37,10 +39,10 @@ float flashValue(float pulse, int beatCount);
 Vec3 sceneEye(Scene scene, float timeSeconds, float flash, float orbitScale);
 float glowStrength(Scene scene, float pulse);
 
-// Draws one complete frame into the window's back buffer, or ends the process with status 0 once
-// the show is over (after clearing "rt0", before any scene is drawn). Returns the beat flash drawn
-// over the frame, 0 to 1.
-float renderTimeline(float timeSeconds);
+// Draws the complete frame at the clock's time into the window's back buffer and returns false,
+// with the beat flash drawn over it (0 to 1) in `beatFlash`. Once the show is over it only clears
+// "rt0", returns to the window and returns true: nothing is shown.
+bool renderTimeline(const DemoContext& clock, float& beatFlash);
 
 // The steps of a frame's scene, in the order renderTimeline takes them; each acts on the current
 // framebuffer and leaves the camera's matrices in place for the next.

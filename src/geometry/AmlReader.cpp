@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "base/FatalError.h"
 #include "geometry/ResDesc.h"
 
 namespace {
@@ -197,4 +198,17 @@ int readAml(ResDesc& source, GrowArray<Mesh>& meshes, const AmlErrorReport& repo
     for (int i = 0; i < meshCount; ++i)
         if (!input.readMesh(i, meshes)) return -1;
     return meshCount;
+}
+
+AmlErrorReport fatalAmlError(const std::string& path) {
+    return [path](const AmlError& error) {
+        switch (error.kind) {
+        case AmlError::NotAml:
+            fatalError("File '%s' is not AML file (or is format version 0).\n", path.c_str());
+        case AmlError::WrongVersion:
+            fatalError("File '%s' is not AML format 2 file (format = %d).\n", path.c_str(), error.version);
+        case AmlError::Damaged:
+            fatalError("File '%s' is damaged AML file: %s.\n", path.c_str(), error.detail.c_str());
+        }
+    };
 }

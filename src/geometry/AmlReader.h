@@ -33,3 +33,6 @@ using AmlErrorReport = std::function<void(const AmlError&)>;
 // the expansion or the draw reads for its type (a normal needs 3), position indices outside the
 // positions and vertex indices outside the vertices. Returns the mesh count.
 int readAml(ResDesc& source, GrowArray<Mesh>& meshes, const AmlErrorReport& report);
+
+// The loaders' report: fatal, naming the file at `path` ("File '<path>' is damaged AML file: ...").
+AmlErrorReport fatalAmlError(const std::string& path);

@@ -2,11 +2,11 @@
 
 #include <GL/glew.h>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <utility>
 #include <vector>
+
+#include "base/FatalError.h"
 
 namespace {
 
@@ -91,10 +91,7 @@ void Mesh::updateLayout() {
     for (int i = 0; i < attributeCount; ++i) stride += components[i];
     for (int i = 0; i < attributeCount; ++i) {
         // Codes above 15 would index past slotByType; they fail like a missing code.
-        if (types[i] < 0 || types[i] > 15) {
-            printf("Error! Attrib type[%d] = %d\n", i, types[i]);
-            exit(1);
-        }
+        if (types[i] < 0 || types[i] > 15) fatalError("Error! Attrib type[%d] = %d", i, types[i]);
         slotByType[types[i]] = i;
     }
 }

@@ -3,7 +3,6 @@
 #include "geometry/AmlReader.h"
 #include "geometry/ResDesc.h"
 #include "base/FindFile.h"
-#include "base/FatalError.h"
 
 namespace rovena {
 
@@ -26,17 +25,7 @@ void ModelManager::load(const std::string& name) {
     Model& model = get(name);
     {
         ResDescFile file(path.c_str());
-        readAml(file, model, [&path](const AmlError& error) {
-            switch (error.kind) {
-            case AmlError::NotAml:
-                fatalError("File '%s' is not AML file (or is format version 0).\n", path.c_str());
-            case AmlError::WrongVersion:
-                fatalError("File '%s' is not AML format 2 file (format = %d).\n", path.c_str(),
-                           error.version);
-            case AmlError::Damaged:
-                fatalError("File '%s' is damaged AML file: %s.\n", path.c_str(), error.detail.c_str());
-            }
-        });
+        readAml(file, model, fatalAmlError(path));
     }
     for (Mesh& mesh : model) mesh.expandPositions();
 }

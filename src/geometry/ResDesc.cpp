@@ -1,8 +1,8 @@
 #include "geometry/ResDesc.h"
 
-#include <cstdlib>
 #include <cstring>
 
+#include "base/FatalError.h"
 #include "base/RegularFile.h"
 
 namespace {
@@ -68,10 +68,7 @@ double ResDesc::readDouble() {
 }
 
 ResDescFile::ResDescFile(const char* path) : stream(openRegularFile(path)) {
-    if (!stream) {
-        fprintf(stderr, "File %s not found!\n", path);
-        exit(1);
-    }
+    if (!stream) fatalError("File %s not found!", path);
 }
 
 ResDescFile::~ResDescFile() {

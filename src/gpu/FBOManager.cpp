@@ -5,8 +5,6 @@
 #include "gpu/TextureManager.h"
 #include "base/FatalError.h"
 
-std::map<int, unsigned int> depthBuffers;
-
 namespace rovena {
 
 void FBO::generate() {
@@ -21,8 +19,8 @@ void FBO::release() {
     framebuffer = -1;
 }
 
-void FBO::attach(const TextureManager& textures, const std::string& textureName, unsigned int attachment,
-                 unsigned int textureTarget) {
+void FBO::attach(const TextureManager& textures, std::map<int, unsigned int>& depthBuffers,
+                 const std::string& textureName, unsigned int attachment, unsigned int textureTarget) {
     const Texture& colour = textures.get(textureName);
     texWidth = colour.texWidth;
     texHeight = colour.texHeight;

@@ -21,10 +21,11 @@ struct FBO {
 
     void generate();
     void release();
-    // Attaches the texture registered under the name and a depth buffer of its image size; copies
-    // the texture's sizes. Fatal for an unknown texture or an incomplete target.
-    void attach(const TextureManager& textures, const std::string& textureName, unsigned int attachment,
-                unsigned int textureTarget);
+    // Attaches the texture registered under the name and the depth buffer of its image size from
+    // `depthBuffers` (made when there is none yet); copies the texture's sizes. Fatal for an unknown
+    // texture or an incomplete target.
+    void attach(const TextureManager& textures, std::map<int, unsigned int>& depthBuffers,
+                const std::string& textureName, unsigned int attachment, unsigned int textureTarget);
     void bind();
     void unbind();
 };
@@ -37,9 +38,10 @@ public:
 
     // Registers a copy; a target already under the name has its framebuffer object deleted first.
     void add(const std::string& name, const FBO& record);
+
+    // Depth renderbuffers by size key (texWidth << 16) + texHeight, shared by the targets of that
+    // size; never deleted.
+    std::map<int, unsigned int> depthBuffers;
 };
 
 } // namespace rovena
-
-// Depth renderbuffers by size key (texWidth << 16) + texHeight; never deleted.
-extern std::map<int, unsigned int> depthBuffers;

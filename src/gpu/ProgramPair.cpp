@@ -1,10 +1,11 @@
+#include "gpu/ProgramPair.h"
+
 #include <GL/glew.h>
 #include <cstdio>
 #include <cstring>
 #include <memory>
 
 #include "base/FatalError.h"
-#include "clock/DemoContext.h"
 #include "gpu/ProgramBuild.h"
 #include "gpu/ShaderManager.h"
 
@@ -27,7 +28,7 @@ GLhandleARB compileFile(const char* path, GLenum stage, const char* failureHead,
 
 } // namespace
 
-void DemoContext::loadProgramPair(const char* basePath, const char* key) {
+void loadProgramPair(ProgramTable& programs, const char* basePath, const char* key) {
     size_t baseLength = strlen(basePath);
     if (baseLength > longestBasePath)
         fatalError("Shader base path is %zu bytes long, at most %zu fit: '%s'", baseLength, longestBasePath,

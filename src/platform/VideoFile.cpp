@@ -259,6 +259,10 @@ struct VideoFile::State {
             return false;
         }
         videoCodec = avcodec_alloc_context3(codec);
+        if (!videoCodec) {
+            error = fail("no memory for the H.264 encoder", 0);
+            return false;
+        }
         videoCodec->width = format.width;
         videoCodec->height = format.height;
         videoCodec->pix_fmt = AV_PIX_FMT_YUV420P;
@@ -271,20 +275,32 @@ struct VideoFile::State {
         videoCodec->color_trc = AVCOL_TRC_IEC61966_2_1;
         if (container->oformat->flags & AVFMT_GLOBALHEADER) videoCodec->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
         AVDictionary* options = nullptr;
-        av_dict_set(&options, "crf", videoQuality, 0);
-        av_dict_set(&options, "preset", videoPreset, 0);
-        int status = avcodec_open2(videoCodec, codec, &options);
+        int status = av_dict_set(&options, "crf", videoQuality, 0);
+        if (status >= 0) status = av_dict_set(&options, "preset", videoPreset, 0);
+        if (status >= 0) status = avcodec_open2(videoCodec, codec, &options);
         av_dict_free(&options);
         if (status < 0) {
             error = fail("cannot start the H.264 encoder", status);
             return false;
         }
         videoStream = avformat_new_stream(container, nullptr);
+        if (!videoStream) {
+            error = fail("no memory for the video stream", 0);
+            return false;
+        }
         videoStream->time_base = videoCodec->time_base;
         videoStream->avg_frame_rate = videoCodec->framerate;
-        avcodec_parameters_from_context(videoStream->codecpar, videoCodec);
+        status = avcodec_parameters_from_context(videoStream->codecpar, videoCodec);
+        if (status < 0) {
+            error = fail("cannot describe the video stream", status);
+            return false;
+        }
 
         picture = av_frame_alloc();
+        if (!picture) {
+            error = fail("no memory for pictures", 0);
+            return false;
+        }
         picture->format = videoCodec->pix_fmt;
         picture->width = format.width;
         picture->height = format.height;
@@ -316,6 +332,10 @@ struct VideoFile::State {
             return false;
         }
         soundCodec = avcodec_alloc_context3(codec);
+        if (!soundCodec) {
+            error = fail("no memory for the AAC encoder", 0);
+            return false;
+        }
         soundCodec->sample_fmt = AV_SAMPLE_FMT_FLTP;
         soundCodec->sample_rate = format.soundRate;
         soundCodec->bit_rate = soundBitRate;
@@ -329,8 +349,16 @@ struct VideoFile::State {
             return false;
         }
         soundStream = avformat_new_stream(container, nullptr);
+        if (!soundStream) {
+            error = fail("no memory for the sound stream", 0);
+            return false;
+        }
         soundStream->time_base = soundCodec->time_base;
-        avcodec_parameters_from_context(soundStream->codecpar, soundCodec);
+        status = avcodec_parameters_from_context(soundStream->codecpar, soundCodec);
+        if (status < 0) {
+            error = fail("cannot describe the sound stream", status);
+            return false;
+        }
 
         AVChannelLayout input;
         av_channel_layout_default(&input, format.soundChannels);
@@ -450,6 +478,10 @@ bool VideoFile::writePicture(const unsigned char* rgbBottomUp, std::string& erro
 bool VideoFile::writeSound(const int16_t* samples, int frames, std::string& error) {
     State& s = *state;
     const int room = swr_get_out_samples(s.resampler, frames);
+    if (room < 0) {
+        error = s.fail("cannot convert the sound", room);
+        return false;
+    }
     std::vector<float> left(static_cast<size_t>(room)), right(static_cast<size_t>(room));
     uint8_t* planes[2] = {reinterpret_cast<uint8_t*>(left.data()), reinterpret_cast<uint8_t*>(right.data())};
     const uint8_t* input[1] = {reinterpret_cast<const uint8_t*>(samples)};

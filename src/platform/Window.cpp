@@ -121,35 +121,23 @@ void destroyWindow() {
 // Set once the connection to the X server is gone: nothing may talk to it any more.
 std::atomic<bool> gDisplayLost{false};
 
-// Ends the process with `status` if exit() hasn't ended it by then: an exit handler or a library's
-// destructor that waits on a server that is gone must not keep the process alive.
-void exitWithin(int seconds, int status) {
-    static int watchdogStatus = 1;
-    watchdogStatus = status;
-    struct sigaction action {};
-    action.sa_handler = [](int) { _exit(watchdogStatus); };
-    sigaction(SIGALRM, &action, nullptr);
-    alarm(static_cast<unsigned>(seconds));
-    exit(status);
-}
-
 // Xlib calls this when the connection to the server breaks (the server ended, or the network
-// went): one line, then status 1 at once. Its own handler exits too, but the exit handlers then
-// asked the dead server to restore the desktop mode and spun waiting for it.
+// went): one line, then status 1 at once, within 2 s whatever the exit handlers do. Xlib's own
+// handler exits too, but the exit handlers then asked the dead server to restore the desktop mode
+// and spun waiting for it. No box: it would need the server.
 int displayLost(Display* display) {
-    if (gDisplayLost.exchange(true)) _exit(1); // a library's clean-up met the dead server again
+    if (gDisplayLost.exchange(true)) endAtOnce(1); // a library's clean-up met the dead server again
     char line[160];
     const int length = snprintf(line, sizeof line, "Lost the connection to the X display %s: the program ends.\n",
                                 display ? DisplayString(display) : "");
     if (length > 0) (void)!write(STDERR_FILENO, line, static_cast<size_t>(std::min<int>(length, sizeof line - 1)));
-    exitWithin(2, 1);
-    return 0;
+    endAfterFatalErrorWithin(2, 1);
 }
 #endif
 
-// Every way out of the program is exit(): from the frame loop, a key, a closed window or a fatal
-// report. A display switched to the show's mode goes back to the desktop's on each of them; the
-// status exit() was given stays.
+// Every way out of the program runs the exit handlers: the end of main (the show's end, a key, a
+// closed window) or a fatal report's exit. A display switched to the show's mode goes back to the
+// desktop's on each of them; the program's status stays.
 void restoreDesktopMode() {
 #if !defined(_WIN32)
     if (gDisplayLost) return;
@@ -299,7 +287,8 @@ void windowDrawableSize(int& width, int& height) {
 namespace {
 // While a box waits for the viewer, SDL's own SIGINT and SIGTERM handlers only queue a quit event
 // that nothing reads. These handlers pass the signal through a pipe to a thread that ends the
-// process as the signal would (130 or 143), through exit() so a switched display is restored.
+// process as the signal would (130 or 143), with the exit handlers, so a switched display is
+// restored.
 int gSignalPipe[2] = {-1, -1};
 
 void signalDuringBox(int number) {
@@ -321,7 +310,7 @@ public:
             while (!boxClosed) {
                 if (poll(&signalled, 1, 100) <= 0) continue;
                 unsigned char number = 0;
-                if (read(gSignalPipe[0], &number, 1) == 1) exit(128 + number);
+                if (read(gSignalPipe[0], &number, 1) == 1) endAfterFatalError(128 + number);
             }
         });
     }

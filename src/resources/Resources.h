@@ -1,10 +1,13 @@
 #pragma once
-// The one process-wide aggregate of the five registries, made before the entry point and kept for
-// the whole run. Registries that need another are given it here, so each reaches only what it
-// uses. Every lookup of an unknown name is fatal: "No such <kind>: '<name>'." (base/Manager.h).
+// The one process-wide aggregate of the five registries and the two tables start-up fills, made
+// before the entry point and kept for the whole run. Registries that need another are given it
+// here, so each reaches only what it uses. Every lookup of an unknown name is fatal:
+// "No such <kind>: '<name>'." (base/Manager.h).
 #include "geometry/ModelManager.h"
+#include "geometry/SceneModel.h"
 #include "gpu/FBOManager.h"
 #include "gpu/MaterialManager.h"
+#include "gpu/ProgramPair.h"
 #include "gpu/ShaderManager.h"
 #include "gpu/TextureManager.h"
 
@@ -25,6 +28,9 @@ public:
     // Render targets; use binds one and pushes the viewport, unuse returns to the window and pops
     // it. gpu/FBOManager.cpp
     rovena::FBOManager fbos;
+    // Filled while loading and never read after. geometry/SceneModel.cpp, gpu/ProgramPair.cpp
+    SceneModelTable sceneModels;
+    ProgramTable programs;
 };
 
 extern Resources resources;

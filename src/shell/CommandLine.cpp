@@ -127,6 +127,12 @@ public:
                 fail("--end needs a time after --start and no later than " + seconds(showEndSeconds));
                 return result;
             }
+            // A range narrower than a frame's rounding holds no frame at all: nothing to export.
+            if (exportFrameCount(settings) == 0) {
+                fail("--start " + seconds(settings.startSeconds) + " to --end " + seconds(settings.endSeconds) +
+                     " holds no frame at " + std::to_string(settings.framesPerSecond) + " frames per second");
+                return result;
+            }
             result.action = CommandLine::Action::exportVideo;
         }
         return result;
@@ -135,7 +141,7 @@ public:
 private:
     static std::string seconds(double value) {
         char text[32];
-        snprintf(text, sizeof text, "%g s", value);
+        snprintf(text, sizeof text, "%.12g s", value);
         return text;
     }
 

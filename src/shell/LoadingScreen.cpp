@@ -4,7 +4,6 @@
 
 #include <GL/glew.h>
 
-#include "clock/DemoContext.h"
 #include "demo/Random.h"
 #include "platform/Window.h"
 #include "resources/Resources.h"
@@ -24,20 +23,20 @@ void showLoadingScreen() {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glColor3f(1, 1, 1);
     glDisable(GL_DEPTH_TEST);
-    demoContext.drawTexturedQuad("loading", 1.0f);
+    drawTexturedQuad("loading", 1.0f);
     glEnable(GL_BLEND);
     glBlendFunc(GL_ONE, GL_ONE);
     float tint[3];
     loadingTint(randomValue, tint);
     glColor3f(tint[0], tint[1], tint[2]);
-    demoContext.drawTexturedQuad("loading", 1.02f);
+    drawTexturedQuad("loading", 1.02f);
     glDisable(GL_BLEND);
     glFlush();
     glEnable(GL_DEPTH_TEST);
     swapWindow();
 }
 
-void DemoContext::drawTexturedQuad(const char* textureName, float scale) {
+void drawTexturedQuad(const char* textureName, float scale) {
     glPushAttrib(GL_LIGHTING_BIT);
     glDisable(GL_LIGHTING);
     glPushMatrix();

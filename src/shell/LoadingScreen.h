@@ -6,5 +6,9 @@
 // Draws one loading picture and swaps the buffers. Needs the texture "loading".
 void showLoadingScreen();
 
+// The named texture on a square quad at distance 1, scaled; lighting off and the matrix and
+// lighting state restored, GL_TEXTURE_2D left enabled. Fatal for an unknown texture.
+void drawTexturedQuad(const char* textureName, float scale);
+
 // Tint of the added copy for one draw of the random sequence (0 to 32767); components 0 to 1.
 void loadingTint(float randomValue, float rgb[3]);

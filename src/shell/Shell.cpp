@@ -2,13 +2,13 @@
 
 #include <GL/glew.h>
 #include <GL/glu.h>
-#include <cstdlib>
 
 #include <cstdio>
 #include <string>
 
 #include "base/FatalError.h"
 #include "clock/DemoContext.h"
+#include "demo/Camera.h"
 #include "demo/Content.h"
 #include "demo/Timeline.h"
 #include "platform/Sound.h"
@@ -17,10 +17,11 @@
 #include "shell/FrameCapture.h"
 #include "shell/LoadingScreen.h"
 
-bool captureRequested = false;
 ShownFrame shownFrame;
 
 namespace {
+
+bool captureRequested = false;
 
 void loadGL() {
     GLenum status = glewInit();
@@ -39,12 +40,12 @@ void startShow(const ShowOptions& options) {
     reportUncaughtExceptions();
     std::string reason;
     // Offline hosts end a failed start-up as every other fatal error does.
-    const int startFailure = options.hidden ? 1 : -1;
+    const int startFailure = options.hidden ? 1 : 255;
     if (!initVideo(reason, options.hidden)) {
         fprintf(stderr, "Cannot start video: %s\n", reason.c_str());
         reportError("RegisterClassEx Failed!");
         reportError("Error Registering Window Class!");
-        exit(startFailure);
+        endAfterFatalError(startFailure);
     }
     WindowRequest request;
     request.title = options.title;
@@ -56,7 +57,7 @@ void startShow(const ShowOptions& options) {
     if (!createWindow(request, reason)) {
         fprintf(stderr, "Cannot create the window: %s\n", reason.c_str());
         reportError("Error creating window!");
-        exit(startFailure);
+        endAfterFatalError(startFailure);
     }
     resizeView(request.width, request.height);
 
@@ -65,21 +66,26 @@ void startShow(const ShowOptions& options) {
     else
         loadGL();
 
-    if (options.clock == ShowOptions::Clock::caller) {
-        musicStream = openCallerClockStream();
-    } else {
-        // The music starts only after loading, so demo time 0 is the start of the track. Failures
+    if (options.clock == ShowOptions::Clock::music) {
+        // The music starts only after loading, so show time 0 is the start of the track. Failures
         // are reported by the sound layer, and without its music the show keeps time in silence.
         FSOUND_Init(44100, 16, 0);
         musicStream = FSOUND_Stream_Open("data/noisebiisi.ogg", 0, 0, 0);
         if (!musicStream) musicStream = openSilentStream();
+        FSOUND_Stream_Play(0, musicStream);
     }
-    FSOUND_Stream_Play(0, musicStream);
+}
+
+void beginShow() {
+    demoContext.reset();
+    captureRequested = false;
+    shownFrame = ShownFrame();
 }
 
 void initDemo() {
     loadGL();
-    demoContext.init();
+    beginShow();
+    createRenderTextures();
 
     glDepthFunc(GL_LEQUAL);
     glEnable(GL_DEPTH_TEST);
@@ -111,14 +117,24 @@ void loadDemoView() {
     gluPerspective(90, 4.0f / 3.0f, 0.1, 1000.0);
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
-    demoContext.setLetterboxViewport(4, 3);
+    setLetterboxViewport(4, 3);
 }
 
-void renderFrame() {
-    demoContext.updateTime();
-    shownFrame.timeSeconds = demoContext.time;
-    shownFrame.beatFlash = renderTimeline(demoContext.time);
-    demoContext.endFrame();
+bool renderFrame(float showSeconds) {
+    demoContext.setTime(showSeconds);
+    float flash = 0;
+    if (renderTimeline(demoContext, flash)) return true;
+    shownFrame.timeSeconds = showSeconds;
+    shownFrame.beatFlash = flash;
+
+    // Whatever a material or model left switched, the next frame starts with every colour channel
+    // writable and no fixed-function light.
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    glDisable(GL_LIGHTING);
+    for (int light = 0; light < 8; ++light) glDisable(GL_LIGHT0 + light);
+    // After the picture: a beat counted here shows in the next frame.
+    demoContext.detectBeat();
+
     glFlush();
     if (captureRequested) {
         const int shot = captureCounter;
@@ -131,12 +147,13 @@ void renderFrame() {
         // Whoever reads this (a viewer at a terminal, a script pairing shots with times) reads it now.
         fflush(stdout);
     }
+    return false;
 }
 
-void handleKey(int virtualKey) {
+bool handleKey(int virtualKey) {
     switch (virtualKey) {
     case keyEscape:
-        exit(0);
+        return true;
     case keySpace:
         demoContext.tapBeat();
         break;
@@ -162,11 +179,16 @@ void handleKey(int virtualKey) {
         demoContext.togglePause();
         break;
     case keyF11:
-        captureRequested = true;
+        requestCapture();
         break;
     default:
         break;
     }
+    return false;
+}
+
+void requestCapture() {
+    captureRequested = true;
 }
 
 void resizeView(int width, int height) {

@@ -1,7 +1,9 @@
 #pragma once
-// The process's steps: start-up (window, GL, loading and the clock, in one call), one frame, the key
-// actions and the window-size projection. The program, the offline renderer, the review tools, the
-// benches and the GL tests all start through startShow.
+// The show's steps for whichever host runs it: start-up (window, GL, loading and the music, in one
+// call), the start of a show, one frame, the key actions and the window-size projection. A host owns
+// its loop: it starts up once, begins a show, and calls renderFrame once per frame with the show
+// time until renderFrame says the show is over. The program's own loop (main.cpp), the video
+// export, the offline renderer, the review tools, the benches and the GL tests all do so.
 
 struct ShowOptions {
     const char* title = "Lumorakka by Vorkasta";
@@ -12,8 +14,8 @@ struct ShowOptions {
     // Load the show behind the loading screen (initDemo). Without it: the bare context with GLEW
     // loaded, for tests that build their own scene.
     bool loadShow = true;
-    // Where demo time comes from: the music, started after loading, or the caller, who sets it with
-    // setCallerClockTime (platform/Sound.h) on musicStream.
+    // Where show time comes from: the music, started after loading (the host reads it with
+    // DemoContext::musicTime), or the caller's own frame times, with no music at all.
     enum class Clock { music, caller } clock = Clock::music;
 
     // A hidden window on the caller's clock: offline rendering, review tools, benches, tests.
@@ -28,14 +30,16 @@ struct ShowOptions {
 };
 
 // Everything before the first frame: the error box (for a shown window), video, the window and
-// its context, the window-size view, the show's loading (or GLEW alone), then the clock. A window
+// its context, the window-size view, the show's loading (or GLEW alone), then the music. A window
 // that can't be made is reported ("Cannot start video: ..." or "Cannot create the window: ..." on
 // standard error, then the boxes) and ends the process with status 255, or 1 for a hidden window.
 // A hidden window without an X display is an off-screen context (platform/Window.h).
 void startShow(const ShowOptions& options);
 
-// Set by F11: the next finished frame is captured.
-extern bool captureRequested;
+// Puts everything one show leaves behind back to its start: the beat clock, the capture request and
+// the record of the shown frame. Start-up ends with it; a host calls it again to play the show
+// again, and the second show draws the same frames as the first.
+void beginShow();
 
 // GLEW, the GLSL check, the demo context, projection, GL state, the letterbox viewport, then the
 // show's content behind the loading screen. Needs a current GL context; fatal when GLEW or GLSL is
@@ -46,10 +50,12 @@ void initDemo();
 // matrix selected, and the 4:3 letterbox viewport of the 800 by 600 window.
 void loadDemoView();
 
-// One frame into the back buffer (the caller swaps): clock, drawing, beat detection, and the
-// capture when one was asked for. A capture is reported on standard output as one line,
-// "shots/shot0000.png: show time 5.234 s, beat flash 0.00", with what the frame showed.
-void renderFrame();
+// The frame step. Draws the frame at `showSeconds` into the back buffer (the caller swaps), puts the
+// GL state a frame may leave behind back, tracks the beat, and captures the frame when one was asked
+// for, reported on standard output as one line, "shots/shot0000.png: show time 5.234 s, beat
+// flash 0.00". Returns true, having shown nothing, once the show is over (206 s); the host decides
+// what comes next. The time is as a music clock gives it (whole milliseconds, see DemoContext).
+bool renderFrame(float showSeconds);
 
 // What the last frame drawn by renderFrame showed. The flash depends on when earlier frames counted
 // the beat, so two runs at different frame rates draw the same picture at a time only without it.
@@ -59,8 +65,11 @@ struct ShownFrame {
 };
 extern ShownFrame shownFrame;
 
-// The key actions, by virtual-key code; other codes do nothing. Escape exits with status 0.
-void handleKey(int virtualKey);
+// The key actions, by virtual-key code; other codes do nothing. Returns true for Escape, which asks
+// the host to end the show.
+bool handleKey(int virtualKey);
+// F11: the next finished frame is captured.
+void requestCapture();
 
 // Viewport (0, 0, width, height) and a 90-degree perspective for that size (near 1, far 1000);
 // leaves an identity model-view matrix selected.

@@ -134,7 +134,7 @@ int exportVideo(const ExportSettings& settings) {
     std::signal(SIGINT, stopRequested);
     std::signal(SIGTERM, stopRequested);
 
-    const long total = exportFrameCount(settings);
+    long total = exportFrameCount(settings);
     const double fps = settings.framesPerSecond;
     fprintf(stderr, "Exporting %s: %ld frames (%.3f to %.3f s at %d fps), %dx%d, H.264 and AAC\n",
             settings.path.c_str(), total, settings.startSeconds, settings.endSeconds,
@@ -149,8 +149,12 @@ int exportVideo(const ExportSettings& settings) {
     const auto framesStarted = std::chrono::steady_clock::now();
     long done = 0;
     while (done < total && !gStopSignal) {
-        clock.advanceTo(settings.startSeconds + done / fps);
-        renderFrame();
+        // Every frame of the range lies before the end of the show; should one not, the video ends
+        // with the frame before it, whole.
+        if (renderFrame(clock.advanceTo(settings.startSeconds + done / fps))) {
+            total = done;
+            break;
+        }
         readFinishedFrame(pixels.data());
         swapWindow();
         const int64_t soundEnd = std::llround((done + 1) * static_cast<double>(music.rate()) / fps);
@@ -167,6 +171,10 @@ int exportVideo(const ExportSettings& settings) {
     const int stopSignal = gStopSignal;
     if (done == 0) {
         video.abandon();
+        if (stopSignal == 0) {
+            fprintf(stderr, "No frame of the show lies from %.3f s on: no video written.\n", settings.startSeconds);
+            return 1;
+        }
         fprintf(stderr, "Interrupted before the first frame: no video written.\n");
         return 128 + stopSignal;
     }

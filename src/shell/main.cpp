@@ -1,7 +1,6 @@
-// The process: the command line, then start-up and frames until the end of the show, Escape, a close
-// request or a quit; or, asked to, the video export instead.
+// The process: the command line, then start-up and the program's own frame loop until the end of the
+// show, Escape, a close request or a quit; or, asked to, the video export instead.
 #include <cstdio>
-#include <cstdlib>
 
 #include "clock/DemoContext.h"
 #include "platform/Window.h"
@@ -10,9 +9,34 @@
 #include "shell/VideoExport.h"
 
 namespace {
-void closeRequested() {
-    exit(0);
+
+// Escape and a closed window end the show at once, without another frame.
+bool stopNow = false;
+
+void keyPressed(int virtualKey) {
+    if (handleKey(virtualKey)) stopNow = true;
 }
+
+void closeRequested() {
+    stopNow = true;
+}
+
+// The frame loop: frames on the music's clock until the show is over or the viewer ends it. A quit
+// request (as from SIGTERM) still gets one more frame drawn and shown.
+void playShow() {
+    WindowEvents events;
+    events.key = keyPressed;
+    events.resize = resizeView;
+    events.close = closeRequested;
+    bool quit = false;
+    while (!quit) {
+        quit = pumpEvents(events);
+        if (stopNow) return;
+        if (renderFrame(DemoContext::musicTime())) return;
+        swapWindow();
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -37,16 +61,6 @@ int main(int argc, char** argv) {
     options.fullScreen = !command.windowed;
     startShow(options);
     if (command.startSeconds > 0) demoContext.seekTo(static_cast<float>(command.startSeconds));
-
-    WindowEvents events;
-    events.key = handleKey;
-    events.resize = resizeView;
-    events.close = closeRequested;
-    bool quit = false;
-    while (!quit) {
-        quit = pumpEvents(events);
-        renderFrame();
-        swapWindow();
-    }
-    exit(0);
+    playShow();
+    return 0;
 }

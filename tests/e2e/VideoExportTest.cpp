@@ -407,3 +407,28 @@ TEST(VideoExportBeforeRendering, NoGLAtAllFailsWithStatusOneAndLeavesNoFile) {
 }
 
 } // namespace
+
+// A last frame a hair before the end of the show is drawn as the show's last frame: its time, in
+// whole milliseconds, must not round up onto the end and lose the file. A range too narrow for any
+// frame is a usage error that writes nothing.
+TEST_F(VideoExport, RangesAtTheEndOfTheShowGiveAWholeFileOrARefusal) {
+    for (const char* start : {"205.9996", "205.98"}) {
+        SCOPED_TRACE(start);
+        const std::string path = scratch.path + "/end.mp4";
+        const CommandResult run = runExport(server.display(), {"--export", path, "--fps", "60", "--start", start});
+        ASSERT_EQ(run.exitStatus, 0) << run.errors;
+        const ProbedVideo video = probeVideo(path);
+        ASSERT_TRUE(video.error.empty()) << video.error;
+        EXPECT_EQ(video.frameSeconds.size(), std::string(start) == "205.9996" ? 1u : 2u);
+        EXPECT_EQ(video.soundStreams, 1);
+        fs::remove(path);
+    }
+
+    const std::string path = scratch.path + "/empty.mp4";
+    const CommandResult run =
+        runExport(server.display(), {"--export", path, "--start", "10", "--end", "10.0000000001"});
+    EXPECT_EQ(run.exitStatus, 2);
+    EXPECT_NE(run.errors.find("holds no frame"), std::string::npos) << run.errors;
+    EXPECT_FALSE(fs::exists(path));
+    EXPECT_FALSE(fs::exists(path + ".partial"));
+}

@@ -19,11 +19,18 @@ struct GoldenFrame {
 };
 
 // Scene 1 (marble figure), scene 2 (metaballs), scene 3 rows with every orbit scale and every
-// material of the sequence, the last moment of the show, and the beat overlay on and off.
+// material of the sequence, the last moment of the show, and the beat overlay on and off. In the
+// order of the show: the renderer steps the beat tracking forward between them, as a viewer's frames
+// would, and a time before the last one is a seek back, after which no beat has flashed yet.
 const GoldenFrame goldenFrames[] = {
     {"figure-02.0", 2.0},
     {"figure-10.0", 10.0},
     {"figure-17.3", 17.3},
+    // In the first scene the glow is steady, so the overlay shows on its own: beat 40 is even and
+    // flashes, beat 41 is odd and doesn't, beat 39 precedes an eighth beat and flashes although odd.
+    {"beat39-flash", beatTimeSeconds(39) + 0.04},
+    {"beat40-flash", beatTimeSeconds(40) + 0.04},
+    {"beat41-dark", beatTimeSeconds(41) + 0.04},
     {"metaballs-21.0", 21.0},
     {"metaballs-25.0", 25.0},
     {"metaballs-29.6", 29.6},
@@ -31,6 +38,8 @@ const GoldenFrame goldenFrames[] = {
     {"row01-m6-bakteeri1-scale1", 35.5},
     {"row02-m9-ninja-scale2", 39.0},
     {"row03-m2-bakteeri1-scale1", 43.0},
+    // Later scenes glow with the pulse: half way down from a beat.
+    {"beat100-half-pulse", beatTimeSeconds(100) + 0.15},
     {"row05-m8-pah-scale3", 50.0},
     {"row07-m3-bakteeri1-scale1.7", 57.0},
     {"row08-m7-ninja-scale2", 61.0},
@@ -39,13 +48,6 @@ const GoldenFrame goldenFrames[] = {
     {"row20-m3-demoni-scale2", 105.0},
     {"row21-m7-pah-scale0.1", 109.0},
     {"row47-end-205.999", 205.999},
-    // In the first scene the glow is steady, so the overlay shows on its own: beat 40 is even and
-    // flashes, beat 41 is odd and doesn't, beat 39 precedes an eighth beat and flashes although odd.
-    {"beat39-flash", beatTimeSeconds(39) + 0.04},
-    {"beat40-flash", beatTimeSeconds(40) + 0.04},
-    {"beat41-dark", beatTimeSeconds(41) + 0.04},
-    // Later scenes glow with the pulse: half way down from a beat.
-    {"beat100-half-pulse", beatTimeSeconds(100) + 0.15},
 };
 
 std::string goldenPath(const char* name) {

@@ -2,7 +2,6 @@
 
 #include <GL/glew.h>
 
-#include "clock/DemoContext.h"
 #include "demo/Random.h"
 #include "resources/Resources.h"
 #include "shell/LoadingScreen.h"
@@ -46,7 +45,7 @@ protected:
 TEST_F(LoadingScreenTest, SquarePictureFillsTheMiddleOfTheView) {
     whiteTexture("square", 256, 256);
     glColor3f(1, 1, 1);
-    demoContext.drawTexturedQuad("square", 1.0f);
+    drawTexturedQuad("square", 1.0f);
     EXPECT_GT(red(400, 300), 250);
     EXPECT_GT(red(105, 5), 250);
     EXPECT_GT(red(695, 595), 250);
@@ -58,7 +57,7 @@ TEST_F(LoadingScreenTest, SquarePictureFillsTheMiddleOfTheView) {
 TEST_F(LoadingScreenTest, NarrowPictureKeepsItsLowerLeftCorner) {
     whiteTexture("narrow", 192, 192); // allocated 256: r = 0.75, right and top edges at 0.5
     glColor3f(1, 1, 1);
-    demoContext.drawTexturedQuad("narrow", 1.0f);
+    drawTexturedQuad("narrow", 1.0f);
     EXPECT_GT(red(105, 5), 250);
     EXPECT_GT(red(545, 445), 250);
     EXPECT_LT(red(555, 300), 5);
@@ -73,7 +72,7 @@ TEST_F(LoadingScreenTest, QuadLeavesMatricesAndLightingAsTheyWere) {
     glGetFloatv(GL_MODELVIEW_MATRIX, before);
     GLint stackBefore = 0, stackAfter = 0;
     glGetIntegerv(GL_ATTRIB_STACK_DEPTH, &stackBefore);
-    demoContext.drawTexturedQuad("state", 1.02f);
+    drawTexturedQuad("state", 1.02f);
     glGetFloatv(GL_MODELVIEW_MATRIX, after);
     glGetIntegerv(GL_ATTRIB_STACK_DEPTH, &stackAfter);
     for (int i = 0; i < 16; ++i) EXPECT_EQ(before[i], after[i]);

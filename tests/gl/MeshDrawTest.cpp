@@ -3,7 +3,6 @@
 #include <cstdint>
 #include <vector>
 
-#include "clock/DemoContext.h"
 #include "geometry/AmlReader.h"
 #include "geometry/ModelManager.h"
 #include "geometry/SceneModel.h"
@@ -268,10 +267,10 @@ TEST_F(MeshDrawTest, ModelDrawsEveryMeshInOrderIntoATarget) {
 TEST_F(MeshDrawTest, SceneModelWithBitZeroIsExpandedAndUploaded) {
     TempDir dir;
     dir.write("data/ovaali.AML", smallestAml().data);
-    DemoContext context;
+    SceneModelTable table;
     static const char name[] = "sisa";
-    ASSERT_EQ(context.loadSceneModel("data/ovaali.AML", name, 1), 0);
-    Mesh& mesh = context.sceneModels.at(name)->meshes[0];
+    ASSERT_EQ(loadSceneModel(table, "data/ovaali.AML", name, 1), 0);
+    Mesh& mesh = table.entries.at(name)->meshes[0];
     EXPECT_EQ(mesh.stride, 3);
     ASSERT_TRUE(glIsBufferARB(static_cast<GLuint>(mesh.vertexBuffer)));
     ASSERT_TRUE(glIsBufferARB(static_cast<GLuint>(mesh.indexBuffer)));

@@ -2,7 +2,6 @@
 #include <string>
 #include <vector>
 
-#include "clock/DemoContext.h"
 #include "demo/Content.h"
 #include "resources/Resources.h"
 #include "support/GLContext.h"
@@ -39,14 +38,14 @@ protected:
 } // namespace
 
 TEST_F(RenderTargetTest, TargetsOfOneSizeShareTheirDepthBuffer) {
-    depthBuffers.clear(); // as at start-up; earlier tests in this process may have filled it
+    resources.fbos.depthBuffers.clear(); // as at start-up; earlier tests in this process may have filled it
     setUpTargets();
-    EXPECT_EQ(depthBuffers.size(), 3u);
+    EXPECT_EQ(resources.fbos.depthBuffers.size(), 3u);
     GLint shared = depthAttachment("rt0");
     EXPECT_NE(shared, 0);
     EXPECT_EQ(depthAttachment("rt1"), shared);
     EXPECT_EQ(depthAttachment("rt2"), shared);
-    EXPECT_EQ(static_cast<GLuint>(shared), depthBuffers[(1024 << 16) + 512]);
+    EXPECT_EQ(static_cast<GLuint>(shared), resources.fbos.depthBuffers[(1024 << 16) + 512]);
     EXPECT_NE(depthAttachment("rt.glow"), shared);
     EXPECT_NE(depthAttachment("rt.blur"), shared);
     EXPECT_NE(depthAttachment("rt.glow"), depthAttachment("rt.blur"));
@@ -91,14 +90,14 @@ TEST_F(RenderTargetTest, AddUnderAnExistingNameDeletesTheOldFramebuffer) {
     resources.textures.upload("rt.dup", 64, 64, nullptr, GL_RGBA8, GL_RGBA);
     rovena::FBO first;
     first.generate();
-    first.attach(resources.textures, "rt.dup", GL_COLOR_ATTACHMENT0_EXT, GL_TEXTURE_2D);
+    first.attach(resources.textures, resources.fbos.depthBuffers, "rt.dup", GL_COLOR_ATTACHMENT0_EXT, GL_TEXTURE_2D);
     resources.fbos.add("rt.dup", first);
     EXPECT_TRUE(glIsFramebufferEXT(first.framebuffer));
 
     rovena::FBO second;
     second.generate();
     resources.textures.upload("rt.dup", 32, 32, nullptr, GL_RGBA8, GL_RGBA);
-    second.attach(resources.textures, "rt.dup", GL_COLOR_ATTACHMENT0_EXT, GL_TEXTURE_2D);
+    second.attach(resources.textures, resources.fbos.depthBuffers, "rt.dup", GL_COLOR_ATTACHMENT0_EXT, GL_TEXTURE_2D);
     resources.fbos.add("rt.dup", second);
     EXPECT_FALSE(glIsFramebufferEXT(first.framebuffer));
     EXPECT_EQ(resources.fbos.get("rt.dup").framebuffer, second.framebuffer);
@@ -107,15 +106,14 @@ TEST_F(RenderTargetTest, AddUnderAnExistingNameDeletesTheOldFramebuffer) {
 
 // A target on a 1024 x 768 render texture draws into the lowest 768 rows of its 1024 x 1024 image,
 // over a depth buffer of that image's size.
-TEST_F(RenderTargetTest, TargetOnARenderTextureOfTheDemoContextUsesItsRowsInUse) {
-    DemoContext context;
-    context.createRenderTextures();
+TEST_F(RenderTargetTest, TargetOnARenderTextureUsesItsRowsInUse) {
+    createRenderTextures();
     rovena::FBO record;
     record.generate();
-    record.attach(resources.textures, "rtt2", GL_COLOR_ATTACHMENT0_EXT, GL_TEXTURE_2D);
+    record.attach(resources.textures, resources.fbos.depthBuffers, "rtt2", GL_COLOR_ATTACHMENT0_EXT, GL_TEXTURE_2D);
     EXPECT_EQ(record.height, 768);
     EXPECT_EQ(record.texHeight, 1024);
-    EXPECT_EQ(depthBuffers.count((1024 << 16) + 1024), 1u);
+    EXPECT_EQ(resources.fbos.depthBuffers.count((1024 << 16) + 1024), 1u);
 }
 
 using RenderTargetDeathTest = RenderTargetTest;
@@ -124,7 +122,7 @@ TEST_F(RenderTargetDeathTest, IncompleteTargetIsFatalAndNamed) {
     resources.textures.upload("rt.empty", 0, 0, nullptr, GL_RGBA8, GL_RGBA);
     rovena::FBO record;
     record.generate();
-    EXPECT_EXIT(record.attach(resources.textures, "rt.empty", GL_COLOR_ATTACHMENT0_EXT, GL_TEXTURE_2D),
+    EXPECT_EXIT(record.attach(resources.textures, resources.fbos.depthBuffers, "rt.empty", GL_COLOR_ATTACHMENT0_EXT, GL_TEXTURE_2D),
                 testing::ExitedWithCode(1),
                 "Render target on texture 'rt.empty' \\(0x0\\) is incomplete: status 0x8c");
 }

@@ -3,7 +3,6 @@
 #include <sstream>
 #include <string>
 
-#include "clock/DemoContext.h"
 #include "resources/Resources.h"
 #include "support/GLContext.h"
 #include "support/TempDir.h"
@@ -87,11 +86,11 @@ TEST_F(ShaderTest, UniformsReachTheProgramInUse) {
 TEST_F(ShaderTest, ProgramPairIsStoredUnderTheCallersKey) {
     scratch.write("data/shaders/pair.vs", vertexSource);
     scratch.write("data/shaders/pair.fs", uniformFragment);
-    DemoContext context;
+    ProgramTable programs;
     static const char key[] = "pair";
-    context.loadProgramPair("data/shaders/pair", key);
-    ASSERT_EQ(context.programs.count(key), 1u);
-    GLhandleARB program = context.programs[key];
+    loadProgramPair(programs, "data/shaders/pair", key);
+    ASSERT_EQ(programs.count(key), 1u);
+    GLhandleARB program = programs[key];
     EXPECT_EQ(attachedObjects(program), 2);
     GLint linked = 0;
     glGetObjectParameterivARB(program, GL_OBJECT_LINK_STATUS_ARB, &linked);
@@ -110,8 +109,8 @@ TEST_F(ShaderDeathTest, CompileErrorNamesStageAndRegistryName) {
                 testing::ExitedWithCode(1), "Error compiling vertex shader 'badVertex': ");
     scratch.write("data/shaders/bad.vs", vertexSource);
     scratch.write("data/shaders/bad.fs", "void main() { gl_FragColor = oops; }\n");
-    DemoContext context;
-    EXPECT_EXIT(context.loadProgramPair("data/shaders/bad", "bad"), testing::ExitedWithCode(1),
+    ProgramTable programs;
+    EXPECT_EXIT(loadProgramPair(programs, "data/shaders/bad", "bad"), testing::ExitedWithCode(1),
                 "Error compiling fragment shader: ");
 }
 
@@ -120,8 +119,8 @@ TEST_F(ShaderDeathTest, CompileErrorNamesStageAndRegistryName) {
 TEST_F(ShaderDeathTest, CompileErrorsNameTheSourceFile) {
     scratch.write("data/shaders/empty.vs", "");
     scratch.write("data/shaders/empty.fs", uniformFragment);
-    DemoContext context;
-    EXPECT_EXIT(context.loadProgramPair("data/shaders/empty", "empty"), testing::ExitedWithCode(1),
+    ProgramTable programs;
+    EXPECT_EXIT(loadProgramPair(programs, "data/shaders/empty", "empty"), testing::ExitedWithCode(1),
                 "Error compiling vertex shader: data/shaders/empty\\.vs: ");
     scratch.write("data/materials/broken.mat",
                   std::string("%VERTEX_SHADER\n") + vertexSource +
@@ -155,9 +154,9 @@ TEST_F(ShaderDeathTest, SetWithNoProgramInUseIsFatal) {
 }
 
 TEST_F(ShaderDeathTest, OverlongBasePathIsRefused) {
-    DemoContext context;
+    ProgramTable programs;
     std::string fits(252, 'p'), tooLong(253, 'p');
-    context.loadProgramPair(fits.c_str(), "fits"); // no files: an empty program, linked
-    EXPECT_EXIT(context.loadProgramPair(tooLong.c_str(), "long"), testing::ExitedWithCode(1),
+    loadProgramPair(programs, fits.c_str(), "fits"); // no files: an empty program, linked
+    EXPECT_EXIT(loadProgramPair(programs, tooLong.c_str(), "long"), testing::ExitedWithCode(1),
                 "Shader base path is 253 bytes long, at most 252 fit");
 }

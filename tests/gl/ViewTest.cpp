@@ -135,21 +135,9 @@ TEST_F(ViewTest, InitDemoLeavesStartUpStateAndLetterboxedViewport) {
     EXPECT_EQ(demoContext.getBeatCount(), 0);
     expectModelViewSelectedAndStacksEmpty();
 
-    demoContext.setLetterboxViewport(16, 9);
+    setLetterboxViewport(16, 9);
     glGetIntegerv(GL_VIEWPORT, viewport);
     EXPECT_EQ(std::vector<GLint>(viewport, viewport + 4), (std::vector<GLint>{0, 75, 800, 450}));
-}
-
-TEST_F(ViewTest, EndFrameRestoresColourMaskAndTurnsLightsOff) {
-    glColorMask(GL_FALSE, GL_FALSE, GL_TRUE, GL_FALSE);
-    glEnable(GL_LIGHTING);
-    for (int i = 0; i < 8; ++i) glEnable(GL_LIGHT0 + i);
-    demoContext.endFrame();
-    GLboolean mask[4];
-    glGetBooleanv(GL_COLOR_WRITEMASK, mask);
-    EXPECT_TRUE(mask[0] && mask[1] && mask[2] && mask[3]);
-    EXPECT_FALSE(glIsEnabled(GL_LIGHTING));
-    for (int i = 0; i < 8; ++i) EXPECT_FALSE(glIsEnabled(GL_LIGHT0 + i)) << "light " << i;
 }
 
 namespace {

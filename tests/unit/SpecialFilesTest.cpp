@@ -10,8 +10,8 @@
 
 #include "base/FindFile.h"
 #include "base/RegularFile.h"
-#include "clock/DemoContext.h"
 #include "geometry/ModelManager.h"
+#include "geometry/SceneModel.h"
 #include "gpu/MaterialManager.h"
 #include "gpu/ShaderManager.h"
 #include "gpu/TextureManager.h"
@@ -66,7 +66,11 @@ TEST_F(SpecialFiles, EveryLoaderRefusesAFifoWithItsNotFoundReport) {
     };
     const Case cases[] = {
         {"model", [] { rovena::ModelManager().load("x"); }, "Could not find file: \"data/x.{aml }\"!"},
-        {"scene model", [] { DemoContext().loadSceneModel("data/x.aml", "sisa", 0); },
+        {"scene model",
+         [] {
+             SceneModelTable table;
+             loadSceneModel(table, "data/x.aml", "sisa", 0);
+         },
          "File data/x.aml not found!"},
         {"picture texture", [] { rovena::TextureManager().load2D("x", -1, -1); },
          "Could not find file: \"data/x.{png jpg }\"!"},

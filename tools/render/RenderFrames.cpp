@@ -71,8 +71,7 @@ int renderFrames(const std::vector<double>& times, const std::string& folder) {
     startOffline();
     OfflineClock clock(beatTrackingRate);
     for (size_t i = 0; i < times.size(); ++i) {
-        clock.advanceTo(times[i]);
-        renderFrame();
+        if (renderFrame(clock.advanceTo(times[i]))) return 0; // the show is over
         char name[32];
         snprintf(name, sizeof name, "/frame%04zu.png", i);
         const std::string path = folder + name;
@@ -148,12 +147,12 @@ std::vector<FrameTimes> timeFrames(OfflineClock& clock, double start, double end
     std::vector<FrameTimes> frames(count);
     framePhaseDone = phases ? finishPhase : nullptr;
     for (int i = 0; i < count; ++i) {
-        clock.advanceTo(start + (i + 0.5) * (end - start) / count);
+        const float showSeconds = clock.advanceTo(start + (i + 0.5) * (end - start) / count);
         glFinish();
         timedFrame = &frames[i];
         const Clock::time_point begin = Clock::now();
         phaseStart = begin;
-        renderFrame();
+        renderFrame(showSeconds);
         swapWindow();
         glFinish();
         frames[i].frameMs = 1000 * secondsSince(begin);
@@ -167,8 +166,7 @@ std::vector<FrameTimes> timeFrames(OfflineClock& clock, double start, double end
 int bench(int frames, bool phases, bool everyRow) {
     startOffline();
     OfflineClock clock(beatTrackingRate);
-    clock.advanceTo(0);
-    renderFrame();
+    renderFrame(clock.advanceTo(0));
     swapWindow();
     printf("start-up, process start to the first frame of the show: %.3f s\n", secondsSince(processStart));
 

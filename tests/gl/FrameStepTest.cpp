@@ -1,0 +1,69 @@
+// The frame step as a host that owns its loop drives it: a show played to its end, then played again
+// in the same process on the same loaded content.
+#include <GL/glew.h>
+
+#include <vector>
+
+#include "clock/DemoContext.h"
+#include "shell/FrameCapture.h"
+#include "shell/OfflineClock.h"
+#include "shell/Shell.h"
+#include "support/GLContext.h"
+
+namespace {
+
+struct PlayedShow {
+    std::vector<std::vector<unsigned char>> frames;
+    std::vector<float> flashes;
+    int beatsCounted = 0;
+    bool endReported = false;
+};
+
+// Frames in every scene, on and between beats, the last one before the end, then the end. Between
+// them the clock steps at 60 Hz through the beat tracking, as a viewer's frames would.
+PlayedShow playShow() {
+    PlayedShow show;
+    OfflineClock clock(60);
+    for (double t : {5.0, 10.3, 21.0, 25.02, 40.0, 65.358, 109.5, 205.999}) {
+        // Left on by a frame's drawing, these would change the next frame: the step turns them back.
+        glColorMask(GL_FALSE, GL_TRUE, GL_TRUE, GL_TRUE);
+        glEnable(GL_LIGHT3);
+        EXPECT_FALSE(renderFrame(clock.advanceTo(t))) << t;
+        GLboolean mask[4];
+        glGetBooleanv(GL_COLOR_WRITEMASK, mask);
+        EXPECT_TRUE(mask[0] && mask[1] && mask[2] && mask[3]);
+        EXPECT_FALSE(glIsEnabled(GL_LIGHT3));
+        std::vector<unsigned char> pixels(captureWidth * captureHeight * 3);
+        readFinishedFrame(pixels.data());
+        show.frames.push_back(pixels);
+        show.flashes.push_back(shownFrame.beatFlash);
+    }
+    show.beatsCounted = demoContext.getBeatCount();
+    show.endReported = renderFrame(clock.advanceTo(206.0));
+    return show;
+}
+
+using FrameStepTest = GLTest;
+
+} // namespace
+
+TEST_F(FrameStepTest, ShowPlayedTwiceInOneProcessDrawsTheSameFrames) {
+    initDemo();
+    const PlayedShow first = playShow();
+    EXPECT_TRUE(first.endReported);
+    bool flashed = false;
+    for (float flash : first.flashes) flashed = flashed || flash > 0;
+    EXPECT_TRUE(flashed) << "no frame caught a beat flash: the beat state went untested";
+    GLint framebuffer = -1;
+    glGetIntegerv(GL_FRAMEBUFFER_BINDING_EXT, &framebuffer);
+    EXPECT_EQ(framebuffer, 0);
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+
+    beginShow();
+    const PlayedShow second = playShow();
+    EXPECT_TRUE(second.endReported);
+    EXPECT_EQ(second.beatsCounted, first.beatsCounted);
+    EXPECT_EQ(second.flashes, first.flashes);
+    ASSERT_EQ(second.frames.size(), first.frames.size());
+    for (size_t i = 0; i < first.frames.size(); ++i) EXPECT_TRUE(second.frames[i] == first.frames[i]) << "frame " << i;
+}
