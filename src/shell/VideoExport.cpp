@@ -130,9 +130,14 @@ int exportVideo(const ExportSettings& settings) {
     }
     const UnfinishedWhileInScope unfinished(video);
 
-    // Installed before the window system starts, which then leaves these signals to us.
+    // Installed before the window system starts, which then leaves these signals to us. A closed
+    // terminal (SIGHUP) finishes the file as a polite kill does. A reader of standard output or
+    // error that has gone away must not end the export: writes there just fail (the metaball
+    // set-up's lines on standard output are only flushed at exit).
     std::signal(SIGINT, stopRequested);
     std::signal(SIGTERM, stopRequested);
+    std::signal(SIGHUP, stopRequested);
+    std::signal(SIGPIPE, SIG_IGN);
 
     long total = exportFrameCount(settings);
     const double fps = settings.framesPerSecond;

@@ -156,12 +156,13 @@ TEST_F(VideoExport, FewSecondsGiveOneH264AndOneAacStreamWithEveryFrameAndFlashes
     EXPECT_GE(kicks, 6);
 }
 
-// Ctrl-C or a polite kill mid-export: the file is finished with the frames rendered so far.
+// Ctrl-C, a polite kill or a closed terminal mid-export: the file is finished with the frames
+// rendered so far.
 TEST_F(VideoExport, InterruptedExportLeavesAFileOfTheFramesWrittenAndExitsWithTheSignal) {
     const struct {
         int signal;
         int status;
-    } cases[] = {{SIGINT, 130}, {SIGTERM, 143}};
+    } cases[] = {{SIGINT, 130}, {SIGTERM, 143}, {SIGHUP, 129}};
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "signal " << c.signal);
         const std::string path = scratch.path + "/interrupted-" + std::to_string(c.signal) + ".mp4";
@@ -223,6 +224,22 @@ TEST_F(VideoExport, UnwritableOrFullOutputExitsOneNamingTheFileAndLeavesNothing)
     EXPECT_EQ(run.errors.find("Exported"), std::string::npos) << run.errors;
     EXPECT_FALSE(fs::exists(full));
     EXPECT_FALSE(fs::exists(full + ".partial"));
+}
+
+// A reader of standard output and error that has gone away (a pipe into a pager that was quit)
+// neither kills the export nor changes its status: the file is whole and the status 0.
+TEST_F(VideoExport, OutputsGoingNowhereChangeNothing) {
+    const std::string path = scratch.path + "/unread.mp4";
+    // The program's status goes to the test through descriptor 3; its outputs into a pipe whose
+    // reader has ended before the first line.
+    const CommandResult run = runCommand(
+        {"/bin/sh", "-c", "exec 3>&1; (\"$0\" \"$@\" 2>&1; echo \"status $?\" >&3) | true", program, "--export", path,
+         "--size", "160x120", "--start", seconds(startSeconds), "--end", seconds(startSeconds + 0.5)},
+        LUMORAKKA_BUILD_DIR, {{"DISPLAY", server.display()}}, exportTimeoutMs);
+    EXPECT_EQ(run.output, "status 0\n");
+    const ProbedVideo video = probeVideo(path);
+    EXPECT_TRUE(video.error.empty()) << video.error;
+    EXPECT_EQ(video.frameSeconds.size(), 30u);
 }
 
 // Files left in `folder` whose names end in ".partial".
