@@ -117,6 +117,21 @@ void destroyWindow() {
     gContext = nullptr;
 }
 
+volatile std::sig_atomic_t gQuitSignal = 0;
+
+void quitRequested(int number) {
+    gQuitSignal = number;
+}
+
+// Installed before SDL's, which SDL then leaves alone: SDL's only queue a quit event and forget
+// which signal it was.
+void takeQuitSignals() {
+    for (int number : {SIGINT, SIGTERM}) {
+        void (*previous)(int) = std::signal(number, quitRequested);
+        if (previous != SIG_DFL) std::signal(number, previous); // the program's own, such as the export's
+    }
+}
+
 #if !defined(_WIN32)
 // Set once the connection to the X server is gone: nothing may talk to it any more.
 std::atomic<bool> gDisplayLost{false};
@@ -196,6 +211,7 @@ bool initVideo(std::string& reason, bool offscreenAllowed) {
     SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
     SDL_SetHint(SDL_HINT_VIDEO_X11_FORCE_EGL, "0");
 #endif
+    if (!offscreenAllowed) takeQuitSignals();
     // Keep the demo running when it loses focus in full screen.
     SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
     // An X server that has just started, or is busy with many clients, can refuse one connection:
@@ -340,9 +356,13 @@ void showMessageBox(const char* text) {
     SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_WARNING, "Error", wrapText(text, boxColumns).c_str(), gWindow);
 }
 
+int quitSignal() {
+    return gQuitSignal;
+}
+
 bool pumpEvents(const WindowEvents& handlers) {
     if (gOffscreen) return false;
-    bool quit = false;
+    bool quit = gQuitSignal != 0;
     SDL_Event event;
     while (SDL_PollEvent(&event)) {
         switch (event.type) {

@@ -9,7 +9,12 @@
 // unless `offscreenAllowed`: for a hidden window, which no one sees, createWindow then makes an
 // off-screen OpenGL surface instead (EGL on Mesa's surfaceless platform, drawn by the software
 // renderer), and fails with a reason when even that can't be had. Windows always has its desktop.
+// For a shown window, SIGTERM and SIGINT become quit requests, which quitSignal() then names, unless
+// the program had handlers of its own for them.
 bool initVideo(std::string& reason, bool offscreenAllowed = false);
+
+// The signal, SIGTERM or SIGINT, that asked a shown window's program to quit; 0 when none did.
+int quitSignal();
 
 struct WindowRequest {
     const char* title = "";
@@ -57,6 +62,6 @@ struct WindowEvents {
     void (*close)() = nullptr; // the window manager asks the window to close
 };
 
-// Handles every pending event. Returns true when a quit request (SDL_QUIT, as from SIGTERM) was
+// Handles every pending event. Returns true when a quit request (SDL_QUIT, or SIGTERM or SIGINT) was
 // among them: the caller draws one more frame and ends.
 bool pumpEvents(const WindowEvents& handlers);

@@ -50,7 +50,7 @@ TEST(ShellEndToEnd, FullScreenAt800x600ShowsNoModeBoxAndEscapeExitsZero) {
     EXPECT_EQ(demo->standardError().find("Mode Switch Failed"), std::string::npos);
 }
 
-TEST(ShellEndToEnd, ModeSwitchRefusedShowsBoxThenRunsInWindowAndQuitsZeroOnSigterm) {
+TEST(ShellEndToEnd, ModeSwitchRefusedShowsBoxThenRunsInWindowAndSigtermEndsItWith143) {
     XvfbServer server(1024, 768);
     ASSERT_FALSE(server.display().empty());
     auto demo = startDemo(server.display());
@@ -67,9 +67,9 @@ TEST(ShellEndToEnd, ModeSwitchRefusedShowsBoxThenRunsInWindowAndQuitsZeroOnSigte
     EXPECT_EQ(window->height, 600);
     EXPECT_TRUE(demo->running());
 
-    // SIGTERM arrives as a quit request: one more frame, then status 0.
+    // SIGTERM arrives as a quit request: one more frame, then the signal's status.
     demo->signal(SIGTERM);
-    EXPECT_EQ(demo->waitExit(exitMs), 0) << demo->standardError();
+    EXPECT_EQ(demo->waitExit(exitMs), 143) << demo->standardError();
 }
 
 TEST(ShellEndToEnd, CloseRequestFromWindowManagerExitsZero) {
@@ -149,6 +149,16 @@ TEST(ShellEndToEnd, LostDisplayEndsTheProgramPromptlyWithStatusOneAndOneLine) {
     }
 }
 
+// Ctrl-C ends the show as it ends other programs, with 130 (SIGTERM's 143 is above).
+TEST(ShellEndToEnd, SigintEndsTheShowWith130) {
+    XvfbServer server(800, 600);
+    ASSERT_FALSE(server.display().empty());
+    auto demo = startDemo(server.display());
+    ASSERT_TRUE(waitForWindow(server.display(), title, startMs)) << demo->standardError();
+    demo->signal(SIGINT);
+    EXPECT_EQ(demo->waitExit(startUpMs), 130) << demo->standardError();
+}
+
 // SIGTERM and SIGINT end the program as they would any other, with 143 and 130, also while an error
 // box waits for the viewer: before the window (the mode box) or with it (a fatal report).
 TEST(ShellEndToEnd, SignalsEndTheProgramWhileAnErrorBoxWaits) {
@@ -182,7 +192,7 @@ TEST(ShellEndToEnd, DesktopModeIsRestoredOnEveryWayOut) {
     };
     const Case cases[] = {
         {"Escape", {}, 0},
-        {"SIGTERM", {}, 0},
+        {"SIGTERM", {}, 143},
         {"fatal report", {{"MESA_EXTENSION_OVERRIDE", "-GL_ARB_shading_language_100"}}, 1},
     };
     for (const Case& c : cases) {
