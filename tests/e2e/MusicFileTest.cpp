@@ -14,7 +14,9 @@
 #include <vorbis/vorbisfile.h>
 
 #include "base/BeatGrid.h"
+#include "demo/Timeline.h"
 #include "support/Process.h"
+#include "support/SoundBands.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -166,6 +168,80 @@ TEST_F(MusicFile, KicksLandWithinFiveMillisecondsOfTheBeat) {
     }
     std::printf("%d kicks checked, mean offset %.2f ms, worst %.2f ms\n", checked, sum / checked, worst);
     EXPECT_GT(checked, 350);
+}
+
+// The soundtrack under the sequence's rows, row r spanning the eight beats from
+// sequenceStartSeconds + r x sequenceRowSeconds. At row 25 the pictures start over, so rows i and
+// i + 25 show the same thing; the drops are rows 0-19 and 25-44. Spectra are of the mono mix, as
+// one speaker plays it, so a part spread wide in stereo counts for what it adds there.
+constexpr int sequenceRows = 47; // whole rows before the show ends
+constexpr int secondPassRow = 25;
+const struct { int first, end; } dropRows[] = {{0, 20}, {25, 45}};
+
+size_t rowSample(int row) {
+    return static_cast<size_t>(std::llround((sequenceStartSeconds + row * sequenceRowSeconds) * rate));
+}
+
+const std::vector<BandSpectrum>& rowSpectra(const Decoded& track) {
+    static const std::vector<BandSpectrum> spectra = [&] {
+        std::vector<float> mono(track.left.size());
+        for (size_t n = 0; n < mono.size(); ++n) mono[n] = 0.5f * (track.left[n] + track.right[n]);
+        std::vector<BandSpectrum> rows;
+        for (int r = 0; r < sequenceRows; ++r)
+            rows.push_back(bandSpectrum(mono, rate, rowSample(r), rowSample(r + 1)));
+        return rows;
+    }();
+    return spectra;
+}
+
+// A melody a listener can follow has to stand out from the kick and the bass in the drops: when the
+// sub-bass carries three quarters of the energy, the tune is lost under it.
+TEST_F(MusicFile, DropsCarryAMidRangeVoiceOverTheSubBass) {
+    BandSpectrum drops;
+    for (const auto& section : dropRows)
+        for (int r = section.first; r < section.end; ++r) drops += rowSpectra(*track)[r];
+    const double total = drops.total();
+    const double subShare = drops.energy(0.0, 120.0) / total;
+    const double midDb = 10.0 * std::log10(drops.energy(500.0, 2000.0) / total);
+    std::printf("drops: below 120 Hz %.1f %% of the energy, 500-2000 Hz %.1f dB of it\n", 100.0 * subShare,
+                midDb);
+    EXPECT_LE(subShare, 0.67) << "the sub-bass drowns the rest";
+    EXPECT_GE(midDb, -9.5) << "little lead or melody in the mid range";
+}
+
+// When the pictures start over the music must not: a copied arrangement gives each row of the second
+// pass the same spectral shape as its row in the first.
+TEST_F(MusicFile, SecondPassOfTheSequenceIsANewArrangement) {
+    std::vector<double> alike;
+    std::string list;
+    for (int i = 0; i + secondPassRow < sequenceRows; ++i) {
+        alike.push_back(correlation(thirdOctaveProfileDb(rowSpectra(*track)[i]),
+                                    thirdOctaveProfileDb(rowSpectra(*track)[i + secondPassRow])));
+        char text[16];
+        std::snprintf(text, sizeof text, " %.2f", alike.back());
+        list += text;
+    }
+    std::sort(alike.begin(), alike.end());
+    const size_t n = alike.size();
+    const double median = n % 2 ? alike[n / 2] : 0.5 * (alike[n / 2 - 1] + alike[n / 2]);
+    std::printf("rows i and i + %d: band profiles correlate%s; median %.3f\n", secondPassRow, list.c_str(),
+                median);
+    EXPECT_LE(median, 0.92) << "the second pass repeats the first";
+}
+
+// Drops that hold one loudness for minutes are a wall of sound: some rows must thin out and others
+// build, so the show breathes.
+TEST_F(MusicFile, DropsRiseAndFallInLoudness) {
+    double quietest = 1e9, loudest = -1e9;
+    for (const auto& section : dropRows) {
+        for (int r = section.first; r < section.end; ++r) {
+            const double level = rmsDb(rowSample(r), rowSample(r + 1));
+            quietest = std::min(quietest, level);
+            loudest = std::max(loudest, level);
+        }
+    }
+    std::printf("drop rows from %.1f to %.1f dB RMS\n", quietest, loudest);
+    EXPECT_GE(loudest - quietest, 3.0);
 }
 
 // Where an audible sound starts near each counted beat. The track is split into three bands (below

@@ -49,6 +49,8 @@ TEST(MusicVoices, EveryVoiceStartsAndEndsAtZero) {
         {"bass", Instrument::Bass, 0.09, 45, 2200},    {"pad", Instrument::Pad, 1.0, 60, 1800},
         {"pluck", Instrument::Pluck, 0.09, 69, 3800},  {"supersaw", Instrument::Supersaw, 0.4, 76, 2600},
         {"short pad", Instrument::Pad, 0.1, 57, 1800}, {"high pluck", Instrument::Pluck, 0.05, 93, 4000},
+        {"ride", Instrument::Ride, 0.0, 0, 0},         {"lead", Instrument::Lead, 0.9, 81, 3000},
+        {"keys", Instrument::Keys, 0.6, 60, 0.8f},     {"high keys", Instrument::Keys, 0.05, 96, 1.0f},
     };
     const int64_t start = 1234;
     for (const Case& c : cases) {

@@ -52,12 +52,13 @@ uint32_t seedFor(const Note& note, uint32_t salt) {
 class KickVoice : public Voice {
 public:
     explicit KickVoice(const Note& n) : Voice(n), soft_(n.param > 0.5f), noise_(seedFor(n, 0x4b1cu)) {
-        length_ = secondsToSamples(soft_ ? 0.32 : 0.42);
+        length_ = secondsToSamples(soft_ ? 0.32 : 0.34);
         click_.set(soft_ ? 1800.0f : 3500.0f, 0.2f);
     }
     bool render(float* left, float* right, int64_t blockStart, int count) override {
         const double fStart = soft_ ? 120.0 : 175.0, fEnd = soft_ ? 47.0 : 50.0;
-        const double sweep = soft_ ? 0.045 : 0.032, decay = soft_ ? 0.15 : 0.26;
+        // A tight boom: a longer one buries the bass line and the melody under the sub-bass.
+        const double sweep = soft_ ? 0.045 : 0.032, decay = soft_ ? 0.15 : 0.18;
         const float drive = soft_ ? 1.1f : 1.8f, norm = 1.0f / std::tanh(drive);
         const float clickLevel = soft_ ? 0.05f : 0.22f;
         return forEachSample(note, length_, blockStart, count, [&](int i, int64_t n) {
@@ -178,6 +179,50 @@ private:
     Svf first_, second_;
 };
 
+// A ride cymbal: six square waves at unrelated pitches, the metallic cluster of a struck plate, through a
+// band pass high up, with a little noise for the wash. Rings long and quietly under the beat.
+class RideVoice : public Voice {
+public:
+    explicit RideVoice(const Note& n) : Voice(n), noise_(seedFor(n, 0x21d3u)) {
+        length_ = secondsToSamples(1.3);
+        const double hz[partials] = {355.0, 528.0, 641.0, 906.0, 937.0, 1386.0};
+        for (int k = 0; k < partials; ++k) increment_[k] = hz[k] / sampleRate;
+        band_.set(8200.0f, 0.35f);
+        high_.set(5200.0f, 0.1f);
+        pingDecay_ = static_cast<float>(std::exp(-1.0 / (0.06 * sampleRate)));
+        washDecay_ = static_cast<float>(std::exp(-1.0 / (0.42 * sampleRate)));
+    }
+    bool render(float* left, float* right, int64_t blockStart, int count) override {
+        float l, r;
+        panGains(note.pan, l, r);
+        return forEachSample(note, length_, blockStart, count, [&](int i, int64_t n) {
+            float metal = 0.0f;
+            for (int k = 0; k < partials; ++k) {
+                phase_[k] += increment_[k];
+                if (phase_[k] >= 1.0) phase_[k] -= 1.0;
+                metal += phase_[k] < 0.5 ? 1.0f : -1.0f;
+            }
+            band_.process(metal * (1.0f / partials) + 0.35f * noise_.next());
+            high_.process(band_.band);
+            // A bright ping over a long, quieter wash, each decaying by a constant factor per sample.
+            float env = attackRamp(n, 30) * (ping_ + wash_) * tailFade(n, length_, length_ / 4);
+            ping_ *= pingDecay_;
+            wash_ *= washDecay_;
+            float v = high_.high * env * note.velocity;
+            left[i] += v * l;
+            right[i] += v * r;
+        });
+    }
+
+private:
+    static constexpr int partials = 6;
+    int64_t length_;
+    double phase_[partials] = {}, increment_[partials] = {};
+    float ping_ = 0.55f, wash_ = 0.45f, pingDecay_, washDecay_;
+    Noise noise_;
+    Svf band_, high_;
+};
+
 // A dry wooden tick, like a clave or a clock: two damped partials over a short click of noise.
 // param > 0.5 gives the lower "tock" that marks the start of a bar.
 class TickVoice : public Voice {
@@ -279,12 +324,13 @@ public:
         return forEachSample(note, length_, blockStart, count, [&](int i, int64_t n) {
             if (n % controlInterval == 0) {
                 float t = static_cast<float>(n) / sampleRate;
-                filter_.set(170.0f + note.param * std::exp(-t / 0.085f), 0.35f);
+                filter_.set(240.0f + note.param * std::exp(-t / 0.085f), 0.35f);
             }
             float sub = static_cast<float>(std::sin(2.0 * pi * subPhase_));
             subPhase_ += hz_ / sampleRate;
             if (subPhase_ >= 1.0) subPhase_ -= 1.0;
-            filter_.process(0.6f * saw_.next() + 0.75f * sub);
+            // The sine only rounds the bottom off; the kick owns the sub-bass.
+            filter_.process(0.6f * saw_.next() + 0.45f * sub);
             float v = std::tanh(1.4f * filter_.low) * follow_.next(env_, n, note.gate, controlInterval) *
                       note.velocity;
             left[i] += v;
@@ -425,6 +471,96 @@ private:
     Svf filterL_, filterR_;
 };
 
+// The melody voice: a hollow pulse (two saws a third of a cycle apart, one subtracted) and a saw a few
+// cents above it, through a low pass that opens on the attack and a high pass that keeps it out of the
+// bass. A slow vibrato comes in as a note is held. Centred, so it stays in front of the wide parts.
+// param = filter brightness, Hz.
+class LeadVoice : public Voice {
+public:
+    explicit LeadVoice(const Note& n) : Voice(n) {
+        env_.attack = 0.006f;
+        env_.decay = 0.28f;
+        env_.sustain = 0.72f;
+        env_.release = 0.14f;
+        length_ = env_.lengthSamples(n.gate);
+        hz_ = midiToHz(n.pitch);
+        pulseB_.phase = 1.0 / 3.0;
+        saw_.phase = 0.6;
+        high_.set(230.0f, 0.1f);
+    }
+    bool render(float* left, float* right, int64_t blockStart, int count) override {
+        return forEachSample(note, length_, blockStart, count, [&](int i, int64_t n) {
+            if (n % controlInterval == 0) {
+                float t = static_cast<float>(n) / sampleRate;
+                float depth = std::clamp((t - 0.2f) / 0.35f, 0.0f, 1.0f) * 0.0075f;
+                double hz = hz_ * (1.0 + depth * std::sin(twoPi * 5.3f * t));
+                pulseA_.setFrequency(hz);
+                pulseB_.setFrequency(hz);
+                saw_.setFrequency(hz * 1.0052);
+                low_.set(note.param + 2200.0f * std::exp(-t / 0.09f), 0.25f);
+            }
+            float pulse = pulseA_.next() - pulseB_.next();
+            low_.process(0.55f * pulse + 0.45f * saw_.next());
+            high_.process(low_.low);
+            float v = high_.high * follow_.next(env_, n, note.gate, controlInterval) * note.velocity;
+            left[i] += v;
+            right[i] += v;
+        });
+    }
+
+private:
+    Envelope env_;
+    EnvelopeFollower follow_;
+    int64_t length_;
+    double hz_;
+    SawOsc pulseA_, pulseB_, saw_;
+    Svf low_, high_;
+};
+
+// An electric piano: a sine phase-modulated by a sine at its own pitch, the modulation fading as the
+// note rings (a bright attack, a round tail), and a high partial that dies within milliseconds for
+// the knock of the tine. param = how bright the attack is, 0..1.
+class KeysVoice : public Voice {
+public:
+    explicit KeysVoice(const Note& n) : Voice(n) {
+        env_.attack = 0.002f;
+        env_.decay = 0.8f;
+        env_.sustain = 0.3f;
+        env_.release = 0.35f;
+        length_ = env_.lengthSamples(n.gate);
+        increment_ = midiToHz(n.pitch) / sampleRate;
+        tineIncrement_ = std::min(14.0 * increment_, 0.4);
+        panGains(n.pan, gainL_, gainR_);
+    }
+    bool render(float* left, float* right, int64_t blockStart, int count) override {
+        return forEachSample(note, length_, blockStart, count, [&](int i, int64_t n) {
+            if (n % controlInterval == 0) {
+                float t = static_cast<float>(n) / sampleRate;
+                index_ = 0.3f + 2.2f * note.param * std::exp(-t / 0.3f);
+                tineLevel_ = 0.18f * note.param * std::exp(-t / 0.018f);
+            }
+            float modulator = std::sin(twoPi * static_cast<float>(phase_));
+            float v = std::sin(twoPi * static_cast<float>(phase_) + index_ * modulator) +
+                      tineLevel_ * std::sin(twoPi * static_cast<float>(tinePhase_));
+            phase_ += increment_;
+            if (phase_ >= 1.0) phase_ -= 1.0;
+            tinePhase_ += tineIncrement_;
+            if (tinePhase_ >= 1.0) tinePhase_ -= 1.0;
+            v *= follow_.next(env_, n, note.gate, controlInterval) * note.velocity;
+            left[i] += v * gainL_;
+            right[i] += v * gainR_;
+        });
+    }
+
+private:
+    Envelope env_;
+    EnvelopeFollower follow_;
+    int64_t length_;
+    double phase_ = 0.0, increment_, tinePhase_ = 0.0, tineIncrement_;
+    float index_ = 0.0f, tineLevel_ = 0.0f;
+    float gainL_, gainR_;
+};
+
 } // namespace
 
 std::unique_ptr<Voice> makeVoice(Instrument instrument, const Note& note) {
@@ -437,6 +573,8 @@ std::unique_ptr<Voice> makeVoice(Instrument instrument, const Note& note) {
         return std::make_unique<SnareVoice>(note);
     case Instrument::Hat:
         return std::make_unique<HatVoice>(note);
+    case Instrument::Ride:
+        return std::make_unique<RideVoice>(note);
     case Instrument::Tick:
         return std::make_unique<TickVoice>(note);
     case Instrument::Crash:
@@ -451,6 +589,10 @@ std::unique_ptr<Voice> makeVoice(Instrument instrument, const Note& note) {
         return std::make_unique<PluckVoice>(note);
     case Instrument::Supersaw:
         return std::make_unique<SupersawVoice>(note);
+    case Instrument::Lead:
+        return std::make_unique<LeadVoice>(note);
+    case Instrument::Keys:
+        return std::make_unique<KeysVoice>(note);
     }
     return nullptr;
 }

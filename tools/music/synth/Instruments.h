@@ -29,7 +29,22 @@ protected:
     Note note;
 };
 
-enum class Instrument { Kick, Clap, Snare, Hat, Tick, Crash, Riser, Bass, Pad, Pluck, Supersaw };
+enum class Instrument {
+    Kick,
+    Clap,
+    Snare,
+    Hat,
+    Ride,
+    Tick,
+    Crash,
+    Riser,
+    Bass,
+    Pad,
+    Pluck,
+    Supersaw,
+    Lead,
+    Keys
+};
 
 std::unique_ptr<Voice> makeVoice(Instrument instrument, const Note& note);
 

@@ -23,11 +23,15 @@ namespace {
 // (30.4 s); every phrase is 8 beats, so phrase p starts on beat 66 + 8p, 0.14 s before picture row p.
 //   phrases -8 .. -4   0 - 19.2 s     intro: pads, filtered arpeggio, soft kick from 8.1 s, hook teased
 //   phrases -3 .. -1   19.2 - 30.3 s  the intro's last bar, then the build-up: riser from 20.5 s, snare roll
-//   phrases  0 .. 19   30.3 - 104.1 s first drop, a new arrangement every 4 phrases
-//   phrases 20 .. 24   104.1 - 122.6 s breakdown (F G Em Am), its last two phrases building up again
-//   phrases 25 .. 44   122.6 - 196.4 s second drop, where the pictures start over: a new answer to the
-//                                      hook, a new counter line, other fills, and the last eight
-//                                      phrases lifted a tone
+//   phrases  0 .. 19   30.3 - 104.1 s first drop, in A minor: the hook on the lead over an off-beat bass,
+//                                      then the band joins, a breather on the electric piano, the hook
+//                                      again, and all of it at once
+//   phrases 20 .. 24   104.1 - 122.6 s breakdown: the beat stops, the electric piano plays its own theme over
+//                                      chords that change every bar, then a lead-in over a soft kick and
+//                                      a snare roll that lands on E major
+//   phrases 25 .. 44   122.6 - 196.4 s second drop, where the pictures start over: the hook an octave up on
+//                                      the big lead with a ride cymbal, a half-time interlude on the
+//                                      breakdown's chords, call and response, then eight phrases a tone up
 //   phrases 45 .. 47   196.4 - 206 s  outro: the music fades from 198.3 s to 205.5 s over a kick held
 //                                      down to a heartbeat, then a final hit on beat 446 (205.65 s)
 //                                      rings until the show ends at 206 s
@@ -46,7 +50,7 @@ double phraseBeat(int phrase, double sixteenths = 0.0) {
     return dropBeat + 8.0 * phrase + sixteenths / 4.0;
 }
 
-enum ChordName { Am, F, C, G, Em };
+enum ChordName { Am, F, C, G, Em, Dm, E };
 
 struct Chord {
     int bass;
@@ -58,8 +62,13 @@ const Chord chords[] = {
     {48, {55, 60, 64, 67}}, // C
     {43, {55, 59, 62, 67}}, // G
     {40, {55, 59, 64, 67}}, // E minor
+    {38, {57, 62, 65, 69}}, // D minor
+    {40, {56, 59, 64, 68}}, // E major: its G sharp leads back to A minor
 };
 const ChordName progression[4] = {Am, F, C, G};
+// Two chords a phrase, one a bar: the breakdown, and the second drop's interlude that brings its
+// harmony back under the beat. The last one ends on E major, which wants to go home to A minor.
+const ChordName movingChords[4][2] = {{F, G}, {Em, Am}, {Dm, G}, {C, E}};
 
 // A melody line: start and length in sixteenths from the phrase start, MIDI pitch.
 struct Step {
@@ -100,142 +109,216 @@ const Line counterMelody2[4] = {
     {{0, 3, 79}, {3, 3, 76}, {6, 2, 72}, {8, 8, 76}, {16, 3, 84}, {19, 3, 79}, {22, 2, 76}, {24, 8, 79}},
     {{0, 3, 83}, {3, 3, 79}, {6, 2, 74}, {8, 8, 79}, {16, 3, 86}, {19, 3, 83}, {22, 2, 79}, {24, 8, 74}},
 };
-// Long notes over the same chords, for the phrases between hook sections.
+// Long notes over the same chords, for the first drop's breather.
 const Line counterMelody[4] = {
     {{0, 12, 76}, {12, 4, 74}, {16, 12, 72}, {28, 4, 71}},
     {{0, 12, 72}, {12, 4, 69}, {16, 16, 77}},
     {{0, 12, 76}, {12, 4, 74}, {16, 8, 79}, {24, 8, 76}},
     {{0, 12, 74}, {12, 4, 71}, {16, 8, 74}, {24, 8, 76}},
 };
-// The breakdown theme over F, G, E minor, A minor.
+// The breakdown's theme, slow, over the moving chords.
 const Line breakdownTheme[4] = {
-    {{0, 6, 69}, {6, 6, 72}, {12, 8, 77}, {20, 4, 76}, {24, 8, 72}},
-    {{0, 6, 71}, {6, 6, 74}, {12, 8, 79}, {20, 4, 74}, {24, 8, 71}},
-    {{0, 6, 67}, {6, 6, 71}, {12, 12, 76}, {24, 4, 74}, {28, 4, 71}},
-    {{0, 6, 72}, {6, 6, 76}, {12, 16, 81}},
+    {{0, 6, 72}, {6, 2, 69}, {8, 8, 77}, {16, 6, 74}, {22, 2, 71}, {24, 8, 79}},
+    {{0, 6, 79}, {6, 2, 76}, {8, 8, 71}, {16, 6, 72}, {22, 2, 74}, {24, 8, 76}},
+    {{0, 6, 77}, {6, 2, 74}, {8, 8, 69}, {16, 6, 71}, {22, 2, 74}, {24, 8, 79}},
+    {{0, 6, 79}, {6, 2, 76}, {8, 8, 72}, {16, 6, 71}, {22, 2, 68}, {24, 8, 76}},
 };
+// The same chords under the beat again, with a busier line; a bar per chord.
+const Line interludeLine[4][2] = {
+    {{{0, 4, 72}, {4, 2, 69}, {6, 2, 72}, {8, 6, 77}, {14, 2, 76}},
+     {{16, 4, 74}, {20, 2, 71}, {22, 2, 74}, {24, 6, 79}, {30, 2, 77}}},
+    {{{0, 4, 76}, {4, 2, 71}, {6, 2, 74}, {8, 8, 79}},
+     {{16, 4, 76}, {20, 2, 72}, {22, 2, 74}, {24, 4, 81}, {28, 4, 79}}},
+    {{{0, 4, 77}, {4, 2, 74}, {6, 2, 77}, {8, 6, 81}, {14, 2, 79}},
+     {{16, 4, 79}, {20, 2, 74}, {22, 2, 71}, {24, 8, 74}}},
+    {{{0, 4, 76}, {4, 2, 72}, {6, 2, 76}, {8, 8, 79}},
+     {{16, 4, 80}, {20, 2, 76}, {22, 2, 71}, {24, 4, 74}, {28, 4, 80}}},
+};
+// Over D minor and E major at the end of the breakdown: climbing to the leading tone, which the drop
+// resolves.
+const Line leadIn = {{0, 2, 69},  {2, 2, 72},  {4, 2, 74},  {6, 2, 77},  {8, 4, 76},  {12, 4, 74},
+                     {16, 2, 71}, {18, 2, 74}, {20, 2, 76}, {22, 2, 80}, {24, 4, 83}, {28, 2, 80}};
 
-enum class Lead { None, Tease, Pluck, Saw, SawAndPluck, Counter, Counter2, Breakdown };
+// Which line the melody plays, and on what. Octaves are counted from the lines as written.
+enum class Melody {
+    None,
+    Tease,        // the hook on a muffled pluck
+    Hook,         // on the lead
+    HookAndSaw,   // the lead with the big saw an octave under it
+    HookAll,      // lead, low saw, and the pluck an octave up
+    HookHigh,     // the big saw and the lead together, an octave up
+    CallResponse, // the call on the lead, the answer on the big saw, both an octave up
+    Counter,      // the long counter notes on the electric piano
+    Counter2,     // the syncopated counter line on the lead, the pluck an octave over it
+    Interlude,    // the interlude line on the lead, an octave up
+    Breakdown,    // the breakdown theme on the electric piano
+    LeadIn,       // the climb into the second drop on the lead
+};
 enum class Answer { First, Alt, Second };
 // Drum fills at the end of a phrase: four sixteenths on the last beat, a crescendo of sixteenths over
 // the last two beats, or triplets over the last beat and a half with an open hat on the way out.
 enum class Fill { None, LastBeat, TwoBeats, Triplets };
-enum class Bass { None, OffBeat, Rolling };
+// Off-beat stabs, rolling sixteenths, or driving eighths with an octave jump to close each bar.
+enum class Bass { None, OffBeat, Rolling, Eighths };
 
 struct Phrase {
-    ChordName chord = Am;
-    int chordIndex = 0; // position in the progression, picks the hook lines
+    ChordName chords[2] = {Am, Am}; // one per bar
+    int chordIndex = 0;             // position in the progression, picks the melody lines
     bool kick = false, softKick = false, clap = false, offHats = false, hats16 = false, openHats = false;
+    bool halfTime = false; // the clap on the third beat of the bar instead of the second and fourth
+    bool ride = false;     // a ride cymbal on every beat
     bool crash = false;
     bool ticks = false; // a tick on every beat without a kick
     float tickLevel = 0.4f;
+    bool keyStabs = false; // the electric piano strikes the chord in the hook's 3-3-2 rhythm
     Fill fill = Fill::None;
     Bass bass = Bass::None;
-    Lead lead = Lead::None;
+    int bassBeats = 8; // the bass plays the phrase's beats [0, bassBeats): a gap before what follows
+    Melody melody = Melody::None;
     Answer answer = Answer::First;
     int transpose = 0; // semitones, for every pitched part
     bool arp = false;
     float arpFrom = 0.0f, arpTo = 0.0f; // arpeggio brightness over the phrase, Hz
     float arpLevel = 1.0f;
     float padCutoff = 1500.0f, padLevel = 1.0f;
+    int padOctave = 0;       // semitones: the second drop's pads sit higher, where the first drop's lead was
+    float levelDb = 0.0f;    // the whole mix, so sections can breathe and the second drop can lift
     int lastKickBeat = 8;    // kicks on the phrase's beats [0, lastKickBeat)
     int roll[8] = {};        // build-up snare hits per beat: 0, 1, 2, 4 or 8
     bool stopsEarly = false; // the last half beat before a drop is left empty
 };
 
-void dropPhrase(Phrase& ph, int phraseInDrop, int block) {
-    ph.chordIndex = phraseInDrop % 4;
-    ph.chord = progression[ph.chordIndex];
+void setChord(Phrase& ph, ChordName chord) {
+    ph.chords[0] = ph.chords[1] = chord;
+}
+
+// The first drop grows: the hook alone on the lead over an off-beat bass, then the band joins, then
+// a breather on the electric piano, then the hook again, then everything at once.
+void planFirstDrop(Phrase& ph, int q) {
+    ph.chordIndex = q % 4;
+    setChord(ph, progression[ph.chordIndex]);
     ph.kick = ph.clap = ph.offHats = true;
-    ph.crash = phraseInDrop % 4 == 0;
-    if (phraseInDrop % 4 == 3) ph.fill = Fill::LastBeat;
+    ph.crash = q % 4 == 0;
+    if (q % 4 == 3) ph.fill = Fill::LastBeat;
     ph.padLevel = 0.8f;
     ph.padCutoff = 1900.0f;
-    switch (block) {
-    case 0: // first statement of the hook, plucked
+    switch (q / 4) {
+    case 0: // stripped down: the hook over kick, clap and bass, the hats coming in halfway
+        ph.offHats = q >= 2;
         ph.bass = Bass::OffBeat;
-        ph.lead = Lead::Pluck;
+        ph.melody = Melody::Hook;
+        ph.levelDb = 0.0f;
         break;
-    case 1: // the hook on the big lead, rolling bass
+    case 1:
         ph.bass = Bass::Rolling;
-        ph.hats16 = ph.openHats = true;
-        ph.lead = Lead::Saw;
-        break;
-    case 2: // a breather: counter melody over the arpeggio
-        ph.bass = Bass::OffBeat;
         ph.hats16 = true;
-        ph.lead = Lead::Counter;
-        ph.arp = true;
-        ph.arpFrom = 2200.0f;
-        ph.arpTo = 3000.0f;
-        ph.padLevel = 1.0f;
+        ph.melody = Melody::HookAndSaw;
+        if (q % 2 == 1) ph.answer = Answer::Alt;
+        ph.levelDb = -0.5f;
+        // A bar without the bass before the breather.
+        if (q == 7) ph.bassBeats = 4;
         break;
-    case 3: // the hook again, answered differently every other phrase
+    case 2: // the breather: no bass or hats at first, the counter melody on the electric piano
+        ph.offHats = q % 4 >= 2;
+        ph.bass = q % 4 < 2 ? Bass::None : Bass::OffBeat;
+        ph.clap = q % 4 >= 1;
+        ph.melody = Melody::Counter;
+        ph.keyStabs = true;
+        ph.arp = true;
+        ph.arpFrom = 900.0f + 300.0f * static_cast<float>(q % 4);
+        ph.arpTo = ph.arpFrom + 500.0f;
+        ph.padLevel = 1.1f;
+        ph.levelDb = -3.5f + 0.5f * static_cast<float>(q % 4);
+        if (q % 4 == 3) ph.fill = Fill::TwoBeats;
+        break;
+    case 3:
         ph.bass = Bass::Rolling;
-        ph.hats16 = ph.openHats = true;
-        ph.lead = Lead::Saw;
-        if (phraseInDrop % 2 == 1) ph.answer = Answer::Alt;
+        ph.hats16 = true;
+        ph.melody = Melody::HookAndSaw;
+        if (q % 2 == 1) ph.answer = Answer::Alt;
         ph.arp = true;
         ph.arpFrom = ph.arpTo = 1800.0f;
+        ph.levelDb = -0.5f;
         break;
-    default: // everything, the pluck doubling the lead an octave up
+    default:
         ph.bass = Bass::Rolling;
         ph.hats16 = ph.openHats = true;
-        ph.lead = Lead::SawAndPluck;
-        if (phraseInDrop % 4 == 3) ph.answer = Answer::Alt;
+        ph.melody = Melody::HookAll;
+        if (q % 4 == 3) ph.answer = Answer::Alt;
         ph.arp = true;
         ph.arpFrom = ph.arpTo = 3200.0f;
         ph.padCutoff = 2500.0f;
         ph.padLevel = 0.9f;
+        ph.levelDb = 0.0f;
+        // Into the breakdown: the bass leaves for the last two beats under a fill.
+        if (q == 19) {
+            ph.bassBeats = 6;
+            ph.fill = Fill::TwoBeats;
+        }
         break;
     }
 }
 
-// The second drop keeps the first one's grid and chords but not its order: the hook with a new answer,
-// then a new counter line, then the hook on both leads, then eight phrases lifted a tone, each block
-// with its own fills.
+// The second drop keeps the first one's grid but not its sound: the hook an octave up with a ride
+// cymbal, a half-time interlude on the breakdown's chords, the hook as call and response, then eight
+// phrases lifted a tone.
 void planSecondDrop(Phrase& ph, int q) {
     ph.chordIndex = q % 4;
-    ph.chord = progression[ph.chordIndex];
+    setChord(ph, progression[ph.chordIndex]);
     ph.kick = ph.clap = ph.offHats = true;
     ph.padLevel = 0.85f;
-    ph.padCutoff = 2100.0f;
+    ph.padCutoff = 3000.0f;
+    ph.padOctave = 12;
     ph.arp = true;
     ph.bass = Bass::Rolling;
     ph.hats16 = true;
+    ph.ride = true;
     switch (q / 4) {
     case 0:
-        ph.crash = q == 0;
+        ph.crash = q % 2 == 0;
         ph.openHats = true;
-        ph.lead = Lead::Saw;
+        ph.melody = Melody::HookHigh;
         ph.answer = Answer::Second;
         ph.arpFrom = ph.arpTo = 2400.0f;
+        ph.levelDb = 1.0f;
         if (q % 2 == 1) ph.fill = Fill::TwoBeats;
         break;
-    case 1:
+    case 1: // half time: the clap on three, driving eighths in the bass, the piano in the hook's rhythm
+        ph.chords[0] = movingChords[q % 4][0];
+        ph.chords[1] = movingChords[q % 4][1];
         ph.crash = q == 4;
-        ph.bass = q % 2 ? Bass::Rolling : Bass::OffBeat;
-        ph.lead = Lead::Counter2;
-        ph.arpFrom = 1600.0f;
-        ph.arpTo = 3200.0f;
+        ph.halfTime = true;
+        ph.ride = false;
+        ph.hats16 = false;
+        ph.openHats = true;
+        ph.bass = Bass::Eighths;
+        ph.melody = Melody::Interlude;
+        ph.keyStabs = true;
+        ph.arp = false;
+        ph.padLevel = 1.0f;
+        ph.padCutoff = 1500.0f;
+        ph.padOctave = 0;
+        ph.levelDb = -2.0f;
         ph.fill = q % 4 == 3 ? Fill::Triplets : Fill::None;
         break;
     case 2:
         ph.crash = q % 2 == 0;
         ph.openHats = true;
-        ph.lead = Lead::SawAndPluck;
-        ph.answer = q % 2 ? Answer::Second : Answer::Alt;
+        ph.melody = q % 2 ? Melody::Counter2 : Melody::CallResponse;
+        ph.answer = Answer::Alt;
         ph.arpFrom = ph.arpTo = 3400.0f;
+        ph.levelDb = 0.5f;
         ph.fill = q % 4 == 3 ? Fill::TwoBeats : Fill::LastBeat;
         break;
     default:
         ph.transpose = 2;
         ph.crash = q % 4 == 0;
         ph.openHats = true;
-        ph.lead = Lead::SawAndPluck;
+        ph.melody = q % 4 == 2 ? Melody::CallResponse : Melody::HookHigh;
         ph.answer = q % 3 == 0 ? Answer::First : (q % 3 == 1 ? Answer::Alt : Answer::Second);
         ph.arpFrom = ph.arpTo = 3600.0f;
         ph.padCutoff = 2600.0f;
+        ph.levelDb = 1.5f;
         ph.fill = q % 4 == 3 ? Fill::Triplets : (q % 2 == 1 ? Fill::LastBeat : Fill::None);
         break;
     }
@@ -246,7 +329,7 @@ Phrase plan(int p) {
     if (p < 0) { // intro (-8 .. -4) and build-up (-3 .. -1)
         int n = p - firstPhrase;
         ph.chordIndex = n % 4;
-        ph.chord = progression[ph.chordIndex];
+        setChord(ph, progression[ph.chordIndex]);
         ph.padCutoff = 800.0f + 120.0f * static_cast<float>(n);
         ph.padLevel = 0.9f;
         ph.arp = p >= -7;
@@ -256,7 +339,7 @@ Phrase plan(int p) {
         // Soft kicks from the third phrase, and through the build-up under the snare roll.
         ph.softKick = p >= -6;
         ph.ticks = true;
-        if (p == -4 || p == -3) ph.lead = Lead::Tease;
+        if (p == -4 || p == -3) ph.melody = Melody::Tease;
         if (p == -3) {
             for (int b = 4; b < 8; ++b) ph.roll[b] = 1;
         } else if (p == -2) {
@@ -272,20 +355,24 @@ Phrase plan(int p) {
             ph.stopsEarly = true;
         }
     } else if (p < breakdownPhrase) {
-        dropPhrase(ph, p, p / 4);
+        planFirstDrop(ph, p);
     } else if (p < secondDropPhrase) {
-        const ChordName breakdownChords[5] = {F, G, Em, Am, G};
+        // The beat stops: the piano alone over the pad, the count kept by ticks; then a soft kick, a
+        // bass and a snare roll build up again.
         int n = p - breakdownPhrase;
-        ph.chord = breakdownChords[n];
         ph.chordIndex = n < 4 ? n : 3;
+        ph.chords[0] = n < 4 ? movingChords[n][0] : Dm;
+        ph.chords[1] = n < 4 ? movingChords[n][1] : E;
         ph.padLevel = 1.1f;
-        ph.padCutoff = 1300.0f + 250.0f * static_cast<float>(n);
-        ph.lead = n < 4 ? Lead::Breakdown : Lead::Pluck;
+        ph.padCutoff = 1100.0f + 300.0f * static_cast<float>(n);
+        ph.melody = n < 4 ? Melody::Breakdown : Melody::LeadIn;
+        ph.keyStabs = n < 4;
         // Louder ticks here: the drop's reverb is still dying away under them.
         ph.ticks = true;
         ph.tickLevel = 0.75f;
-        // Its last two phrases build up again over a soft kick.
+        ph.levelDb = n < 3 ? -2.0f : (n == 3 ? -1.0f : 0.0f);
         ph.softKick = n >= 3;
+        ph.bass = n >= 3 ? Bass::OffBeat : Bass::None;
         ph.arp = n >= 1;
         ph.arpFrom = 700.0f + 400.0f * static_cast<float>(n);
         ph.arpTo = ph.arpFrom + 400.0f;
@@ -301,7 +388,7 @@ Phrase plan(int p) {
         planSecondDrop(ph, p - secondDropPhrase);
     } else { // outro: the drums carry on under the fade, the melody is gone
         const ChordName outroChords[3] = {Am, F, Am};
-        ph.chord = outroChords[std::min(p - outroPhrase, 2)];
+        setChord(ph, outroChords[std::min(p - outroPhrase, 2)]);
         ph.kick = true;
         ph.offHats = true;
         ph.clap = p == outroPhrase;
@@ -319,9 +406,12 @@ Phrase plan(int p) {
 }
 
 struct Arrangement {
-    std::vector<Note> kick, clap, snare, hat, tick, crash, riser, bass, pad, pluck, supersaw;
+    std::vector<Note> kick, clap, snare, hat, ride, tick, crash, riser, bass, pad, pluck, supersaw, lead,
+        keys;
     // The final hit on its own parts, which the outro's fade leaves alone.
     std::vector<Note> finalKick, finalCrash, finalChord, finalBass;
+    // The mix level from each phrase's start, as a gain.
+    std::vector<std::pair<int64_t, float>> levels;
 };
 
 class Composer {
@@ -332,6 +422,10 @@ public:
               0.9f);
         riser(beatSample(phraseBeat(23)), phraseBeat(secondDropPhrase) - 0.25, 0.9f);
         riser(beatSample(phraseBeat(breakdownPhrase - 1, 16)), phraseBeat(breakdownPhrase) - 0.25, 0.35f);
+        // Out of the interlude and into the key change: a short lift each.
+        riser(beatSample(phraseBeat(secondDropPhrase + 7, 16)), phraseBeat(secondDropPhrase + 8) - 0.25,
+              0.45f);
+        riser(beatSample(phraseBeat(secondDropPhrase + 11)), phraseBeat(secondDropPhrase + 12) - 0.25, 0.6f);
         // The first counted beat comes before the first phrase: a lone tick counts it in.
         for (int beat = 1; beat < phraseBeat(firstPhrase); ++beat) {
             Note n = at(beat, 0.0, 0.4f);
@@ -361,24 +455,30 @@ private:
     }
 
     void phrase(int p, const Phrase& ph) {
-        const Chord chord = transposed(chords[ph.chord], ph.transpose);
+        const Chord bars[2] = {transposed(chords[ph.chords[0]], ph.transpose),
+                               transposed(chords[ph.chords[1]], ph.transpose)};
         const double start = phraseBeat(p);
         const double end = ph.stopsEarly ? start + 7.5 : start + 8.0;
+        a_.levels.emplace_back(p == firstPhrase ? 0 : beatSample(start), dbToGain(ph.levelDb));
 
-        // The first chord fades in from the very first sample.
-        int64_t padStart = p == firstPhrase ? 0 : beatSample(start);
-        for (int k = 0; k < 4; ++k) {
-            Note n;
-            n.start = padStart;
-            n.gate = beatSample(start + 8.0) - padStart;
-            n.pitch = static_cast<float>(chord.pad[k]);
-            n.velocity = 0.2f * ph.padLevel;
-            n.param = ph.padCutoff;
-            a_.pad.push_back(n);
+        // The first chord fades in from the very first sample. A chord held over both bars is struck once.
+        const bool oneChord = ph.chords[0] == ph.chords[1];
+        for (int bar = 0; bar < (oneChord ? 1 : 2); ++bar) {
+            int64_t padStart = p == firstPhrase ? 0 : beatSample(start + 4.0 * bar);
+            for (int k = 0; k < 4; ++k) {
+                Note n;
+                n.start = padStart;
+                n.gate = beatSample(start + (oneChord ? 8.0 : 4.0 * (bar + 1))) - padStart;
+                n.pitch = static_cast<float>(bars[bar].pad[k] + ph.padOctave);
+                n.velocity = 0.2f * ph.padLevel;
+                n.param = ph.padCutoff;
+                a_.pad.push_back(n);
+            }
         }
 
         for (int b = 0; b < 8; ++b) {
             double beat = start + b;
+            const Chord& chord = bars[b / 4];
             const bool kicks = (ph.kick || ph.softKick) && b < ph.lastKickBeat;
             if (kicks) {
                 Note n = at(beat, 0.0);
@@ -393,7 +493,8 @@ private:
                 n.pan = b % 2 == 0 ? -0.2f : 0.25f;
                 a_.tick.push_back(n);
             }
-            if (ph.clap && b % 2 == 1) a_.clap.push_back(at(beat, 0.0, 0.95f + 0.05f * jitter()));
+            const bool clapHere = ph.halfTime ? b % 4 == 2 : b % 2 == 1;
+            if (ph.clap && clapHere) a_.clap.push_back(at(beat, 0.0, 0.95f + 0.05f * jitter()));
             if (ph.offHats) {
                 Note n = at(beat + 0.5, 0.0, ph.openHats ? 0.55f : 0.85f + 0.1f * jitter());
                 n.param = ph.openHats ? 1.0f : 0.0f;
@@ -412,13 +513,19 @@ private:
                 n.pan = 0.1f;
                 a_.hat.push_back(n);
             }
-            bassBeat(ph, chord, beat, b);
+            if (ph.ride) {
+                Note n = at(beat, 0.0, b % 2 == 0 ? 0.9f : 0.7f + 0.1f * jitter());
+                n.pan = 0.35f;
+                a_.ride.push_back(n);
+            }
+            if (b < ph.bassBeats) bassBeat(ph, chord, beat, b);
             roll(ph.roll[b], beat, p, ph.stopsEarly && b == 7);
         }
+        if (ph.keyStabs) keyStabs(ph, bars, start);
         fill(ph.fill, start);
         if (ph.crash) a_.crash.push_back(at(start, 0.0, 0.6f));
-        if (ph.arp) arpeggio(ph, chord, start, end);
-        lead(ph, start);
+        if (ph.arp) arpeggio(ph, bars, start, end);
+        melody(ph, start);
     }
 
     void fill(Fill style, double phraseStart) {
@@ -456,18 +563,51 @@ private:
 
     void bassBeat(const Phrase& ph, const Chord& chord, double beat, int b) {
         int root = chord.bass;
-        if (ph.bass == Bass::OffBeat) {
+        switch (ph.bass) {
+        case Bass::None:
+            break;
+        case Bass::OffBeat: {
             Note n = at(beat + 0.5, 0.4, 1.0f);
             n.pitch = static_cast<float>(b == 7 ? root + 12 : root);
             n.param = 1600.0f;
             a_.bass.push_back(n);
-        } else if (ph.bass == Bass::Rolling) {
+            break;
+        }
+        case Bass::Rolling: {
             const int offsets[3] = {0, 12, 0};
             for (int s = 1; s <= 3; ++s) {
                 Note n = at(beat + 0.25 * s, 0.2, s == 2 ? 1.0f : 0.85f);
                 n.pitch = static_cast<float>(root + offsets[s - 1]);
                 n.param = s == 2 ? 2200.0f : 1300.0f;
                 a_.bass.push_back(n);
+            }
+            break;
+        }
+        case Bass::Eighths:
+            // The note on the beat is left to the kick.
+            for (double half : {0.0, 0.5}) {
+                if (half == 0.0 && b % 4 != 0) continue;
+                Note n = at(beat + half, 0.35, half == 0.0 ? 0.8f : 1.0f);
+                n.pitch = static_cast<float>(b % 4 == 3 && half > 0.0 ? root + 12 : root);
+                n.param = b % 2 == 1 ? 2600.0f : 1800.0f;
+                a_.bass.push_back(n);
+            }
+            break;
+        }
+    }
+
+    // The chord on the electric piano, struck in the hook's 3-3-2 rhythm in every bar.
+    void keyStabs(const Phrase& ph, const Chord bars[2], double start) {
+        for (int bar = 0; bar < 2; ++bar) {
+            for (int s : {0, 6, 12}) {
+                for (int k = 0; k < 4; ++k) {
+                    Note n = at(start + 4.0 * bar + s / 4.0, s == 12 ? 0.9 : 1.3, s == 0 ? 0.3f : 0.24f);
+                    // Under the beat the stabs go up an octave, out of the bass's way.
+                    n.pitch = static_cast<float>(bars[bar].pad[k] + (ph.halfTime ? 12 : 0));
+                    n.param = ph.halfTime ? 0.8f : 0.45f;
+                    n.pan = -0.3f + 0.2f * static_cast<float>(k);
+                    a_.keys.push_back(n);
+                }
             }
         }
     }
@@ -489,11 +629,12 @@ private:
         }
     }
 
-    void arpeggio(const Phrase& ph, const Chord& chord, double start, double end) {
+    void arpeggio(const Phrase& ph, const Chord bars[2], double start, double end) {
         const int pattern[8] = {0, 1, 2, 3, 4, 3, 2, 1};
         for (int s = 0; s < 32; ++s) {
             double beat = start + 0.25 * s;
             if (beat >= end) break;
+            const Chord& chord = bars[s / 16];
             int k = pattern[s % 8];
             Note n = at(beat, 0.2, (s % 4 == 0 ? 0.75f : 0.55f) * ph.arpLevel);
             n.pitch = static_cast<float>(k == 4 ? chord.pad[0] + 24 : chord.pad[k] + 12);
@@ -503,41 +644,55 @@ private:
         }
     }
 
-    void lead(const Phrase& ph, double start) {
-        int c = ph.chordIndex;
+    void melody(const Phrase& ph, double start) {
+        const int c = ph.chordIndex;
         const int up = ph.transpose;
+        const Line& call = hookCall[c];
         const Line& answer = ph.answer == Answer::First ? hookAnswer[c]
                              : ph.answer == Answer::Alt ? hookAnswerAlt[c]
                                                         : hookAnswer2[c];
-        switch (ph.lead) {
-        case Lead::None:
+        switch (ph.melody) {
+        case Melody::None:
             break;
-        case Lead::Tease:
-            line(a_.pluck, hookCall[c], start, 0, 0.55f, 700.0f);
+        case Melody::Tease:
+            line(a_.pluck, call, start, 0, 0.55f, 700.0f);
             line(a_.pluck, hookAnswer[c], start, 0, 0.55f, 700.0f);
             break;
-        case Lead::Pluck:
-            line(a_.pluck, hookCall[c], start, up, 0.9f, 3800.0f);
-            line(a_.pluck, answer, start, up, 0.9f, 3800.0f);
-            break;
-        case Lead::Saw:
-        case Lead::SawAndPluck:
-            line(a_.supersaw, hookCall[c], start, up, 0.85f, 3800.0f);
-            line(a_.supersaw, answer, start, up, 0.85f, 3800.0f);
-            if (ph.lead == Lead::SawAndPluck) {
-                line(a_.pluck, hookCall[c], start, up + 12, 0.5f, 4500.0f);
-                line(a_.pluck, answer, start, up + 12, 0.5f, 4500.0f);
+        case Melody::Hook:
+        case Melody::HookAndSaw:
+        case Melody::HookAll:
+            for (const Line* part : {&call, &answer}) {
+                line(a_.lead, *part, start, up, 0.9f, 2400.0f);
+                if (ph.melody != Melody::Hook) line(a_.supersaw, *part, start, up - 12, 0.45f, 2000.0f);
+                if (ph.melody == Melody::HookAll) line(a_.pluck, *part, start, up + 12, 0.5f, 4500.0f);
             }
             break;
-        case Lead::Counter:
-            line(a_.supersaw, counterMelody[c], start, up, 0.7f, 2200.0f);
+        case Melody::HookHigh:
+            for (const Line* part : {&call, &answer}) {
+                line(a_.supersaw, *part, start, up + 12, 0.8f, 3800.0f);
+                line(a_.lead, *part, start, up + 12, 0.6f, 3000.0f);
+            }
             break;
-        case Lead::Counter2:
-            line(a_.pluck, counterMelody2[c], start, up, 0.8f, 4200.0f);
-            line(a_.supersaw, counterMelody2[c], start, up - 12, 0.45f, 2000.0f);
+        case Melody::CallResponse:
+            line(a_.lead, call, start, up + 12, 0.8f, 2800.0f);
+            line(a_.supersaw, answer, start, up + 12, 0.85f, 4000.0f);
+            line(a_.pluck, answer, start, up + 24, 0.4f, 3000.0f);
             break;
-        case Lead::Breakdown:
-            line(a_.supersaw, breakdownTheme[c], start, 0, 0.6f, 1600.0f);
+        case Melody::Counter:
+            line(a_.keys, counterMelody[c], start, up, 0.55f, 0.9f);
+            break;
+        case Melody::Counter2:
+            line(a_.pluck, counterMelody2[c], start, up + 12, 0.6f, 4200.0f);
+            line(a_.lead, counterMelody2[c], start, up, 0.7f, 2600.0f);
+            break;
+        case Melody::Interlude:
+            for (const Line& bar : interludeLine[c]) line(a_.lead, bar, start, up + 12, 0.7f, 2600.0f);
+            break;
+        case Melody::Breakdown:
+            line(a_.keys, breakdownTheme[c], start, 0, 0.5f, 1.0f);
+            break;
+        case Melody::LeadIn:
+            line(a_.lead, leadIn, start, 0, 0.8f, 1800.0f);
             break;
         }
     }
@@ -620,10 +775,11 @@ StereoBuffer renderSong(int64_t sampleCount) {
             Bus{Track(instrument, std::move(notes)), gain, reverb, delay, duck, outroFade, nullptr});
     };
     // The kick and the ticks fade only part of the way: the count goes on, quietly, up to the final hit.
-    bus(Instrument::Kick, arrangement.kick, 0.85f, 0.0f, 0.0f, 0.0f, 0.75f);
+    bus(Instrument::Kick, arrangement.kick, 0.62f, 0.0f, 0.0f, 0.0f, 0.75f);
     bus(Instrument::Clap, arrangement.clap, 0.32f, 0.35f, 0.0f, 0.0f);
     bus(Instrument::Snare, arrangement.snare, 0.3f, 0.3f, 0.0f, 0.0f);
     bus(Instrument::Hat, arrangement.hat, 0.2f, 0.05f, 0.0f, 0.2f);
+    bus(Instrument::Ride, arrangement.ride, 0.16f, 0.1f, 0.0f, 0.1f);
     bus(Instrument::Tick, arrangement.tick, 0.3f, 0.3f, 0.0f, 0.0f, 0.6f);
     bus(Instrument::Crash, arrangement.crash, 0.3f, 0.15f, 0.0f, 0.0f);
     bus(Instrument::Riser, arrangement.riser, 0.3f, 0.25f, 0.0f, 0.0f);
@@ -632,6 +788,8 @@ StereoBuffer renderSong(int64_t sampleCount) {
     buses.back().chorus = std::make_unique<Chorus>(0.35f, 0.0035f, 0.5f);
     bus(Instrument::Pluck, arrangement.pluck, 0.3f, 0.3f, 0.3f, 0.35f);
     bus(Instrument::Supersaw, arrangement.supersaw, 0.42f, 0.3f, 0.18f, 0.35f);
+    bus(Instrument::Lead, arrangement.lead, 0.4f, 0.22f, 0.22f, 0.25f);
+    bus(Instrument::Keys, arrangement.keys, 0.22f, 0.45f, 0.2f, 0.3f);
     bus(Instrument::Kick, arrangement.finalKick, 0.85f, 0.1f, 0.0f, 0.0f, 0.0f);
     bus(Instrument::Crash, arrangement.finalCrash, 0.32f, 0.3f, 0.0f, 0.0f, 0.0f);
     bus(Instrument::Supersaw, arrangement.finalChord, 0.36f, 0.5f, 0.2f, 0.0f, 0.0f);
@@ -639,7 +797,7 @@ StereoBuffer renderSong(int64_t sampleCount) {
 
     Reverb reverb(0.86f, 0.35f);
     PingPongDelay delay(static_cast<int64_t>(std::llround(0.75 * beatSeconds * sampleRate)), 0.42f, 3500.0f);
-    const float reverbReturn = 2.2f, delayReturn = 0.45f, masterGain = 0.6f;
+    const float reverbReturn = 2.2f, delayReturn = 0.45f, masterGain = 0.68f;
 
     StereoBuffer out;
     out.left.assign(static_cast<size_t>(std::max<int64_t>(sampleCount, 0)), 0.0f);
@@ -655,6 +813,10 @@ StereoBuffer renderSong(int64_t sampleCount) {
     // The kick's falling sweep leaves a little DC; a high pass far below the music removes it.
     const float dcPole = static_cast<float>(std::exp(-2.0 * pi * 8.0 / sampleRate));
     float dcInL = 0.0f, dcInR = 0.0f, dcOutL = 0.0f, dcOutR = 0.0f;
+    // Section levels change at phrase starts, glided over a few milliseconds so no step is heard.
+    const float levelGlide = static_cast<float>(1.0 - std::exp(-1.0 / (0.008 * sampleRate)));
+    size_t section = 0;
+    float level = arrangement.levels.front().second;
     for (int64_t blockStart = 0; blockStart < sampleCount; blockStart += block) {
         const int count = static_cast<int>(std::min<int64_t>(block, sampleCount - blockStart));
         for (int i = 0; i < count; ++i) {
@@ -699,8 +861,13 @@ StereoBuffer renderSong(int64_t sampleCount) {
         }
         reverb.process(revL, revR, count);
         for (int i = 0; i < count; ++i) {
+            const int64_t s = blockStart + i;
+            while (section + 1 < arrangement.levels.size() && arrangement.levels[section + 1].first <= s)
+                ++section;
+            level += (arrangement.levels[section].second - level) * levelGlide;
             float wet = reverbReturn * (1.0f - 0.4f * duck[i]);
-            float l = (mixL[i] + revL[i] * wet) * masterGain, r = (mixR[i] + revR[i] * wet) * masterGain;
+            float gain = masterGain * level;
+            float l = (mixL[i] + revL[i] * wet) * gain, r = (mixR[i] + revR[i] * wet) * gain;
             dcOutL = l - dcInL + dcPole * dcOutL;
             dcOutR = r - dcInR + dcPole * dcOutR;
             dcInL = l;
