@@ -136,8 +136,10 @@ int exportVideo(const ExportSettings& settings) {
     // set-up's lines on standard output are only flushed at exit).
     std::signal(SIGINT, stopRequested);
     std::signal(SIGTERM, stopRequested);
+#if !defined(_WIN32)
     std::signal(SIGHUP, stopRequested);
     std::signal(SIGPIPE, SIG_IGN);
+#endif
 
     long total = exportFrameCount(settings);
     const double fps = settings.framesPerSecond;
