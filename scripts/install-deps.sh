@@ -2,7 +2,8 @@
 # Installs the Debian packages the build needs ("play"), the build and a headless video export
 # ("export": Mesa's software renderer, off-screen), the build and the tests ("test"), the Windows cross
 # build ("windows"), or the Windows build and its run under Wine beside the Linux renderer and the
-# tests' frame comparison ("wine").
+# tests' frame comparison ("wine"), the browser build ("web"), or the browser build and its run in
+# headless Chromium beside the Linux renderer ("browser").
 # As root it installs what is missing; otherwise it prints the apt-get line and stops.
 set -euo pipefail
 build=(cmake g++ make pkg-config libsdl2-dev libglew-dev libglu1-mesa-dev libegl-dev libx11-dev libpng-dev libjpeg62-turbo-dev
@@ -14,6 +15,8 @@ tests=(libgtest-dev libbenchmark-dev xvfb xauth x11-utils xdotool imagemagick so
        xserver-xorg-core xserver-xorg-video-dummy clang libclang-rt-14-dev)
 windows=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix dpkg-dev zip)
 wine=(wine64 unzip)
+web=(emscripten dpkg-dev)
+browser=(chromium python3-websocket python3-numpy python3-pil)
 wanted=("${build[@]}")
 case "${1:-play}" in
     play) ;;
@@ -21,7 +24,9 @@ case "${1:-play}" in
     test) wanted+=("${tests[@]}") ;;
     windows) wanted+=("${windows[@]}") ;;
     wine) wanted+=("${tests[@]}" "${windows[@]}" "${wine[@]}") ;;
-    *) echo "usage: scripts/install-deps.sh [play|export|test|windows|wine]" >&2; exit 2 ;;
+    web) wanted+=("${web[@]}") ;;
+    browser) wanted+=("${tests[@]}" "${web[@]}" "${browser[@]}") ;;
+    *) echo "usage: scripts/install-deps.sh [play|export|test|windows|wine|web|browser]" >&2; exit 2 ;;
 esac
 missing=()
 for p in "${wanted[@]}"; do

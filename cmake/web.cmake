@@ -1,0 +1,39 @@
+# The browser build, configured with Emscripten's CMake toolchain (scripts/build-web.sh): the engine
+# with the browser's platform layer (platform/web: canvas and keys, Web Audio, and OpenGL 2.1
+# emulated on WebGL 2), linked with zlib, libpng and libjpeg-turbo compiled for WebAssembly
+# (scripts/web-deps.sh), and the data directory packed beside it.
+set(LUMORAKKA_WEB_DEPS "" CACHE PATH "Prefix of the WebAssembly libraries (scripts/web-deps.sh)")
+set(LUMORAKKA_WEB_DATA "" CACHE PATH "Run-time data directory to pack (a native build's data/)")
+if(NOT LUMORAKKA_WEB_DEPS OR NOT LUMORAKKA_WEB_DATA)
+    message(FATAL_ERROR "The browser build needs LUMORAKKA_WEB_DEPS and LUMORAKKA_WEB_DATA: "
+                        "scripts/build-web.sh sets both")
+endif()
+
+file(GLOB_RECURSE WEB_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/*.cpp)
+# The desktop's platform files (SDL, libvorbis, FFmpeg) and the programs' entry points stay out.
+list(FILTER WEB_SOURCES EXCLUDE REGEX
+     "/src/(shell/main|shell/WebMain|shell/VideoExport|platform/Window|platform/Sound|platform/MusicFile|platform/VorbisDecoder|platform/VideoFile)\\.cpp$")
+add_library(lumorakka_engine STATIC ${WEB_SOURCES})
+# The browser's GL/glew.h and GL/glu.h come before anything else of that name.
+target_include_directories(lumorakka_engine BEFORE PUBLIC ${CMAKE_SOURCE_DIR}/src/platform/web/include)
+target_include_directories(lumorakka_engine PUBLIC ${CMAKE_SOURCE_DIR}/src ${LUMORAKKA_WEB_DEPS}/include)
+target_compile_options(lumorakka_engine PRIVATE -fmacro-prefix-map=${CMAKE_SOURCE_DIR}/=)
+set_property(SOURCE ${CMAKE_SOURCE_DIR}/src/shell/CommandLine.cpp APPEND PROPERTY
+    COMPILE_DEFINITIONS LUMORAKKA_VERSION="${PROJECT_VERSION}")
+target_link_libraries(lumorakka_engine PUBLIC
+    ${LUMORAKKA_WEB_DEPS}/lib/libpng16.a ${LUMORAKKA_WEB_DEPS}/lib/libjpeg.a ${LUMORAKKA_WEB_DEPS}/lib/libz.a)
+
+add_executable(lumorakka src/shell/WebMain.cpp)
+target_link_libraries(lumorakka PRIVATE lumorakka_engine)
+set_target_properties(lumorakka PROPERTIES SUFFIX ".js" RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+target_link_options(lumorakka PRIVATE
+    -sENVIRONMENT=web
+    -sMIN_WEBGL_VERSION=2 -sMAX_WEBGL_VERSION=2
+    -sALLOW_MEMORY_GROWTH=1 -sINITIAL_MEMORY=134217728
+    # The loading screens are shown by returning to the browser at each swap.
+    -sASYNCIFY -sASYNCIFY_STACK_SIZE=65536
+    # The page shows the errors; the runtime lives on after main returns.
+    -sEXIT_RUNTIME=0
+    "SHELL:--preload-file ${LUMORAKKA_WEB_DATA}@/data"
+    "SHELL:--exclude-file *-stamp")
+set_property(TARGET lumorakka APPEND PROPERTY LINK_DEPENDS ${LUMORAKKA_WEB_DATA}/noisebiisi.ogg)

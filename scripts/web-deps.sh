@@ -1,0 +1,185 @@
+#!/usr/bin/env bash
+# Builds the libraries the browser build links, as static WebAssembly libraries compiled with
+# Emscripten, into DEPS-DIR/prefix: zlib, libpng and libjpeg-turbo (the program decodes its own
+# pictures, so palette and grey pictures become the same textures as on Linux). Sound, windowing and
+# GL are the browser's own. Each library comes from Debian's source package of the version the
+# Linux build uses, fetched with apt-get through a private configuration that only this script
+# reads; nothing prebuilt is downloaded. A library is built once and kept: it is rebuilt only when
+# its Linux version, its recipe below, the compiler's version or a library it depends on changes.
+#
+# Usage: scripts/web-deps.sh DEPS-DIR
+# Environment: LUMORAKKA_DEBIAN_MIRROR (default http://deb.debian.org/debian), JOBS (default 2).
+set -euo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd)
+[ $# -eq 1 ] || { echo "usage: $0 DEPS-DIR" >&2; exit 2; }
+mkdir -p "$1"
+deps=$(cd "$1" && pwd)
+prefix=$deps/prefix
+jobs=${JOBS:-2}
+mirror=${LUMORAKKA_DEBIAN_MIRROR:-http://deb.debian.org/debian}
+mkdir -p "$prefix/lib" "$prefix/include" "$deps/stamps" "$deps/logs" "$deps/src" "$deps/build" "$deps/downloads"
+# Debian's Emscripten finds its JavaScript modules only there.
+export NODE_PATH=/usr/share/nodejs
+cflags=(-O2)
+
+# Build order. Each entry: source package, the Linux -dev package whose version it must match, and
+# the entries it links against.
+libraries=(
+    "zlib zlib1g-dev"
+    "libpng1.6 libpng-dev zlib"
+    "libjpeg-turbo libjpeg62-turbo-dev"
+)
+
+static_library() { # library-file object-dir sources...
+    local library=$1 objects=$2 source
+    shift 2
+    mkdir -p "$objects"
+    local list=()
+    for source in "$@"; do
+        emcc "${cflags[@]}" -c "$source" -o "$objects/$(basename "${source%.c}").o" "${includes[@]}"
+        list+=("$objects/$(basename "${source%.c}").o")
+    done
+    rm -f "$library"
+    emar rcs "$library" "${list[@]}"
+}
+
+build_zlib() { # source-dir build-dir
+    # zlib's configure step would record that the C library has unistd.h and stdarg.h.
+    local file sources=() includes=(-DHAVE_UNISTD_H -DHAVE_STDARG_H)
+    for file in adler32 compress crc32 deflate gzclose gzlib gzread gzwrite infback inffast inflate \
+                inftrees trees uncompr zutil; do
+        sources+=("$1/$file.c")
+    done
+    static_library "$prefix/lib/libz.a" "$2" "${sources[@]}"
+    cp "$1/zlib.h" "$1/zconf.h" "$prefix/include/"
+}
+
+build_libpng1.6() {
+    # The library's own sources (not its tests or tools), with the configuration libpng ships for
+    # builds without its configure step; no SIMD code on WebAssembly.
+    local file sources=() includes=(-I"$1" -I"$prefix/include" -DPNG_ARM_NEON_OPT=0 -DPNG_INTEL_SSE_OPT=0)
+    cp "$1/scripts/pnglibconf.h.prebuilt" "$1/pnglibconf.h"
+    for file in png pngerror pngget pngmem pngpread pngread pngrio pngrtran pngrutil pngset pngtrans \
+                pngwio pngwrite pngwtran pngwutil; do
+        sources+=("$1/$file.c")
+    done
+    static_library "$prefix/lib/libpng16.a" "$2" "${sources[@]}"
+    ln -sf libpng16.a "$prefix/lib/libpng.a"
+    cp "$1/png.h" "$1/pngconf.h" "$1/pnglibconf.h" "$prefix/include/"
+}
+
+build_libjpeg-turbo() {
+    # Without SIMD the build needs no assembler; the decoder's results are the same. CMake's type
+    # size check misreads Emscripten's output (it finds size_t 9 bytes wide), so the sizes of
+    # WebAssembly's 32-bit size_t and unsigned long are given.
+    emcmake cmake -S "$1" -B "$2" -DCMAKE_INSTALL_PREFIX="$prefix" -DCMAKE_BUILD_TYPE=Release \
+        -DHAVE_SIZE_T=TRUE -DSIZE_T=4 -DHAVE_UNSIGNED_LONG=TRUE -DUNSIGNED_LONG=4 \
+        -DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_TURBOJPEG=OFF -DWITH_SIMD=OFF -DWITH_JAVA=OFF \
+        -DCMAKE_INSTALL_LIBDIR=lib -DCMAKE_INSTALL_INCLUDEDIR=include
+    cmake --build "$2" -j"$jobs" --target jpeg-static
+    cp "$2/libjpeg.a" "$prefix/lib/"
+    cp "$2/jconfig.h" "$1/jerror.h" "$1/jmorecfg.h" "$1/jpeglib.h" "$prefix/include/"
+}
+
+linux_version() { # -dev package
+    dpkg-query -W -f='${source:Version}' "$1" 2>/dev/null || {
+        echo "$1 is not installed: the browser's libraries follow the Linux build's versions." >&2
+        echo "Install the Linux build's packages first (scripts/install-deps.sh play)." >&2
+        exit 1
+    }
+}
+
+# A library's key: everything that decides its build. Its stamp holds the key it was built with.
+declare -A key
+for entry in "${libraries[@]}"; do
+    read -r name dev needs <<<"$entry"
+    text="$(linux_version "$dev") $(declare -f "build_$name") $(declare -f static_library) ${cflags[*]} $(emcc --version | sed -n 1p)"
+    for need in $needs; do text+=" ${key[$need]}"; done
+    key[$name]=$(sha1sum <<<"$text" | cut -d' ' -f1)
+done
+
+stale=()
+for entry in "${libraries[@]}"; do
+    read -r name _ <<<"$entry"
+    [ "$(cat "$deps/stamps/$name" 2>/dev/null | head -1)" = "${key[$name]}" ] || stale+=("$name")
+done
+if [ ${#stale[@]} -eq 0 ]; then
+    echo "Browser libraries: all ${#libraries[@]} up to date in $prefix"
+    exit 0
+fi
+
+# A private apt configuration with only Debian's source index of this release: the machine's own
+# sources, lists and caches are left alone.
+codename=$(. /etc/os-release && echo "$VERSION_CODENAME")
+aptdir=$deps/apt
+mkdir -p "$aptdir/sources" "$aptdir/lists/partial" "$aptdir/cache/archives/partial"
+cat >"$aptdir/sources/debian-src.sources" <<EOF
+Types: deb-src
+URIs: $mirror
+Suites: $codename $codename-updates
+Components: main
+Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
+EOF
+apt=(-o Dir::Etc::SourceList=/dev/null -o Dir::Etc::SourceParts="$aptdir/sources"
+     -o Dir::State::Lists="$aptdir/lists" -o Dir::Cache="$aptdir/cache" -o APT::Sandbox::User="$(id -un)")
+echo "Fetching Debian's source index for $codename"
+apt-get "${apt[@]}" -qq update
+
+upstream() { # Debian version -> upstream version
+    local v=${1#*:}
+    echo "${v%-*}"
+}
+
+# The Linux build's exact version when the archive still has it, otherwise the newest Debian
+# revision of the same upstream version (the archive keeps only the latest of each).
+source_version() { # source-package -dev-package
+    local wanted best="" v
+    wanted=$(linux_version "$2")
+    for v in $(apt-cache "${apt[@]}" showsrc "$1" | awk '/^Version:/ {print $2}' | sort -u); do
+        if [ "$v" = "$wanted" ]; then
+            echo "$v"
+            return
+        fi
+        if [ "$(upstream "$v")" = "$(upstream "$wanted")" ] &&
+           { [ -z "$best" ] || dpkg --compare-versions "$v" gt "$best"; }; then
+            best=$v
+        fi
+    done
+    if [ -z "$best" ]; then
+        echo "Debian's archive has no source of $1 $(upstream "$wanted") (the Linux build uses $wanted)." >&2
+        exit 1
+    fi
+    echo "$1: the archive no longer has $wanted; using $best, the same upstream version" >&2
+    echo "$best"
+}
+
+for entry in "${libraries[@]}"; do
+    read -r name dev _ <<<"$entry"
+    [[ " ${stale[*]} " == *" $name "* ]] || continue
+    version=$(source_version "$name" "$dev")
+    log=$deps/logs/$name.log
+    start=$SECONDS
+    echo "Building $name $version for the browser (log: $log)"
+    # set -e holds inside the subshell only when its status is not tested in place.
+    set +e
+    (
+        set -e
+        cd "$deps/downloads"
+        apt-get "${apt[@]}" -qq source --download-only "$name=$version"
+        dsc=$(ls "$deps/downloads/${name}_${version#*:}.dsc")
+        rm -rf "$deps/src/$name" "$deps/build/$name"
+        # Unpacks and applies Debian's patches; apt has already checked the files against the
+        # signed index, so the missing maintainer keys are no concern.
+        dpkg-source -x "$dsc" "$deps/src/$name"
+        "build_$name" "$deps/src/$name" "$deps/build/$name"
+    ) >"$log" 2>&1
+    status=$?
+    set -e
+    if [ $status -ne 0 ]; then
+        tail -n 40 "$log" >&2
+        echo "Building $name for the browser failed; the whole log is $log" >&2
+        exit 1
+    fi
+    printf '%s\n%s\n' "${key[$name]}" "$version" >"$deps/stamps/$name"
+    echo "  $name done in $((SECONDS - start)) s"
+done

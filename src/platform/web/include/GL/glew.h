@@ -1,0 +1,166 @@
+#pragma once
+// The browser build's view of OpenGL: the engine's sources include <GL/glew.h> and <GL/glu.h> and
+// call the OpenGL 2.1 entry points they always call. In the browser those reach WebGL 2 (OpenGL
+// ES 3.0) through the emulation in platform/web/LegacyGL.cpp, which covers the subset this engine
+// uses: immediate-mode drawing, the matrix stacks, client arrays in buffer objects, the texture
+// environment, attribute push and pop, and shader objects whose GLSL 1.10 sources are rewritten to
+// GLSL ES 3.00 when they are given. Calls with the same meaning in ES 3.0 go straight through.
+#include <GLES3/gl3.h>
+#include <stddef.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+typedef double GLdouble;
+typedef double GLclampd;
+typedef unsigned int GLhandleARB;
+typedef char GLcharARB;
+typedef ptrdiff_t GLsizeiptrARB;
+typedef ptrdiff_t GLintptrARB;
+
+// Desktop enumerants the engine passes; the values are OpenGL's.
+#define GL_QUADS 0x0007
+#define GL_MODELVIEW 0x1700
+#define GL_PROJECTION 0x1701
+#define GL_TEXTURE 0x1702
+#define GL_MATRIX_MODE 0x0BA0
+#define GL_MODELVIEW_STACK_DEPTH 0x0BA3
+#define GL_PROJECTION_STACK_DEPTH 0x0BA4
+#define GL_MODELVIEW_MATRIX 0x0BA6
+#define GL_PROJECTION_MATRIX 0x0BA7
+#define GL_ATTRIB_STACK_DEPTH 0x0BB0
+#define GL_STACK_OVERFLOW 0x0503
+#define GL_STACK_UNDERFLOW 0x0504
+#define GL_LIGHTING 0x0B50
+#define GL_LIGHT0 0x4000
+#define GL_NORMALIZE 0x0BA1
+#define GL_COLOR_MATERIAL 0x0B57
+#define GL_LIGHTING_BIT 0x00000040
+#define GL_VIEWPORT_BIT 0x00000800
+#define GL_SMOOTH 0x1D01
+#define GL_FLAT 0x1D00
+#define GL_PERSPECTIVE_CORRECTION_HINT 0x0C50
+#define GL_CLAMP 0x2900
+#define GL_BGR 0x80E0
+#define GL_BGRA 0x80E1
+#define GL_ALPHA8 0x803C
+#define GL_LUMINANCE8 0x8040
+#define GL_LUMINANCE8_ALPHA8 0x8045
+#define GL_MAX_TEXTURE_COORDS 0x8871
+#define GL_VERTEX_ARRAY 0x8074
+#define GL_NORMAL_ARRAY 0x8075
+#define GL_COLOR_ARRAY 0x8076
+#define GL_TEXTURE_COORD_ARRAY 0x8078
+#define GL_SECONDARY_COLOR_ARRAY 0x845E
+#define GL_TEXTURE_ENV 0x2300
+#define GL_TEXTURE_ENV_MODE 0x2200
+#define GL_MODULATE 0x2100
+#define GL_DECAL 0x2101
+#define GL_ADD 0x0104
+#define GL_COMBINE 0x8570
+#define GL_COMBINE_RGB 0x8571
+#define GL_COMBINE_ALPHA 0x8572
+#define GL_RGB_SCALE 0x8573
+#define GL_ALPHA_SCALE 0x0D1C
+#define GL_CONSTANT 0x8576
+#define GL_PRIMARY_COLOR 0x8577
+#define GL_PREVIOUS 0x8578
+#define GL_SOURCE0_RGB 0x8580
+#define GL_SOURCE1_RGB 0x8581
+#define GL_SOURCE0_ALPHA 0x8588
+#define GL_SOURCE1_ALPHA 0x8589
+
+#define GL_ARRAY_BUFFER_ARB GL_ARRAY_BUFFER
+#define GL_ELEMENT_ARRAY_BUFFER_ARB GL_ELEMENT_ARRAY_BUFFER
+#define GL_STATIC_DRAW_ARB GL_STATIC_DRAW
+#define GL_VERTEX_SHADER_ARB GL_VERTEX_SHADER
+#define GL_FRAGMENT_SHADER_ARB GL_FRAGMENT_SHADER
+#define GL_OBJECT_COMPILE_STATUS_ARB GL_COMPILE_STATUS
+#define GL_OBJECT_LINK_STATUS_ARB GL_LINK_STATUS
+#define GL_FRAMEBUFFER_EXT GL_FRAMEBUFFER
+#define GL_RENDERBUFFER_EXT GL_RENDERBUFFER
+#define GL_COLOR_ATTACHMENT0_EXT GL_COLOR_ATTACHMENT0
+#define GL_DEPTH_ATTACHMENT_EXT GL_DEPTH_ATTACHMENT
+#define GL_FRAMEBUFFER_COMPLETE_EXT GL_FRAMEBUFFER_COMPLETE
+
+// Entry points the ES 3.0 names carry unchanged.
+#define glGenBuffersARB glGenBuffers
+#define glBufferDataARB glBufferData
+#define glCreateProgramObjectARB glCreateProgram
+#define glCreateShaderObjectARB glCreateShader
+#define glAttachObjectARB glAttachShader
+#define glCompileShaderARB glCompileShader
+#define glLinkProgramARB glLinkProgram
+#define glGetUniformLocationARB glGetUniformLocation
+#define glUniform1iARB glUniform1i
+#define glUniform3iARB glUniform3i
+#define glBlendColorEXT glBlendColor
+#define glGenFramebuffersEXT glGenFramebuffers
+#define glDeleteFramebuffersEXT glDeleteFramebuffers
+#define glBindFramebufferEXT glBindFramebuffer
+#define glFramebufferTexture2DEXT glFramebufferTexture2D
+#define glGenRenderbuffersEXT glGenRenderbuffers
+#define glBindRenderbufferEXT glBindRenderbuffer
+#define glRenderbufferStorageEXT glRenderbufferStorage
+#define glFramebufferRenderbufferEXT glFramebufferRenderbuffer
+#define glCheckFramebufferStatusEXT glCheckFramebufferStatus
+
+// Emulated: immediate mode.
+void glBegin(GLenum mode);
+void glEnd(void);
+void glVertex2f(GLfloat x, GLfloat y);
+void glVertex3f(GLfloat x, GLfloat y, GLfloat z);
+void glVertex3fv(const GLfloat* v);
+void glNormal3f(GLfloat x, GLfloat y, GLfloat z);
+void glNormal3fv(const GLfloat* v);
+void glColor3f(GLfloat r, GLfloat g, GLfloat b);
+void glColor4f(GLfloat r, GLfloat g, GLfloat b, GLfloat a);
+void glTexCoord2f(GLfloat s, GLfloat t);
+
+// Emulated: the matrix stacks.
+void glMatrixMode(GLenum mode);
+void glLoadIdentity(void);
+void glLoadMatrixf(const GLfloat* m);
+void glMultMatrixf(const GLfloat* m);
+void glPushMatrix(void);
+void glPopMatrix(void);
+void glTranslatef(GLfloat x, GLfloat y, GLfloat z);
+void glScalef(GLfloat x, GLfloat y, GLfloat z);
+void glRotatef(GLfloat angle, GLfloat x, GLfloat y, GLfloat z);
+void glOrtho(GLdouble left, GLdouble right, GLdouble bottom, GLdouble top, GLdouble zNear, GLdouble zFar);
+
+// Emulated: state of the fixed-function pipeline.
+void glPushAttrib(GLbitfield mask);
+void glPopAttrib(void);
+void glTexEnvi(GLenum target, GLenum pname, GLint param);
+void glTexEnvf(GLenum target, GLenum pname, GLfloat param);
+void glShadeModel(GLenum mode);
+void glClearDepth(GLclampd depth);
+
+// Emulated: client arrays (in buffer objects only; WebGL has no client-side arrays).
+void glEnableClientState(GLenum array);
+void glDisableClientState(GLenum array);
+void glClientActiveTexture(GLenum texture);
+void glVertexPointer(GLint size, GLenum type, GLsizei stride, const void* pointer);
+void glNormalPointer(GLenum type, GLsizei stride, const void* pointer);
+void glColorPointer(GLint size, GLenum type, GLsizei stride, const void* pointer);
+void glSecondaryColorPointer(GLint size, GLenum type, GLsizei stride, const void* pointer);
+void glTexCoordPointer(GLint size, GLenum type, GLsizei stride, const void* pointer);
+void glBindBufferARB(GLenum target, GLuint buffer);
+
+// Shader objects under their ARB names, where ES 3.0 splits or changes them.
+void glShaderSourceARB(GLhandleARB shader, GLsizei count, const GLcharARB** strings, const GLint* lengths);
+void glUseProgramObjectARB(GLhandleARB program);
+void glGetObjectParameterivARB(GLhandleARB object, GLenum pname, GLint* params);
+void glGetInfoLogARB(GLhandleARB object, GLsizei maxLength, GLsizei* length, GLcharARB* infoLog);
+
+// The extension loader: everything the engine asks for is there.
+#define GLEW_OK 0
+#define GLEW_ARB_shading_language_100 1
+GLenum glewInit(void);
+const GLubyte* glewGetErrorString(GLenum error);
+
+#ifdef __cplusplus
+}
+#endif

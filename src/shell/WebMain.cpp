@@ -1,0 +1,80 @@
+// The browser's program: start-up behind the loading screens, then one frame step per animation
+// frame at the music's position, until the show is over and the page shows its end card. With
+// `?still` on the address it draws the one frame at `#t` as the offline renderer does, and stops.
+#include <emscripten.h>
+#include <emscripten/html5.h>
+
+#include "clock/DemoContext.h"
+#include "platform/Window.h"
+#include "platform/web/WebPage.h"
+#include "shell/OfflineClock.h"
+#include "shell/Shell.h"
+
+namespace {
+
+// The offline renderer's beat-tracking rate, so a still shows the flash it shows.
+constexpr double stillBeatTrackingRate = 60.0; // Hz
+
+void keyPressed(int virtualKey) {
+    // Escape leaves full screen, which the browser does by itself; a page has nothing to quit.
+    if (virtualKey == keyEscape) return;
+    handleKey(virtualKey);
+}
+
+void playAgain();
+
+EM_BOOL showFrame(double, void*) {
+    if (pageHasFailed()) return EM_FALSE;
+    WindowEvents events;
+    events.key = keyPressed;
+    pumpEvents(events);
+    const bool over = renderFrame(DemoContext::musicTime());
+    if (over) {
+        pageShowEndCard(playAgain);
+        return EM_FALSE;
+    }
+    pageFrameDrawn(shownFrame.timeSeconds);
+    return EM_TRUE;
+}
+
+void playAgain() {
+    beginShow();
+    demoContext.seekTo(0);
+    emscripten_request_animation_frame_loop(showFrame, nullptr);
+}
+
+EM_BOOL stillShown(double, void*) {
+    pageStillDrawn(shownFrame.timeSeconds, shownFrame.beatFlash);
+    return EM_FALSE;
+}
+
+} // namespace
+
+// The show's clock as the next frame would read it, for the page and its checks.
+extern "C" EMSCRIPTEN_KEEPALIVE double lumorakkaShowClock() {
+    const float seconds = DemoContext::musicTime();
+    return seconds;
+}
+
+int main() {
+    const bool still = pageAsksForStill();
+    const double startSeconds = pageStartSeconds();
+    ShowOptions options;
+    options.fullScreen = false;
+    if (still) options.clock = ShowOptions::Clock::caller;
+    startShow(options);
+    if (pageHasFailed()) return 1;
+    setFramesPresentedByBrowser(true);
+
+    if (still) {
+        OfflineClock clock(stillBeatTrackingRate);
+        renderFrame(clock.advanceTo(startSeconds));
+        // The title changes once the browser has shown the frame.
+        emscripten_request_animation_frame_loop(stillShown, nullptr);
+        return 0;
+    }
+    if (startSeconds > 0) demoContext.seekTo(static_cast<float>(startSeconds));
+    pageShowReady();
+    emscripten_request_animation_frame_loop(showFrame, nullptr);
+    return 0;
+}
