@@ -27,7 +27,9 @@ void loadGL() {
     GLenum status = glewInit();
     // GLEW loads GL's entry points first, then GLX's own, which an off-screen context (no X
     // display) doesn't have and the program doesn't use.
+#ifdef GLEW_ERROR_NO_GLX_DISPLAY
     if (status == GLEW_ERROR_NO_GLX_DISPLAY) status = GLEW_OK;
+#endif
     if (status != GLEW_OK)
         fatalError("Could not init GLEW: %s", reinterpret_cast<const char*>(glewGetErrorString(status)));
     if (!GLEW_ARB_shading_language_100) fatalError("Seems that ARB_shading_language_100 is not supported.");
