@@ -18,7 +18,6 @@ const char* const shotFolder = "shots";
 // Allocated on the first capture and kept for the whole run; made again when the window's size
 // changes.
 Image captureImage = {};
-bool captureImageReady = false;
 
 } // namespace
 
@@ -43,10 +42,9 @@ bool captureFrameTo(const char* path) {
         fprintf(stderr, "Cannot capture %s: the window has no pixels to read\n", path);
         return false;
     }
-    if (!captureImageReady || captureImage.width != width || captureImage.height != height) {
+    if (captureImage.width != width || captureImage.height != height) {
         delete[] captureImage.pixels;
         alloc_image(&captureImage, width, height, 3);
-        captureImageReady = true;
     }
     // Rows of any width, packed.
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
