@@ -1,16 +1,17 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build needs ("play"), the build and a headless video export
-# ("export": an X server of its own and Mesa), the build and the tests ("test"), the Windows cross
+# ("export": Mesa's software renderer, off-screen), the build and the tests ("test"), the Windows cross
 # build ("windows"), or the Windows build and its run under Wine beside the Linux renderer and the
 # tests' frame comparison ("wine"), the browser build ("web"), or the browser build and its run in
 # headless Chromium beside the Linux renderer ("browser").
 # As root it installs what is missing; otherwise it prints the apt-get line and stops.
 set -euo pipefail
-build=(cmake g++ make pkg-config libsdl2-dev libglew-dev libglu1-mesa-dev libpng-dev libjpeg62-turbo-dev
+build=(cmake g++ make pkg-config libsdl2-dev libglew-dev libglu1-mesa-dev libegl-dev libx11-dev libpng-dev libjpeg62-turbo-dev
        libvorbis-dev libogg-dev zlib1g-dev libfreetype-dev fonts-dejavu-core
        libmeshoptimizer-dev libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev)
-headless=(xvfb libgl1-mesa-dri)
-tests=(libgtest-dev libbenchmark-dev xvfb xauth x11-utils xdotool imagemagick sox libgl1-mesa-dri
+# An export without an X display draws through EGL on Mesa's surfaceless platform.
+headless=(libgl1-mesa-dri libegl-mesa0)
+tests=(libgtest-dev libbenchmark-dev xvfb xauth x11-utils xdotool imagemagick sox libgl1-mesa-dri libegl-mesa0
        xserver-xorg-core xserver-xorg-video-dummy clang libclang-rt-14-dev)
 windows=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix dpkg-dev zip)
 wine=(wine64 unzip)

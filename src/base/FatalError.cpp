@@ -1,12 +1,14 @@
 #include "base/FatalError.h"
 
 #include <GL/glew.h>
+#include <csignal>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
 #include <new>
 #include <string>
+#include <unistd.h>
 
 namespace {
 ErrorBox gBox = nullptr;
@@ -39,6 +41,32 @@ void fatalError(const char* format, ...) {
 void endAfterFatalError(int status) {
     exit(status);
 }
+
+void endAtOnce(int status) {
+    _exit(status);
+}
+
+#ifdef _WIN32
+void endAfterFatalErrorWithin(int, int status) {
+    exit(status);
+}
+#else
+namespace {
+volatile std::sig_atomic_t gWatchdogStatus = 1;
+void watchdogExpired(int) {
+    _exit(gWatchdogStatus);
+}
+} // namespace
+
+void endAfterFatalErrorWithin(int seconds, int status) {
+    gWatchdogStatus = status;
+    struct sigaction action {};
+    action.sa_handler = watchdogExpired;
+    sigaction(SIGALRM, &action, nullptr);
+    alarm(static_cast<unsigned>(seconds));
+    exit(status);
+}
+#endif
 
 void checkGLError() {
     GLenum code = glGetError();

@@ -29,6 +29,11 @@ void reportError(const char* text);
 // The end of every fatal path, once its reports are made: exit handlers run, then the process ends
 // with `status`.
 [[noreturn]] void endAfterFatalError(int status);
+// As endAfterFatalError, but should an exit handler or a library's clean-up still be waiting after
+// `seconds` (on a server that has gone away, say), the process ends then with `status` anyway.
+[[noreturn]] void endAfterFatalErrorWithin(int seconds, int status);
+// Ends the process at once, without exit handlers: for a fatal path met again while ending.
+[[noreturn]] void endAtOnce(int status);
 
 // Reports a pending GL error as "GL error 0x%04x!".
 void checkGLError();

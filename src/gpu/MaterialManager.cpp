@@ -41,12 +41,13 @@ void MaterialManager::loadMaterialFile(const std::string& name, const std::strin
     MaterialFile parsed;
     std::string error;
     if (!parseMaterialText(text, parsed, error)) fatalError("%s", error.c_str());
-    buildMaterial(name, parsed.vertexSource, parsed.fragmentSource, parsed.textures);
+    buildMaterial(name, parsed.vertexSource, parsed.fragmentSource, parsed.textures, path);
 }
 
 void MaterialManager::buildMaterial(const std::string& name, const std::string& vertexSource,
                                     const std::string& fragmentSource,
-                                    const GrowArray<TextureBinding>& bindings) {
+                                    const GrowArray<TextureBinding>& bindings,
+                                    const std::string& sourceFile) {
     // glActiveTexture accepts units below the larger of these two limits.
     GLint combinedUnits = 0, coordinateUnits = 0;
     glGetIntegerv(GL_MAX_COMBINED_TEXTURE_IMAGE_UNITS, &combinedUnits);
@@ -57,7 +58,7 @@ void MaterialManager::buildMaterial(const std::string& name, const std::string& 
                    bindings.count, units);
 
     std::string program = "SHD$" + name;
-    shaders.addProgram(program, vertexSource, fragmentSource);
+    shaders.addProgram(program, vertexSource, fragmentSource, sourceFile, sourceFile);
     Material& material = entry(name);
     material.shader = program;
     material.textures = bindings;

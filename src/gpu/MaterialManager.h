@@ -28,8 +28,10 @@ public:
     void unbind() override;
 
     void loadMaterialFile(const std::string& name, const std::string& path);
+    // sourceFile, when given, is named in the shaders' compile errors.
     void buildMaterial(const std::string& name, const std::string& vertexSource,
-                       const std::string& fragmentSource, const GrowArray<TextureBinding>& bindings);
+                       const std::string& fragmentSource, const GrowArray<TextureBinding>& bindings,
+                       const std::string& sourceFile = "");
 
 private:
     TextureManager& textures;

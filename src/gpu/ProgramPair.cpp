@@ -15,12 +15,15 @@ namespace {
 const size_t longestBasePath = 252;
 const int pairLogBytes = 4096;
 
-// The compiled stage, or 0 when the source file can't be opened (the stage is left out).
+// The compiled stage, or 0 when the source file can't be opened (the stage is left out). A failure
+// names the file after the head.
 GLhandleARB compileFile(const char* path, GLenum stage, const char* failureHead, bool checkEachCall) {
     std::unique_ptr<char[]> source(readFileBytes(path));
     if (!source) return 0;
+    char head[512];
+    snprintf(head, sizeof head, "%s%s: ", failureHead, path);
     // The source is read up to its first NUL, as a C string.
-    return compileStage(stage, source.get(), -1, failureHead, pairLogBytes, checkEachCall);
+    return compileStage(stage, source.get(), -1, head, pairLogBytes, checkEachCall);
 }
 
 } // namespace

@@ -41,20 +41,22 @@ void ShaderManager::unbind() {
 }
 
 unsigned int ShaderManager::compileShader(unsigned int stage, const std::string& name,
-                                          const std::string& source) {
+                                          const std::string& source, const std::string& sourceFile) {
     char head[512];
-    snprintf(head, sizeof head, "Error compiling %s shader '%s':\n",
-             stage == GL_VERTEX_SHADER_ARB ? "vertex" : "fragment", name.c_str());
+    snprintf(head, sizeof head, "Error compiling %s shader '%s':%s%s%s\n",
+             stage == GL_VERTEX_SHADER_ARB ? "vertex" : "fragment", name.c_str(), sourceFile.empty() ? "" : " ",
+             sourceFile.c_str(), sourceFile.empty() ? "" : ":");
     return compileStage(stage, source.data(), static_cast<int>(source.size()), head, registryLogBytes);
 }
 
 Shader& ShaderManager::addProgram(const std::string& name, const std::string& vertexSource,
-                                  const std::string& fragmentSource) {
+                                  const std::string& fragmentSource, const std::string& vertexFile,
+                                  const std::string& fragmentFile) {
     GLhandleARB program = glCreateProgramObjectARB();
     if (!vertexSource.empty())
-        glAttachObjectARB(program, compileShader(GL_VERTEX_SHADER_ARB, name, vertexSource));
+        glAttachObjectARB(program, compileShader(GL_VERTEX_SHADER_ARB, name, vertexSource, vertexFile));
     if (!fragmentSource.empty())
-        glAttachObjectARB(program, compileShader(GL_FRAGMENT_SHADER_ARB, name, fragmentSource));
+        glAttachObjectARB(program, compileShader(GL_FRAGMENT_SHADER_ARB, name, fragmentSource, fragmentFile));
     char head[512];
     snprintf(head, sizeof head, "Error linking shader '%s':\n", name.c_str());
     linkProgram(program, head, registryLogBytes);
@@ -67,7 +69,7 @@ Shader& ShaderManager::addProgramFiles(const std::string& name, const std::strin
                                        const std::string& fragmentPath) {
     std::string vertexSource = vertexPath.empty() ? std::string() : readText(vertexPath);
     std::string fragmentSource = fragmentPath.empty() ? std::string() : readText(fragmentPath);
-    return addProgram(name, vertexSource, fragmentSource);
+    return addProgram(name, vertexSource, fragmentSource, vertexPath, fragmentPath);
 }
 
 std::string ShaderManager::readText(const std::string& path) {

@@ -18,11 +18,14 @@ public:
     void bind(const std::string& name) override;
     void unbind() override;
 
-    // stage is GL_VERTEX_SHADER_ARB or GL_FRAGMENT_SHADER_ARB; name only labels the error.
-    unsigned int compileShader(unsigned int stage, const std::string& name, const std::string& source);
-    // An empty source leaves its stage out.
+    // stage is GL_VERTEX_SHADER_ARB or GL_FRAGMENT_SHADER_ARB; name, and the file the source came
+    // from when given, only label the error.
+    unsigned int compileShader(unsigned int stage, const std::string& name, const std::string& source,
+                               const std::string& sourceFile = "");
+    // An empty source leaves its stage out. The files name where each source came from in errors.
     Shader& addProgram(const std::string& name, const std::string& vertexSource,
-                       const std::string& fragmentSource);
+                       const std::string& fragmentSource, const std::string& vertexFile = "",
+                       const std::string& fragmentFile = "");
     // An empty path, or a file that can't be opened, leaves its stage out.
     Shader& addProgramFiles(const std::string& name, const std::string& vertexPath,
                             const std::string& fragmentPath);

@@ -2,6 +2,7 @@
 
 #include <GL/glew.h>
 #include <GL/glu.h>
+#include <cstdio>
 #include <cstring>
 #include <new>
 #include <vector>
@@ -177,6 +178,22 @@ void TextureManager::loadFile(const std::string& name, const std::string& fileNa
     if (!problem && format == -1) format = formatByChannels[image.channels - 1];
     if (!problem && bytesPerTexel(format) != image.channels)
         problem = "the pixel format takes another channel count";
+    // GL takes a cube map's faces only square and of one size; any other face would be refused
+    // with nothing but a GL error, leaving the sky black. The first face sets the size.
+    char cubeProblem[160];
+    if (!problem && imageTarget != GL_TEXTURE_2D) {
+        if (image.width != image.height) {
+            snprintf(cubeProblem, sizeof cubeProblem, "it is %d x %d pixels, and a cube map's faces must be square",
+                     image.width, image.height);
+            problem = cubeProblem;
+        } else if (imageTarget != GL_TEXTURE_CUBE_MAP_POSITIVE_X &&
+                   (image.width != get(name).width || image.height != get(name).height)) {
+            snprintf(cubeProblem, sizeof cubeProblem,
+                     "it is %d x %d pixels, and a cube map's faces must all be the size of the first, %d x %d",
+                     image.width, image.height, get(name).width, get(name).height);
+            problem = cubeProblem;
+        }
+    }
     if (problem) {
         int channels = image.channels;
         delete[] image.pixels;

@@ -1,5 +1,6 @@
 #include "image/Image.h"
 
+#include <cerrno>
 #include <climits>
 #include <csetjmp>
 #include <cstdio>
@@ -171,6 +172,15 @@ int read_jpeg(const char* path, Image* image, bool flip, int maxSide) {
     cinfo.progress = &progress;
     jpeg_stdio_src(&cinfo, file);
     jpeg_read_header(&cinfo, TRUE);
+    // Colours stored as ink (CMYK, or YCCK made from it) need the printer's colour profile to
+    // become screen colours; read as RGBA they would be wrong, so they are refused.
+    if (cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK) {
+        fprintf(stderr, "%s: the picture's colours are CMYK; only RGB and grey JPEG pictures can be shown\n",
+                path);
+        jpeg_destroy_decompress(&cinfo);
+        fclose(file);
+        return -1;
+    }
     if (cinfo.image_width > static_cast<JDIMENSION>(maxSide) ||
         cinfo.image_height > static_cast<JDIMENSION>(maxSide)) {
         unsigned long width = cinfo.image_width, height = cinfo.image_height;
@@ -220,7 +230,39 @@ int load_image(const char* path, Image* image, bool flip, int maxSide) {
     return -1;
 }
 
-void write_png(const char* path, Image image) {
+namespace {
+
+// libpng's stdio writer drops errno; this one keeps it for the message.
+struct PngOutput {
+    FILE* file;
+    int error = 0;
+};
+
+void writePngBytes(png_structp png, png_bytep bytes, png_size_t length) {
+    auto* output = static_cast<PngOutput*>(png_get_io_ptr(png));
+    if (fwrite(bytes, 1, length, output->file) != length) {
+        output->error = errno;
+        png_error(png, "write error");
+    }
+}
+
+void flushPngBytes(png_structp png) {
+    auto* output = static_cast<PngOutput*>(png_get_io_ptr(png));
+    if (fflush(output->file) != 0) {
+        output->error = errno;
+        png_error(png, "write error");
+    }
+}
+
+// libpng's own warnings and errors would print a line of their own; the writer reports once.
+void quietPngMessage(png_structp, png_const_charp) {}
+void failPng(png_structp png, png_const_charp) {
+    png_longjmp(png, 1);
+}
+
+} // namespace
+
+int write_png(const char* path, Image image) {
     int colorType;
     switch (image.channels) {
     case 1:
@@ -238,33 +280,34 @@ void write_png(const char* path, Image image) {
     default:
         // Refused before the file is touched, so nothing half-written is left behind.
         fprintf(stderr, "write_png: can't write %d channels to %s\n", image.channels, path);
-        return;
+        return -1;
     }
     FILE* file = createRegularFile(path);
     if (!file) {
         fprintf(stderr, "can't open %s\n", path);
-        return;
+        return -1;
     }
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    if (!png) {
-        fprintf(stderr, "write_png: Error creating write struct\n");
-        fclose(file);
-        return;
-    }
-    png_infop info = png_create_info_struct(png);
-    if (!info) {
-        fclose(file);
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, failPng, quietPngMessage);
+    png_infop info = png ? png_create_info_struct(png) : nullptr;
+    if (!png || !info) {
+        fprintf(stderr, "write_png: Error creating write structs for %s\n", path);
         png_destroy_write_struct(&png, nullptr);
-        fprintf(stderr, "write_png: Error creating info struct\n");
-        return;
-    }
-    if (setjmp(png_jmpbuf(png))) {
         fclose(file);
-        png_destroy_write_struct(&png, &info);
-        fprintf(stderr, "write_png: Error 3\n");
-        return;
+        remove(path);
+        return -1;
     }
-    png_init_io(png, file);
+    PngOutput output{file};
+    png_set_write_fn(png, &output, writePngBytes, flushPngBytes);
+    if (setjmp(png_jmpbuf(png))) {
+        // Read back through libpng's pointer: a local changed after setjmp can't be trusted here.
+        const int error = static_cast<PngOutput*>(png_get_io_ptr(png))->error;
+        png_destroy_write_struct(&png, &info);
+        fclose(file);
+        remove(path);
+        fprintf(stderr, "write_png: Error 3 writing %s: %s\n", path,
+                error ? strerror(error) : "the picture could not be encoded");
+        return -1;
+    }
     png_set_IHDR(png, info, image.width, image.height, 8, colorType, PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_write_info(png, info);
@@ -272,8 +315,14 @@ void write_png(const char* path, Image image) {
         png_write_row(png, image.pixels + static_cast<size_t>(i) * image.rowBytes);
     png_write_end(png, info);
     png_destroy_write_struct(&png, &info);
-    // libpng's writes go through stdio; a full disk may only show when the buffer is flushed.
-    if (fclose(file) != 0) fprintf(stderr, "write_png: Error writing %s\n", path);
+    // Writes go through stdio; a full disk may only show when the buffer is flushed.
+    if (fclose(file) != 0) {
+        const int error = errno;
+        remove(path);
+        fprintf(stderr, "write_png: Error 3 writing %s: %s\n", path, strerror(error));
+        return -1;
+    }
+    return 0;
 }
 
 void flip_image(Image* image, bool vertical, bool horizontal) {

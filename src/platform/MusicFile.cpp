@@ -1,17 +1,10 @@
 #include "platform/MusicFile.h"
 
-#include <vorbis/vorbisfile.h>
-
-#include <algorithm>
-#include <cstdio>
-
 #include "base/RegularFile.h"
+#include "platform/VorbisDecoder.h"
 
 struct MusicFile::State {
-    OggVorbis_File file{};
-    int rate = 0;
-    int channels = 0;
-    ~State() { ov_clear(&file); }
+    VorbisDecoder decoder;
 };
 
 MusicFile::MusicFile() : state(nullptr) {}
@@ -30,17 +23,13 @@ bool MusicFile::open(const std::string& path, std::string& error) {
         return false;
     }
     auto* s = new State;
-    if (ov_open_callbacks(in, &s->file, nullptr, 0, OV_CALLBACKS_DEFAULT) != 0) {
-        // The decoder owns the file only once it has opened it.
-        fclose(in);
+    // The first link's rate; stereo when any link is.
+    if (!s->decoder.open(in, 0, 0, reason)) {
         delete s;
-        error = "Cannot read the music " + path + ": not an Ogg Vorbis file";
+        error = "Cannot read the music " + path + ": " + reason;
         return false;
     }
-    const vorbis_info* info = ov_info(&s->file, -1);
-    s->rate = static_cast<int>(info->rate);
-    s->channels = info->channels;
-    if (s->rate <= 0 || s->channels < 1 || s->channels > 2) {
+    if (s->decoder.outputChannels() > 2) {
         delete s;
         error = "Cannot read the music " + path + ": only mono and stereo are supported";
         return false;
@@ -50,31 +39,19 @@ bool MusicFile::open(const std::string& path, std::string& error) {
 }
 
 int MusicFile::rate() const {
-    return state ? state->rate : 0;
+    return state ? state->decoder.outputRate() : 0;
 }
 
 int MusicFile::channels() const {
-    return state ? state->channels : 0;
+    return state ? state->decoder.outputChannels() : 0;
 }
 
 bool MusicFile::seek(int64_t frame) {
-    if (!state) return false;
-    const int64_t total = std::max<int64_t>(ov_pcm_total(&state->file, -1), 0);
-    return ov_pcm_seek(&state->file, std::min(std::max<int64_t>(frame, 0), total)) == 0;
+    return state && state->decoder.seek(frame, state->decoder.outputRate());
 }
 
 int MusicFile::read(int16_t* samples, int frames) {
     if (!state) return -1;
-    const int frameBytes = 2 * state->channels;
-    char* out = reinterpret_cast<char*>(samples);
-    int got = 0; // bytes
-    while (got < frames * frameBytes) {
-        int section = 0;
-        long n = ov_read(&state->file, out + got, frames * frameBytes - got, 0, 2, 1, &section);
-        if (n == OV_HOLE) continue;
-        if (n < 0) return -1;
-        if (n == 0) break;
-        got += static_cast<int>(n);
-    }
-    return got / frameBytes;
+    const int got = state->decoder.read(samples, frames);
+    return got < frames && state->decoder.damaged() ? -1 : got;
 }

@@ -1,7 +1,6 @@
 #include "platform/Sound.h"
 
 #include <SDL.h>
-#include <vorbis/vorbisfile.h>
 
 #include <algorithm>
 #include <chrono>
@@ -13,6 +12,7 @@
 #include <vector>
 
 #include "base/RegularFile.h"
+#include "platform/VorbisDecoder.h"
 
 namespace {
 class TimeSource;
@@ -25,17 +25,12 @@ struct FSOUND_STREAM {
     const TimeSource* clock = nullptr;
     std::string path; // of the file, for the line said when its audio runs out
 
-    // The decoded file; a caller clock has none.
-    OggVorbis_File file{};
+    // The file, decoded into the device's format; a caller clock has none.
+    VorbisDecoder decoder;
     bool hasFile = false;
-    int rate = 0;     // of the file, frames per second
-    int channels = 0; // of the file
-    int64_t totalFrames = 0;
     int lengthMs = 0;          // the length the file declares; INT_MAX for a stream without audio
     int audioEndMs = INT_MAX;  // where the audio runs out: lengthMs, or earlier where decoding failed
     bool endAnnounced = false; // the line about the end has been said
-    SDL_AudioStream* converter = nullptr; // file format -> device format
-    bool decoderAtEnd = false;
 
     // Playback state; the device callback shares it, so it changes only under the device lock.
     bool playing = false;
@@ -148,14 +143,9 @@ void runOnPastTheAudio(FSOUND_STREAM* s, int64_t heardAtNs) {
     s->anchorNs = heardAtNs;
 }
 
-// Puts the decoder at `positionMs` exactly (ov_pcm_seek, not the page seek that lands early).
+// Puts the decoder at `positionMs` exactly (not a page seek, which lands early).
 void seekDecoder(FSOUND_STREAM* s, int positionMs) {
-    if (!s->hasFile) return;
-    int64_t frame = static_cast<int64_t>(positionMs) * s->rate / 1000;
-    frame = std::min(frame, s->totalFrames);
-    ov_pcm_seek(&s->file, frame);
-    SDL_AudioStreamClear(s->converter);
-    s->decoderAtEnd = false;
+    if (s->hasFile) s->decoder.seek(positionMs, 1000);
 }
 
 int positionMs(FSOUND_STREAM* s) {
@@ -170,31 +160,10 @@ int positionMs(FSOUND_STREAM* s) {
     return s->lastReportedMs;
 }
 
-// Fills `frames` device frames with decoded audio; returns how many were real audio.
+// Fills `frames` device frames with decoded audio; returns how many were real audio. A damaged
+// file plays what was decoded, then stops.
 int decodeInto(FSOUND_STREAM* s, Uint8* out, int frames) {
-    const int wanted = frames * bytesPerDeviceFrame;
-    int got = 0;
-    char packet[4096];
-    while (got < wanted) {
-        if (SDL_AudioStreamAvailable(s->converter) > 0) {
-            int n = SDL_AudioStreamGet(s->converter, out + got, wanted - got);
-            if (n <= 0) break;
-            got += n;
-            continue;
-        }
-        if (s->decoderAtEnd) break;
-        int section = 0;
-        long n = ov_read(&s->file, packet, sizeof packet, 0, 2, 1, &section);
-        if (n == OV_HOLE) continue;
-        if (n <= 0) {
-            // End of file, or a damaged one: play what was decoded, then stop.
-            s->decoderAtEnd = true;
-            SDL_AudioStreamFlush(s->converter);
-            continue;
-        }
-        SDL_AudioStreamPut(s->converter, packet, static_cast<int>(n));
-    }
-    return got / bytesPerDeviceFrame;
+    return s->decoder.read(reinterpret_cast<int16_t*>(out), frames);
 }
 
 void fillDevice(void*, Uint8* out, int length) {
@@ -270,29 +239,13 @@ FSOUND_STREAM* FSOUND_Stream_Open(const char* path, unsigned int, int, int) {
     // Without any device nothing takes the samples: the stream keeps time on the clock.
     s->fileClock = s->clock = gDevice ? gFileClock : &monotonicTime;
     s->path = path;
-    int status = ov_open_callbacks(in, &s->file, nullptr, 0, OV_CALLBACKS_DEFAULT);
-    if (status != 0) {
-        fclose(in);
+    if (!s->decoder.open(in, gDeviceRate, deviceChannels, reason)) {
         delete s;
-        fprintf(stderr,
-                "Cannot play music '%s': not an Ogg Vorbis file (error %d); the demo runs without it.\n",
-                path, status);
+        fprintf(stderr, "Cannot play music '%s': %s; the demo runs without it.\n", path, reason.c_str());
         return nullptr;
     }
-    vorbis_info* info = ov_info(&s->file, -1);
-    s->rate = static_cast<int>(info->rate);
-    s->channels = info->channels;
-    s->totalFrames = std::max<int64_t>(ov_pcm_total(&s->file, -1), 0);
-    s->lengthMs = static_cast<int>(std::min<int64_t>(s->totalFrames * 1000 / std::max(s->rate, 1), INT_MAX));
+    s->lengthMs = static_cast<int>(std::min<int64_t>(s->decoder.length(1000), INT_MAX));
     s->audioEndMs = s->lengthMs;
-    s->converter = SDL_NewAudioStream(AUDIO_S16LSB, static_cast<Uint8>(s->channels), s->rate, AUDIO_S16LSB,
-                                      deviceChannels, gDeviceRate);
-    if (!s->converter) {
-        fprintf(stderr, "Cannot play music '%s': %s; the demo runs without it.\n", path, SDL_GetError());
-        ov_clear(&s->file);
-        delete s;
-        return nullptr;
-    }
     s->hasFile = true;
     DeviceLock lock;
     gStreams.push_back(s);
@@ -358,13 +311,7 @@ void FSOUND_Close() {
     gFileClock = &heardSamples;
     if (SDL_WasInit(SDL_INIT_AUDIO)) SDL_QuitSubSystem(SDL_INIT_AUDIO);
     SDL_ResetHint(SDL_HINT_AUDIODRIVER);
-    for (FSOUND_STREAM* s : gStreams) {
-        if (s->hasFile) {
-            ov_clear(&s->file);
-            SDL_FreeAudioStream(s->converter);
-        }
-        delete s;
-    }
+    for (FSOUND_STREAM* s : gStreams) delete s;
     gStreams.clear();
     gPlaying = nullptr;
     gPlayingChannel = -1;

@@ -10,12 +10,15 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
-#include <system_error>
 #include <vector>
 
 const bool videoExportBuiltIn = true;
@@ -36,10 +39,130 @@ std::string libraryError(int code) {
     return text;
 }
 
+// The media libraries see the file only through these calls on a descriptor the program opened
+// itself: a name is a path, never a URL, and nothing is opened again by name. Each reader or
+// writer keeps its own position on the shared descriptor.
+struct FileAccess {
+    int fd;
+    int64_t position = 0;
+};
+
+int readFile(void* opaque, uint8_t* buffer, int size) {
+    auto* file = static_cast<FileAccess*>(opaque);
+    ssize_t got;
+    do got = pread(file->fd, buffer, static_cast<size_t>(size), file->position);
+    while (got < 0 && errno == EINTR);
+    if (got < 0) return AVERROR(errno);
+    if (got == 0) return AVERROR_EOF;
+    file->position += got;
+    return static_cast<int>(got);
+}
+
+int writeFile(void* opaque, uint8_t* buffer, int size) {
+    auto* file = static_cast<FileAccess*>(opaque);
+    int done = 0;
+    while (done < size) {
+        ssize_t put = pwrite(file->fd, buffer + done, static_cast<size_t>(size - done), file->position);
+        if (put < 0 && errno == EINTR) continue;
+        if (put < 0) return AVERROR(errno);
+        if (put == 0) return AVERROR(ENOSPC);
+        file->position += put;
+        done += static_cast<int>(put);
+    }
+    return size;
+}
+
+int64_t seekFile(void* opaque, int64_t offset, int whence) {
+    auto* file = static_cast<FileAccess*>(opaque);
+    struct stat info;
+    switch (whence & ~AVSEEK_FORCE) {
+    case AVSEEK_SIZE:
+        return fstat(file->fd, &info) == 0 ? static_cast<int64_t>(info.st_size) : AVERROR(errno);
+    case SEEK_SET:
+        break;
+    case SEEK_CUR:
+        offset += file->position;
+        break;
+    case SEEK_END:
+        if (fstat(file->fd, &info) != 0) return AVERROR(errno);
+        offset += info.st_size;
+        break;
+    default:
+        return AVERROR(EINVAL);
+    }
+    if (offset < 0) return AVERROR(EINVAL);
+    file->position = offset;
+    return offset;
+}
+
+AVIOContext* openFileAccess(int fd, bool writing) {
+    constexpr int bufferBytes = 1 << 16;
+    auto* buffer = static_cast<unsigned char*>(av_malloc(bufferBytes));
+    auto* file = new (std::nothrow) FileAccess{fd};
+    AVIOContext* context = buffer && file ? avio_alloc_context(buffer, bufferBytes, writing ? 1 : 0, file,
+                                                               readFile, writing ? writeFile : nullptr, seekFile)
+                                          : nullptr;
+    if (!context) {
+        av_free(buffer);
+        delete file;
+    }
+    return context;
+}
+
+void closeFileAccess(AVIOContext** context) {
+    if (!*context) return;
+    delete static_cast<FileAccess*>((*context)->opaque);
+    av_freep(&(*context)->buffer);
+    avio_context_free(context);
+}
+
+// The muxer reads the file back to move its index to the front: the same descriptor, read afresh.
+int reopenForReading(AVFormatContext* container, AVIOContext** context, const char*, int flags,
+                     AVDictionary**) {
+    if (flags & AVIO_FLAG_WRITE) return AVERROR(EPERM);
+    *context = openFileAccess(*static_cast<int*>(container->opaque), false);
+    return *context ? 0 : AVERROR(ENOMEM);
+}
+
+int closeReopened(AVFormatContext*, AVIOContext* context) {
+    closeFileAccess(&context);
+    return 0;
+}
+
+// Why the target can't be replaced by the finished file, or empty when it can: it doesn't exist
+// yet, or it is a regular file (through a link, the link is what gets replaced).
+std::string targetProblem(const std::string& path) {
+    struct stat info;
+    if (stat(path.c_str(), &info) != 0) return errno == ENOENT ? "" : strerror(errno);
+    if (S_ISDIR(info.st_mode)) return "it is a folder";
+    if (!S_ISREG(info.st_mode)) return "it exists and is not a regular file";
+    return "";
+}
+
+// Creates a file of the program's own beside `path`: exclusively, so no existing file or link is
+// opened, under a name no other export picks. Readable and writable (the index pass reads it).
+int createPartialFile(const std::string& path, std::string& partialPath) {
+    static unsigned counter = 0;
+    const auto now = std::chrono::steady_clock::now().time_since_epoch().count();
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        unsigned mix = static_cast<unsigned>(now) ^ static_cast<unsigned>(getpid()) * 2654435761u ^
+                       (++counter * 40503u);
+        char tag[16];
+        snprintf(tag, sizeof tag, ".%06x", mix & 0xffffff);
+        partialPath = path + tag + ".partial";
+        int fd = open(partialPath.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST) return fd;
+    }
+    errno = EEXIST;
+    return -1;
+}
+
 } // namespace
 
 struct VideoFile::State {
-    std::string path, partialPath;
+    std::string path;
+    std::string partialPath; // PATH.XXXXXX.partial, ours alone until it is renamed to PATH
+    int fd = -1;
     VideoFormat format;
     PictureArea area;
 
@@ -56,8 +179,7 @@ struct VideoFile::State {
     AVPacket* packet = nullptr;
     int64_t picturesSent = 0;
     int64_t soundFramesSent = 0;
-    bool fileOpen = false;    // the I/O context is open
-    bool fileCreated = false; // PATH.partial exists and is ours to remove
+    bool fileCreated = false; // partialPath exists and is ours to remove
 
     ~State() {
         avcodec_free_context(&videoCodec);
@@ -69,9 +191,10 @@ struct VideoFile::State {
         av_frame_free(&sound);
         av_packet_free(&packet);
         if (container) {
-            if (fileOpen) avio_closep(&container->pb);
+            closeFileAccess(&container->pb);
             avformat_free_context(container);
         }
+        if (fd >= 0) close(fd);
     }
 
     std::string fail(const std::string& what, int code) const {
@@ -270,19 +393,27 @@ bool VideoFile::open(const std::string& path, const VideoFormat& format, std::st
     state = new State;
     State& s = *state;
     s.path = path;
-    s.partialPath = path + ".partial";
     s.format = format;
     s.area = fitPicture(format.width, format.height, format.pictureWidth, format.pictureHeight);
     s.packet = av_packet_alloc();
-    // Found now rather than at the rename after the whole export.
-    std::error_code ignored;
-    if (std::filesystem::is_directory(path, ignored)) {
-        error = "Cannot write the video " + path + ": it is a folder";
+    // Found now rather than at the rename after the whole export: a FIFO or a device at the path
+    // would be replaced by the file, a folder can't be.
+    std::string problem = targetProblem(path);
+    if (!problem.empty()) {
+        error = "Cannot write the video " + path + ": " + problem;
         abandon();
         return false;
     }
 
-    // The container is named: PATH.partial has no extension to guess it from.
+    s.fd = createPartialFile(path, s.partialPath);
+    if (s.fd < 0) {
+        error = "Cannot write the video " + path + ": " + strerror(errno);
+        abandon();
+        return false;
+    }
+    s.fileCreated = true;
+    // The container is named: the file's name has no extension to guess it from. The name is
+    // only for the libraries' messages.
     int status = avformat_alloc_output_context2(&s.container, nullptr, "mp4", s.partialPath.c_str());
     if (status < 0 || !s.packet) {
         error = s.fail("cannot set up an MP4 file", status);
@@ -293,14 +424,16 @@ bool VideoFile::open(const std::string& path, const VideoFormat& format, std::st
         abandon();
         return false;
     }
-    status = avio_open(&s.container->pb, s.partialPath.c_str(), AVIO_FLAG_WRITE);
-    if (status < 0) {
-        error = "Cannot write the video " + path + ": " + libraryError(status);
+    s.container->pb = openFileAccess(s.fd, true);
+    if (!s.container->pb) {
+        error = s.fail("no memory for the file", 0);
         abandon();
         return false;
     }
-    s.fileOpen = true;
-    s.fileCreated = true;
+    s.container->flags |= AVFMT_FLAG_CUSTOM_IO;
+    s.container->opaque = &s.fd;
+    s.container->io_open = reopenForReading;
+    s.container->io_close2 = closeReopened;
     // The index goes to the front in a second pass over the file when it is finished.
     AVDictionary* options = nullptr;
     av_dict_set(&options, "movflags", "+faststart", 0);
@@ -376,11 +509,23 @@ bool VideoFile::finish(std::string& error) {
         }
     }
     if (ok) {
-        // Buffered bytes reach the disk only now: a full disk may show up here first.
-        int status = avio_closep(&s.container->pb);
-        s.fileOpen = false;
-        if (status < 0) {
-            error = s.fail("writing failed", status);
+        // Buffered bytes reach the file only now: a full disk may show up here first.
+        avio_flush(s.container->pb);
+        if (s.container->pb->error < 0) {
+            error = s.fail("writing failed", s.container->pb->error);
+            ok = false;
+        }
+    }
+    // Whole on the disk before it takes the target's place, and the target still something a
+    // file may replace.
+    if (ok && fsync(s.fd) != 0) {
+        error = s.fail(std::string("writing failed: ") + strerror(errno), 0);
+        ok = false;
+    }
+    if (ok) {
+        const std::string problem = targetProblem(s.path);
+        if (!problem.empty()) {
+            error = "Cannot write the video " + s.path + ": " + problem;
             ok = false;
         }
     }

@@ -1,9 +1,11 @@
 #pragma once
 // MP4 video files: H.264 pictures (4:2:0) and AAC sound, encoded as they come and finished with the
 // index at the front of the file, so players start before the whole file has arrived. Until
-// finish() succeeds the bytes go to PATH.partial; finish renames it to PATH, so a file at PATH is
-// always whole. The media libraries stay behind this header; a build configured without them has
-// the same calls, and open() says that this build has no video export.
+// finish() succeeds the bytes go to a file of this VideoFile's own beside PATH, PATH.XXXXXX.partial,
+// created afresh (no existing file or link is opened); finish renames it to PATH, so a file at PATH
+// is always whole and two exports to one PATH never share a file. PATH is a file's path, never a
+// URL. The media libraries stay behind this header; a build configured without them has the same
+// calls, and open() says that this build has no video export.
 #include <cstdint>
 #include <string>
 
@@ -43,22 +45,24 @@ inline PictureArea fitPicture(int videoWidth, int videoHeight, int pictureWidth,
 class VideoFile {
 public:
     VideoFile();
-    // A file not finished is closed and its PATH.partial removed.
+    // A file not finished is closed and its partial file removed.
     ~VideoFile();
     VideoFile(const VideoFile&) = delete;
     VideoFile& operator=(const VideoFile&) = delete;
 
-    // Creates PATH.partial and sets up both encoders. False with a reason naming PATH.
+    // Creates the partial file and sets up both encoders. False with a reason naming PATH, also when
+    // something other than a regular file (a folder, a FIFO, a device) is at PATH.
     bool open(const std::string& path, const VideoFormat& format, std::string& error);
     // The next picture: RGB, 8 bits per channel, rows bottom-up as GL reads them, rows packed
     // (pictureWidth x 3 bytes). It is scaled into fitPicture's area.
     bool writePicture(const unsigned char* rgbBottomUp, std::string& error);
     // The next `frames` sound frames, 16-bit interleaved. Sound frame 0 plays with picture 0.
     bool writeSound(const int16_t* samples, int frames, std::string& error);
-    // Drains the encoders, writes the index at the front, closes and renames PATH.partial to PATH.
-    // False with a reason naming PATH when anything could not be written; nothing is left then.
+    // Drains the encoders, writes the index at the front, flushes to the disk and renames the partial
+    // file to PATH. False with a reason naming PATH when anything could not be written, or when
+    // something other than a regular file has appeared at PATH; nothing is left then.
     bool finish(std::string& error);
-    // Stops without finishing: closes and removes PATH.partial.
+    // Stops without finishing: closes and removes the partial file.
     void abandon();
 
 private:

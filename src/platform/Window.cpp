@@ -1,13 +1,89 @@
 #include "platform/Window.h"
 
 #include <SDL.h>
+
+#include <algorithm>
+#include <atomic>
+#include <csignal>
+#include <cstdio>
 #include <cstdlib>
+#include <thread>
+#if !defined(_WIN32)
+#include <EGL/egl.h>
+#include <EGL/eglext.h>
+#include <X11/Xlib.h>
+#include <poll.h>
+#include <unistd.h>
+#endif
 
 #include "base/FatalError.h"
 
 namespace {
 SDL_Window* gWindow = nullptr;
 SDL_GLContext gContext = nullptr;
+// A hidden window without an X server: an off-screen OpenGL surface of the requested size instead,
+// with no events and nothing to swap.
+bool gOffscreen = false;
+int gOffscreenWidth = 0, gOffscreenHeight = 0; // pixels
+
+#if !defined(_WIN32)
+const char* eglErrorName(EGLint code) {
+    switch (code) {
+    case EGL_NOT_INITIALIZED:
+        return "EGL_NOT_INITIALIZED";
+    case EGL_BAD_ALLOC:
+        return "EGL_BAD_ALLOC";
+    case EGL_BAD_ATTRIBUTE:
+        return "EGL_BAD_ATTRIBUTE";
+    case EGL_BAD_CONFIG:
+        return "EGL_BAD_CONFIG";
+    case EGL_BAD_MATCH:
+        return "EGL_BAD_MATCH";
+    case EGL_BAD_PARAMETER:
+        return "EGL_BAD_PARAMETER";
+    case EGL_BAD_DISPLAY:
+        return "EGL_BAD_DISPLAY";
+    default:
+        return "EGL error";
+    }
+}
+
+// An OpenGL compatibility context on a pbuffer of width x height (RGBA 8 bits each, depth >= 16)
+// through EGL on Mesa's surfaceless platform, which needs neither a display nor a GPU: Mesa's
+// software renderer draws into memory. The pbuffer is the default framebuffer, single-buffered, so
+// what is drawn is read back without a swap.
+bool createOffscreenContext(int width, int height, std::string& reason) {
+    const auto fail = [&](const char* step) {
+        reason = std::string("no X display, and no off-screen OpenGL either: ") + step + " failed (" +
+                 eglErrorName(eglGetError()) + ")";
+        return false;
+    };
+    const auto getPlatformDisplay =
+        reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(eglGetProcAddress("eglGetPlatformDisplayEXT"));
+    if (!getPlatformDisplay) return fail("finding EGL's platform displays");
+    EGLDisplay display = getPlatformDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
+    EGLint major = 0, minor = 0;
+    if (display == EGL_NO_DISPLAY || !eglInitialize(display, &major, &minor))
+        return fail("opening EGL's surfaceless platform");
+    const EGLint configWanted[] = {EGL_SURFACE_TYPE, EGL_PBUFFER_BIT, EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT,
+                                   EGL_RED_SIZE, 8, EGL_GREEN_SIZE, 8, EGL_BLUE_SIZE, 8, EGL_ALPHA_SIZE, 8,
+                                   EGL_DEPTH_SIZE, 16, EGL_NONE};
+    EGLConfig config = nullptr;
+    EGLint found = 0;
+    if (!eglChooseConfig(display, configWanted, &config, 1, &found) || found < 1)
+        return fail("finding an RGBA pbuffer configuration");
+    const EGLint size[] = {EGL_WIDTH, width, EGL_HEIGHT, height, EGL_NONE};
+    EGLSurface surface = eglCreatePbufferSurface(display, config, size);
+    if (surface == EGL_NO_SURFACE) return fail("creating a pbuffer");
+    if (!eglBindAPI(EGL_OPENGL_API)) return fail("choosing OpenGL");
+    const EGLint contextWanted[] = {EGL_CONTEXT_OPENGL_PROFILE_MASK,
+                                    EGL_CONTEXT_OPENGL_COMPATIBILITY_PROFILE_BIT, EGL_NONE};
+    EGLContext context = eglCreateContext(display, config, EGL_NO_CONTEXT, contextWanted);
+    if (context == EGL_NO_CONTEXT) return fail("creating an OpenGL context");
+    if (!eglMakeCurrent(display, surface, surface, context)) return fail("making the context current");
+    return true;
+}
+#endif
 
 // The mode the display offers nearest to width x height; a "switch" to anything else would leave
 // the display at another size, so only an exact match with 4 bytes per pixel is worth trying.
@@ -41,10 +117,46 @@ void destroyWindow() {
     gContext = nullptr;
 }
 
+volatile std::sig_atomic_t gQuitSignal = 0;
+
+void quitRequested(int number) {
+    gQuitSignal = number;
+}
+
+// Installed before SDL's, which SDL then leaves alone: SDL's only queue a quit event and forget
+// which signal it was.
+void takeQuitSignals() {
+    for (int number : {SIGINT, SIGTERM}) {
+        void (*previous)(int) = std::signal(number, quitRequested);
+        if (previous != SIG_DFL) std::signal(number, previous); // the program's own, such as the export's
+    }
+}
+
+#if !defined(_WIN32)
+// Set once the connection to the X server is gone: nothing may talk to it any more.
+std::atomic<bool> gDisplayLost{false};
+
+// Xlib calls this when the connection to the server breaks (the server ended, or the network
+// went): one line, then status 1 at once, within 2 s whatever the exit handlers do. Xlib's own
+// handler exits too, but the exit handlers then asked the dead server to restore the desktop mode
+// and spun waiting for it. No box: it would need the server.
+int displayLost(Display* display) {
+    if (gDisplayLost.exchange(true)) endAtOnce(1); // a library's clean-up met the dead server again
+    char line[160];
+    const int length = snprintf(line, sizeof line, "Lost the connection to the X display %s: the program ends.\n",
+                                display ? DisplayString(display) : "");
+    if (length > 0) (void)!write(STDERR_FILENO, line, static_cast<size_t>(std::min<int>(length, sizeof line - 1)));
+    endAfterFatalErrorWithin(2, 1);
+}
+#endif
+
 // Every way out of the program runs the exit handlers: the end of main (the show's end, a key, a
 // closed window) or a fatal report's exit. A display switched to the show's mode goes back to the
 // desktop's on each of them; the program's status stays.
 void restoreDesktopMode() {
+#if !defined(_WIN32)
+    if (gDisplayLost) return;
+#endif
     if (!gWindow || !(SDL_GetWindowFlags(gWindow) & SDL_WINDOW_FULLSCREEN)) return;
     // Destroying the window gives the display its desktop mode back; closing video sends that to
     // the X server before the connection goes with the process (SDL doesn't wait for it).
@@ -80,13 +192,18 @@ int virtualKeyFor(SDL_Keycode key) {
 }
 } // namespace
 
-bool initVideo(std::string& reason) {
+bool initVideo(std::string& reason, bool offscreenAllowed) {
 #if defined(_WIN32)
     // Windows' own video driver, whose WGL context GLEW's Windows build loads through.
     (void)reason;
+    (void)offscreenAllowed;
 #else
     const char* display = getenv("DISPLAY");
     if (!display || !*display) {
+        if (offscreenAllowed) {
+            gOffscreen = true;
+            return true;
+        }
         reason = "no display: DISPLAY is not set (run under X11 or Xvfb)";
         return false;
     }
@@ -94,6 +211,7 @@ bool initVideo(std::string& reason) {
     SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
     SDL_SetHint(SDL_HINT_VIDEO_X11_FORCE_EGL, "0");
 #endif
+    if (!offscreenAllowed) takeQuitSignals();
     // Keep the demo running when it loses focus in full screen.
     SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
     // An X server that has just started, or is busy with many clients, can refuse one connection:
@@ -105,11 +223,22 @@ bool initVideo(std::string& reason) {
         }
         SDL_Delay(200);
     }
+#if !defined(_WIN32)
+    XSetIOErrorHandler(displayLost);
+#endif
     SDL_DisableScreenSaver();
     return true;
 }
 
 bool createWindow(WindowRequest& request, std::string& reason) {
+#if !defined(_WIN32)
+    if (gOffscreen) {
+        request.fullScreen = false;
+        gOffscreenWidth = request.width;
+        gOffscreenHeight = request.height;
+        return createOffscreenContext(request.width, request.height, reason);
+    }
+#endif
     SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
     SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
     SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
@@ -158,22 +287,82 @@ bool createWindow(WindowRequest& request, std::string& reason) {
 }
 
 void swapWindow() {
-    SDL_GL_SwapWindow(gWindow);
+    if (!gOffscreen) SDL_GL_SwapWindow(gWindow);
 }
 
 void windowDrawableSize(int& width, int& height) {
+    if (gOffscreen) {
+        width = gOffscreenWidth;
+        height = gOffscreenHeight;
+        return;
+    }
     SDL_GL_GetDrawableSize(gWindow, &width, &height);
 }
+
+#if !defined(_WIN32)
+namespace {
+// While a box waits for the viewer, SDL's own SIGINT and SIGTERM handlers only queue a quit event
+// that nothing reads. These handlers pass the signal through a pipe to a thread that ends the
+// process as the signal would (130 or 143), with the exit handlers, so a switched display is
+// restored.
+int gSignalPipe[2] = {-1, -1};
+
+void signalDuringBox(int number) {
+    const unsigned char byte = static_cast<unsigned char>(number);
+    (void)!write(gSignalPipe[1], &byte, 1);
+}
+
+class SignalsEndTheProgram {
+public:
+    SignalsEndTheProgram() {
+        if (gSignalPipe[0] < 0 && pipe(gSignalPipe) != 0) return;
+        struct sigaction action {};
+        action.sa_handler = signalDuringBox;
+        sigemptyset(&action.sa_mask);
+        sigaction(SIGINT, &action, &previousInt);
+        sigaction(SIGTERM, &action, &previousTerm);
+        watcher = std::thread([this] {
+            pollfd signalled{gSignalPipe[0], POLLIN, 0};
+            while (!boxClosed) {
+                if (poll(&signalled, 1, 100) <= 0) continue;
+                unsigned char number = 0;
+                if (read(gSignalPipe[0], &number, 1) == 1) endAfterFatalError(128 + number);
+            }
+        });
+    }
+    ~SignalsEndTheProgram() {
+        if (!watcher.joinable()) return;
+        boxClosed = true;
+        watcher.join();
+        sigaction(SIGINT, &previousInt, nullptr);
+        sigaction(SIGTERM, &previousTerm, nullptr);
+    }
+
+private:
+    struct sigaction previousInt {}, previousTerm {};
+    std::atomic<bool> boxClosed{false};
+    std::thread watcher;
+};
+} // namespace
+#endif
 
 void showMessageBox(const char* text) {
     // SDL's X11 box makes itself as wide as the longest line, past the screen's edges for a long
     // message; lines of this many characters stay well inside 800 pixels.
     const size_t boxColumns = 72;
+#if !defined(_WIN32)
+    const SignalsEndTheProgram whileTheBoxIsUp;
+#endif
     SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_WARNING, "Error", wrapText(text, boxColumns).c_str(), gWindow);
 }
 
+int quitSignal() {
+    return gQuitSignal;
+}
+
 bool pumpEvents(const WindowEvents& handlers) {
-    bool quit = false;
+    if (gOffscreen) return false;
+    bool quit = gQuitSignal != 0;
     SDL_Event event;
     while (SDL_PollEvent(&event)) {
         switch (event.type) {

@@ -5,9 +5,16 @@
 // the window is reached through these calls.
 #include <string>
 
-// SDL video start-up. Without an X display it fails with a reason that says so; it never falls
-// back to an off-screen driver. Windows always has its desktop.
-bool initVideo(std::string& reason);
+// SDL video start-up. Without an X display (DISPLAY unset) it fails with a reason that says so,
+// unless `offscreenAllowed`: for a hidden window, which no one sees, createWindow then makes an
+// off-screen OpenGL surface instead (EGL on Mesa's surfaceless platform, drawn by the software
+// renderer), and fails with a reason when even that can't be had. Windows always has its desktop.
+// For a shown window, SIGTERM and SIGINT become quit requests, which quitSignal() then names, unless
+// the program had handlers of its own for them.
+bool initVideo(std::string& reason, bool offscreenAllowed = false);
+
+// The signal, SIGTERM or SIGINT, that asked a shown window's program to quit; 0 when none did.
+int quitSignal();
 
 struct WindowRequest {
     const char* title = "";
@@ -55,6 +62,6 @@ struct WindowEvents {
     void (*close)() = nullptr; // the window manager asks the window to close
 };
 
-// Handles every pending event. Returns true when a quit request (SDL_QUIT, as from SIGTERM) was
+// Handles every pending event. Returns true when a quit request (SDL_QUIT, or SIGTERM or SIGINT) was
 // among them: the caller draws one more frame and ends.
 bool pumpEvents(const WindowEvents& handlers);

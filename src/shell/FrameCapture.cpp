@@ -7,6 +7,7 @@
 #include <GL/glew.h>
 
 #include "image/Image.h"
+#include "platform/Window.h"
 
 int captureCounter = 0;
 
@@ -14,9 +15,9 @@ namespace {
 
 const char* const shotFolder = "shots";
 
-// Allocated on the first capture and kept for the whole run.
+// Allocated on the first capture and kept for the whole run; made again when the window's size
+// changes.
 Image captureImage = {};
-bool captureImageReady = false;
 
 } // namespace
 
@@ -33,20 +34,31 @@ void readFinishedFrame(unsigned char* pixels) {
     glReadPixels(0, 0, captureWidth, captureHeight, GL_RGB, GL_UNSIGNED_BYTE, pixels);
 }
 
-void captureFrameTo(const char* path) {
-    if (!captureImageReady) {
-        alloc_image(&captureImage, captureWidth, captureHeight, 3);
-        captureImageReady = true;
+bool captureFrameTo(const char* path) {
+    // What the window shows: its drawable, whatever size the viewer has made it.
+    int width = captureWidth, height = captureHeight;
+    windowDrawableSize(width, height);
+    if (width <= 0 || height <= 0) {
+        fprintf(stderr, "Cannot capture %s: the window has no pixels to read\n", path);
+        return false;
     }
-    readFinishedFrame(captureImage.pixels);
+    if (captureImage.width != width || captureImage.height != height) {
+        delete[] captureImage.pixels;
+        alloc_image(&captureImage, width, height, 3);
+    }
+    // Rows of any width, packed.
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, captureImage.pixels);
+    glPixelStorei(GL_PACK_ALIGNMENT, 4);
     flip_image(&captureImage, true, false);
-    write_png(path, captureImage);
+    return write_png(path, captureImage) == 0;
 }
 
-void captureFrame() {
+bool captureFrame() {
     // A folder that can't be made is left to the writer, whose message names the file.
     std::error_code ignored;
     std::filesystem::create_directory(shotFolder, ignored);
-    captureFrameTo(shotPath(captureCounter).c_str());
+    const bool written = captureFrameTo(shotPath(captureCounter).c_str());
     captureCounter += 1;
+    return written;
 }

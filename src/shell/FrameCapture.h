@@ -4,18 +4,19 @@
 // directory. The numbering starts at 0 in every run; the folder is made on the first capture.
 #include <string>
 
-// Width and height of a captured frame, pixels.
+// Width and height of a frame read for the video export, pixels: the hidden window's size.
 constexpr int captureWidth = 800;
 constexpr int captureHeight = 600;
 
 // Reads the finished frame into `pixels` (captureWidth x captureHeight RGB, 8 bits per channel, rows
 // packed and bottom-up as GL keeps them).
 void readFinishedFrame(unsigned char* pixels);
-// Writes the finished frame as the next numbered shot. A file that can't be written gets the image
-// writer's message on standard error; the number still advances.
-void captureFrame();
+// Writes the finished frame, at the window's drawable size, as the next numbered shot. True when
+// the whole picture was written; otherwise the image writer's message naming the file is on
+// standard error, no partial file is left, and the number still advances.
+bool captureFrame();
 // Writes the finished frame as a PNG at path, top row first. Failures as above.
-void captureFrameTo(const char* path);
+bool captureFrameTo(const char* path);
 
 // Path of shot number n, relative to the working directory.
 std::string shotPath(int shotNumber);

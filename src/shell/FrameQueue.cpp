@@ -71,6 +71,7 @@ void FrameQueue::run() {
     sigemptyset(&stopSignals);
     sigaddset(&stopSignals, SIGINT);
     sigaddset(&stopSignals, SIGTERM);
+    sigaddset(&stopSignals, SIGHUP);
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 #endif
     const long depth = static_cast<long>(buffers.size());

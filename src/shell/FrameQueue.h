@@ -17,7 +17,8 @@ public:
     // False, with the reason in `error`, stops the queue: no later frame is written.
     using Writer = std::function<bool(long index, const unsigned char* pixels, std::string& error)>;
 
-    // Starts the writer thread, which blocks SIGINT and SIGTERM so they reach the drawing thread.
+    // Starts the writer thread, which blocks SIGINT, SIGTERM and SIGHUP so they reach the drawing
+    // thread.
     FrameQueue(size_t frameBytes, int depth, Writer writer);
     // As stop().
     ~FrameQueue();

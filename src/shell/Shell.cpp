@@ -26,6 +26,11 @@ bool captureRequested = false;
 
 void loadGL() {
     GLenum status = glewInit();
+    // GLEW loads GL's entry points first, then GLX's own, which an off-screen context (no X
+    // display) doesn't have and the program doesn't use.
+#ifdef GLEW_ERROR_NO_GLX_DISPLAY
+    if (status == GLEW_ERROR_NO_GLX_DISPLAY) status = GLEW_OK;
+#endif
     if (status != GLEW_OK)
         fatalError("Could not init GLEW: %s", reinterpret_cast<const char*>(glewGetErrorString(status)));
     if (!GLEW_ARB_shading_language_100) fatalError("Seems that ARB_shading_language_100 is not supported.");
@@ -37,11 +42,13 @@ void startShow(const ShowOptions& options) {
     if (!options.hidden) setErrorBox(showMessageBox);
     reportUncaughtExceptions();
     std::string reason;
-    if (!initVideo(reason)) {
+    // Offline hosts end a failed start-up as every other fatal error does.
+    const int startFailure = options.hidden ? 1 : 255;
+    if (!initVideo(reason, options.hidden)) {
         fprintf(stderr, "Cannot start video: %s\n", reason.c_str());
         reportError("RegisterClassEx Failed!");
         reportError("Error Registering Window Class!");
-        endAfterFatalError(255);
+        endAfterFatalError(startFailure);
     }
     WindowRequest request;
     request.title = options.title;
@@ -53,7 +60,7 @@ void startShow(const ShowOptions& options) {
     if (!createWindow(request, reason)) {
         fprintf(stderr, "Cannot create the window: %s\n", reason.c_str());
         reportError("Error creating window!");
-        endAfterFatalError(255);
+        endAfterFatalError(startFailure);
     }
     resizeView(request.width, request.height);
 
@@ -136,10 +143,12 @@ bool renderFrame(float showSeconds) {
     glFlush();
     if (captureRequested) {
         const int shot = captureCounter;
-        captureFrame();
+        const bool written = captureFrame();
         captureRequested = false;
-        printf("%s: show time %.3f s, beat flash %.2f\n", shotPath(shot).c_str(), shownFrame.timeSeconds,
-               shownFrame.beatFlash);
+        // Only a picture written whole is listed; a failed one has its message on standard error.
+        if (written)
+            printf("%s: show time %.3f s, beat flash %.2f\n", shotPath(shot).c_str(),
+                   shownFrame.timeSeconds, shownFrame.beatFlash);
         // Whoever reads this (a viewer at a terminal, a script pairing shots with times) reads it now.
         fflush(stdout);
     }

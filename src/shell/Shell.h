@@ -32,7 +32,8 @@ struct ShowOptions {
 // Everything before the first frame: the error box (for a shown window), video, the window and
 // its context, the window-size view, the show's loading (or GLEW alone), then the music. A window
 // that can't be made is reported ("Cannot start video: ..." or "Cannot create the window: ..." on
-// standard error, then the boxes) and ends the process with status 255.
+// standard error, then the boxes) and ends the process with status 255, or 1 for a hidden window.
+// A hidden window without an X display is an off-screen context (platform/Window.h).
 void startShow(const ShowOptions& options);
 
 // Puts everything one show leaves behind back to its start: the beat clock, the capture request and

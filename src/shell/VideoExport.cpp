@@ -73,16 +73,21 @@ public:
     }
 
     bool writeUpTo(int64_t targetFrames, std::string& error) {
-        while (!ended && written < targetFrames) {
+        while (written < targetFrames) {
             const int wanted = static_cast<int>(std::min<int64_t>(soundChunkFrames, targetFrames - written));
-            const int got = music.read(samples.data(), wanted);
+            int got = ended ? 0 : music.read(samples.data(), wanted);
             if (got < 0) {
                 error = std::string("Cannot read the music ") + soundtrackPath + ": the file is damaged";
                 return false;
             }
-            // A track shorter than the video leaves the rest of it silent.
-            if (got == 0) ended = true;
-            if (got > 0 && !video.writeSound(samples.data(), got, error)) return false;
+            // Past the end of the track the sound goes on in silence: the video always has its
+            // sound, also from a track that ends before the start or has no samples at all.
+            if (got == 0) {
+                ended = true;
+                std::fill(samples.begin(), samples.end(), int16_t{0});
+                got = wanted;
+            }
+            if (!video.writeSound(samples.data(), got, error)) return false;
             written += got;
         }
         return true;
@@ -133,9 +138,16 @@ int exportVideo(const ExportSettings& settings) {
     }
     const UnfinishedWhileInScope unfinished(video);
 
-    // Installed before the window system starts, which then leaves these signals to us.
+    // Installed before the window system starts, which then leaves these signals to us. A closed
+    // terminal (SIGHUP) finishes the file as a polite kill does. A reader of standard output or
+    // error that has gone away must not end the export: writes there just fail (the metaball
+    // set-up's lines on standard output are only flushed at exit).
     std::signal(SIGINT, stopRequested);
     std::signal(SIGTERM, stopRequested);
+#if !defined(_WIN32)
+    std::signal(SIGHUP, stopRequested);
+    std::signal(SIGPIPE, SIG_IGN);
+#endif
 
     long total = exportFrameCount(settings);
     const double fps = settings.framesPerSecond;

@@ -1,6 +1,8 @@
 // The process: the command line, then start-up and the program's own frame loop until the end of the
 // show, Escape, a close request or a quit; or, asked to, the video export instead.
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "clock/DemoContext.h"
 #include "platform/Window.h"
@@ -19,6 +21,14 @@ void keyPressed(int virtualKey) {
 
 void closeRequested() {
     stopNow = true;
+}
+
+// The usage or version text is the whole answer: one that didn't reach standard output (a full
+// disk, a closed descriptor) is an error.
+int answered(const char* what) {
+    if (fflush(stdout) == 0 && !ferror(stdout)) return 0;
+    fprintf(stderr, "lumorakka: cannot write the %s to standard output: %s\n", what, strerror(errno));
+    return 1;
 }
 
 // The frame loop: frames on the music's clock until the show is over or the viewer ends it. A quit
@@ -44,10 +54,10 @@ int main(int argc, char** argv) {
     switch (command.action) {
     case CommandLine::Action::help:
         fputs(usageText().c_str(), stdout);
-        return 0;
+        return answered("usage");
     case CommandLine::Action::version:
         puts(versionText().c_str());
-        return 0;
+        return answered("version");
     case CommandLine::Action::usageError:
         fprintf(stderr, "lumorakka: %s\n%s", command.error.c_str(), usageText().c_str());
         return 2;
@@ -62,5 +72,6 @@ int main(int argc, char** argv) {
     startShow(options);
     if (command.startSeconds > 0) demoContext.seekTo(static_cast<float>(command.startSeconds));
     playShow();
-    return 0;
+    // SIGTERM and SIGINT end the show as they end other programs.
+    return quitSignal() ? 128 + quitSignal() : 0;
 }

@@ -32,6 +32,20 @@ TEST(Options, HelpVersionAndMistakesAnswerWithoutADisplay) {
     }
 }
 
+// The usage and the version are the whole answer: one that can't be written (a full disk, a closed
+// descriptor) is an error, not success.
+TEST(Options, HelpAndVersionThatCannotBeWrittenFail) {
+    for (const char* option : {"--help", "--version"})
+        for (const char* redirect : {">/dev/full", ">&-"}) {
+            SCOPED_TRACE(std::string(option) + " " + redirect);
+            const CommandResult run = runCommand(
+                {"/bin/sh", "-c", std::string("exec \"$0\" \"$1\" ") + redirect, program, option}, LUMORAKKA_BUILD_DIR,
+                {{"DISPLAY", ""}});
+            EXPECT_EQ(run.exitStatus, 1) << run.errors;
+            EXPECT_NE(run.errors.find("lumorakka: cannot write the"), std::string::npos) << run.errors;
+        }
+}
+
 // A display that can't switch to 800x600 would hold the start-up on the mode box; --windowed skips
 // it. Started 3 s before the end, the show ends by itself soon after the start-up.
 TEST(Options, WindowedStartNearTheEndSkipsTheModeBoxAndEndsWithTheShow) {

@@ -50,7 +50,7 @@ TEST(ShellEndToEnd, FullScreenAt800x600ShowsNoModeBoxAndEscapeExitsZero) {
     EXPECT_EQ(demo->standardError().find("Mode Switch Failed"), std::string::npos);
 }
 
-TEST(ShellEndToEnd, ModeSwitchRefusedShowsBoxThenRunsInWindowAndQuitsZeroOnSigterm) {
+TEST(ShellEndToEnd, ModeSwitchRefusedShowsBoxThenRunsInWindowAndSigtermEndsItWith143) {
     XvfbServer server(1024, 768);
     ASSERT_FALSE(server.display().empty());
     auto demo = startDemo(server.display());
@@ -67,9 +67,9 @@ TEST(ShellEndToEnd, ModeSwitchRefusedShowsBoxThenRunsInWindowAndQuitsZeroOnSigte
     EXPECT_EQ(window->height, 600);
     EXPECT_TRUE(demo->running());
 
-    // SIGTERM arrives as a quit request: one more frame, then status 0.
+    // SIGTERM arrives as a quit request: one more frame, then the signal's status.
     demo->signal(SIGTERM);
-    EXPECT_EQ(demo->waitExit(exitMs), 0) << demo->standardError();
+    EXPECT_EQ(demo->waitExit(exitMs), 143) << demo->standardError();
 }
 
 TEST(ShellEndToEnd, CloseRequestFromWindowManagerExitsZero) {
@@ -130,6 +130,58 @@ TEST(ShellEndToEnd, NoDisplayOrUnreachableDisplayFailsClearlyWith255) {
     }
 }
 
+// The X server going away (ended, or its connection cut) ends the program at once with status 1 and
+// one line saying so, full screen or not: nothing is left spinning on a server that is gone.
+TEST(ShellEndToEnd, LostDisplayEndsTheProgramPromptlyWithStatusOneAndOneLine) {
+    for (const char* option : {"", "--windowed"}) {
+        SCOPED_TRACE(*option ? option : "full screen");
+        auto server = std::make_unique<XvfbServer>(800, 600);
+        ASSERT_FALSE(server->display().empty());
+        std::vector<std::string> argv = {program};
+        if (*option) argv.push_back(option);
+        ChildProcess demo(argv, LUMORAKKA_BUILD_DIR, {{"DISPLAY", server->display()}, {"SDL_AUDIODRIVER", "dummy"}});
+        ASSERT_TRUE(waitForWindow(server->display(), title, startMs)) << demo.standardError();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+        const std::string display = server->display();
+        server.reset();
+        EXPECT_EQ(demo.waitExit(exitMs), 1) << demo.standardError();
+        EXPECT_EQ(demo.standardError(), "Lost the connection to the X display " + display + ": the program ends.\n");
+    }
+}
+
+// Ctrl-C ends the show as it ends other programs, with 130 (SIGTERM's 143 is above).
+TEST(ShellEndToEnd, SigintEndsTheShowWith130) {
+    XvfbServer server(800, 600);
+    ASSERT_FALSE(server.display().empty());
+    auto demo = startDemo(server.display());
+    ASSERT_TRUE(waitForWindow(server.display(), title, startMs)) << demo->standardError();
+    demo->signal(SIGINT);
+    EXPECT_EQ(demo->waitExit(startUpMs), 130) << demo->standardError();
+}
+
+// SIGTERM and SIGINT end the program as they would any other, with 143 and 130, also while an error
+// box waits for the viewer: before the window (the mode box) or with it (a fatal report).
+TEST(ShellEndToEnd, SignalsEndTheProgramWhileAnErrorBoxWaits) {
+    const struct {
+        int screenWidth, screenHeight;
+        std::map<std::string, std::string> environment;
+        int signal, status;
+    } cases[] = {
+        {1024, 768, {}, SIGTERM, 143},
+        {800, 600, {{"MESA_EXTENSION_OVERRIDE", "-GL_ARB_shading_language_100"}}, SIGINT, 130},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "signal " << c.signal);
+        XvfbServer server(c.screenWidth, c.screenHeight);
+        ASSERT_FALSE(server.display().empty());
+        auto demo = startDemo(server.display(), c.environment);
+        ASSERT_TRUE(waitForWindow(server.display(), "Error", startUpMs)) << demo->standardError();
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        demo->signal(c.signal);
+        EXPECT_EQ(demo->waitExit(exitMs), c.status) << demo->standardError();
+    }
+}
+
 // A display switched to 800 x 600 for the show gets its desktop mode back however the program ends,
 // with the status that way out has always had. Xvfb can't switch modes; Xorg's dummy driver can.
 TEST(ShellEndToEnd, DesktopModeIsRestoredOnEveryWayOut) {
@@ -140,7 +192,7 @@ TEST(ShellEndToEnd, DesktopModeIsRestoredOnEveryWayOut) {
     };
     const Case cases[] = {
         {"Escape", {}, 0},
-        {"SIGTERM", {}, 0},
+        {"SIGTERM", {}, 143},
         {"fatal report", {{"MESA_EXTENSION_OVERRIDE", "-GL_ARB_shading_language_100"}}, 1},
     };
     for (const Case& c : cases) {

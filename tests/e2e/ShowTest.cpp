@@ -4,6 +4,7 @@
 #include <iterator>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -13,6 +14,7 @@
 #include "image/Image.h"
 #include "support/FrameCompare.h"
 #include "support/Process.h"
+#include "support/ShowRun.h"
 #include "support/XWindows.h"
 
 namespace fs = std::filesystem;
@@ -22,54 +24,6 @@ namespace {
 const char* const windowTitle = "Lumorakka by Vorkasta";
 // Start-up loads every asset and compiles every program on llvmpipe before the first frame.
 constexpr int startUpTimeoutMs = 120000;
-
-// A working directory of its own for each run: captures land in it, and its data/ is the build's
-// run-time data, linked entry by entry so single files can be left out or replaced.
-class ShowRun {
-public:
-    ShowRun() {
-        std::string pattern = (fs::temp_directory_path() / "lumorakka-e2e-XXXXXX").string();
-        if (mkdtemp(pattern.data())) root = pattern;
-        fs::create_directories(root / "data" / "materials");
-        const fs::path built = fs::path(LUMORAKKA_BUILD_DIR) / "data";
-        for (const fs::directory_entry& entry : fs::directory_iterator(built))
-            if (entry.path().filename() != "materials")
-                fs::create_symlink(entry.path(), root / "data" / entry.path().filename());
-        for (const fs::directory_entry& entry : fs::directory_iterator(built / "materials"))
-            fs::create_symlink(entry.path(), root / "data" / "materials" / entry.path().filename());
-    }
-    ~ShowRun() {
-        std::error_code ignored;
-        fs::remove_all(root, ignored);
-    }
-
-    void remove(const std::string& dataFile) { fs::remove(root / "data" / dataFile); }
-    // Replaces a linked data file by its first `length` bytes, as an interrupted copy leaves it.
-    void truncate(const std::string& dataFile, size_t length) {
-        const fs::path path = root / "data" / dataFile;
-        std::ifstream in(fs::read_symlink(path), std::ios::binary);
-        std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        fs::remove(path);
-        std::ofstream(path, std::ios::binary) << bytes.substr(0, length);
-    }
-    // Replaces a linked data file by a copy with `line` added at its end.
-    void appendLine(const std::string& dataFile, const std::string& line) {
-        const fs::path path = root / "data" / dataFile;
-        std::ifstream in(fs::read_symlink(path), std::ios::binary);
-        std::stringstream text;
-        text << in.rdbuf();
-        fs::remove(path);
-        std::ofstream(path, std::ios::binary) << text.str() << line;
-    }
-
-    std::unique_ptr<ChildProcess> start(const std::string& display) {
-        return std::make_unique<ChildProcess>(
-            std::vector<std::string>{std::string(LUMORAKKA_BUILD_DIR) + "/lumorakka"}, root.string(),
-            std::map<std::string, std::string>{{"DISPLAY", display}, {"SDL_AUDIODRIVER", "dummy"}});
-    }
-
-    fs::path root;
-};
 
 class ShowTest : public ::testing::Test {
 protected:
@@ -207,6 +161,48 @@ TEST_F(ShowTest, F11WritesNumberedScreenshotsTopRowFirst) {
     EXPECT_EQ(reportedShots(show->standardOutput())[1].path, "shots/shot0001.png");
     EXPECT_TRUE(fs::exists(run.root / "shots" / "shot0001.png"));
     EXPECT_TRUE(show->running());
+}
+
+// A capture is listed only when its picture was written whole; a failed one is named on standard
+// error. A capture reads the window at the size the viewer has made it, not the start-up size.
+TEST_F(ShowTest, F11ListsOnlyWholePicturesAndCapturesTheWindowAtItsSize) {
+    ShowRun run;
+    std::ofstream(run.root / "shots") << "a file where the folder goes";
+    show = run.start(server->display(), {"--windowed"});
+    const std::optional<XWindowInfo> window = waitForWindow(server->display(), windowTitle, startUpTimeoutMs);
+    ASSERT_TRUE(window) << show->standardError();
+    ASSERT_TRUE(sendKey(server->display(), window->id, "p"));
+    ASSERT_TRUE(sendKey(server->display(), window->id, "F11"));
+    ASSERT_TRUE(waitUntil(startUpTimeoutMs, [&] {
+        return show->standardError().find("shots/shot0000.png") != std::string::npos;
+    })) << show->standardError();
+    EXPECT_TRUE(reportedShots(show->standardOutput()).empty()) << show->standardOutput();
+
+    fs::remove(run.root / "shots");
+    ASSERT_EQ(runCommand({"xdotool", "windowsize", window->id, "400", "300"}, "/",
+                         {{"DISPLAY", server->display()}})
+                  .exitStatus,
+              0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+    ASSERT_TRUE(sendKey(server->display(), window->id, "F11"));
+    ASSERT_TRUE(waitUntil(30000, [&] { return !reportedShots(show->standardOutput()).empty(); }))
+        << show->standardError();
+    const std::vector<ReportedShot> shots = reportedShots(show->standardOutput());
+    ASSERT_EQ(shots.size(), 1u) << show->standardOutput();
+    EXPECT_EQ(shots[0].path, "shots/shot0001.png");
+    Image shot = {};
+    ASSERT_TRUE(pictureIsReadable(run.root / shots[0].path, shot));
+    EXPECT_EQ(shot.width, 400);
+    EXPECT_EQ(shot.height, 300);
+    // What the window shows: the letterboxed picture, lit, in every quarter of it.
+    for (int quarter = 0; quarter < 4; ++quarter) {
+        const int x0 = quarter % 2 * 200, y0 = quarter / 2 * 150;
+        long sum = 0;
+        for (int y = y0 + 20; y < y0 + 130; ++y)
+            for (int x = x0 + 20; x < x0 + 180; ++x) sum += shot.pixels[static_cast<size_t>(y) * shot.rowBytes + x * 3 + 2];
+        EXPECT_GT(sum / (110 * 160), 20) << "quarter " << quarter;
+    }
+    delete[] shot.pixels;
 }
 
 // A capture's line gives the show time its frame was drawn at: the offline renderer's frame at that

@@ -2,18 +2,23 @@
 // FFmpeg's decoders.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <regex>
 #include <string>
 #include <vector>
 
 #include "base/BeatGrid.h"
 #include "image/Image.h"
+#include "support/OggWriter.h"
 #include "support/Process.h"
+#include "support/ShowRun.h"
 #include "support/TempDir.h"
 #include "support/VideoProbe.h"
 
@@ -216,12 +221,13 @@ TEST_F(VideoExport, FramesAreTheRenderersInOrderWithinTheEncodersLoss) {
     EXPECT_GE(compared, 12);
 }
 
-// Ctrl-C or a polite kill mid-export: the file is finished with the frames rendered so far.
+// Ctrl-C, a polite kill or a closed terminal mid-export: the file is finished with the frames
+// rendered so far.
 TEST_F(VideoExport, InterruptedExportLeavesAFileOfTheFramesWrittenAndExitsWithTheSignal) {
     const struct {
         int signal;
         int status;
-    } cases[] = {{SIGINT, 130}, {SIGTERM, 143}};
+    } cases[] = {{SIGINT, 130}, {SIGTERM, 143}, {SIGHUP, 129}};
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "signal " << c.signal);
         const std::string path = scratch.path + "/interrupted-" + std::to_string(c.signal) + ".mp4";
@@ -285,6 +291,143 @@ TEST_F(VideoExport, UnwritableOrFullOutputExitsOneNamingTheFileAndLeavesNothing)
     EXPECT_FALSE(fs::exists(full + ".partial"));
 }
 
+// A reader of standard output and error that has gone away (a pipe into a pager that was quit)
+// neither kills the export nor changes its status: the file is whole and the status 0.
+TEST_F(VideoExport, OutputsGoingNowhereChangeNothing) {
+    const std::string path = scratch.path + "/unread.mp4";
+    // The program's status goes to the test through descriptor 3; its outputs into a pipe whose
+    // reader has ended before the first line.
+    const CommandResult run = runCommand(
+        {"/bin/sh", "-c", "exec 3>&1; (\"$0\" \"$@\" 2>&1; echo \"status $?\" >&3) | true", program, "--export", path,
+         "--size", "160x120", "--start", seconds(startSeconds), "--end", seconds(startSeconds + 0.5)},
+        LUMORAKKA_BUILD_DIR, {{"DISPLAY", server.display()}}, exportTimeoutMs);
+    EXPECT_EQ(run.output, "status 0\n");
+    const ProbedVideo video = probeVideo(path);
+    EXPECT_TRUE(video.error.empty()) << video.error;
+    EXPECT_EQ(video.frameSeconds.size(), 30u);
+}
+
+// Files left in `folder` whose names end in ".partial".
+std::vector<std::string> partialFiles(const std::string& folder) {
+    std::vector<std::string> found;
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
+        const std::string name = entry.path().filename().string();
+        if (name.size() > 8 && name.compare(name.size() - 8, 8, ".partial") == 0) found.push_back(name);
+    }
+    return found;
+}
+
+std::string fileText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+// The target is replaced only by a whole file of this export's own: a FIFO or a device at the path
+// is refused (a FIFO stands in for /dev/full here), and a file or link named like the unfinished
+// file is never opened, let alone written through.
+TEST_F(VideoExport, OnlyARegularFileIsReplacedAndNothingIsWrittenThroughALink) {
+    const std::string fifo = scratch.path + "/fifo.mp4";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+    CommandResult run = runExport(server.display(), {"--export", fifo, "--end", "0.1", "--size", "160x120"});
+    EXPECT_EQ(run.exitStatus, 1) << run.errors;
+    EXPECT_NE(run.errors.find("Cannot write the video " + fifo + ": it exists and is not a regular file"),
+              std::string::npos)
+        << run.errors;
+    EXPECT_TRUE(fs::is_fifo(fifo));
+
+    const std::string notes = scratch.path + "/notes.txt", target = scratch.path + "/linked.mp4";
+    std::ofstream(notes) << "my notes\n";
+    fs::create_symlink(notes, target + ".partial");
+    std::ofstream(target) << "an older video";
+    run = runExport(server.display(), {"--export", target, "--end", "0.1", "--size", "160x120"});
+    ASSERT_EQ(run.exitStatus, 0) << run.errors;
+    EXPECT_TRUE(fileText(notes) == "my notes\n") << "the link was written through";
+    EXPECT_TRUE(fs::is_symlink(target + ".partial"));
+    const ProbedVideo video = probeVideo(target);
+    EXPECT_TRUE(video.error.empty()) << video.error;
+    EXPECT_EQ(video.frameSeconds.size(), 6u);
+    EXPECT_EQ(partialFiles(scratch.path), std::vector<std::string>{"linked.mp4.partial"});
+}
+
+// A name is a path: a colon in it makes no URL of it, relative to the working directory as always.
+TEST_F(VideoExport, NamesWithColonsAreFilesInTheWorkingDirectory) {
+    ShowRun run;
+    for (const std::string name : {"12:30.mp4", "file:out.mp4"}) {
+        SCOPED_TRACE(name);
+        auto exporter = run.start(server.display(), {"--export", name, "--end", "0.1", "--size", "160x120"});
+        EXPECT_EQ(exporter->waitExit(exportTimeoutMs), 0) << exporter->standardError();
+        const ProbedVideo video = probeVideo((run.root / name).string());
+        EXPECT_TRUE(video.error.empty()) << video.error;
+        EXPECT_EQ(video.frameSeconds.size(), 6u);
+    }
+    EXPECT_TRUE(partialFiles(run.root.string()).empty());
+}
+
+// Two exports to one path don't share an unfinished file: both succeed, and the path holds one of
+// the two whole files.
+TEST_F(VideoExport, TwoExportsToOnePathBothFinishWithAWholeFile) {
+    const std::string path = scratch.path + "/twice.mp4";
+    const std::vector<std::string> argv = {program,  "--export", path,        "--fps", std::to_string(fps),
+                                           "--size", "160x120",  "--end",     "1"};
+    ChildProcess first(argv, LUMORAKKA_BUILD_DIR, {{"DISPLAY", server.display()}});
+    ChildProcess second(argv, LUMORAKKA_BUILD_DIR, {{"DISPLAY", server.display()}});
+    EXPECT_EQ(first.waitExit(exportTimeoutMs), 0) << first.standardError();
+    EXPECT_EQ(second.waitExit(exportTimeoutMs), 0) << second.standardError();
+    const ProbedVideo video = probeVideo(path);
+    ASSERT_TRUE(video.error.empty()) << video.error;
+    EXPECT_EQ(video.videoStreams, 1);
+    EXPECT_EQ(video.soundStreams, 1);
+    EXPECT_EQ(video.frameSeconds.size(), static_cast<size_t>(fps));
+    EXPECT_TRUE(partialFiles(scratch.path).empty());
+}
+
+// Rising zero crossings per second of the probed sound over [fromSeconds, toSeconds), and its RMS.
+double pitchHertz(const std::vector<float>& sound, int rate, double fromSeconds, double toSeconds) {
+    int rises = 0;
+    for (long i = std::lround(fromSeconds * rate) + 1; i < std::lround(toSeconds * rate); ++i)
+        if (sound[i - 1] < 0 && sound[i] >= 0) ++rises;
+    return rises / (toSeconds - fromSeconds);
+}
+
+double loudness(const std::vector<float>& sound, int rate, double fromSeconds, double toSeconds) {
+    double sum = 0;
+    const long first = std::lround(fromSeconds * rate), last = std::lround(toSeconds * rate);
+    for (long i = first; i < last; ++i) sum += sound[i] * sound[i];
+    return std::sqrt(sum / std::max(1L, last - first));
+}
+
+// A chained soundtrack whose second link has another rate and channel count keeps its pitch in the
+// video, and the sound goes on in silence past the track's end: the video always has its sound
+// stream, also when the track ends before the start.
+TEST_F(VideoExport, MusicLinksKeepTheirPitchAndTheSoundOutlastsTheTrack) {
+    ShowRun run;
+    const std::string music = (run.root / "data" / "noisebiisi.ogg").string();
+    run.remove("noisebiisi.ogg");
+    ASSERT_TRUE(writeOggVorbis(music, sineSamples(1, 440, 2, 44100), 2, 44100));
+    ASSERT_TRUE(writeOggVorbis(music, sineSamples(1, 440, 1, 11025), 1, 11025, true));
+
+    auto exporter = run.start(server.display(), {"--export", "links.mp4", "--fps", "10", "--size", "160x120",
+                                                 "--start", "0.5", "--end", "2.5"});
+    ASSERT_EQ(exporter->waitExit(exportTimeoutMs), 0) << exporter->standardError();
+    ProbedVideo video = probeVideo((run.root / "links.mp4").string());
+    ASSERT_TRUE(video.error.empty()) << video.error;
+    ASSERT_EQ(video.soundStreams, 1);
+    EXPECT_EQ(video.soundRate, 44100);
+    ASSERT_NEAR(static_cast<double>(video.sound.size()) / video.soundRate, 2.0, 0.03);
+    EXPECT_NEAR(pitchHertz(video.sound, video.soundRate, 0.1, 0.4), 440, 8) << "first link";
+    EXPECT_NEAR(pitchHertz(video.sound, video.soundRate, 0.6, 1.4), 440, 8) << "second link";
+    EXPECT_GT(loudness(video.sound, video.soundRate, 0.6, 1.4), 0.1);
+    EXPECT_LT(loudness(video.sound, video.soundRate, 1.6, 1.95), 0.01) << "after the track";
+
+    exporter = run.start(server.display(), {"--export", "after.mp4", "--fps", "10", "--size", "160x120",
+                                            "--start", "3", "--end", "3.5"});
+    ASSERT_EQ(exporter->waitExit(exportTimeoutMs), 0) << exporter->standardError();
+    video = probeVideo((run.root / "after.mp4").string());
+    ASSERT_TRUE(video.error.empty()) << video.error;
+    EXPECT_EQ(video.soundStreams, 1);
+    EXPECT_NEAR(static_cast<double>(video.sound.size()) / std::max(video.soundRate, 1), 0.5, 0.03);
+}
+
 } // namespace
 
 namespace {
@@ -302,16 +445,47 @@ TEST(VideoExportBeforeRendering, MissingSoundtrackStopsBeforeRenderingAndWritesN
     EXPECT_FALSE(fs::exists(scratch.path + "/out.mp4.partial"));
 }
 
-// A start-up that fails ends the process from inside the engine; the unfinished file goes with it.
-TEST(VideoExportBeforeRendering, StartUpFailureLeavesNoUnfinishedFile) {
+// Without an X display the export draws off-screen, the same pictures as on a display.
+TEST(VideoExportBeforeRendering, WithoutADisplayTheExportDrawsOffScreenTheSamePictures) {
+    TempDir scratch;
+    XvfbServer server(800, 600);
+    ASSERT_FALSE(server.display().empty());
+    std::vector<ProbedVideo> videos;
+    for (const std::string& display : std::vector<std::string>{"", server.display()}) {
+        SCOPED_TRACE("display '" + display + "'");
+        const std::string path = scratch.path + "/display" + display + ".mp4";
+        const CommandResult run = runCommand({program, "--export", path, "--fps", "10", "--size", "320x240",
+                                              "--start", "30.5", "--end", "31"},
+                                             LUMORAKKA_BUILD_DIR, {{"DISPLAY", display}}, exportTimeoutMs);
+        ASSERT_EQ(run.exitStatus, 0) << run.errors;
+        videos.push_back(probeVideo(path));
+        ASSERT_TRUE(videos.back().error.empty()) << videos.back().error;
+        EXPECT_EQ(videos.back().frameSeconds.size(), 5u);
+    }
+    const std::vector<unsigned char>& offScreen = videos[0].firstFrameLuma;
+    const std::vector<unsigned char>& onDisplay = videos[1].firstFrameLuma;
+    ASSERT_EQ(offScreen.size(), onDisplay.size());
+    double mean = 0, difference = 0;
+    for (size_t i = 0; i < offScreen.size(); ++i) {
+        mean += offScreen[i];
+        difference += std::abs(offScreen[i] - onDisplay[i]);
+    }
+    EXPECT_GT(mean / offScreen.size(), 20.0) << "a black picture";
+    EXPECT_LT(difference / offScreen.size(), 1.0);
+}
+
+// With no GL at all (no display, and no EGL to be had): a message, status 1, and the unfinished
+// file goes with the process.
+TEST(VideoExportBeforeRendering, NoGLAtAllFailsWithStatusOneAndLeavesNoFile) {
     TempDir scratch;
     const std::string path = scratch.path + "/out.mp4";
     const CommandResult run =
-        runCommand({program, "--export", path}, LUMORAKKA_BUILD_DIR, {{"DISPLAY", ""}}, exportTimeoutMs);
-    EXPECT_NE(run.exitStatus, 0) << run.errors;
-    EXPECT_NE(run.errors.find("Cannot start video: no display"), std::string::npos) << run.errors;
+        runCommand({program, "--export", path}, LUMORAKKA_BUILD_DIR,
+                   {{"DISPLAY", ""}, {"__EGL_VENDOR_LIBRARY_FILENAMES", "/nonexistent.json"}}, exportTimeoutMs);
+    EXPECT_EQ(run.exitStatus, 1) << run.errors;
+    EXPECT_NE(run.errors.find("no X display, and no off-screen OpenGL either"), std::string::npos) << run.errors;
     EXPECT_FALSE(fs::exists(path));
-    EXPECT_FALSE(fs::exists(path + ".partial"));
+    EXPECT_TRUE(partialFiles(scratch.path).empty());
 }
 
 } // namespace

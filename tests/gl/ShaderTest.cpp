@@ -114,6 +114,25 @@ TEST_F(ShaderDeathTest, CompileErrorNamesStageAndRegistryName) {
                 "Error compiling fragment shader: ");
 }
 
+// Every compile error names the file its source came from: a shader pair's file, a material file,
+// a registry program's file. An empty file is a syntax error like any other.
+TEST_F(ShaderDeathTest, CompileErrorsNameTheSourceFile) {
+    scratch.write("data/shaders/empty.vs", "");
+    scratch.write("data/shaders/empty.fs", uniformFragment);
+    ProgramTable programs;
+    EXPECT_EXIT(loadProgramPair(programs, "data/shaders/empty", "empty"), testing::ExitedWithCode(1),
+                "Error compiling vertex shader: data/shaders/empty\\.vs: ");
+    scratch.write("data/materials/broken.mat",
+                  std::string("%VERTEX_SHADER\n") + vertexSource +
+                      "%FRAGMENT_SHADER\nvoid main() { gl_FragColor = oops; }\n");
+    EXPECT_EXIT(resources.materials.loadMaterialFile("broken", "data/materials/broken.mat"),
+                testing::ExitedWithCode(1),
+                "Error compiling fragment shader 'SHD\\$broken': data/materials/broken\\.mat: ");
+    scratch.write("data/shaders/bad.vs", "void main() { nonsense }\n");
+    EXPECT_EXIT(resources.shaders.addProgramFiles("files", "data/shaders/bad.vs", ""), testing::ExitedWithCode(1),
+                "Error compiling vertex shader 'files': data/shaders/bad\\.vs: ");
+}
+
 TEST_F(ShaderDeathTest, LongLogsAreCutToFitTheReport) {
     // Dozens of undeclared names: the compiler's log runs to kilobytes.
     std::string source = "void main() {\n";

@@ -223,6 +223,22 @@ TEST_F(TextureDeathTest, LayoutsTheUploadCannotTakeAreFatal) {
                 "Cannot use picture 'data/rgb.png' \\(3 channels\\) as a texture: the pixel format");
 }
 
+// GL refuses cube faces that aren't square or differ in size with a GL error alone, which left the
+// sky black: the face is named.
+TEST_F(TextureDeathTest, CubeFacesThatAreNotSquareOrDifferInSizeAreNamed) {
+    for (int face = 0; face < 6; ++face) {
+        const std::string number = std::to_string(face);
+        writePicture("data/uneven_c0" + number + ".png", face == 3 ? 4 : 8, face == 3 ? 4 : 8, 3, {1, 2, 3}, {1, 2, 3});
+        writePicture("data/oblong_c0" + number + ".png", 8, face == 0 ? 4 : 8, 3, {1, 2, 3}, {1, 2, 3});
+    }
+    EXPECT_EXIT(resources.textures.loadCube("uneven", -1, -1), testing::ExitedWithCode(1),
+                "Cannot use picture 'data/uneven_c03\\.png' \\(3 channels\\) as a texture: it is 4 x 4 pixels, and a "
+                "cube map's faces must all be the size of the first, 8 x 8\\.");
+    EXPECT_EXIT(resources.textures.loadCube("oblong", -1, -1), testing::ExitedWithCode(1),
+                "Cannot use picture 'data/oblong_c00\\.png' \\(3 channels\\) as a texture: it is 8 x 4 pixels, and a "
+                "cube map's faces must be square\\.");
+}
+
 // A texture whose sides pad beyond GL's largest would only raise GL_INVALID_VALUE, reported later
 // without a name; a picture header claiming a huge size must not make the loader try to read it.
 TEST_F(TextureDeathTest, PicturesAndTexturesBeyondTheGLLimitAreNamedWithTheirSize) {

@@ -2,6 +2,7 @@
 
 #include <vorbis/vorbisenc.h>
 
+#include <cmath>
 #include <cstdio>
 
 namespace {
@@ -11,9 +12,24 @@ bool writePage(FILE* out, const ogg_page& page) {
 }
 } // namespace
 
-bool writeOggVorbis(const std::string& path, const std::vector<int16_t>& samples, int channels, int rate) {
-    FILE* out = fopen(path.c_str(), "wb");
+std::vector<int16_t> sineSamples(double seconds, double hertz, int channels, int rate) {
+    const long frames = std::lround(seconds * rate);
+    std::vector<int16_t> samples(static_cast<size_t>(frames * channels));
+    for (long i = 0; i < frames; ++i)
+        for (int c = 0; c < channels; ++c)
+            samples[static_cast<size_t>(i * channels + c)] =
+                static_cast<int16_t>(16383 * std::sin(2 * M_PI * hertz * i / rate));
+    return samples;
+}
+
+bool writeOggVorbis(const std::string& path, const std::vector<int16_t>& samples, int channels, int rate,
+                    bool appendLink) {
+    FILE* out = fopen(path.c_str(), appendLink ? "ab" : "wb");
     if (!out) return false;
+    // Links of a chained file need serial numbers of their own: the file's size so far differs for
+    // each.
+    fseek(out, 0, SEEK_END);
+    const long serial = 1 + ftell(out);
     vorbis_info info;
     vorbis_info_init(&info);
     if (vorbis_encode_init_vbr(&info, channels, rate, 0.6f) != 0) {
@@ -28,7 +44,7 @@ bool writeOggVorbis(const std::string& path, const std::vector<int16_t>& samples
     vorbis_block block;
     vorbis_block_init(&dsp, &block);
     ogg_stream_state stream;
-    ogg_stream_init(&stream, 1);
+    ogg_stream_init(&stream, static_cast<int>(serial));
 
     bool ok = true;
     ogg_packet header, commentHeader, codeHeader;

@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 #include <png.h>
+#include <sys/resource.h>
 #include <string>
 #include <vector>
 
@@ -156,6 +158,22 @@ TEST_F(ImageFiles, MissingFilesReportCantOpen) {
     EXPECT_FALSE(std::filesystem::exists("no"));
 }
 
+// A disk that fills up mid-picture (a file-size limit stands in for it): -1, the file named with the
+// reason, and no truncated picture left behind.
+TEST_F(ImageFiles, WriteThatFailsPartWayLeavesNoFileAndNamesIt) {
+    std::vector<unsigned char> noise(256 * 256 * 3);
+    unsigned value = 1;
+    for (unsigned char& byte : noise) byte = static_cast<unsigned char>((value = value * 1103515245 + 12345) >> 16);
+    const auto writeWithLimit = [&] {
+        signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{4096, 4096};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        const int status = write_png("full.png", imageOver(noise, 256, 256, 3));
+        exit(status == -1 && !std::filesystem::exists("full.png") ? 3 : 4);
+    };
+    EXPECT_EXIT(writeWithLimit(), testing::ExitedWithCode(3), "write_png: Error 3 writing full\\.png: File too large");
+}
+
 TEST_F(ImageFiles, UnwritableChannelCountLeavesNoFileBehind) {
     std::vector<unsigned char> bytes = pattern(2, 2, 5);
     testing::internal::CaptureStderr();
@@ -191,6 +209,18 @@ TEST_F(ImageFiles, CorruptFilesFailWithoutEndingTheProcess) {
     ASSERT_EQ(load_image("good.jpg", &image, true), 0);
     EXPECT_EQ(image.width, 16);
     delete[] image.pixels;
+}
+
+// Ink colours would read as RGBA with wrong colours: refused, naming the file.
+TEST_F(ImageFiles, CmykJpegIsRefusedNamingTheFile) {
+    std::vector<unsigned char> cmyk = pattern(8, 8, 4);
+    ASSERT_TRUE(writeJpegFile("ink.jpg", 8, 8, 4, cmyk.data(), 90));
+    Image image{};
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(read_jpeg("ink.jpg", &image, true), -1);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "ink.jpg: the picture's colours are CMYK; only RGB and grey JPEG pictures can be shown\n");
+    EXPECT_EQ(image.pixels, nullptr);
 }
 
 // A few bytes can claim any size: the header alone must never make a reader allocate for it. The

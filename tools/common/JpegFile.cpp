@@ -15,7 +15,7 @@ bool writeJpegFile(const std::string& path, int width, int height, int channels,
     cinfo.image_width = width;
     cinfo.image_height = height;
     cinfo.input_components = channels;
-    cinfo.in_color_space = channels == 1 ? JCS_GRAYSCALE : JCS_RGB;
+    cinfo.in_color_space = channels == 1 ? JCS_GRAYSCALE : channels == 4 ? JCS_CMYK : JCS_RGB;
     jpeg_set_defaults(&cinfo);
     jpeg_set_quality(&cinfo, quality, TRUE);
     for (int i = 0; i < cinfo.num_components; ++i) {

@@ -78,7 +78,7 @@ int renderFrames(const std::vector<double>& times, const std::string& folder) {
         char name[32];
         snprintf(name, sizeof name, "/frame%04zu.png", i);
         const std::string path = folder + name;
-        captureFrameTo(path.c_str());
+        if (!captureFrameTo(path.c_str())) return 1;
         swapWindow();
         printf("%.3f %s beat flash %.2f\n", times[i], path.c_str(), shownFrame.beatFlash);
     }

@@ -60,8 +60,12 @@ EM_JS(void, pageShowError, (const char* text), {
 });
 // clang-format on
 
-bool initVideo(std::string&) {
+bool initVideo(std::string&, bool) {
     return true;
+}
+
+int quitSignal() {
+    return 0; // a page gets no signals
 }
 
 bool createWindow(WindowRequest& request, std::string& reason) {

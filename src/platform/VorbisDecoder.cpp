@@ -1,0 +1,226 @@
+#include "platform/VorbisDecoder.h"
+
+#include <SDL.h>
+#include <vorbis/vorbisfile.h>
+
+#include <algorithm>
+#include <vector>
+
+namespace {
+
+// Rates a link may have. Below the lower one, one decoded packet would grow by more than 40 times
+// in the converter; nothing real is recorded there or above the upper one.
+constexpr long lowestRate = 1000;
+constexpr long highestRate = 384000;
+constexpr int mostChannels = 8; // what SDL's converter takes
+
+struct LinkFormat {
+    int rate = 0;     // frames per second
+    int channels = 0; // samples per frame
+    bool operator==(const LinkFormat& other) const {
+        return rate == other.rate && channels == other.channels;
+    }
+};
+
+} // namespace
+
+struct VorbisDecoder::State {
+    OggVorbis_File file{};
+    int outputRate = 0;
+    int outputChannels = 0;
+    std::vector<LinkFormat> links;
+    std::vector<int64_t> linkFrames; // each link's length in its own frames
+
+    // The converter is set up for one link's format at a time.
+    SDL_AudioStream* converter = nullptr;
+    LinkFormat converting;
+    // Samples decoded from a link of another format, waiting until the converter has handed out
+    // what the previous link left in it.
+    std::vector<char> waiting;
+    int waitingLink = -1;
+    bool atEnd = false;
+    bool damaged = false;
+
+    ~State() {
+        if (converter) SDL_FreeAudioStream(converter);
+        ov_clear(&file);
+    }
+
+    bool convertFrom(const LinkFormat& format) {
+        if (converter && converting == format) return true;
+        if (converter) SDL_FreeAudioStream(converter);
+        converter = SDL_NewAudioStream(AUDIO_S16SYS, static_cast<Uint8>(format.channels), format.rate,
+                                       AUDIO_S16SYS, static_cast<Uint8>(outputChannels), outputRate);
+        converting = format;
+        return converter != nullptr;
+    }
+
+    // The format of link `section`; a link the open didn't list (an unseekable file) is asked for.
+    bool linkFormat(int section, LinkFormat& format) {
+        if (section >= 0 && section < static_cast<int>(links.size())) {
+            format = links[static_cast<size_t>(section)];
+            return true;
+        }
+        const vorbis_info* info = ov_info(&file, section);
+        if (!info || info->rate < lowestRate || info->rate > highestRate || info->channels < 1 ||
+            info->channels > mostChannels)
+            return false;
+        format = {static_cast<int>(info->rate), info->channels};
+        return true;
+    }
+
+    void stop(bool failed) {
+        atEnd = true;
+        damaged = damaged || failed;
+        if (converter) SDL_AudioStreamFlush(converter);
+    }
+};
+
+VorbisDecoder::VorbisDecoder() : state(nullptr) {}
+
+VorbisDecoder::~VorbisDecoder() {
+    delete state;
+}
+
+bool VorbisDecoder::open(FILE* file, int outputRate, int outputChannels, std::string& reason) {
+    delete state;
+    state = nullptr;
+    auto* s = new State;
+    if (ov_open_callbacks(file, &s->file, nullptr, 0, OV_CALLBACKS_DEFAULT) != 0) {
+        // The decoder owns the file only once it has opened it.
+        fclose(file);
+        delete s;
+        reason = "not an Ogg Vorbis file";
+        return false;
+    }
+    const long links = std::max(ov_streams(&s->file), 1L);
+    int mostLinkChannels = 0;
+    for (long i = 0; i < links; ++i) {
+        const vorbis_info* info = ov_info(&s->file, static_cast<int>(i));
+        if (!info || info->rate < lowestRate || info->rate > highestRate || info->channels < 1 ||
+            info->channels > mostChannels) {
+            reason = "link " + std::to_string(i + 1) + " has " + (info ? std::to_string(info->rate) : "no") +
+                     " Hz and " + (info ? std::to_string(info->channels) : "no") +
+                     " channels; links of 1000 Hz to 384 kHz with 1 to 8 channels can be played";
+            delete s;
+            return false;
+        }
+        s->links.push_back({static_cast<int>(info->rate), info->channels});
+        s->linkFrames.push_back(std::max<int64_t>(ov_pcm_total(&s->file, static_cast<int>(i)), 0));
+        mostLinkChannels = std::max(mostLinkChannels, info->channels);
+    }
+    // Opened, a chained file is left at its last link: the first is found by seeking there.
+    if (links > 1 && ov_seekable(&s->file) && ov_pcm_seek(&s->file, 0) != 0) {
+        reason = "it cannot be read from its start";
+        delete s;
+        return false;
+    }
+    s->outputRate = outputRate > 0 ? outputRate : s->links[0].rate;
+    s->outputChannels = outputChannels > 0 ? outputChannels : mostLinkChannels;
+    if (!s->convertFrom(s->links[0])) {
+        reason = std::string("cannot convert its sound: ") + SDL_GetError();
+        delete s;
+        return false;
+    }
+    state = s;
+    return true;
+}
+
+bool VorbisDecoder::isOpen() const {
+    return state != nullptr;
+}
+
+int VorbisDecoder::outputRate() const {
+    return state ? state->outputRate : 0;
+}
+
+int VorbisDecoder::outputChannels() const {
+    return state ? state->outputChannels : 0;
+}
+
+int64_t VorbisDecoder::length(int64_t unitsPerSecond) const {
+    if (!state) return 0;
+    int64_t total = 0;
+    for (size_t i = 0; i < state->links.size(); ++i)
+        total += state->linkFrames[i] * unitsPerSecond / state->links[i].rate;
+    return total;
+}
+
+bool VorbisDecoder::seek(int64_t position, int64_t unitsPerSecond) {
+    if (!state) return false;
+    State& s = *state;
+    // The link the position falls in, and the frame inside it; past the end is the end.
+    int64_t remaining = std::max<int64_t>(position, 0);
+    int64_t frame = 0;
+    for (size_t i = 0; i < s.links.size(); ++i) {
+        const int64_t linkUnits = s.linkFrames[i] * unitsPerSecond / s.links[i].rate;
+        if (remaining < linkUnits) {
+            frame += std::min(remaining * s.links[i].rate / unitsPerSecond, s.linkFrames[i]);
+            remaining = 0;
+            break;
+        }
+        remaining -= linkUnits;
+        frame += s.linkFrames[i];
+    }
+    const bool moved = ov_pcm_seek(&s.file, frame) == 0;
+    if (s.converter) SDL_AudioStreamClear(s.converter);
+    s.waiting.clear();
+    s.atEnd = false;
+    return moved;
+}
+
+int VorbisDecoder::read(int16_t* samples, int frames) {
+    if (!state || frames <= 0) return 0;
+    State& s = *state;
+    const int frameBytes = 2 * s.outputChannels;
+    const int wanted = frames * frameBytes;
+    char* out = reinterpret_cast<char*>(samples);
+    int got = 0; // bytes
+    char packet[4096];
+    while (got < wanted) {
+        if (SDL_AudioStreamAvailable(s.converter) > 0) {
+            const int n = SDL_AudioStreamGet(s.converter, out + got, wanted - got);
+            if (n <= 0) break;
+            got += n;
+            continue;
+        }
+        if (!s.waiting.empty()) {
+            LinkFormat format;
+            if (!s.linkFormat(s.waitingLink, format) || !s.convertFrom(format)) {
+                s.waiting.clear();
+                s.stop(true);
+                break;
+            }
+            SDL_AudioStreamPut(s.converter, s.waiting.data(), static_cast<int>(s.waiting.size()));
+            s.waiting.clear();
+            continue;
+        }
+        if (s.atEnd) break;
+        int section = 0;
+        const long n = ov_read(&s.file, packet, sizeof packet, 0, 2, 1, &section);
+        if (n == OV_HOLE) continue;
+        if (n <= 0) {
+            // End of file, or a damaged one: hand out what was decoded, then stop.
+            s.stop(n < 0);
+            continue;
+        }
+        LinkFormat format;
+        if (!s.linkFormat(section, format)) {
+            s.stop(true);
+            continue;
+        }
+        if (!(format == s.converting)) {
+            // The previous link's last samples leave the converter before this link's come in.
+            SDL_AudioStreamFlush(s.converter);
+            s.waiting.assign(packet, packet + n);
+            s.waitingLink = section;
+            continue;
+        }
+        if (SDL_AudioStreamPut(s.converter, packet, static_cast<int>(n)) != 0) s.stop(true);
+    }
+    return got / frameBytes;
+}
+
+bool VorbisDecoder::damaged() const {
+    return state && state->damaged;
+}
