@@ -1,6 +1,7 @@
-// One glow of "rt0" into "rt1" with the demo's 4 layers, on whatever GL the display offers
-// (llvmpipe under Xvfb here). Each iteration ends with glFinish so the figure is the whole pass.
-// Needs a display: run it under xvfb-run -a.
+// The post-processing as the show draws it beside the same passes drawn in full, on whatever GL the
+// display offers (llvmpipe under Xvfb here): one glow of "rt0" into "rt1" with the demo's 4 layers,
+// and the finished picture with the beat's emblem over it on the window. Each iteration ends with
+// glFinish so the figure is the whole pass. Needs a display: run it under xvfb-run -a.
 #include <benchmark/benchmark.h>
 
 #include <GL/glew.h>
@@ -26,10 +27,14 @@ void openContextAndTargets() {
     for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = static_cast<unsigned char>(i * 7 / 4);
     glBindTexture(GL_TEXTURE_2D, resources.textures.get("rt0").id);
     glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 1024, 512, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+    // An emblem of the show's size.
+    resources.textures.upload("nyrkki", 512, 512, pixels.data(), GL_RGB8, GL_RGB);
 
     loadDemoView();
     glDepthFunc(GL_LEQUAL);
     glEnable(GL_DEPTH_TEST);
+    // The show's programs built and ready before anything is timed, as start-up leaves them.
+    preparePostProcess();
 }
 
 void ensureReady() {
@@ -47,26 +52,70 @@ void Glow(benchmark::State& state) {
 }
 BENCHMARK(Glow)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// The glow's parts: its six blur passes, and one full-screen copy of "rt0" into "rt1".
-void GlowBlurOnly(benchmark::State& state) {
+// The glow's passes as they are specified: six blur passes of four quads each, a copy of "rt0" and
+// one additive quad per layer.
+void GlowPassesInFull(benchmark::State& state) {
     ensureReady();
     for (auto _ : state) {
         blur("rt0", "rt.glow", 6, 0.75f, 0.75f, 0.5f);
+        glColor3f(1, 1, 1);
+        resources.fbos.use("rt1");
+        glDisable(GL_BLEND);
+        drawFullscreen("rt0", 1.0f);
+        glBlendFunc(GL_ONE, GL_ONE);
+        glEnable(GL_BLEND);
+        for (int layer = 0; layer < 4; ++layer) drawFullscreen("rt.glow", 1.0f);
+        glDisable(GL_BLEND);
+        resources.fbos.unuse();
         glFinish();
     }
 }
-BENCHMARK(GlowBlurOnly)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(GlowPassesInFull)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// One full-screen copy of "rt0" into "rt1", without the depth test, as the glow draws it.
 void FullscreenCopy(benchmark::State& state) {
     ensureReady();
+    glDisable(GL_DEPTH_TEST);
     for (auto _ : state) {
         resources.fbos.use("rt1");
         drawFullscreen("rt0", 1.0f);
         resources.fbos.unuse();
         glFinish();
     }
+    glEnable(GL_DEPTH_TEST);
 }
 BENCHMARK(FullscreenCopy)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The finished picture on the window with the emblem at half brightness: in one quad as the show
+// draws it, and as a copy and an additive quad.
+void PictureWithFlash(benchmark::State& state) {
+    ensureReady();
+    glDisable(GL_DEPTH_TEST);
+    for (auto _ : state) {
+        drawPictureWithFlash("rt1", "nyrkki", 0.5f);
+        glFinish();
+    }
+    glEnable(GL_DEPTH_TEST);
+}
+BENCHMARK(PictureWithFlash)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void PictureThenEmblem(benchmark::State& state) {
+    ensureReady();
+    glDisable(GL_DEPTH_TEST);
+    for (auto _ : state) {
+        glDisable(GL_BLEND);
+        drawFullscreen("rt1", 1.0f);
+        glEnable(GL_BLEND);
+        glBlendFunc(GL_ONE, GL_ONE);
+        glColor3f(0.5f, 0.5f, 0.5f);
+        drawFullscreen("nyrkki", 1.0f);
+        glColor3f(1, 1, 1);
+        glDisable(GL_BLEND);
+        glFinish();
+    }
+    glEnable(GL_DEPTH_TEST);
+}
+BENCHMARK(PictureThenEmblem)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 } // namespace
 

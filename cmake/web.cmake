@@ -10,9 +10,10 @@ if(NOT LUMORAKKA_WEB_DEPS OR NOT LUMORAKKA_WEB_DATA)
 endif()
 
 file(GLOB_RECURSE WEB_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/*.cpp)
-# The desktop's platform files (SDL, libvorbis, FFmpeg) and the programs' entry points stay out.
+# The desktop's platform files (SDL, libvorbis, FFmpeg), the video export with its read-back and
+# encoder hand-off, and the programs' entry points stay out.
 list(FILTER WEB_SOURCES EXCLUDE REGEX
-     "/src/(shell/main|shell/WebMain|shell/VideoExport|platform/Window|platform/Sound|platform/MusicFile|platform/VorbisDecoder|platform/VideoFile)\\.cpp$")
+     "/src/(shell/main|shell/WebMain|shell/VideoExport|shell/FrameReadback|shell/FrameQueue|platform/Window|platform/Sound|platform/MusicFile|platform/VorbisDecoder|platform/VideoFile)\\.cpp$")
 add_library(lumorakka_engine STATIC ${WEB_SOURCES})
 # The browser's GL/glew.h and GL/glu.h come before anything else of that name.
 target_include_directories(lumorakka_engine BEFORE PUBLIC ${CMAKE_SOURCE_DIR}/src/platform/web/include)

@@ -27,17 +27,120 @@ void shiftedQuad(float width, float height, float ox, float oy) {
     glVertex2f(0, height);
 }
 
-} // namespace
+// The one-pass forms below reproduce in a fragment program the arithmetic of the fixed-function
+// passes they stand for, step by step: the fragment colour as the 8-bit target stores it, the
+// blender's product of two bytes, its saturating sums. So they leave the same levels as the passes
+// on a renderer whose blending is exact 8-bit arithmetic, as Mesa's software rasteriser's is; the
+// GL tests compare each with the passes drawn in full.
+const char* const storedSource = R"(#version 110
+// A colour as an 8-bit target stores it: x 255, to nearest, halves to even. Adding 2^23 leaves no
+// fraction, rounded the processor's way, halves to even; the two halves of the trick come from
+// separate uniforms so the compiler cannot fold them away.
+uniform float uRoundUp;   // 2^23
+uniform float uRoundDown; // -2^23
+vec4 stored(vec4 colour) {
+    return (clamp(colour, 0.0, 1.0) * 255.0 + uRoundUp) + uRoundDown;
+}
+)";
 
-void drawFullscreen(const std::string& name, float scale) {
-    glPushAttrib(GL_LIGHTING_BIT);
-    glDisable(GL_LIGHTING);
+// A blur pass in one quad: the four shifted quads' texture coordinates ride in four sets, each
+// interpolated from the same vertex values as its quad's.
+const char* const blurVertexSource = R"(#version 110
+void main() {
+    gl_TexCoord[0] = gl_MultiTexCoord0;
+    gl_TexCoord[1] = gl_MultiTexCoord1;
+    gl_TexCoord[2] = gl_MultiTexCoord2;
+    gl_TexCoord[3] = gl_MultiTexCoord3;
+    gl_FrontColor = gl_Color;
+    gl_Position = ftransform();
+}
+)";
+// Each quad's sample (modulated by the colour) as stored, times the blend constant in levels,
+// rounded as the blender rounds a product of two bytes (a x b / 255 to nearest; none lies
+// halfway); the four add up, saturating.
+const char* const blurFragmentSource = R"(
+uniform sampler2D uInput;
+uniform float uConstant; // levels
+vec4 quad(vec2 at) {
+    return floor(stored(texture2D(uInput, at) * gl_Color) * uConstant / 255.0 + 0.5);
+}
+void main() {
+    vec4 sum = quad(gl_TexCoord[0].st) + quad(gl_TexCoord[1].st) + quad(gl_TexCoord[2].st) +
+               quad(gl_TexCoord[3].st);
+    gl_FragColor = min(sum, 255.0) / 255.0;
+}
+)";
+
+// drawFullscreen's quad with two textures read at its coordinates.
+const char* const fullscreenVertexSource = R"(#version 110
+void main() {
+    gl_TexCoord[0] = gl_MultiTexCoord0;
+    gl_FrontColor = gl_Color;
+    gl_Position = ftransform();
+}
+)";
+// A picture with `uCount` copies of another added over it, each modulated by `uTint`, as additive
+// quads leave them: every copy adds the same non-negative level, so the clamped sums are one clamp
+// of the whole. The glow's copy of the scene and its layers (tint white, count the layers), and
+// the finished picture with the beat's emblem (tint the flash, count 1).
+const char* const addFragmentSource = R"(
+uniform sampler2D uPicture;
+uniform sampler2D uAdded;
+uniform float uCount;
+uniform vec4 uTint;
+void main() {
+    vec2 at = gl_TexCoord[0].st;
+    vec4 picture = stored(texture2D(uPicture, at) * gl_Color);
+    vec4 added = stored(texture2D(uAdded, at) * uTint);
+    gl_FragColor = min(picture + uCount * added, 255.0) / 255.0;
+}
+)";
+
+// The named pass program, built and registered with the shaders on first use; its samplers read
+// units 0 and 1.
+unsigned int passProgram(const char* name, const char* vertexSource, const char* fragmentSource,
+                         const char* firstSampler, const char* secondSampler) {
+    if (resources.shaders.has(name)) return resources.shaders.get(name).program;
+    const unsigned int program =
+        resources.shaders.addProgram(name, vertexSource, std::string(storedSource) + fragmentSource).program;
+    glUseProgramObjectARB(program);
+    glUniform1fARB(glGetUniformLocationARB(program, "uRoundUp"), 8388608.0f);
+    glUniform1fARB(glGetUniformLocationARB(program, "uRoundDown"), -8388608.0f);
+    glUniform1iARB(glGetUniformLocationARB(program, firstSampler), 0);
+    if (secondSampler) glUniform1iARB(glGetUniformLocationARB(program, secondSampler), 1);
+    glUseProgramObjectARB(0);
+    return program;
+}
+
+const char* const blurProgramName = "post.blur";
+const char* const addProgramName = "post.add";
+
+unsigned int blurProgram() {
+    return passProgram(blurProgramName, blurVertexSource, blurFragmentSource, "uInput", nullptr);
+}
+
+// Uses the adding program: `count` copies at the tint (its alpha 1).
+void useAddProgram(float count, float tint) {
+    const unsigned int program =
+        passProgram(addProgramName, fullscreenVertexSource, addFragmentSource, "uPicture", "uAdded");
+    glUseProgramObjectARB(program);
+    glUniform1fARB(glGetUniformLocationARB(program, "uCount"), count);
+    glUniform4fARB(glGetUniformLocationARB(program, "uTint"), tint, tint, tint, 1);
+}
+
+// The byte an 8-bit blender makes of a blend constant: x 255, to nearest, halves to even, clamped.
+float constantLevel(float value) {
+    if (!(value > 0.0f)) return 0;
+    if (value >= 1.0f) return 255;
+    return std::nearbyint(value * 255.0f);
+}
+
+// drawFullscreen's quad, the same vertices and texture coordinates through the same matrices.
+void fullscreenQuad(float scale) {
     glPushMatrix();
     glLoadIdentity();
     glTranslatef(0, 0, -1);
     glScalef(scale, scale, 1);
-    glBindTexture(GL_TEXTURE_2D, resources.textures.get(name).id);
-    glEnable(GL_TEXTURE_2D);
     glBegin(GL_QUADS);
     glTexCoord2f(0, 0);
     glVertex2f(-1.33334f, -1);
@@ -49,6 +152,32 @@ void drawFullscreen(const std::string& name, float scale) {
     glVertex2f(-1.33334f, 1);
     glEnd();
     glPopMatrix();
+}
+
+// drawFullscreen's quad through a pass program reading `first` on unit 0 and `second` on unit 1.
+// Leaves no program in use, unit 0 active with `first` bound and GL_TEXTURE_2D enabled, as
+// drawFullscreen leaves them, and nothing bound on unit 1.
+void fullscreenPair(const std::string& first, const std::string& second) {
+    glActiveTextureARB(GL_TEXTURE1_ARB);
+    glBindTexture(GL_TEXTURE_2D, resources.textures.get(second).id);
+    glActiveTextureARB(GL_TEXTURE0_ARB);
+    glBindTexture(GL_TEXTURE_2D, resources.textures.get(first).id);
+    fullscreenQuad(1.0f);
+    glUseProgramObjectARB(0);
+    glActiveTextureARB(GL_TEXTURE1_ARB);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    glActiveTextureARB(GL_TEXTURE0_ARB);
+    glEnable(GL_TEXTURE_2D);
+}
+
+} // namespace
+
+void drawFullscreen(const std::string& name, float scale) {
+    glPushAttrib(GL_LIGHTING_BIT);
+    glDisable(GL_LIGHTING);
+    glBindTexture(GL_TEXTURE_2D, resources.textures.get(name).id);
+    glEnable(GL_TEXTURE_2D);
+    fullscreenQuad(scale);
     glPopAttrib();
 }
 
@@ -118,26 +247,67 @@ void blurPasses(const std::string& source, const std::string& destination, int p
     glPopAttrib();
 }
 
-// Adds `layers` copies of the named texture over the view with the additive blend the caller set,
-// in as few quads as the texture environment's scale (1, 2 or 4) allows. Every copy adds the same
-// texel value g, never negative, so the clamped sums agree: min(1, min(1, d + g) + g) =
-// min(1, d + 2g), and a copy scaled by 4 is min(1, 4g) before the blend clamps d + 4g. Exact
-// wherever the filtered texel is a whole 8-bit level, as Mesa's software rasteriser gives it for
-// 8-bit textures; where filtering keeps finer fractions, 4g is rounded once instead of g four times.
-void addLayers(const std::string& name, int layers) {
-    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_COMBINE);
-    glTexEnvi(GL_TEXTURE_ENV, GL_COMBINE_RGB, GL_MODULATE);
-    glTexEnvi(GL_TEXTURE_ENV, GL_COMBINE_ALPHA, GL_MODULATE);
-    glTexEnvi(GL_TEXTURE_ENV, GL_SOURCE0_RGB, GL_TEXTURE);
-    glTexEnvi(GL_TEXTURE_ENV, GL_SOURCE1_RGB, GL_PRIMARY_COLOR);
-    glTexEnvi(GL_TEXTURE_ENV, GL_SOURCE0_ALPHA, GL_TEXTURE);
-    glTexEnvi(GL_TEXTURE_ENV, GL_SOURCE1_ALPHA, GL_PRIMARY_COLOR);
-    for (int scale = 4; scale >= 1; scale /= 2) {
-        glTexEnvf(GL_TEXTURE_ENV, GL_RGB_SCALE, static_cast<float>(scale));
-        glTexEnvf(GL_TEXTURE_ENV, GL_ALPHA_SCALE, static_cast<float>(scale));
-        for (; layers >= scale; layers -= scale) drawFullscreen(name, 1.0f);
+// blurPasses with each pass's four quads drawn as one, through the blur program. Leaves blending
+// off and the blend state as it found it.
+void blurPassesAtOnce(const std::string& source, const std::string& destination, int passes,
+                      float verticalOffset, float horizontalOffset, float strength) {
+    const rovena::Texture& input = resources.textures.get(source);
+    const float width = static_cast<float>(input.texWidth);
+    const float height = static_cast<float>(input.texHeight);
+
+    glPushAttrib(GL_LIGHTING_BIT);
+    glDisable(GL_LIGHTING);
+
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    glLoadIdentity();
+    glOrtho(0, width, 0, height, -2, 2);
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadIdentity();
+
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_BLEND);
+    const unsigned int program = blurProgram();
+    glUseProgramObjectARB(program);
+    glUniform1fARB(glGetUniformLocationARB(program, "uConstant"), constantLevel(strength * 0.25f));
+
+    std::string other = source;
+    for (int pass = 0; pass < passes; ++pass) {
+        if (pass % 2 == 0) {
+            resources.fbos.use(destination);
+            glBindTexture(GL_TEXTURE_2D, resources.textures.get(other).id);
+        } else {
+            resources.fbos.use(other);
+            glBindTexture(GL_TEXTURE_2D, resources.textures.get(destination).id);
+        }
+        const float dx = horizontalOffset / width;
+        const float dy = verticalOffset / height;
+        // The quads' shifts, in blurPasses' order; their coordinates are summed as shiftedQuad sums
+        // them.
+        const float shifts[4][2] = {{dx, dy}, {-dx, -dy}, {dx, -dy}, {-dx, dy}};
+        const float corners[4][2] = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
+        glBegin(GL_QUADS);
+        for (const auto& corner : corners) {
+            for (int quad = 0; quad < 4; ++quad)
+                glMultiTexCoord2fARB(GL_TEXTURE0_ARB + quad, corner[0] + shifts[quad][0],
+                                     corner[1] + shifts[quad][1]);
+            glVertex2f(corner[0] * width, corner[1] * height);
+        }
+        glEnd();
+
+        verticalOffset *= 1.5f;
+        horizontalOffset *= 1.5f;
+        resources.fbos.unuse();
+        if (pass == 0) other = "rt.blur";
     }
-    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+
+    glUseProgramObjectARB(0);
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glMatrixMode(GL_MODELVIEW);
+    glPopMatrix();
+    glPopAttrib();
 }
 
 } // namespace
@@ -170,13 +340,11 @@ void glow(const std::string& source, const std::string& destination, int layers,
     glDisable(GL_LIGHTING);
     // Layers of a black blur would add nothing: only the copy of the source is left to draw.
     const bool blackLayers = layers <= 0 || blurRoundsToBlack(strength, glowBlurPassesRead);
-    if (blackLayers) {
-        glBlendColorEXT(1, 1, 1, strength * 0.25f);
-        glMatrixMode(GL_MODELVIEW);
-    } else {
-        // Runs with the caller's colour, before it turns white.
-        blurPasses(source, "rt.glow", glowBlurPassesRead, glowBlurOffset, glowBlurOffset, strength);
-    }
+    glBlendColorEXT(1, 1, 1, strength * 0.25f);
+    // Runs with the caller's colour, before it turns white.
+    if (!blackLayers)
+        blurPassesAtOnce(source, "rt.glow", glowBlurPassesRead, glowBlurOffset, glowBlurOffset, strength);
+    glMatrixMode(GL_MODELVIEW);
     reportFramePhase(FramePhase::blur);
     glColor3f(1, 1, 1);
 
@@ -184,13 +352,14 @@ void glow(const std::string& source, const std::string& destination, int layers,
     // these quads (they all lie at one depth, so the test never decided anything).
     resources.fbos.use(destination);
     glDisable(GL_BLEND);
-    drawFullscreen(source, 1.0f);
-    glBlendFunc(GL_ONE, GL_ONE);
-    if (!blackLayers) {
-        glEnable(GL_BLEND);
-        addLayers("rt.glow", layers);
-        glDisable(GL_BLEND);
+    if (blackLayers) {
+        drawFullscreen(source, 1.0f);
+    } else {
+        // The copy and the layers in one quad; the colour is white, as the copy's and the layers' was.
+        useAddProgram(static_cast<float>(layers), 1);
+        fullscreenPair(source, "rt.glow");
     }
+    glBlendFunc(GL_ONE, GL_ONE);
 
     // This pop takes the viewport entry fbos.use pushed, and the pop inside fbos.unuse takes the
     // lighting entry pushed above: both states come back and the attribute stack is as it was.
@@ -198,4 +367,29 @@ void glow(const std::string& source, const std::string& destination, int layers,
     glEnable(GL_DEPTH_TEST);
     resources.fbos.unuse();
     reportFramePhase(FramePhase::glow);
+}
+
+void drawPictureWithFlash(const std::string& picture, const std::string& emblem, float flash) {
+    glDisable(GL_BLEND);
+    if (flash == 0) {
+        drawFullscreen(picture, 1.0f);
+        return;
+    }
+    useAddProgram(1, flash);
+    fullscreenPair(picture, emblem);
+    glBlendFunc(GL_ONE, GL_ONE);
+}
+
+void preparePostProcess() {
+    glow("rt0", "rt1", 4, 1.0f);
+    glDisable(GL_DEPTH_TEST);
+    drawPictureWithFlash("rt1", "nyrkki", 0.5f);
+    glDisable(GL_BLEND);
+    glEnable(GL_DEPTH_TEST);
+    glFinish();
+}
+
+std::vector<PassShaderSources> passShaderSources() {
+    return {{blurProgramName, blurVertexSource, std::string(storedSource) + blurFragmentSource},
+            {addProgramName, fullscreenVertexSource, std::string(storedSource) + addFragmentSource}};
 }

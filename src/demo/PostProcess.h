@@ -1,14 +1,20 @@
 #pragma once
 // The passes that take the scene from its render target to the screen: a full-view textured quad,
-// a blur and a glow. Fixed-function GL between render targets, no program. Names are looked up in
-// the texture and render-target registries; an unknown one is fatal. blur and glow own their
-// fbos.use / fbos.unuse pairs, so callers must have no target in use; both end with the window's
-// framebuffer bound.
+// a blur, a glow and the finished picture with the beat flash. blur draws its passes with
+// fixed-function GL; glow and the flashed picture draw the same passes' results in fewer quads,
+// through small programs of their own ("post.*" in the shader registry, built on first use) that
+// round every step as the 8-bit targets and the blender do. Names are looked up in the texture and
+// render-target registries; an unknown one is fatal. blur and glow own their fbos.use /
+// fbos.unuse pairs, so callers must have no target in use; both end with the window's framebuffer
+// bound.
 #include <string>
+#include <vector>
 
-// The steps of one frame, in the order they end, for benchmarks that time them.
-enum class FramePhase { geometry, sky, blur, glow, final, overlay };
-constexpr int framePhaseCount = 6;
+// The steps of one frame, in the order they end, for benchmarks that time them: the scene's
+// subject, its sky, the glow's blur, the rest of the glow, the picture on the window with the beat
+// flash.
+enum class FramePhase { geometry, sky, blur, glow, final };
+constexpr int framePhaseCount = 5;
 // Called as each step of a frame ends when set (benchmarks); null in the show. glow reports its
 // blur and then itself; the timeline reports the rest.
 extern void (*framePhaseDone)(FramePhase phase);
@@ -43,6 +49,28 @@ bool blurRoundsToBlack(float strength, int passes);
 // "rt.glow" at offsets 0.75), clamped by the colour buffer. The blur is drawn only as far as it is
 // read: its sixth pass, into "rt.blur", is left out, and when blurRoundsToBlack says the layers
 // would add nothing, the blur and the layers are left out and "rt.glow" and "rt.blur" keep what
-// they held. Leaves the colour white, the blend function (GL_ONE, GL_ONE) with blending off, the
-// blend colour (1, 1, 1, strength / 4), depth testing on, the model-view matrix selected.
+// they held. Each blur pass is one quad, and the copy and the layers are one more. Leaves the
+// colour white, the blend function (GL_ONE, GL_ONE) with blending off, the blend colour
+// (1, 1, 1, strength / 4), depth testing on, the model-view matrix selected, no program in use.
 void glow(const std::string& source, const std::string& destination, int layers, float strength);
+
+// The picture drawn over the whole view with the emblem added at the flash's brightness (0 to 1),
+// in one quad: in the colour channels of an 8-bit framebuffer, what drawFullscreen (picture, 1)
+// with blending off leaves and then drawFullscreen (emblem, 1) adds at the colour (flash, flash,
+// flash) with the blend function (GL_ONE, GL_ONE). At flash 0 only the picture is drawn. Acts on
+// the current matrix as drawFullscreen does. Leaves blending off, GL_TEXTURE_2D enabled and, when
+// it flashes, the blend function (GL_ONE, GL_ONE).
+void drawPictureWithFlash(const std::string& picture, const std::string& emblem, float flash);
+
+// Builds the passes' programs and has the GL ready them for the show's targets and window by
+// drawing each pass once: over "rt1" and the window, from "rt0" and "nyrkki". Otherwise that comes
+// with the first frame of the show, whose build adds to the process's peak memory and delays it.
+// Leaves what glow and drawPictureWithFlash leave, with blending off and depth testing on.
+void preparePostProcess();
+
+// The sources of the passes' own programs as they are built, by name: for checks that every shader
+// the show compiles takes another GL's route too.
+struct PassShaderSources {
+    std::string name, vertex, fragment;
+};
+std::vector<PassShaderSources> passShaderSources();

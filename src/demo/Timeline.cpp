@@ -106,18 +106,6 @@ void drawSkyBox() {
     resources.materials.unuse();
 }
 
-void drawBeatOverlay(float flash) {
-    // At flash 0 the emblem adds exactly 0 to every colour channel; it would only raise the
-    // window's alpha, which the 24-bit window doesn't show and the frame capture doesn't read.
-    if (flash == 0) return;
-    glEnable(GL_BLEND);
-    glBlendFunc(GL_ONE, GL_ONE);
-    glColor3f(flash, flash, flash);
-    drawFullscreen("nyrkki", 1.0f);
-    glColor3f(1, 1, 1);
-    glDisable(GL_BLEND);
-}
-
 bool renderTimeline(const DemoContext& clock, float& beatFlash) {
     const float timeSeconds = clock.time;
     const float pulse = clock.beatPulse();
@@ -150,15 +138,12 @@ bool renderTimeline(const DemoContext& clock, float& beatFlash) {
     // the clear had left, and a frame or two of earlier triangles stayed held beside it (16 MB
     // each, measured as peak memory).
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    // Both quads lie at one depth over the cleared window: the depth test never decided anything,
-    // so the full-screen draws go without it.
+    // The picture and the beat's emblem over it, in one full-view quad over the cleared window: the
+    // depth test never decided anything there, so it goes without it.
     glDisable(GL_DEPTH_TEST);
-    drawFullscreen("rt1", 1.0f);
-    reportFramePhase(FramePhase::final);
-
-    drawBeatOverlay(flash);
+    drawPictureWithFlash("rt1", "nyrkki", flash);
     glEnable(GL_DEPTH_TEST);
-    reportFramePhase(FramePhase::overlay);
+    reportFramePhase(FramePhase::final);
     beatFlash = flash;
     return false;
 }

@@ -56,7 +56,3 @@ void useSceneMaterial(const std::string& material);
 void drawSceneSubject(Scene scene, float timeSeconds, float flash);
 // The sky sphere, scaled onto the current model-view matrix (no push or pop).
 void drawSkyBox();
-// The emblem "nyrkki" added over whatever is bound at the flash's brightness; at 0 nothing is
-// drawn. When it draws, it leaves the colour white, blending off, the blend function
-// (GL_ONE, GL_ONE).
-void drawBeatOverlay(float flash);

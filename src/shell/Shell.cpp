@@ -10,6 +10,7 @@
 #include "clock/DemoContext.h"
 #include "demo/Camera.h"
 #include "demo/Content.h"
+#include "demo/PostProcess.h"
 #include "demo/Timeline.h"
 #include "platform/Sound.h"
 #include "platform/Window.h"
@@ -109,6 +110,8 @@ void initDemo() {
     loadMaterials(showLoadingScreen);
     showLoadingScreen();
 
+    // Into the back buffer after the last loading screen was shown: the first frame covers it.
+    preparePostProcess();
     glClearColor(0, 0, 0, 0.5f);
     glClearDepth(1.0);
 }

@@ -19,6 +19,8 @@
 #include "platform/Window.h"
 #include "shell/ExportProgress.h"
 #include "shell/FrameCapture.h"
+#include "shell/FrameQueue.h"
+#include "shell/FrameReadback.h"
 #include "shell/OfflineClock.h"
 #include "shell/Shell.h"
 
@@ -29,11 +31,17 @@ constexpr int soundChunkFrames = 4096;
 
 volatile std::sig_atomic_t gStopSignal = 0;
 
-// The file being written. A fatal error ends the process through exit(), which unwinds no stack, so
-// the unfinished file is removed from an exit handler instead of the VideoFile's destructor.
+// Frames on their way to the encoder: the one it encodes and two drawn meanwhile.
+constexpr int encoderQueueFrames = 3;
+
+// The file being written, and the queue whose thread writes it. A fatal error ends the process
+// through exit(), which unwinds no stack, so the unfinished file is removed from an exit handler
+// instead of the VideoFile's destructor, once the encoder thread has let go of it.
 VideoFile* gUnfinished = nullptr;
+FrameQueue* gEncoder = nullptr;
 
 void removeUnfinished() {
+    if (gEncoder) gEncoder->stop();
     if (gUnfinished) gUnfinished->abandon();
 }
 
@@ -151,29 +159,52 @@ int exportVideo(const ExportSettings& settings) {
     OfflineClock clock(fps);
     clock.jumpTo(settings.startSeconds);
     Soundtrack soundtrack(music, video);
-    std::vector<unsigned char> pixels(static_cast<size_t>(captureWidth) * captureHeight * 3);
+    // The encoder's thread takes each frame with its stretch of sound, in order, while the next
+    // frames are drawn; the file sees the same calls in the same order as when one thread did it all.
+    FrameQueue encoder(
+        static_cast<size_t>(captureWidth) * captureHeight * 3, encoderQueueFrames,
+        [&](long frame, const unsigned char* pixels, std::string& writeError) {
+            const int64_t soundEnd = std::llround((frame + 1) * static_cast<double>(music.rate()) / fps);
+            return video.writePicture(pixels, writeError) && soundtrack.writeUpTo(soundEnd, writeError);
+        });
+    gEncoder = &encoder;
+    FrameReadback readback;
+    // The oldest frame read back goes to the encoder; false once the encoder has failed.
+    const auto handOver = [&] {
+        unsigned char* buffer = encoder.nextBuffer();
+        if (!buffer) return false;
+        readback.collect(buffer);
+        encoder.push();
+        return true;
+    };
     ProgressReport progress(stderr, total, isatty(STDERR_FILENO) != 0);
     const auto framesStarted = std::chrono::steady_clock::now();
-    long done = 0;
-    while (done < total && !gStopSignal) {
+    long drawn = 0;
+    while (drawn < total && !gStopSignal && !encoder.failed()) {
         // Every frame of the range lies before the end of the show; should one not, the video ends
         // with the frame before it, whole.
-        if (renderFrame(clock.advanceTo(settings.startSeconds + done / fps))) {
-            total = done;
+        if (renderFrame(clock.advanceTo(settings.startSeconds + drawn / fps))) {
+            total = drawn;
             break;
         }
-        readFinishedFrame(pixels.data());
+        readback.start();
         swapWindow();
-        const int64_t soundEnd = std::llround((done + 1) * static_cast<double>(music.rate()) / fps);
-        if (!video.writePicture(pixels.data(), error) || !soundtrack.writeUpTo(soundEnd, error)) {
-            progress.close();
-            fprintf(stderr, "%s\n", error.c_str());
-            return 1;
-        }
-        ++done;
-        progress.update(done, secondsSince(framesStarted));
+        ++drawn;
+        // Each frame is collected once the next one is drawn.
+        if (readback.pending() == 2 && !handOver()) break;
+        progress.update(drawn, secondsSince(framesStarted));
     }
+    // Frames drawn before a stop are in the video too.
+    while (readback.pending() > 0 && handOver()) {
+    }
+    const bool encoded = encoder.finish(error);
+    gEncoder = nullptr;
+    const long done = encoder.written();
     progress.close();
+    if (!encoded) {
+        fprintf(stderr, "%s\n", error.c_str());
+        return 1;
+    }
 
     const int stopSignal = gStopSignal;
     if (done == 0) {

@@ -261,9 +261,13 @@ TEST_F(PostProcessTest, GlowRestoresViewportFramebufferAndAttributeStack) {
         glGetFloatv(GL_BLEND_COLOR, blendColour);
         EXPECT_EQ(colour[0], 1.0f);
         EXPECT_EQ(blendColour[3], strength * 0.25f);
-        GLint environment = 0;
+        GLint environment = 0, program = -1, activeUnit = 0;
         glGetTexEnviv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, &environment);
+        glGetIntegerv(GL_CURRENT_PROGRAM, &program);
+        glGetIntegerv(GL_ACTIVE_TEXTURE, &activeUnit);
         EXPECT_EQ(environment, GL_MODULATE);
+        EXPECT_EQ(program, 0);
+        EXPECT_EQ(activeUnit, GL_TEXTURE0);
         EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
         EXPECT_TRUE(resources.fbos.current.empty());
     }
@@ -271,23 +275,35 @@ TEST_F(PostProcessTest, GlowRestoresViewportFramebufferAndAttributeStack) {
     EXPECT_LE(worstDifference("rt1", pattern), 1);
 }
 
-// glow draws its layers in scaled quads (4, 2, 1 copies at once) and stops its blur after the
-// fifth pass; the picture must be the one the six passes and one quad per layer give, including
-// where the sum clamps (strength 1 glows the white square beyond 255 / 4).
+// glow draws each blur pass as one quad, stops its blur after the fifth pass and adds its layers
+// to the copy in the same quad; the picture must be the one the six passes, the copy and one quad
+// per layer give, level for level: where the sum clamps (strength 1 glows the white square beyond
+// 255 / 4), for blend constants that lie halfway between two levels (strength 0.3843 gives 24.5,
+// 0.4471 gives 28.5: stored as the even one), and with a caller's colour that halves the samples
+// (the 8-bit target rounds those halves to even).
 TEST_F(PostProcessTest, GlowMatchesTheBlurAndLayersDrawnOneAtATime) {
     const struct {
         int layers;
         float strength;
-    } cases[] = {{4, 0.5f}, {4, 1.0f}, {3, 0.8f}, {7, 0.6f}};
+        float red, green; // the caller's colour, blue as red
+    } cases[] = {{4, 0.5f, 1, 1},      {4, 1.0f, 1, 1},         {3, 0.8f, 1, 1},
+                 {7, 0.6f, 1, 1},      {4, 0.384313732f, 1, 1}, {4, 0.447058827f, 0.6f, 0.54f},
+                 {4, 1.3f, 0.5f, 0.5f}};
     auto picture = [](int x, int y) {
         Rgba square = whiteSquare(x, y), p = pattern(x, y);
         return Rgba{std::max(square.r, p.r / 2), std::max(square.g, p.g / 3), square.b, 255};
     };
     fill("rt0", picture);
     for (const auto& c : cases) {
-        SCOPED_TRACE(std::to_string(c.layers) + " layers, strength " + std::to_string(c.strength));
+        SCOPED_TRACE(std::to_string(c.layers) + " layers, strength " + std::to_string(c.strength) +
+                     ", colour " + std::to_string(c.red) + " " + std::to_string(c.green));
+        glColor3f(c.red, c.green, c.red);
         glowOneLayerAtATime(c.layers, c.strength);
+        const auto blurred = read("rt.glow");
+        fill("rt.glow", [](int, int) { return flat(77); }); // so the check sees glow's own blur
+        glColor3f(c.red, c.green, c.red);
         glow("rt0", "rt1", c.layers, c.strength);
+        EXPECT_TRUE(read("rt.glow") == blurred);
         EXPECT_EQ(worstDifferenceBetween("rt1", "rt2"), 0);
     }
 }
@@ -315,22 +331,26 @@ TEST_F(PostProcessTest, GlowLeavesOutOnlyBlursThatRoundToBlack) {
     }
 }
 
-// The beat overlay leaves out the emblem at flash 0 only: its colour channels must match the
-// emblem added at every flash, down to the faintest (one level of a white emblem texel).
-TEST_F(PostProcessTest, BeatOverlayMatchesTheEmblemAddedAtEveryFlash) {
+// The picture with the beat's emblem in one quad: its colour channels must be the picture drawn and
+// the emblem added over it at every flash, down to the faintest (one level of a white emblem
+// texel), and at flashes whose products fall halfway between two levels (0.5 and 0.9 of odd
+// levels: stored as the even one). At flash 0 the emblem is left out.
+TEST_F(PostProcessTest, PictureWithFlashMatchesThePictureAndTheEmblemDrawnInTurn) {
     std::vector<unsigned char> emblem(512 * 512 * 3);
     for (size_t i = 0; i < emblem.size(); ++i)
         emblem[i] = (i / 3) % 512 < 256 ? 255 : static_cast<unsigned char>(i);
     resources.textures.upload("nyrkki", 512, 512, emblem.data(), GL_RGB8, GL_RGB);
+    fill("rt0", pattern);
     glDisable(GL_DEPTH_TEST); // as the timeline draws it
-    for (float flash : {0.0f, 1.0f / 255, 0.5f}) {
+    for (float flash : {0.0f, 1.0f / 255, 0.5f, 0.9f, 1.0f}) {
         SCOPED_TRACE("flash " + std::to_string(flash));
-        fill("rt1", pattern);
-        fill("rt2", pattern);
+        fill("rt1", [](int, int) { return flat(3); });
         resources.fbos.use("rt1");
-        drawBeatOverlay(flash);
+        drawPictureWithFlash("rt0", "nyrkki", flash);
         resources.fbos.unuse();
         resources.fbos.use("rt2");
+        glDisable(GL_BLEND);
+        drawFullscreen("rt0", 1.0f);
         glEnable(GL_BLEND);
         glBlendFunc(GL_ONE, GL_ONE);
         glColor3f(flash, flash, flash);
@@ -339,6 +359,11 @@ TEST_F(PostProcessTest, BeatOverlayMatchesTheEmblemAddedAtEveryFlash) {
         glDisable(GL_BLEND);
         resources.fbos.unuse();
         EXPECT_EQ(worstDifferenceBetween("rt1", "rt2", 3), 0);
+        EXPECT_FALSE(glIsEnabled(GL_BLEND));
+        GLint program = -1;
+        glGetIntegerv(GL_CURRENT_PROGRAM, &program);
+        EXPECT_EQ(program, 0);
     }
     EXPECT_GT(worstDifference("rt2", pattern), 0); // the emblem did show at the last flash
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }

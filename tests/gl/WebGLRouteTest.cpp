@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "demo/PostProcess.h"
 #include "gpu/MaterialFile.h"
 #include "platform/web/GLMatrix.h"
 #include "platform/web/ShaderRewrite.h"
@@ -47,6 +48,8 @@ std::vector<ShaderPair> showShaders() {
     }
     pairs.push_back({"distort2", readWholeFile(data + "/shaders/distort2.vs"),
                      readWholeFile(data + "/shaders/distort2.fs")});
+    for (const PassShaderSources& pass : passShaderSources())
+        pairs.push_back({pass.name, pass.vertex, pass.fragment});
     return pairs;
 }
 

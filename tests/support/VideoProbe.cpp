@@ -9,6 +9,7 @@ extern "C" {
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <utility>
 
 namespace {
 
@@ -47,7 +48,7 @@ struct Decoder {
 
 } // namespace
 
-ProbedVideo probeVideo(const std::string& path) {
+ProbedVideo probeVideo(const std::string& path, bool keepEveryFrame) {
     ProbedVideo v;
     v.indexAtFront = moovBeforeMdat(path);
     AVFormatContext* container = nullptr;
@@ -110,11 +111,13 @@ ProbedVideo probeVideo(const std::string& path) {
                 double sum = 0;
                 for (int y = 0; y < frame->height; ++y)
                     for (int x = 0; x < frame->width; ++x) sum += frame->data[0][y * frame->linesize[0] + x];
-                if (v.frameSeconds.empty()) {
+                if (v.frameSeconds.empty() || keepEveryFrame) {
+                    std::vector<unsigned char> luma;
                     for (int y = 0; y < frame->height; ++y)
-                        v.firstFrameLuma.insert(v.firstFrameLuma.end(),
-                                                frame->data[0] + y * frame->linesize[0],
-                                                frame->data[0] + y * frame->linesize[0] + frame->width);
+                        luma.insert(luma.end(), frame->data[0] + y * frame->linesize[0],
+                                    frame->data[0] + y * frame->linesize[0] + frame->width);
+                    if (v.frameSeconds.empty()) v.firstFrameLuma = luma;
+                    if (keepEveryFrame) v.everyFrameLuma.push_back(std::move(luma));
                 }
                 v.frameSeconds.push_back(seconds);
                 v.frameLuma.push_back(sum / (static_cast<double>(frame->width) * frame->height));

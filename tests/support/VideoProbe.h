@@ -16,7 +16,8 @@ struct ProbedVideo {
     std::vector<double> frameSeconds;          // presentation time of each decoded picture, in order
     std::vector<double> frameLuma;             // its mean luma, 0..255
     std::vector<unsigned char> firstFrameLuma; // width x height, top row first
+    std::vector<std::vector<unsigned char>> everyFrameLuma; // each picture so, when asked for
     std::vector<float> sound;                  // mono mix, one sample per sound frame from 0 s
 };
 
-ProbedVideo probeVideo(const std::string& path);
+ProbedVideo probeVideo(const std::string& path, bool keepEveryFrame = false);

@@ -5,9 +5,10 @@
 //   render_frames [--out DIR] TIME...           frames at these times, seconds
 //   render_frames [--out DIR] --range A B FPS    frames from A up to (not including) B at FPS
 //   render_frames --bench [--phases] [--rows] [FRAMES]
-//                                                start-up time, then frame times of each scene and
-//                                                of the slowest sequence row (every row: --rows);
-//                                                --phases adds each step's share, glFinish-bounded
+//                                                start-up time, then frame times (wall clock, and
+//                                                the process's CPU time) of each scene and of the
+//                                                slowest sequence row (every row: --rows); --phases
+//                                                adds each step's share, glFinish-bounded
 //
 // Frames are written as DIR/frame0000.png, frame0001.png, ... in the order asked (DIR defaults to
 // "frames"). Between two asked times the clock is stepped at 60 Hz through the beat tracking alone,
@@ -26,6 +27,8 @@
 #include <string>
 #include <system_error>
 #include <vector>
+
+#include <time.h>
 
 #include "demo/Content.h"
 #include "demo/PostProcess.h"
@@ -86,24 +89,36 @@ double secondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
+double processCpuSeconds() {
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + now.tv_nsec * 1e-9;
+}
+
 // Per-frame timing: the whole frame, and with --phases each step of it ended by glFinish.
 struct FrameTimes {
     double frameMs = 0;
+    double cpuMs = 0; // the process's CPU time over the frame, every renderer thread together
     double phaseMs[framePhaseCount] = {};
+    double phaseCpuMs[framePhaseCount] = {};
 };
 
 Clock::time_point phaseStart;
+double phaseCpuStart = 0;
 FrameTimes* timedFrame = nullptr;
 
 void finishPhase(FramePhase phase) {
     glFinish();
     const Clock::time_point now = Clock::now();
+    const double cpuNow = processCpuSeconds();
     timedFrame->phaseMs[static_cast<int>(phase)] =
         1000 * std::chrono::duration<double>(now - phaseStart).count();
+    timedFrame->phaseCpuMs[static_cast<int>(phase)] = 1000 * (cpuNow - phaseCpuStart);
     phaseStart = now;
+    phaseCpuStart = cpuNow;
 }
 
-const char* const phaseNames[framePhaseCount] = {"geometry", "sky", "blur", "glow", "final", "overlay"};
+const char* const phaseNames[framePhaseCount] = {"geometry", "sky", "blur", "glow", "final"};
 
 double percentile(std::vector<double> values, double share) {
     std::sort(values.begin(), values.end());
@@ -112,32 +127,42 @@ double percentile(std::vector<double> values, double share) {
 }
 
 struct Figures {
-    double medianMs = 0, p95Ms = 0;
+    double medianMs = 0, p95Ms = 0, cpuMs = 0;
 };
 
 Figures figuresOf(const std::vector<FrameTimes>& frames) {
     std::vector<double> ms;
-    for (const FrameTimes& frame : frames) ms.push_back(frame.frameMs);
-    return {percentile(ms, 0.5), percentile(ms, 0.95)};
+    double cpuMs = 0;
+    for (const FrameTimes& frame : frames) {
+        ms.push_back(frame.frameMs);
+        cpuMs += frame.cpuMs;
+    }
+    return {percentile(ms, 0.5), percentile(ms, 0.95), cpuMs / frames.size()};
 }
 
-void printFigures(const char* label, const std::vector<FrameTimes>& frames, bool phases) {
-    const Figures f = figuresOf(frames);
-    printf("%-34s %4zu frames  median %6.1f ms (%5.1f fps)  95th percentile %6.1f ms\n", label, frames.size(),
-           f.medianMs, 1000 / f.medianMs, f.p95Ms);
-    if (!phases) return;
-    // Means, so that steps some frames skip show their share of the scene's time.
-    printf("%34s", "mean ms per step:");
+void printPhaseMeans(const char* label, const std::vector<FrameTimes>& frames,
+                     double (FrameTimes::*phaseMs)[framePhaseCount], double FrameTimes::*frameMs) {
+    printf("%34s", label);
     double total = 0;
     for (int p = 0; p < framePhaseCount; ++p) {
         double sum = 0;
-        for (const FrameTimes& frame : frames) sum += frame.phaseMs[p];
+        for (const FrameTimes& frame : frames) sum += (frame.*phaseMs)[p];
         printf("  %s %.1f", phaseNames[p], sum / frames.size());
         total += sum / frames.size();
     }
     double frameSum = 0;
-    for (const FrameTimes& frame : frames) frameSum += frame.frameMs;
+    for (const FrameTimes& frame : frames) frameSum += frame.*frameMs;
     printf("  rest %.1f\n", frameSum / frames.size() - total);
+}
+
+void printFigures(const char* label, const std::vector<FrameTimes>& frames, bool phases) {
+    const Figures f = figuresOf(frames);
+    printf("%-34s %4zu frames  median %6.1f ms (%5.1f fps)  95th percentile %6.1f ms  cpu %6.1f ms\n", label,
+           frames.size(), f.medianMs, 1000 / f.medianMs, f.p95Ms, f.cpuMs);
+    if (!phases) return;
+    // Means, so that steps some frames skip show their share of the scene's time.
+    printPhaseMeans("mean ms per step:", frames, &FrameTimes::phaseMs, &FrameTimes::frameMs);
+    printPhaseMeans("mean cpu ms per step:", frames, &FrameTimes::phaseCpuMs, &FrameTimes::cpuMs);
 }
 
 // Frames at evenly spread times of [start, end), each drawn and swapped as the program does and
@@ -150,12 +175,15 @@ std::vector<FrameTimes> timeFrames(OfflineClock& clock, double start, double end
         const float showSeconds = clock.advanceTo(start + (i + 0.5) * (end - start) / count);
         glFinish();
         timedFrame = &frames[i];
+        const double cpuBegin = processCpuSeconds();
         const Clock::time_point begin = Clock::now();
         phaseStart = begin;
+        phaseCpuStart = cpuBegin;
         renderFrame(showSeconds);
         swapWindow();
         glFinish();
         frames[i].frameMs = 1000 * secondsSince(begin);
+        frames[i].cpuMs = 1000 * (processCpuSeconds() - cpuBegin);
     }
     framePhaseDone = nullptr;
     return frames;

@@ -116,13 +116,17 @@ GLuint boundArrayBuffer = 0;
 
 float currentColor[4] = {1, 1, 1, 1};
 float currentNormal[3] = {0, 0, 1};
-float currentTexCoord[4] = {0, 0, 0, 1}; // unit 0
+// Immediate mode carries the coordinates of this many texture units (the post-processing's blur
+// reads four sets); the units above take their current value.
+constexpr int immediateTexCoordUnits = 4;
+float currentTexCoords[textureUnits][4] = {{0, 0, 0, 1}, {0, 0, 0, 1}, {0, 0, 0, 1}, {0, 0, 0, 1},
+                                           {0, 0, 0, 1}, {0, 0, 0, 1}, {0, 0, 0, 1}, {0, 0, 0, 1}};
 
 struct ImmediateVertex {
     float position[4];
     float normal[3];
     float color[4];
-    float texCoord[4];
+    float texCoord[immediateTexCoordUnits][4];
 };
 bool insideBegin = false;
 GLenum immediateMode = GL_TRIANGLES;
@@ -378,8 +382,7 @@ void prepareClientArrays() {
     prepareArray(webgl::colorLocation, colorArray, currentColor, 4);
     prepareArray(webgl::secondaryColorLocation, secondaryColorArray, zero, 4);
     for (int unit = 0; unit < textureUnits; ++unit)
-        prepareArray(webgl::texCoordLocation + unit, texCoordArrays[unit], unit == 0 ? currentTexCoord : zero,
-                     4);
+        prepareArray(webgl::texCoordLocation + unit, texCoordArrays[unit], currentTexCoords[unit], 4);
     for (int index = 0; index < genericArrays; ++index) {
         const ClientArray& array = genericArrayState[index];
         if (array.enabled)
@@ -431,7 +434,7 @@ void addImmediateVertex(float x, float y, float z) {
     v.position[3] = 1;
     memcpy(v.normal, currentNormal, sizeof v.normal);
     memcpy(v.color, currentColor, sizeof v.color);
-    memcpy(v.texCoord, currentTexCoord, sizeof v.texCoord);
+    memcpy(v.texCoord, currentTexCoords, sizeof v.texCoord);
     immediateVertices.push_back(v);
 }
 
@@ -547,13 +550,19 @@ void glEnd(void) {
     immediateArray(webgl::vertexLocation, 4, offsetof(ImmediateVertex, position));
     immediateArray(webgl::normalLocation, 3, offsetof(ImmediateVertex, normal));
     immediateArray(webgl::colorLocation, 4, offsetof(ImmediateVertex, color));
-    immediateArray(webgl::texCoordLocation, 4, offsetof(ImmediateVertex, texCoord));
-    // Every other array is off inside glBegin/glEnd.
+    for (int unit = 0; unit < immediateTexCoordUnits; ++unit)
+        immediateArray(webgl::texCoordLocation + unit, 4,
+                       offsetof(ImmediateVertex, texCoord) + unit * 4 * sizeof(float));
+    // Every other array is off inside glBegin/glEnd: those units read their current coordinates.
     for (int location = 0; location < 16; ++location) {
         if (location == webgl::vertexLocation || location == webgl::normalLocation ||
-            location == webgl::colorLocation || location == webgl::texCoordLocation)
+            location == webgl::colorLocation ||
+            (location >= webgl::texCoordLocation &&
+             location < webgl::texCoordLocation + immediateTexCoordUnits))
             continue;
         setRealArray(location, false);
+        if (location >= webgl::texCoordLocation)
+            emscripten_glVertexAttrib4fv(location, currentTexCoords[location - webgl::texCoordLocation]);
     }
     emscripten_glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(count));
     emscripten_glBindBuffer(GL_ARRAY_BUFFER, boundArrayBuffer);
@@ -591,10 +600,19 @@ void glColor3f(GLfloat r, GLfloat g, GLfloat b) {
 }
 
 void glTexCoord2f(GLfloat s, GLfloat t) {
-    currentTexCoord[0] = s;
-    currentTexCoord[1] = t;
-    currentTexCoord[2] = 0;
-    currentTexCoord[3] = 1;
+    glMultiTexCoord2fARB(GL_TEXTURE0, s, t);
+}
+
+void glMultiTexCoord2fARB(GLenum texture, GLfloat s, GLfloat t) {
+    const int unit = static_cast<int>(texture) - GL_TEXTURE0;
+    if (unit < 0 || unit >= textureUnits) {
+        raise(GL_INVALID_ENUM);
+        return;
+    }
+    currentTexCoords[unit][0] = s;
+    currentTexCoords[unit][1] = t;
+    currentTexCoords[unit][2] = 0;
+    currentTexCoords[unit][3] = 1;
 }
 
 // --- Matrices ------------------------------------------------------------------------------------

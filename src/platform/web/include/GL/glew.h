@@ -94,6 +94,11 @@ typedef ptrdiff_t GLintptrARB;
 #define glLinkProgramARB glLinkProgram
 #define glGetUniformLocationARB glGetUniformLocation
 #define glUniform1iARB glUniform1i
+#define glUniform1fARB glUniform1f
+#define glUniform4fARB glUniform4f
+#define glActiveTextureARB glActiveTexture
+#define GL_TEXTURE0_ARB GL_TEXTURE0
+#define GL_TEXTURE1_ARB GL_TEXTURE1
 #define glUniform3iARB glUniform3i
 #define glBlendColorEXT glBlendColor
 #define glGenFramebuffersEXT glGenFramebuffers
@@ -117,6 +122,7 @@ void glNormal3fv(const GLfloat* v);
 void glColor3f(GLfloat r, GLfloat g, GLfloat b);
 void glColor4f(GLfloat r, GLfloat g, GLfloat b, GLfloat a);
 void glTexCoord2f(GLfloat s, GLfloat t);
+void glMultiTexCoord2fARB(GLenum texture, GLfloat s, GLfloat t);
 
 // Emulated: the matrix stacks.
 void glMatrixMode(GLenum mode);
