@@ -136,10 +136,37 @@ Picture thinFilm() {
     return picture;
 }
 
+// Solid noise for the marble, stored flat: the shader reads it three times, projected along each
+// axis and weighted by the normal, in place of evaluating lattice noise per pixel. Each side spans
+// kMarbleNoiseCells lattice cells. Red holds turbulence (four octaves of folded value noise, the
+// veins' bend), green a soft cloud at 2.3 and 5.1 times the lattice (the stone's mottling). The
+// shader mirrors the coordinates at the edges, so the picture need not tile.
+constexpr int kMarbleNoiseCells = 6;
+
+Picture marbleNoise() {
+    const int size = 256;
+    Picture picture(size, size, 3);
+    renderPicture(picture, [&](int x, int y) {
+        float u = (x + 0.5f) / size * kMarbleNoiseCells, v = (y + 0.5f) / size * kMarbleNoiseCells;
+        float turbulence = 0, amplitude = 0.5f, pu = u, pv = v;
+        for (int octave = 0; octave < 4; ++octave) {
+            turbulence += amplitude * std::fabs(2.0f * valueNoise(pu, pv, 900 + octave) - 1.0f);
+            pu = pu * 2.07f + 1.7f;
+            pv = pv * 2.07f + 9.2f;
+            amplitude *= 0.5f;
+        }
+        float cloud = (0.5f * valueNoise(u * 2.3f, v * 2.3f, 950) + 0.25f * valueNoise(u * 5.1f, v * 5.1f, 951)) /
+                      0.75f;
+        // Stored as they are, not as colours: undo the display gamma the writer applies.
+        return Shaded{{std::pow(turbulence / 0.9375f, 2.2f), std::pow(cloud, 2.2f), 0.0f}};
+    });
+    return picture;
+}
+
 } // namespace
 
 std::vector<std::string> writeMaterialTextures(const std::string& dataDir) {
-    return {writePng(dataDir, "testgrid", testGrid()), writePng(dataDir, "particle", particle()),
-            writePng(dataDir, "spark", spark()), writePng(dataDir, "toonramp", toonRamp()),
-            writePng(dataDir, "thinfilm", thinFilm())};
+    return {writePng(dataDir, "testgrid", testGrid()),       writePng(dataDir, "particle", particle()),
+            writePng(dataDir, "spark", spark()),             writePng(dataDir, "toonramp", toonRamp()),
+            writePng(dataDir, "thinfilm", thinFilm()),       writePng(dataDir, "marblenoise", marbleNoise())};
 }
