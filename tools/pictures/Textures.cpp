@@ -67,12 +67,12 @@ Picture spark() {
     return picture;
 }
 
-// Cel-shading ramp, dark to light along s: violet shadow, cool mid tone, warm light, highlight.
+// Cel-shading ramp, dark to light along s: deep teal shadow, magenta mid tone, orange light and a
+// pale gold highlight, given as shown on screen.
 Picture toonRamp() {
     const int width = 256, height = 8;
-    // Held below white: the beat's glow multiplies what is already bright.
     const Vec3 bands[4] = {
-        {0.03f, 0.015f, 0.09f}, {0.08f, 0.04f, 0.2f}, {0.32f, 0.13f, 0.09f}, {0.75f, 0.58f, 0.42f}};
+        {0.06f, 0.2f, 0.3f}, {0.72f, 0.18f, 0.4f}, {1.0f, 0.52f, 0.18f}, {1.0f, 0.88f, 0.6f}};
     const float edges[3] = {0.4f, 0.66f, 0.93f};
     Picture picture(width, height, 3);
     renderPicture(picture, [&](int x, int) {
@@ -80,7 +80,7 @@ Picture toonRamp() {
         Vec3 c = bands[0];
         for (int i = 0; i < 3; ++i)
             c = mix(c, bands[i + 1], smoothstep(edges[i] - 0.006f, edges[i] + 0.006f, s));
-        return Shaded{c};
+        return Shaded{{std::pow(c.x, 2.2f), std::pow(c.y, 2.2f), std::pow(c.z, 2.2f)}};
     });
     return picture;
 }
