@@ -16,7 +16,7 @@ struct FigureSpec {
 };
 
 constexpr FigureSpec kFigures[] = {
-    {"pah", 20.0, 20000, 0.03},
+    {"pah", 18.0, 20000, 0.03},
     {"ninja", 15.0, 20000, 0.01},
     {"bakteeri1", 14.5, 16000, 0.03},
     {"demoni", 20.7, 16000, 0.015},
