@@ -49,13 +49,13 @@ struct Mood {
 };
 const Mood kMoods[4] = {
     // Sunset: gold at the horizon under a warm, dusky red sky.
-    {{1.0f, 0.5f, 0.17f}, {0.2f, 0.07f, 0.06f}, {0.09f, 0.05f, 0.03f}, {1.05f, 0.56f, 0.3f}},
+    {{0.95f, 0.44f, 0.14f}, {0.2f, 0.07f, 0.06f}, {0.09f, 0.05f, 0.03f}, {1.05f, 0.56f, 0.3f}},
     // Aurora: a dark teal night, its horizon lit green-blue by the curtains above.
-    {{0.1f, 0.42f, 0.4f}, {0.012f, 0.06f, 0.075f}, {0.015f, 0.06f, 0.055f}, {0.16f, 0.3f, 0.32f}},
+    {{0.13f, 0.52f, 0.48f}, {0.012f, 0.06f, 0.075f}, {0.015f, 0.06f, 0.055f}, {0.16f, 0.3f, 0.32f}},
     // Rose dusk: the pink band opposite the sunset over a wine-dark sky.
-    {{0.86f, 0.36f, 0.46f}, {0.16f, 0.045f, 0.11f}, {0.07f, 0.03f, 0.04f}, {0.9f, 0.46f, 0.55f}},
+    {{0.92f, 0.35f, 0.48f}, {0.16f, 0.045f, 0.11f}, {0.07f, 0.03f, 0.04f}, {0.9f, 0.46f, 0.55f}},
     // Moonlit night: pale blue along the horizon, deep blue above, a small moon.
-    {{0.22f, 0.4f, 0.62f}, {0.02f, 0.05f, 0.13f}, {0.02f, 0.04f, 0.08f}, {0.3f, 0.36f, 0.48f}},
+    {{0.28f, 0.5f, 0.78f}, {0.02f, 0.05f, 0.13f}, {0.02f, 0.04f, 0.08f}, {0.3f, 0.36f, 0.48f}},
 };
 const Vec3 kZenith = {0.012f, 0.03f, 0.08f};
 const Vec3 kMoonDirection = normalize({0.55f, -0.74f, 0.45f});
@@ -85,7 +85,7 @@ template <class Field> Vec3 blendMoods(const MoodWeights& m, Field field) {
 Vec3 skyGradient(Vec3 d) {
     const MoodWeights m = moodWeights(d);
     float up = std::max(d.z, 0.0f);
-    Vec3 c = mix(blendMoods(m, &Mood::horizon), blendMoods(m, &Mood::high), smoothstep(0.0f, 0.5f, std::pow(up, 0.75f)));
+    Vec3 c = mix(blendMoods(m, &Mood::horizon), blendMoods(m, &Mood::high), smoothstep(0.0f, 0.55f, up));
     c = mix(c, kZenith, smoothstep(0.35f, 0.95f, up));
     float s = std::max(0.0f, dot(d, kSunDirection));
     // A wide warm glow and a soft halo a few degrees across around the disc.
@@ -323,7 +323,7 @@ Vec3 fieldColour(const HeightGrid& grid, Vec3 d, float t) {
     // Sky light from the mood of the sky the stone faces, brighter on tops that see more of it.
     const MoodWeights m = moodWeights(normalize(Vec3{n.x, n.y, 0.0f} + Vec3{d.x, d.y, 0.0f} * -0.5f));
     Vec3 skyLight = blendMoods(m, &Mood::groundLight) * (0.45f + 0.55f * n.z);
-    Vec3 light = albedo * (kSunColour * (2.2f * sunLight) + skyLight * 4.0f);
+    Vec3 light = albedo * (kSunColour * (3.2f * sunLight) + skyLight * 6.0f);
     Vec3 c = Vec3{std::pow(light.x, 1.0f / 2.2f), std::pow(light.y, 1.0f / 2.2f), std::pow(light.z, 1.0f / 2.2f)} *
              kGroundExposure;
     // Haze takes the colour of the horizon in that direction, so distance melts into the sky.
