@@ -41,6 +41,9 @@ const float kPi = 3.14159265f;
 // the sunset's gold toward the sun, a teal aurora night a quarter turn to its left, rose dusk
 // opposite the sun and a blue moonlit night on the last side. Each mood's weight is the squared
 // cosine of the azimuth from its centre: neighbours cross-fade and the weights always sum to one.
+// Each glow along the horizon keeps one of its channels low, so that at the beat's peak, when the
+// glow multiplies the frame several times over, it saturates into its own colour instead of
+// clipping to white; between two moods the glow dims, for the same reason.
 struct Mood {
     Vec3 horizon;     // the band along the horizon
     Vec3 high;        // the sky some 30 degrees up
@@ -52,10 +55,10 @@ const Mood kMoods[4] = {
     {{0.95f, 0.44f, 0.14f}, {0.2f, 0.07f, 0.06f}, {0.09f, 0.05f, 0.03f}, {1.05f, 0.56f, 0.3f}},
     // Aurora: a dark teal night, its horizon lit green-blue by the curtains above.
     {{0.13f, 0.52f, 0.48f}, {0.012f, 0.06f, 0.075f}, {0.015f, 0.06f, 0.055f}, {0.16f, 0.3f, 0.32f}},
-    // Rose dusk: the pink band opposite the sunset over a wine-dark sky.
-    {{0.92f, 0.35f, 0.48f}, {0.16f, 0.045f, 0.11f}, {0.07f, 0.03f, 0.04f}, {0.9f, 0.46f, 0.55f}},
-    // Moonlit night: pale blue along the horizon, deep blue above, a small moon.
-    {{0.28f, 0.5f, 0.78f}, {0.02f, 0.05f, 0.13f}, {0.02f, 0.04f, 0.08f}, {0.3f, 0.36f, 0.48f}},
+    // Rose dusk: the magenta-pink band opposite the sunset over a wine-dark sky.
+    {{0.95f, 0.2f, 0.52f}, {0.16f, 0.045f, 0.11f}, {0.07f, 0.03f, 0.04f}, {0.9f, 0.46f, 0.55f}},
+    // Moonlit night: blue along the horizon, deep blue above, a small moon.
+    {{0.1f, 0.46f, 0.88f}, {0.02f, 0.05f, 0.13f}, {0.02f, 0.04f, 0.08f}, {0.3f, 0.36f, 0.48f}},
 };
 const Vec3 kZenith = {0.012f, 0.03f, 0.08f};
 const Vec3 kMoonDirection = normalize({0.55f, -0.74f, 0.45f});
@@ -85,7 +88,9 @@ template <class Field> Vec3 blendMoods(const MoodWeights& m, Field field) {
 Vec3 skyGradient(Vec3 d) {
     const MoodWeights m = moodWeights(d);
     float up = std::max(d.z, 0.0f);
-    Vec3 c = mix(blendMoods(m, &Mood::horizon), blendMoods(m, &Mood::high), smoothstep(0.0f, 0.55f, up));
+    const float purity = m.w[0] * m.w[0] + m.w[1] * m.w[1] + m.w[2] * m.w[2] + m.w[3] * m.w[3];
+    Vec3 c = mix(blendMoods(m, &Mood::horizon) * (1.25f * std::sqrt(purity)), blendMoods(m, &Mood::high),
+                 smoothstep(0.0f, 0.65f, up));
     c = mix(c, kZenith, smoothstep(0.35f, 0.95f, up));
     float s = std::max(0.0f, dot(d, kSunDirection));
     // A wide warm glow and a soft halo a few degrees across around the disc.
@@ -283,7 +288,7 @@ float marchField(const HeightGrid& grid, Vec3 origin, Vec3 d, float far) {
 }
 
 // Light on the stones is computed as light and shown at this exposure.
-const float kGroundExposure = 0.3f;
+const float kGroundExposure = 0.26f;
 
 Vec3 fieldColour(const HeightGrid& grid, Vec3 d, float t) {
     Vec3 eye = {0, 0, kEyeHeight};
