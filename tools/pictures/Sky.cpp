@@ -94,7 +94,7 @@ Vec3 skyGradient(Vec3 d) {
     c = mix(c, kZenith, smoothstep(0.35f, 0.95f, up));
     float s = std::max(0.0f, dot(d, kSunDirection));
     // A wide warm glow and a soft halo a few degrees across around the disc.
-    c += kSunColour * (0.25f * std::pow(s, 10.0f) + 0.25f * std::pow(s, 80.0f) + 0.3f * std::pow(s, 700.0f));
+    c += kSunColour * (0.12f * std::pow(s, 10.0f) + 0.25f * std::pow(s, 80.0f) + 0.3f * std::pow(s, 700.0f));
     return c;
 }
 
