@@ -137,10 +137,10 @@ Picture thinFilm() {
 }
 
 // Noise for the marble, stored flat: the shader reads it once, along a slant through the stone, in
-// place of evaluating lattice noise per pixel. Each side spans
-// kMarbleNoiseCells lattice cells. Red holds turbulence (four octaves of folded value noise, the
-// veins' bend), green a soft cloud at 2.3 and 5.1 times the lattice (the stone's mottling). The
-// shader mirrors the coordinates at the edges, so the picture need not tile.
+// place of evaluating lattice noise per pixel. Each side spans kMarbleNoiseCells lattice cells. Red
+// holds turbulence (four octaves of folded value noise, the veins' bend), green a soft cloud at 2.3
+// and 5.1 times the lattice (the stone's mottling). The shader mirrors the coordinates at the
+// edges, so the picture need not tile.
 constexpr int kMarbleNoiseCells = 6;
 
 Picture marbleNoise() {
