@@ -17,7 +17,7 @@ struct FigureSpec {
 
 constexpr FigureSpec kFigures[] = {
     {"pah", 18.0, 20000, 0.03},
-    {"ninja", 15.0, 20000, 0.01},
-    {"bakteeri1", 14.5, 16000, 0.03},
+    {"ninja", 15.4, 20000, 0.01},
+    {"bakteeri1", 14.9, 16000, 0.03},
     {"demoni", 19.5, 16000, 0.015},
 };
