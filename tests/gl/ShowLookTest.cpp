@@ -77,7 +77,7 @@ TEST_P(ShowLookTest, WorstMomentsStayWithinTheLooks) {
     for (int row = 0; row < reviewedSequenceRows; ++row) {
         if (f.rowCoverage[row] < 0) continue;
         EXPECT_GE(f.rowCoverage[row], 0.018) << "row " << row << " (" << objectSequence[row].model << " x"
-                                            << objectSequence[row].scale << ") reads as a speck";
+                                             << objectSequence[row].scale << ") reads as a speck";
     }
     // One dark violet for the whole show, or a show too dark to see between the beats.
     EXPECT_LE(f.violetDominatedShare, 0.65);
@@ -87,7 +87,8 @@ TEST_P(ShowLookTest, WorstMomentsStayWithinTheLooks) {
     // The metaball surface at its smallest still stands out from the sky behind it.
     const ShowSample* smallest = nullptr;
     for (const ShowSample& s : samples)
-        if (s.scene == 2 && s.measuredSubject && (!smallest || s.subject.coverage < smallest->subject.coverage))
+        if (s.scene == 2 && s.measuredSubject &&
+            (!smallest || s.subject.coverage < smallest->subject.coverage))
             smallest = &s;
     if (smallest) {
         EXPECT_GT(smallest->subject.coverage, 0.0) << "at " << smallest->timeSeconds << " s";

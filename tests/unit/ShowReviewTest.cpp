@@ -41,17 +41,18 @@ TEST(ShowReviewTest, DarkVioletIsDarkAndBetweenBlueAndPurple) {
         unsigned char rgb[3];
         bool violet;
     } cases[] = {
-        {{30, 20, 60}, true},    // the old sky
-        {{60, 20, 60}, true},    // purple
-        {{20, 30, 60}, false},   // blue leaning to green
-        {{80, 20, 60}, false},   // magenta leaning to red
-        {{40, 30, 130}, false},  // too bright
-        {{20, 20, 24}, false},   // a grey
-        {{0, 0, 0}, false},      // black
-        {{120, 60, 20}, false},  // warm
+        {{30, 20, 60}, true},   // the old sky
+        {{60, 20, 60}, true},   // purple
+        {{20, 30, 60}, false},  // blue leaning to green
+        {{80, 20, 60}, false},  // magenta leaning to red
+        {{40, 30, 130}, false}, // too bright
+        {{20, 20, 24}, false},  // a grey
+        {{0, 0, 0}, false},     // black
+        {{120, 60, 20}, false}, // warm
     };
     for (const Case& c : cases)
-        EXPECT_EQ(isDarkViolet(c.rgb), c.violet) << int(c.rgb[0]) << " " << int(c.rgb[1]) << " " << int(c.rgb[2]);
+        EXPECT_EQ(isDarkViolet(c.rgb), c.violet)
+            << int(c.rgb[0]) << " " << int(c.rgb[1]) << " " << int(c.rgb[2]);
 }
 
 // Each figure is taken over its own frames: beat peaks only for the bloom and the brightest frame,

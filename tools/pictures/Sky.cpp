@@ -111,7 +111,8 @@ Vec3 aurora(Vec3 d, float weight) {
     float lower = smoothstep(-0.02f, 0.02f, height);
     float fade = std::exp(-std::max(height, 0.0f) * 5.5f);
     float rays = 0.55f + 0.45f * fbm(azimuth * 40.0f, up * 2.0f, 3, 67);
-    float ribbon = std::pow(1.0f - std::fabs(2.0f * fbm(azimuth * 3.4f - 4.0f, up * 1.5f, 3, 73) - 1.0f), 3.0f);
+    float ribbon =
+        std::pow(1.0f - std::fabs(2.0f * fbm(azimuth * 3.4f - 4.0f, up * 1.5f, 3, 73) - 1.0f), 3.0f);
     float intensity = lower * fade * rays * (0.35f + 0.65f * ribbon) * weight;
     Vec3 colour = mix(Vec3{0.25f, 1.0f, 0.55f}, Vec3{0.55f, 0.25f, 0.75f}, smoothstep(0.0f, 0.25f, height));
     return colour * (intensity * 0.7f);
@@ -121,7 +122,8 @@ Vec3 aurora(Vec3 d, float weight) {
 float stars(Vec3 d, float night) {
     if (night < 0.05f || d.z < 0.05f) return 0.0f;
     const float cells = 160.0f;
-    float u = (std::atan2(d.y, d.x) / (2 * kPi) + 0.5f) * cells * 4.0f, v = std::asin(d.z) / kPi * cells * 2.0f;
+    float u = (std::atan2(d.y, d.x) / (2 * kPi) + 0.5f) * cells * 4.0f,
+          v = std::asin(d.z) / kPi * cells * 2.0f;
     int cu = static_cast<int>(std::floor(u)), cv = static_cast<int>(std::floor(v));
     if (hash2(cu, cv, 811) > 0.04f) return 0.0f;
     float su = cu + 0.2f + 0.6f * hash2(cu, cv, 812), sv = cv + 0.2f + 0.6f * hash2(cu, cv, 813);
@@ -329,14 +331,16 @@ Vec3 fieldColour(const HeightGrid& grid, Vec3 d, float t) {
     const MoodWeights m = moodWeights(normalize(Vec3{n.x, n.y, 0.0f} + Vec3{d.x, d.y, 0.0f} * -0.5f));
     Vec3 skyLight = blendMoods(m, &Mood::groundLight) * (0.45f + 0.55f * n.z);
     Vec3 light = albedo * (kSunColour * (3.2f * sunLight) + skyLight * 6.0f);
-    Vec3 c = Vec3{std::pow(light.x, 1.0f / 2.2f), std::pow(light.y, 1.0f / 2.2f), std::pow(light.z, 1.0f / 2.2f)} *
-             kGroundExposure;
+    Vec3 c =
+        Vec3{std::pow(light.x, 1.0f / 2.2f), std::pow(light.y, 1.0f / 2.2f), std::pow(light.z, 1.0f / 2.2f)} *
+        kGroundExposure;
     // Haze takes the colour of the horizon in that direction, so distance melts into the sky.
     // Looking steeply down the azimuth means nothing: the colours of all four moods would meet at
     // the nadir as a pinwheel, so steep rays take the haze of the moods evenly mixed.
     float horizontal = std::sqrt(d.x * d.x + d.y * d.y);
     Vec3 even = (kMoods[0].horizon + kMoods[1].horizon + kMoods[2].horizon + kMoods[3].horizon) * 0.25f;
-    Vec3 hazeColour = mix(even, skyGradient(normalize({d.x, d.y, 0.02f})), smoothstep(0.5f, 0.95f, horizontal)) * 0.8f;
+    Vec3 hazeColour =
+        mix(even, skyGradient(normalize({d.x, d.y, 0.02f})), smoothstep(0.5f, 0.95f, horizontal)) * 0.8f;
     // Reaches full haze at the far distance, where rays that escape the field end.
     float haze = (1.0f - std::exp(-t * 0.03f)) / (1.0f - std::exp(-kFarDistance * 0.03f));
     return mix(c, hazeColour, haze);

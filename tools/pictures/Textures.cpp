@@ -155,8 +155,9 @@ Picture marbleNoise() {
             pv = pv * 2.07f + 9.2f;
             amplitude *= 0.5f;
         }
-        float cloud = (0.5f * valueNoise(u * 2.3f, v * 2.3f, 950) + 0.25f * valueNoise(u * 5.1f, v * 5.1f, 951)) /
-                      0.75f;
+        float cloud =
+            (0.5f * valueNoise(u * 2.3f, v * 2.3f, 950) + 0.25f * valueNoise(u * 5.1f, v * 5.1f, 951)) /
+            0.75f;
         // Stored as they are, not as colours: undo the display gamma the writer applies.
         return Shaded{{std::pow(turbulence / 0.9375f, 2.2f), std::pow(cloud, 2.2f), 0.0f}};
     });
@@ -166,7 +167,7 @@ Picture marbleNoise() {
 } // namespace
 
 std::vector<std::string> writeMaterialTextures(const std::string& dataDir) {
-    return {writePng(dataDir, "testgrid", testGrid()),       writePng(dataDir, "particle", particle()),
-            writePng(dataDir, "spark", spark()),             writePng(dataDir, "toonramp", toonRamp()),
-            writePng(dataDir, "thinfilm", thinFilm()),       writePng(dataDir, "marblenoise", marbleNoise())};
+    return {writePng(dataDir, "testgrid", testGrid()), writePng(dataDir, "particle", particle()),
+            writePng(dataDir, "spark", spark()),       writePng(dataDir, "toonramp", toonRamp()),
+            writePng(dataDir, "thinfilm", thinFilm()), writePng(dataDir, "marblenoise", marbleNoise())};
 }

@@ -73,8 +73,9 @@ int main(int argc, char** argv) {
     }
     const std::string buildDir = fs::absolute(arg < argc ? argv[arg] : ".").string();
     if (arg + 1 < argc || !fs::exists(buildDir + "/render_frames") || !fs::is_directory(buildDir + "/data")) {
-        fprintf(stderr, "usage: review_show [--step SECONDS] [--keep DIR] [build directory with render_frames "
-                        "and data/]\n");
+        fprintf(stderr,
+                "usage: review_show [--step SECONDS] [--keep DIR] [build directory with render_frames "
+                "and data/]\n");
         return 2;
     }
     std::string work = keep;
@@ -157,7 +158,8 @@ int main(int argc, char** argv) {
 
     const ShowSample* smallest = nullptr;
     for (const ShowSample& s : samples)
-        if (s.scene == 2 && s.measuredSubject && (!smallest || s.subject.coverage < smallest->subject.coverage))
+        if (s.scene == 2 && s.measuredSubject &&
+            (!smallest || s.subject.coverage < smallest->subject.coverage))
             smallest = &s;
     if (smallest)
         printf("\nmetaballs at their smallest: %.2f s, coverage %.2f %%, subject luma %.1f, sky %.1f, ratio "

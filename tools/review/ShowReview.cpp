@@ -199,9 +199,9 @@ std::vector<double> showSampleTimes(double stepSeconds, bool beatPeaks) {
             times.push_back(beatTimeSeconds(k) + afterBeatDelay);
     std::sort(times.begin(), times.end());
     // A peak that falls on a step (none does at 0.25 s) is kept once.
-    times.erase(std::unique(times.begin(), times.end(),
-                            [](double a, double b) { return std::fabs(a - b) < 1e-6; }),
-                times.end());
+    times.erase(
+        std::unique(times.begin(), times.end(), [](double a, double b) { return std::fabs(a - b) < 1e-6; }),
+        times.end());
     return times;
 }
 
@@ -249,7 +249,8 @@ bool sampleShow(const std::string& buildDir, const std::string& workDir, const s
         samples.push_back(s);
     }
     if (progress) progress("rendering the frames from the show's data");
-    const std::vector<std::string> full = renderShowFrames(buildDir, buildDir, times, workDir + "/full", reason);
+    const std::vector<std::string> full =
+        renderShowFrames(buildDir, buildDir, times, workDir + "/full", reason);
     if (full.empty()) return false;
     if (progress) progress("rendering the frames with the sky and emblem blacked out");
     const std::vector<std::string> black =

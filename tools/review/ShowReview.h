@@ -82,8 +82,8 @@ double darkVioletShare(const Image& frame);
 
 struct ShowSample {
     double timeSeconds = 0;
-    int scene = 0;     // 1 figure, 2 metaballs, 3 sequence
-    int row = -1;      // sequence row, or -1
+    int scene = 0; // 1 figure, 2 metaballs, 3 sequence
+    int row = -1;  // sequence row, or -1
     bool beatPeak = false;
     bool betweenBeats = false; // the pulse is over
     FrameLight light;
@@ -99,15 +99,16 @@ struct ShowSample {
 // beat peak only from the real data, every other time also blacked out) and measures every frame.
 // False with the reason when rendering or reading fails. `progress`, when given, hears each step.
 bool sampleShow(const std::string& buildDir, const std::string& workDir, const std::vector<double>& times,
-                std::vector<ShowSample>& samples, std::string& reason, void (*progress)(const char*) = nullptr);
+                std::vector<ShowSample>& samples, std::string& reason,
+                void (*progress)(const char*) = nullptr);
 
 double medianOf(std::vector<double> values);
 
 // The figures over a set of samples.
 struct ShowFigures {
-    int frames = 0;            // on the step grid (beat peaks apart)
-    double whiteoutShare = 0;  // of those, mean luma above whiteoutLuma
-    double brightestLuma = 0;  // over every frame, beat peaks included
+    int frames = 0;           // on the step grid (beat peaks apart)
+    double whiteoutShare = 0; // of those, mean luma above whiteoutLuma
+    double brightestLuma = 0; // over every frame, beat peaks included
     double brightestTime = 0;
     int beatPeaks = 0;
     double beatPeakMedianLuma = 0;
@@ -115,7 +116,7 @@ struct ShowFigures {
     int sequenceFrames = 0;
     double insideOrEmptyShare = 0; // of the sequence's frames
     int betweenBeatFrames = 0;
-    double violetDominatedShare = 0; // of the frames between beats
+    double violetDominatedShare = 0;   // of the frames between beats
     double betweenBeatsBrightness = 0; // median mean luma between beats, 0 to 1
     double betweenBeatsContrast = 0;   // median subject over sky luma between beats
     double lowContrastShare = 0;       // between beats, subject under 1.5 x the sky
