@@ -91,9 +91,11 @@ TEST(GoldenFramesTest, RendererMatchesTheCommittedFrames) {
         }
     }
     if (!update) {
-        // The emblem lights the middle of the picture on flashing beats only.
+        // The emblem lights the middle of the picture on flashing beats only. It is an outline over
+        // the lit figure, which already fills much of the middle: a missing flash leaves the two
+        // within a few levels of each other.
         auto middle = [&](const char* name) { return meanChannel(goldenPath(name), 0, 300, 200, 500, 400); };
-        EXPECT_GT(middle("beat40-flash"), middle("beat41-dark") + 40);
-        EXPECT_GT(middle("beat39-flash"), middle("beat41-dark") + 40);
+        EXPECT_GT(middle("beat40-flash"), middle("beat41-dark") + 20);
+        EXPECT_GT(middle("beat39-flash"), middle("beat41-dark") + 20);
     }
 }

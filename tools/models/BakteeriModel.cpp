@@ -1,5 +1,7 @@
-// bakteeri1: a rod-shaped bacterium lying along X, slightly bent, its lumpy skin covered in short
-// curling pili, a long flagellum whipping off its tail in a widening helix.
+// bakteeri1: a plump rod-shaped bacterium lying along X, slightly bent, its lumpy skin covered in
+// short curling pili, a flagellum whipping off its +X end in a widening helix. The body sits to the
+// -X side of the model's centre, the flagellum reaching past it the other way: the sequence's
+// camera sweeps low past the model's +X side, where only the thin whip meets it.
 #include "Models.h"
 
 namespace {
@@ -20,11 +22,12 @@ double hashUnit(uint32_t index, uint32_t salt) {
     return (mixBits(index * 2654435761u + salt * 40503u + 1u) >> 8) * (1.0 / 16777216.0);
 }
 
-constexpr double kBodyRadius = 0.82;
+constexpr double kBodyRadius = 1.3;
+constexpr double kBodyStart = -1.0, kBodyEnd = 0.6; // the spine's ends along X
 
 // The body's centre line: a gentle arc in the XZ plane.
 Vec3 spine(double x) {
-    return Vec3(x, 0, 0.12 * (1 - x * x / 2.2));
+    return Vec3(x, 0, 0.12 * (1 - x * x / 1.6));
 }
 
 } // namespace
@@ -34,24 +37,25 @@ ModelMesh makeBakteeri() {
     std::vector<Vec3> line;
     std::vector<double> radii;
     for (int i = 0; i <= 12; ++i) {
-        line.push_back(spine(-1.35 + 2.5 * i / 12));
+        line.push_back(spine(kBodyStart + (kBodyEnd - kBodyStart) * i / 12));
         radii.push_back(kBodyRadius);
     }
     body.tube(Op::Union, 0, line, radii);
 
     ShapeList hair;
-    const int pili = 90;
+    const int pili = 110;
+    const double middle = 0.5 * (kBodyStart + kBodyEnd), half = 0.5 * (kBodyEnd - kBodyStart);
     for (int i = 0; i < pili; ++i) {
         // Golden-angle spiral along the body, so the pili spread evenly, tips leaning back a little.
-        double along = -1.5 + 2.8 * (i + 0.5) / pili;
+        double along = middle + (half + 0.15) * (2.0 * (i + 0.5) / pili - 1.0);
         double angle = 2.39996323 * i;
         Vec3 out(0, std::cos(angle), std::sin(angle));
-        double capX = std::max(std::fabs(along) - 1.2, 0.0) * (along < 0 ? -1 : 1);
+        double capX = std::max(std::fabs(along - middle) - (half - 0.15), 0.0) * (along < middle ? -1 : 1);
         Vec3 normal =
             normalize(out * std::sqrt(std::max(1 - capX * capX / 0.1, 0.05)) + Vec3(capX * 2.5, 0, 0));
-        Vec3 base = spine(std::clamp(along, -1.35, 1.15)) + normal * (kBodyRadius - 0.15);
+        Vec3 base = spine(std::clamp(along, kBodyStart, kBodyEnd)) + normal * (kBodyRadius - 0.15);
         Vec3 bend = normalize(Vec3(hashUnit(i, 1) - 0.5, hashUnit(i, 2) - 0.5, hashUnit(i, 3) - 0.5));
-        double len = 0.4 + 0.35 * hashUnit(i, 4);
+        double len = 0.3 + 0.25 * hashUnit(i, 4);
         std::vector<Vec3> path = smoothPath({base, base + normal * (0.3 + len * 0.35),
                                              base + normal * (0.15 + len * 0.8) + bend * (len * 0.15),
                                              base + normal * (0.1 + len) + bend * (len * 0.35)},
@@ -66,10 +70,10 @@ ModelMesh makeBakteeri() {
     const int steps = 90;
     for (int i = 0; i <= steps; ++i) {
         double s = static_cast<double>(i) / steps;
-        double swing = 0.05 + 0.5 * s;
-        double phase = 2 * kPi * 2.3 * s;
-        whip.push_back(spine(-1.35) +
-                       Vec3(-0.6 - 2.6 * s, swing * std::sin(phase), swing * std::cos(phase) - 0.05));
+        double swing = 0.05 + 0.4 * s;
+        double phase = 2 * kPi * 1.8 * s;
+        whip.push_back(spine(kBodyEnd) +
+                       Vec3(0.6 + 1.9 * s, swing * std::sin(phase), swing * std::cos(phase) - 0.05));
         whipRadii.push_back(0.15 * (1 - s) + 0.045);
     }
     ShapeList flagellum;

@@ -1,6 +1,7 @@
 // ninja: a hooded figure in a low fighting stance, facing -Y: front (left) leg bent forward, rear
-// leg braced, leading hand held out flat, rear fist guarding the chin, scarf tails and headband
-// tails streaming back, a short sword slung across the back with its hilt over the right shoulder.
+// leg braced, leading hand held out flat, rear fist guarding the chin, scarf tails, headband tails
+// and a short cape streaming back, a short sword slung across the back with its hilt over the right
+// shoulder.
 #include "Models.h"
 
 namespace {
@@ -19,18 +20,19 @@ void flowingRibbon(ShapeList& s, double blend, const std::vector<Vec3>& controls
 
 // Upper arm, elbow and a wrapped forearm.
 void arm(ShapeList& s, const Vec3& shoulder, const Vec3& elbow, const Vec3& wrist) {
-    s.roundCone(U, 0.12, shoulder, elbow, 0.2, 0.165);
-    s.sphere(U, 0.08, elbow, 0.16);
-    s.woundCone(U, 0.06, elbow + normalize(wrist - elbow) * 0.05, wrist, 0.16, 0.115, 6, 0.014);
+    s.roundCone(U, 0.12, shoulder, elbow, 0.25, 0.2);
+    s.sphere(U, 0.08, elbow, 0.2);
+    s.woundCone(U, 0.06, elbow + normalize(wrist - elbow) * 0.05, wrist, 0.19, 0.135, 6, 0.016);
 }
 
 // Baggy thigh, knee, wrapped shin and a boot from heel to toe.
 void leg(ShapeList& s, const Vec3& hip, const Vec3& knee, const Vec3& ankle, const Vec3& toe) {
-    s.roundCone(U, 0.18, hip, knee, 0.33, 0.23);
-    s.sphere(U, 0.1, knee, 0.2);
-    s.woundCone(U, 0.07, knee + normalize(ankle - knee) * 0.08, ankle, 0.2, 0.14, 7, 0.016);
+    // Loose trousers, gathered at the knee, over a wrapped shin.
+    s.roundCone(U, 0.18, hip, knee, 0.46, 0.36);
+    s.sphere(U, 0.1, knee, 0.3);
+    s.woundCone(U, 0.07, knee + normalize(ankle - knee) * 0.08, ankle, 0.28, 0.18, 7, 0.018);
     Vec3 heel(ankle.x, ankle.y, ankle.z - 0.24);
-    s.roundCone(U, 0.1, heel, toe, 0.2, 0.15);
+    s.roundCone(U, 0.1, heel, toe, 0.22, 0.17);
     // The split between big toe and the rest, across the front of the boot.
     Vec3 forward = normalize(Vec3(toe.x - heel.x, toe.y - heel.y, 0));
     Vec3 side(forward.y, -forward.x, 0);
@@ -41,11 +43,11 @@ void leg(ShapeList& s, const Vec3& hip, const Vec3& knee, const Vec3& ankle, con
 ShapeList buildNinja() {
     ShapeList s;
     // Torso, leaning a little into the stance.
-    s.ellipsoid(U, 0, Vec3(0, 0.02, 0.0), Vec3(0.52, 0.36, 0.32));    // pelvis
-    s.ellipsoid(U, 0.3, Vec3(0, -0.02, 0.52), Vec3(0.5, 0.34, 0.45)); // abdomen
-    s.ellipsoid(U, 0.3, Vec3(0, -0.08, 1.12), Vec3(0.72, 0.42, 0.5)); // chest
-    s.sphere(U, 0.18, Vec3(0.76, -0.06, 1.38), 0.24);                 // shoulders
-    s.sphere(U, 0.18, Vec3(-0.76, -0.06, 1.38), 0.24);
+    s.ellipsoid(U, 0, Vec3(0, 0.02, 0.0), Vec3(0.6, 0.42, 0.36));      // pelvis
+    s.ellipsoid(U, 0.3, Vec3(0, -0.02, 0.52), Vec3(0.56, 0.4, 0.48));  // abdomen
+    s.ellipsoid(U, 0.3, Vec3(0, -0.08, 1.12), Vec3(0.82, 0.48, 0.55)); // chest
+    s.sphere(U, 0.18, Vec3(0.8, -0.06, 1.4), 0.3);                     // shoulders
+    s.sphere(U, 0.18, Vec3(-0.8, -0.06, 1.4), 0.3);
     s.capsule(U, 0.14, Vec3(0, -0.05, 1.5), Vec3(0, -0.06, 1.9), 0.19); // neck
 
     // Sash: a flat band round the waist with its knot and tails on the left hip.
@@ -98,12 +100,26 @@ ShapeList buildNinja() {
                   {Vec3(0.06, 0.32, 1.66), Vec3(0.3, 0.85, 1.55), Vec3(0.5, 1.35, 1.66), Vec3(0.75, 1.8, 1.5),
                    Vec3(1.0, 2.2, 1.6)},
                   {Vec3(0, 0, 1), Vec3(0.3, 0, 1), Vec3(0.2, -0.2, 1), Vec3(-0.3, 0, 1), Vec3(-0.2, 0.1, 1)},
-                  {0.26, 0.28, 0.26, 0.22, 0.16}, 0.06);
+                  {0.34, 0.5, 0.6, 0.6, 0.46}, 0.06);
     flowingRibbon(
         s, 0.05,
         {Vec3(-0.06, 0.32, 1.62), Vec3(-0.24, 0.8, 1.42), Vec3(-0.34, 1.25, 1.4), Vec3(-0.55, 1.65, 1.22)},
-        {Vec3(0, 0, 1), Vec3(-0.3, 0, 1), Vec3(-0.1, 0.3, 1), Vec3(0.3, 0.2, 1)}, {0.24, 0.25, 0.21, 0.15},
+        {Vec3(0, 0, 1), Vec3(-0.3, 0, 1), Vec3(-0.1, 0.3, 1), Vec3(0.3, 0.2, 1)}, {0.32, 0.48, 0.54, 0.42},
         0.06);
+
+    // A short cape from the shoulders: part of a cone's shell behind the body, flaring and leaning
+    // back as it falls so that it stays clear of the sword, with a few soft folds.
+    s.add(U, 0.05, Bounds{Vec3(-1.6, -0.2, -0.85), Vec3(1.6, 2.6, 1.65)}, [](const Vec3& p) {
+        const double top = 1.55, bottom = -0.75, edge = 1.15; // radians either side of straight back
+        double down = std::max(top - p.z, 0.0);
+        double cy = 0.05 + 0.5 * down;
+        double dx = p.x, dy = p.y - cy;
+        double r = std::sqrt(dx * dx + dy * dy), angle = std::atan2(dx, dy);
+        double radius = 0.55 + 0.35 * down + 0.04 * down * std::sin(angle * 6.0);
+        double shell = std::fabs(r - radius) - 0.03;
+        double side = (std::fabs(angle) - edge) * r;
+        return std::max({shell, side, p.z - top, bottom - p.z});
+    });
 
     // Short sword across the back: scabbard from the left hip up to the right shoulder, guard,
     // cord-wrapped grip and pommel.

@@ -8,13 +8,16 @@ constexpr int kTurns = 2;       // windings about the Z axis
 constexpr int kLoops = 3;       // windings through the hole
 constexpr double kMajor = 1.7;  // radius of the torus the knot lies on
 constexpr double kMinor = 0.78; // radius of the knot's path about that torus
-constexpr double kTube = 0.46;  // tube radius before ribs and swelling
+constexpr double kTube = 0.42;  // tube radius before ribs and swelling
 constexpr int kRibs = 7;
 constexpr int kRibTwists = 9; // turns of the ribs along the whole knot
+// The knot is turned about Z so that the sequence camera's low sweeps pass through its gaps
+// rather than through its tube.
+constexpr double kTurn = 35.0 * kPi / 180.0;
 
 Vec3 knotPoint(double a) {
     double ring = kMajor + kMinor * std::cos(kLoops * a);
-    return Vec3(ring * std::cos(kTurns * a), ring * std::sin(kTurns * a),
+    return Vec3(ring * std::cos(kTurns * a + kTurn), ring * std::sin(kTurns * a + kTurn),
                 kMinor * std::sin(kLoops * a) * 1.25);
 }
 

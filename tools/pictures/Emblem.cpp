@@ -60,6 +60,9 @@ float creases(float x, float y) {
 
 } // namespace
 
+// 0.6 as shown on screen, in the linear light the writer takes.
+const float kFlashShown = 0.325f;
+
 std::string writeNyrkki(const std::string& dataDir) {
     const int size = 512;
     // The square picture is stretched over the 4:3 view, so it is drawn 3/4 as wide as it should look.
@@ -104,7 +107,9 @@ std::string writeNyrkki(const std::string& dataDir) {
         // The outline: warm orange, hotter along the knuckles than down the wrist.
         Vec3 hot = mix(Vec3{0.36f, 0.2f, 0.08f}, Vec3{0.3f, 0.08f, 0.12f}, smoothstep(0.1f, -0.6f, fv));
         c = mix(c, hot, outline.at(x, y));
-        return Shaded{c * (1.0f - smoothstep(0.92f, 1.0f, r))};
+        // Shown at six tenths of the colours above: the flash lands on the glow's peak, when the
+        // bright parts of the frame are already at white.
+        return Shaded{c * (kFlashShown * (1.0f - smoothstep(0.92f, 1.0f, r)))};
     });
     return writePng(dataDir, "nyrkki", picture);
 }

@@ -29,51 +29,142 @@ Vec3 cubeFaceDirection(int face, float column, float row, int size) {
 
 namespace {
 
-// The low evening sun of the boulder field, a little above the horizon.
+// The low evening sun of the boulder field, a little above the horizon. The paints that mirror
+// the sky light their sparkle from the same direction.
 const Vec3 kSunDirection = normalize({0.62f, 0.74f, 0.16f});
 const Vec3 kSunColour = {1.0f, 0.62f, 0.34f};
-// The horizon away from the sun.
-const Vec3 kHorizonCool = {0.30f, 0.17f, 0.38f};
+const float kPi = 3.14159265f;
 
+// Colours below are as shown on screen (display values, 0 to 1), not light.
+//
+// The sky holds four moods round the horizon, so each way the camera looks has a light of its own:
+// the sunset's gold toward the sun, a teal aurora night a quarter turn to its left, rose dusk
+// opposite the sun and a blue moonlit night on the last side. Each mood's weight is the squared
+// cosine of the azimuth from its centre: neighbours cross-fade and the weights always sum to one.
+// Each glow along the horizon keeps one of its channels low, so that at the beat's peak, when the
+// glow multiplies the frame several times over, it saturates into its own colour instead of
+// clipping to white; between two moods the glow dims, for the same reason.
+struct Mood {
+    Vec3 horizon;     // the band along the horizon
+    Vec3 high;        // the sky some 30 degrees up
+    Vec3 groundLight; // light from that part of the sky on the stones, as linear light
+    Vec3 cloudLit;    // the lit side of the clouds there
+};
+const Mood kMoods[4] = {
+    // Sunset: gold at the horizon under a warm, dusky red sky.
+    {{0.95f, 0.44f, 0.14f}, {0.2f, 0.07f, 0.06f}, {0.09f, 0.05f, 0.03f}, {1.05f, 0.56f, 0.3f}},
+    // Aurora: a dark teal night, its horizon lit green-blue by the curtains above.
+    {{0.13f, 0.52f, 0.48f}, {0.012f, 0.06f, 0.075f}, {0.015f, 0.06f, 0.055f}, {0.16f, 0.3f, 0.32f}},
+    // Rose dusk: the magenta-pink band opposite the sunset over a wine-dark sky.
+    {{0.95f, 0.2f, 0.52f}, {0.16f, 0.045f, 0.11f}, {0.07f, 0.03f, 0.04f}, {0.9f, 0.46f, 0.55f}},
+    // Moonlit night: blue along the horizon, deep blue above, a small moon.
+    {{0.1f, 0.46f, 0.88f}, {0.02f, 0.05f, 0.13f}, {0.02f, 0.04f, 0.08f}, {0.3f, 0.36f, 0.48f}},
+};
+const Vec3 kZenith = {0.012f, 0.03f, 0.08f};
+const Vec3 kMoonDirection = normalize({0.55f, -0.74f, 0.45f});
+
+struct MoodWeights {
+    float w[4];
+};
+
+MoodWeights moodWeights(Vec3 d) {
+    const float sunAzimuth = std::atan2(kSunDirection.y, kSunDirection.x);
+    const float azimuth = std::atan2(d.y, d.x);
+    MoodWeights m;
+    for (int i = 0; i < 4; ++i) {
+        const float c = std::cos(azimuth - sunAzimuth - i * 0.5f * kPi);
+        m.w[i] = c > 0.0f ? c * c : 0.0f;
+    }
+    return m;
+}
+
+template <class Field> Vec3 blendMoods(const MoodWeights& m, Field field) {
+    Vec3 sum;
+    for (int i = 0; i < 4; ++i) sum += kMoods[i].*field * m.w[i];
+    return sum;
+}
+
+// The sky without clouds, aurora or stars; also the haze colour over the far field.
 Vec3 skyGradient(Vec3 d) {
+    const MoodWeights m = moodWeights(d);
     float up = std::max(d.z, 0.0f);
-    float towardSun =
-        std::max(0.0f, dot(normalize({d.x, d.y, 0.0f}), normalize({kSunDirection.x, kSunDirection.y, 0})));
-    Vec3 zenith = {0.035f, 0.03f, 0.13f};
-    Vec3 high = {0.11f, 0.09f, 0.32f};
-    Vec3 horizonWarm = {0.95f, 0.42f, 0.20f};
-    Vec3 horizon = mix(kHorizonCool, horizonWarm, std::pow(towardSun, 3.0f));
-    Vec3 c = mix(horizon, high, smoothstep(0.0f, 0.35f, std::pow(up, 0.7f)));
-    c = mix(c, zenith, smoothstep(0.3f, 1.0f, up));
+    const float purity = m.w[0] * m.w[0] + m.w[1] * m.w[1] + m.w[2] * m.w[2] + m.w[3] * m.w[3];
+    Vec3 c = mix(blendMoods(m, &Mood::horizon) * (1.25f * std::sqrt(purity)), blendMoods(m, &Mood::high),
+                 smoothstep(0.0f, 0.65f, up));
+    c = mix(c, kZenith, smoothstep(0.35f, 0.95f, up));
     float s = std::max(0.0f, dot(d, kSunDirection));
     // A wide warm glow and a soft halo a few degrees across around the disc.
-    c += kSunColour * (0.35f * std::pow(s, 12.0f) + 0.3f * std::pow(s, 90.0f) + 0.45f * std::pow(s, 700.0f));
+    c += kSunColour * (0.12f * std::pow(s, 10.0f) + 0.25f * std::pow(s, 80.0f) + 0.3f * std::pow(s, 700.0f));
     return c;
 }
 
+// Curtains of the aurora: folded ribbons along the azimuth with fine vertical rays, green at the
+// lower edge shading to violet-pink at the top; 0 outside its quarter of the sky.
+Vec3 aurora(Vec3 d, float weight) {
+    float up = d.z;
+    if (weight < 0.02f || up < 0.02f || up > 0.8f) return {};
+    float azimuth = std::atan2(d.y, d.x);
+    // The curtain's lower edge wanders between about 8 and 16 degrees up.
+    float fold = fbm(azimuth * 2.2f + 11.0f, 3.0f, 3, 61);
+    float base = 0.14f + 0.14f * fold;
+    float height = up - base;
+    float lower = smoothstep(-0.02f, 0.02f, height);
+    float fade = std::exp(-std::max(height, 0.0f) * 5.5f);
+    float rays = 0.55f + 0.45f * fbm(azimuth * 40.0f, up * 2.0f, 3, 67);
+    float ribbon =
+        std::pow(1.0f - std::fabs(2.0f * fbm(azimuth * 3.4f - 4.0f, up * 1.5f, 3, 73) - 1.0f), 3.0f);
+    float intensity = lower * fade * rays * (0.35f + 0.65f * ribbon) * weight;
+    Vec3 colour = mix(Vec3{0.25f, 1.0f, 0.55f}, Vec3{0.55f, 0.25f, 0.75f}, smoothstep(0.0f, 0.25f, height));
+    return colour * (intensity * 0.7f);
+}
+
+// Stars on a grid over the sphere, each a point about a texel across, only where the night is.
+float stars(Vec3 d, float night) {
+    if (night < 0.05f || d.z < 0.05f) return 0.0f;
+    const float cells = 160.0f;
+    float u = (std::atan2(d.y, d.x) / (2 * kPi) + 0.5f) * cells * 4.0f,
+          v = std::asin(d.z) / kPi * cells * 2.0f;
+    int cu = static_cast<int>(std::floor(u)), cv = static_cast<int>(std::floor(v));
+    if (hash2(cu, cv, 811) > 0.04f) return 0.0f;
+    float su = cu + 0.2f + 0.6f * hash2(cu, cv, 812), sv = cv + 0.2f + 0.6f * hash2(cu, cv, 813);
+    // Cells shrink toward the zenith along u; measure the distance in v's units.
+    float du = (u - su) * std::sqrt(std::max(1.0f - d.z * d.z, 0.01f)) * 0.5f, dv = v - sv;
+    float r2 = du * du + dv * dv;
+    return std::exp(-r2 * 18.0f) * (0.3f + 0.7f * std::pow(hash2(cu, cv, 814), 3.0f)) * night *
+           smoothstep(0.05f, 0.3f, d.z);
+}
+
 Vec3 sky(Vec3 d) {
+    const MoodWeights m = moodWeights(d);
     Vec3 c = skyGradient(d);
     float up = std::max(d.z, 0.0f);
     float s = std::max(0.0f, dot(d, kSunDirection));
+    float night = m.w[1] + m.w[3];
+    c += Vec3{0.9f, 0.92f, 1.0f} * stars(d, night);
+    c += aurora(d, m.w[1]);
+    // The moon: a small pale disc with a faint halo.
+    float moon = std::max(0.0f, dot(d, kMoonDirection));
+    c += Vec3{0.25f, 0.3f, 0.4f} * (0.5f * std::pow(moon, 400.0f));
+    c = mix(c, Vec3{0.86f, 0.88f, 0.92f}, smoothstep(0.99975f, 0.99988f, moon));
     // Cloud deck on a plane: coordinates grow toward the horizon, where the deck fades into haze.
     float k = 1.0f / (up + 0.08f);
     float px = d.x * k * 1.3f + 3.0f, py = d.y * k * 1.3f - 5.0f;
-    // Long bands swept across the sky, broken up by rounder billows.
+    // Long bands swept across the sky, broken up by rounder billows; thinner on the night side.
     float bands = fbm(px * 0.55f + py * 0.25f, py * 1.6f - px * 0.2f, 5, 11);
     float billow = fbm(px * 1.1f, py * 1.1f, 6, 23);
-    float density = smoothstep(0.42f, 0.78f, 0.55f * bands + 0.55f * billow - 0.05f);
+    float density = smoothstep(0.46f + 0.1f * night, 0.8f, 0.55f * bands + 0.55f * billow - 0.05f);
     // Light arrives from the sun side: compare with the density a little sunward.
     float sunward = fbm((px + kSunDirection.x * 0.12f) * 1.1f, (py + kSunDirection.y * 0.12f) * 1.1f, 6, 23);
     float lit = clamp01((billow - sunward) * 6.0f + 0.45f);
-    Vec3 shadowSide = {0.07f, 0.05f, 0.14f};
-    Vec3 litSide = mix(Vec3{0.45f, 0.25f, 0.35f}, Vec3{1.1f, 0.55f, 0.28f}, std::pow(s, 2.0f));
-    Vec3 cloud = mix(shadowSide, litSide, lit * (0.35f + 0.65f * std::pow(s, 1.5f)));
+    Vec3 shadowSide = {0.07f, 0.045f, 0.05f};
+    Vec3 litSide = blendMoods(m, &Mood::cloudLit);
+    Vec3 cloud = mix(shadowSide, litSide, lit * (0.3f + 0.7f * std::pow(s, 1.5f)) + 0.25f * (1.0f - night));
     // Silver lining where thin cloud passes in front of the sun.
-    cloud += kSunColour * (std::pow(s, 24.0f) * (1.0f - density) * 1.5f);
+    cloud += kSunColour * (std::pow(s, 24.0f) * (1.0f - density) * 1.2f);
     float fade = smoothstep(0.0f, 0.22f, up);
-    c = mix(c, cloud, density * fade * 0.92f);
+    c = mix(c, cloud, density * fade * 0.9f);
     // The sun disc itself with a soft edge, warm rather than white, dimmed where cloud covers it.
-    c = mix(c, Vec3{1.0f, 0.84f, 0.58f}, smoothstep(0.99950f, 0.99985f, s) * (1.0f - density * fade * 0.8f));
+    c = mix(c, Vec3{1.0f, 0.8f, 0.5f}, smoothstep(0.99950f, 0.99985f, s) * (1.0f - density * fade * 0.8f));
     return c;
 }
 
@@ -198,6 +289,9 @@ float marchField(const HeightGrid& grid, Vec3 origin, Vec3 d, float far) {
     return -1.0f;
 }
 
+// Light on the stones is computed as light and shown at this exposure.
+const float kGroundExposure = 0.26f;
+
 Vec3 fieldColour(const HeightGrid& grid, Vec3 d, float t) {
     Vec3 eye = {0, 0, kEyeHeight};
     Vec3 p = eye + d * t;
@@ -211,10 +305,10 @@ Vec3 fieldColour(const HeightGrid& grid, Vec3 d, float t) {
     if (tone < 0.0f) {
         // Gravel: dark soil speckled with small pale stones.
         float speck = valueNoise(p.x * 40.0f, p.y * 40.0f, 505);
-        albedo = mix(Vec3{0.035f, 0.03f, 0.032f}, Vec3{0.09f, 0.075f, 0.065f}, grain);
-        albedo = mix(albedo, Vec3{0.16f, 0.14f, 0.13f}, smoothstep(0.7f, 0.9f, speck) * 0.3f);
+        albedo = mix(Vec3{0.035f, 0.03f, 0.028f}, Vec3{0.09f, 0.075f, 0.06f}, grain);
+        albedo = mix(albedo, Vec3{0.16f, 0.14f, 0.12f}, smoothstep(0.7f, 0.9f, speck) * 0.3f);
     } else
-        albedo = mix(Vec3{0.06f, 0.058f, 0.065f}, Vec3{0.14f, 0.11f, 0.09f}, tone) * (0.55f + 0.9f * grain);
+        albedo = mix(Vec3{0.07f, 0.066f, 0.062f}, Vec3{0.16f, 0.12f, 0.09f}, tone) * (0.55f + 0.9f * grain);
     // Long evening shadows: march toward the sun over the grid.
     float shadow = 1.0f;
     if (t < grid.extent()) {
@@ -233,14 +327,20 @@ Vec3 fieldColour(const HeightGrid& grid, Vec3 d, float t) {
         }
     }
     float sunLight = std::max(0.0f, dot(n, kSunDirection)) * shadow;
-    Vec3 skyLight = mix(Vec3{0.06f, 0.035f, 0.06f}, Vec3{0.16f, 0.14f, 0.36f}, 0.5f + 0.5f * n.z);
-    Vec3 c = albedo * (kSunColour * (2.6f * sunLight) + skyLight);
+    // Sky light from the mood of the sky the stone faces, brighter on tops that see more of it.
+    const MoodWeights m = moodWeights(normalize(Vec3{n.x, n.y, 0.0f} + Vec3{d.x, d.y, 0.0f} * -0.5f));
+    Vec3 skyLight = blendMoods(m, &Mood::groundLight) * (0.45f + 0.55f * n.z);
+    Vec3 light = albedo * (kSunColour * (3.2f * sunLight) + skyLight * 6.0f);
+    Vec3 c =
+        Vec3{std::pow(light.x, 1.0f / 2.2f), std::pow(light.y, 1.0f / 2.2f), std::pow(light.z, 1.0f / 2.2f)} *
+        kGroundExposure;
     // Haze takes the colour of the horizon in that direction, so distance melts into the sky.
-    // Looking steeply down the azimuth means nothing: the warm sunward tint would converge on
-    // the nadir as a pinwheel wedge, so steep rays get the plain cool horizon instead.
+    // Looking steeply down the azimuth means nothing: the colours of all four moods would meet at
+    // the nadir as a pinwheel, so steep rays take the haze of the moods evenly mixed.
     float horizontal = std::sqrt(d.x * d.x + d.y * d.y);
+    Vec3 even = (kMoods[0].horizon + kMoods[1].horizon + kMoods[2].horizon + kMoods[3].horizon) * 0.25f;
     Vec3 hazeColour =
-        mix(kHorizonCool, skyGradient(normalize({d.x, d.y, 0.02f})), smoothstep(0.5f, 0.95f, horizontal));
+        mix(even, skyGradient(normalize({d.x, d.y, 0.02f})), smoothstep(0.5f, 0.95f, horizontal)) * 0.8f;
     // Reaches full haze at the far distance, where rays that escape the field end.
     float haze = (1.0f - std::exp(-t * 0.03f)) / (1.0f - std::exp(-kFarDistance * 0.03f));
     return mix(c, hazeColour, haze);
@@ -250,9 +350,18 @@ Vec3 kivikko(const HeightGrid& grid, Vec3 d) {
     if (d.z < 0.25f) {
         float t = marchField(grid, {0, 0, kEyeHeight}, d, kFarDistance);
         if (t > 0.0f) return fieldColour(grid, d, t);
-        if (d.z < 0.02f) return skyGradient(normalize({d.x, d.y, 0.02f}));
+        if (d.z < 0.02f) return skyGradient(normalize({d.x, d.y, 0.02f})) * 0.8f;
     }
     return sky(d);
+}
+
+// The value a face stores for a colour shown: the picture is dark but for the glowing horizon,
+// its light pressed toward the bright end (so the beat's glow, which multiplies the whole frame,
+// adds most where the picture is already bright), then stored as its square root.
+float encodeShown(float shown) {
+    float pressed = std::min(1.0f, 1.8f * std::pow(std::max(shown, 0.0f), 1.6f));
+    // toByte stores v^(1/2.2); v = pressed^1.1 makes that pressed^(1/2).
+    return std::pow(pressed, 1.1f);
 }
 
 // Four samples per pixel on a rotated grid: smooth stone silhouettes against the sky.
@@ -268,7 +377,10 @@ std::vector<std::string> writeKivikko(const std::string& dataDir, int size) {
         renderAdaptive(
             picture,
             [&](float x, float y) {
-                return kivikko(grid, cubeFaceDirection(face, x - 0.5f, y - 0.5f, size));
+                // The faces hold the square root of the colour shown; the sky's shader squares
+                // it, which keeps 8 bits of detail in the dark stones.
+                Vec3 c = kivikko(grid, cubeFaceDirection(face, x - 0.5f, y - 0.5f, size));
+                return Vec3{encodeShown(c.x), encodeShown(c.y), encodeShown(c.z)};
             },
             0.03f);
         char name[32];

@@ -67,12 +67,12 @@ Picture spark() {
     return picture;
 }
 
-// Cel-shading ramp, dark to light along s: violet shadow, cool mid tone, warm light, highlight.
+// Cel-shading ramp, dark to light along s: deep teal shadow, magenta mid tone, orange light and a
+// pale gold highlight, given as shown on screen.
 Picture toonRamp() {
     const int width = 256, height = 8;
-    // Held below white: the beat's glow multiplies what is already bright.
     const Vec3 bands[4] = {
-        {0.03f, 0.015f, 0.09f}, {0.08f, 0.04f, 0.2f}, {0.32f, 0.13f, 0.09f}, {0.75f, 0.58f, 0.42f}};
+        {0.06f, 0.2f, 0.3f}, {0.72f, 0.18f, 0.4f}, {1.0f, 0.52f, 0.18f}, {1.0f, 0.88f, 0.6f}};
     const float edges[3] = {0.4f, 0.66f, 0.93f};
     Picture picture(width, height, 3);
     renderPicture(picture, [&](int x, int) {
@@ -80,7 +80,7 @@ Picture toonRamp() {
         Vec3 c = bands[0];
         for (int i = 0; i < 3; ++i)
             c = mix(c, bands[i + 1], smoothstep(edges[i] - 0.006f, edges[i] + 0.006f, s));
-        return Shaded{c};
+        return Shaded{{std::pow(c.x, 2.2f), std::pow(c.y, 2.2f), std::pow(c.z, 2.2f)}};
     });
     return picture;
 }
@@ -136,10 +136,38 @@ Picture thinFilm() {
     return picture;
 }
 
+// Noise for the marble, stored flat: the shader reads it once, along a slant through the stone, in
+// place of evaluating lattice noise per pixel. Each side spans kMarbleNoiseCells lattice cells. Red
+// holds turbulence (four octaves of folded value noise, the veins' bend), green a soft cloud at 2.3
+// and 5.1 times the lattice (the stone's mottling). The shader mirrors the coordinates at the
+// edges, so the picture need not tile.
+constexpr int kMarbleNoiseCells = 6;
+
+Picture marbleNoise() {
+    const int size = 256;
+    Picture picture(size, size, 3);
+    renderPicture(picture, [&](int x, int y) {
+        float u = (x + 0.5f) / size * kMarbleNoiseCells, v = (y + 0.5f) / size * kMarbleNoiseCells;
+        float turbulence = 0, amplitude = 0.5f, pu = u, pv = v;
+        for (int octave = 0; octave < 4; ++octave) {
+            turbulence += amplitude * std::fabs(2.0f * valueNoise(pu, pv, 900 + octave) - 1.0f);
+            pu = pu * 2.07f + 1.7f;
+            pv = pv * 2.07f + 9.2f;
+            amplitude *= 0.5f;
+        }
+        float cloud =
+            (0.5f * valueNoise(u * 2.3f, v * 2.3f, 950) + 0.25f * valueNoise(u * 5.1f, v * 5.1f, 951)) /
+            0.75f;
+        // Stored as they are, not as colours: undo the display gamma the writer applies.
+        return Shaded{{std::pow(turbulence / 0.9375f, 2.2f), std::pow(cloud, 2.2f), 0.0f}};
+    });
+    return picture;
+}
+
 } // namespace
 
 std::vector<std::string> writeMaterialTextures(const std::string& dataDir) {
     return {writePng(dataDir, "testgrid", testGrid()), writePng(dataDir, "particle", particle()),
-            writePng(dataDir, "spark", spark()), writePng(dataDir, "toonramp", toonRamp()),
-            writePng(dataDir, "thinfilm", thinFilm())};
+            writePng(dataDir, "spark", spark()),       writePng(dataDir, "toonramp", toonRamp()),
+            writePng(dataDir, "thinfilm", thinFilm()), writePng(dataDir, "marblenoise", marbleNoise())};
 }

@@ -1,5 +1,6 @@
 #include "review/ShowReview.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -188,4 +189,145 @@ SubjectFigures measureSubject(const Image& blackedOut, const Image& full) {
     figures.subjectLuma = subjectPixels > 0 ? subjectSum / subjectPixels : 0;
     figures.skyLuma = pixels > subjectPixels ? skySum / (pixels - subjectPixels) : 0;
     return figures;
+}
+
+std::vector<double> showSampleTimes(double stepSeconds, bool beatPeaks) {
+    std::vector<double> times;
+    for (long i = 0; i * stepSeconds < showEndSeconds; ++i) times.push_back(i * stepSeconds);
+    if (beatPeaks)
+        for (int k = 1; beatTimeSeconds(k) + afterBeatDelay < showEndSeconds; ++k)
+            times.push_back(beatTimeSeconds(k) + afterBeatDelay);
+    std::sort(times.begin(), times.end());
+    // A peak that falls on a step (none does at 0.25 s) is kept once.
+    times.erase(
+        std::unique(times.begin(), times.end(), [](double a, double b) { return std::fabs(a - b) < 1e-6; }),
+        times.end());
+    return times;
+}
+
+double secondsSinceBeat(double timeSeconds) {
+    if (timeSeconds < beatTimeSeconds(1)) return 1e9;
+    const int k = static_cast<int>(std::floor((timeSeconds + beatOffsetSeconds) / beatSeconds));
+    return timeSeconds - beatTimeSeconds(k);
+}
+
+bool isBeatPeak(double timeSeconds) {
+    return std::fabs(secondsSinceBeat(timeSeconds) - afterBeatDelay) < 1e-6;
+}
+
+bool isDarkViolet(const unsigned char* rgb) {
+    const int r = rgb[0], g = rgb[1], b = rgb[2];
+    // Dark: no channel above 40 % of full scale; violet: blue leads, red over green, and enough
+    // colour that it is not a grey.
+    return b <= 102 && b >= r && r >= g && b - g >= 8;
+}
+
+double darkVioletShare(const Image& frame) {
+    long violet = 0;
+    for (int y = 0; y < frame.height; ++y) {
+        const unsigned char* row = frame.pixels + static_cast<size_t>(y) * frame.rowBytes;
+        for (int x = 0; x < frame.width; ++x) violet += isDarkViolet(row + x * frame.channels);
+    }
+    return static_cast<double>(violet) / (static_cast<double>(frame.width) * frame.height);
+}
+
+bool sampleShow(const std::string& buildDir, const std::string& workDir, const std::vector<double>& times,
+                std::vector<ShowSample>& samples, std::string& reason, void (*progress)(const char*)) {
+    if (!makeBlackedOutData(buildDir + "/data", workDir + "/blacked-out", reason)) return false;
+    samples.clear();
+    std::vector<double> blackTimes;
+    for (double t : times) {
+        ShowSample s;
+        s.timeSeconds = t;
+        const Scene scene = sceneAt(static_cast<float>(t));
+        s.scene = scene == Scene::figure ? 1 : scene == Scene::metaballs ? 2 : 3;
+        if (scene == Scene::sequence) s.row = sequenceRow(static_cast<float>(t));
+        s.beatPeak = isBeatPeak(t);
+        s.betweenBeats = secondsSinceBeat(t) >= pulseOverSeconds;
+        s.measuredSubject = !s.beatPeak;
+        if (s.measuredSubject) blackTimes.push_back(t);
+        samples.push_back(s);
+    }
+    if (progress) progress("rendering the frames from the show's data");
+    const std::vector<std::string> full =
+        renderShowFrames(buildDir, buildDir, times, workDir + "/full", reason);
+    if (full.empty()) return false;
+    if (progress) progress("rendering the frames with the sky and emblem blacked out");
+    const std::vector<std::string> black =
+        renderShowFrames(buildDir, workDir + "/blacked-out", blackTimes, workDir + "/black", reason);
+    if (black.empty()) return false;
+    size_t next = 0;
+    for (size_t i = 0; i < samples.size(); ++i) {
+        ShowSample& s = samples[i];
+        Image frame, mask;
+        if (!readFrame(full[i], frame)) {
+            reason = "can't read " + full[i];
+            return false;
+        }
+        s.light = measureFrameLight(frame);
+        s.violetShare = darkVioletShare(frame);
+        if (s.measuredSubject) {
+            if (!readFrame(black[next], mask)) {
+                delete[] frame.pixels;
+                reason = "can't read " + black[next];
+                return false;
+            }
+            ++next;
+            s.subject = measureSubject(mask, frame);
+            delete[] mask.pixels;
+        }
+        delete[] frame.pixels;
+    }
+    return true;
+}
+
+double medianOf(std::vector<double> values) {
+    if (values.empty()) return 0;
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    return n % 2 ? values[n / 2] : 0.5 * (values[n / 2 - 1] + values[n / 2]);
+}
+
+ShowFigures showFigures(const std::vector<ShowSample>& samples) {
+    ShowFigures f;
+    int whiteouts = 0, peakWhiteouts = 0, insideOrEmpty = 0, violet = 0, lowContrast = 0;
+    std::vector<double> peakLuma, brightness, contrast;
+    std::vector<std::vector<double>> rows(reviewedSequenceRows);
+    for (const ShowSample& s : samples) {
+        if (s.light.meanLuma > f.brightestLuma) {
+            f.brightestLuma = s.light.meanLuma;
+            f.brightestTime = s.timeSeconds;
+        }
+        if (s.beatPeak) {
+            ++f.beatPeaks;
+            peakLuma.push_back(s.light.meanLuma);
+            peakWhiteouts += s.light.meanLuma > whiteoutLuma;
+            continue;
+        }
+        ++f.frames;
+        whiteouts += s.light.meanLuma > whiteoutLuma;
+        if (s.row >= 0) {
+            ++f.sequenceFrames;
+            insideOrEmpty += s.insideOrEmpty();
+            if (s.row < reviewedSequenceRows) rows[s.row].push_back(s.subject.coverage);
+        }
+        if (s.betweenBeats) {
+            ++f.betweenBeatFrames;
+            violet += s.violetShare > violetDominance;
+            brightness.push_back(s.light.meanLuma / 255);
+            contrast.push_back(s.subject.contrast());
+            lowContrast += s.subject.contrast() < 1.5;
+        }
+    }
+    const auto share = [](int count, int of) { return of > 0 ? static_cast<double>(count) / of : 0.0; };
+    f.whiteoutShare = share(whiteouts, f.frames);
+    f.beatPeakMedianLuma = medianOf(peakLuma);
+    f.beatPeakWhiteoutShare = share(peakWhiteouts, f.beatPeaks);
+    f.insideOrEmptyShare = share(insideOrEmpty, f.sequenceFrames);
+    f.violetDominatedShare = share(violet, f.betweenBeatFrames);
+    f.betweenBeatsBrightness = medianOf(brightness);
+    f.betweenBeatsContrast = medianOf(contrast);
+    f.lowContrastShare = share(lowContrast, f.betweenBeatFrames);
+    for (const std::vector<double>& row : rows) f.rowCoverage.push_back(row.empty() ? -1 : medianOf(row));
+    return f;
 }

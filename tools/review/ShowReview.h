@@ -53,3 +53,73 @@ SubjectFigures measureSubject(const Image& blackedOut, const Image& full);
 
 // Reads a PNG frame, top row first; false when it can't. The caller frees pixels with delete[].
 bool readFrame(const std::string& path, Image& image);
+
+// The whole show as a viewer meets it: frames at a fixed step from the start, each measured for
+// its light, its colour and its subject, and the figures a viewer remembers taken over them.
+
+// A frame whose mean luma is above this reads as a white flash of the whole screen.
+constexpr double whiteoutLuma = 150;
+// The subject covers more than this share of the frame: the camera is inside it...
+constexpr double insideCoverage = 0.9;
+// ...or less than this: nothing to see but sky.
+constexpr double emptyCoverage = 0.0005;
+// A frame whose pixels are dark violet more than this share is one of the show's one colour.
+constexpr double violetDominance = 0.5;
+// The beat's pulse lasts 0.3 s from the 60 Hz step that counts the beat: from this long after a
+// beat on, the frame holds no glow and no emblem.
+constexpr double pulseOverSeconds = 0.32;
+
+// Times from 0 at `stepSeconds` up to the end of the show, and the peak of every beat counted before
+// it (`afterBeatDelay` after the beat), in ascending order as render_frames needs them.
+std::vector<double> showSampleTimes(double stepSeconds, bool beatPeaks);
+// Seconds since the last beat counted at music time t; a time before the first beat is far from any.
+double secondsSinceBeat(double timeSeconds);
+bool isBeatPeak(double timeSeconds); // one of the beat-peak times above
+
+// A dark pixel whose hue lies between blue and purple (blue the largest channel, red above green).
+bool isDarkViolet(const unsigned char* rgb);
+double darkVioletShare(const Image& frame);
+
+struct ShowSample {
+    double timeSeconds = 0;
+    int scene = 0; // 1 figure, 2 metaballs, 3 sequence
+    int row = -1;  // sequence row, or -1
+    bool beatPeak = false;
+    bool betweenBeats = false; // the pulse is over
+    FrameLight light;
+    double violetShare = 0;
+    bool measuredSubject = false; // beat peaks are measured for their light alone
+    SubjectFigures subject;
+    bool insideOrEmpty() const {
+        return measuredSubject && (subject.coverage > insideCoverage || subject.coverage < emptyCoverage);
+    }
+};
+
+// Renders the times in `workDir`'s scratch folders with `buildDir`'s render_frames and data (a
+// beat peak only from the real data, every other time also blacked out) and measures every frame.
+// False with the reason when rendering or reading fails. `progress`, when given, hears each step.
+bool sampleShow(const std::string& buildDir, const std::string& workDir, const std::vector<double>& times,
+                std::vector<ShowSample>& samples, std::string& reason,
+                void (*progress)(const char*) = nullptr);
+
+double medianOf(std::vector<double> values);
+
+// The figures over a set of samples.
+struct ShowFigures {
+    int frames = 0;           // on the step grid (beat peaks apart)
+    double whiteoutShare = 0; // of those, mean luma above whiteoutLuma
+    double brightestLuma = 0; // over every frame, beat peaks included
+    double brightestTime = 0;
+    int beatPeaks = 0;
+    double beatPeakMedianLuma = 0;
+    double beatPeakWhiteoutShare = 0;
+    int sequenceFrames = 0;
+    double insideOrEmptyShare = 0; // of the sequence's frames
+    int betweenBeatFrames = 0;
+    double violetDominatedShare = 0;   // of the frames between beats
+    double betweenBeatsBrightness = 0; // median mean luma between beats, 0 to 1
+    double betweenBeatsContrast = 0;   // median subject over sky luma between beats
+    double lowContrastShare = 0;       // between beats, subject under 1.5 x the sky
+    std::vector<double> rowCoverage;   // median per sequence row; a row without frames has -1
+};
+ShowFigures showFigures(const std::vector<ShowSample>& samples);
