@@ -212,8 +212,9 @@ TEST_F(VideoExport, FramesAreTheRenderersInOrderWithinTheEncodersLoss) {
         const double own = difference(k, k);
         printf("frame %d (%.3f s): %.2f levels from its rendered frame, %.2f and %.2f from the neighbours'\n",
                k, t, own, difference(k, k - 1), difference(k, k + 1));
-        // About half a level; the camera's move from one frame to the next makes about one.
-        EXPECT_LT(own, 1.0) << "frame " << k;
+        // About one level over the falling flakes; the camera's move from one frame to the next
+        // makes about four, and a wrong colour matrix or range many more.
+        EXPECT_LT(own, 1.5) << "frame " << k;
         EXPECT_LT(own, 0.75 * difference(k, k - 1)) << "frame " << k;
         EXPECT_LT(own, 0.75 * difference(k, k + 1)) << "frame " << k;
         ++compared;
