@@ -1,0 +1,93 @@
+# Sourced by windows-deps.sh and web-deps.sh: builds each library whose stamp is missing or holds
+# another key, from the Debian source of the Linux build's version, with that script's
+# build_NAME function. Expects libraries, key, deps, prefix, mirror and linux_version from it.
+#
+#   build_from_debian_sources TITLE FOR-WHOM     e.g. "Windows" "for Windows"
+build_from_debian_sources() {
+    local title=$1 for_whom=$2
+    local stale=() apt aptdir codename
+    for entry in "${libraries[@]}"; do
+        read -r name _ <<<"$entry"
+        [ "$(cat "$deps/stamps/$name" 2>/dev/null | head -1)" = "${key[$name]}" ] || stale+=("$name")
+    done
+    if [ ${#stale[@]} -eq 0 ]; then
+        echo "$title libraries: all ${#libraries[@]} up to date in $prefix"
+        exit 0
+    fi
+
+    # A private apt configuration with only Debian's source index of this release: the machine's
+    # own sources, lists and caches are left alone.
+    codename=$(. /etc/os-release && echo "$VERSION_CODENAME")
+    aptdir=$deps/apt
+    mkdir -p "$aptdir/sources" "$aptdir/lists/partial" "$aptdir/cache/archives/partial"
+    cat >"$aptdir/sources/debian-src.sources" <<EOF
+Types: deb-src
+URIs: $mirror
+Suites: $codename $codename-updates
+Components: main
+Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
+EOF
+    apt=(-o Dir::Etc::SourceList=/dev/null -o Dir::Etc::SourceParts="$aptdir/sources"
+         -o Dir::State::Lists="$aptdir/lists" -o Dir::Cache="$aptdir/cache" -o APT::Sandbox::User="$(id -un)")
+    echo "Fetching Debian's source index for $codename"
+    apt-get "${apt[@]}" -qq update
+
+    upstream() { # Debian version -> upstream version
+        local v=${1#*:}
+        echo "${v%-*}"
+    }
+
+    # The Linux build's exact version when the archive still has it, otherwise the newest Debian
+    # revision of the same upstream version (the archive keeps only the latest of each).
+    source_version() { # source-package -dev-package
+        local wanted best="" v
+        wanted=$(linux_version "$2")
+        for v in $(apt-cache "${apt[@]}" showsrc "$1" | awk '/^Version:/ {print $2}' | sort -u); do
+            if [ "$v" = "$wanted" ]; then
+                echo "$v"
+                return
+            fi
+            if [ "$(upstream "$v")" = "$(upstream "$wanted")" ] &&
+               { [ -z "$best" ] || dpkg --compare-versions "$v" gt "$best"; }; then
+                best=$v
+            fi
+        done
+        if [ -z "$best" ]; then
+            echo "Debian's archive has no source of $1 $(upstream "$wanted") (the Linux build uses $wanted)." >&2
+            exit 1
+        fi
+        echo "$1: the archive no longer has $wanted; using $best, the same upstream version" >&2
+        echo "$best"
+    }
+
+    for entry in "${libraries[@]}"; do
+        read -r name dev _ <<<"$entry"
+        [[ " ${stale[*]} " == *" $name "* ]] || continue
+        version=$(source_version "$name" "$dev")
+        log=$deps/logs/$name.log
+        start=$SECONDS
+        echo "Building $name $version $for_whom (log: $log)"
+        # set -e holds inside the subshell only when its status is not tested in place.
+        set +e
+        (
+            set -e
+            cd "$deps/downloads"
+            apt-get "${apt[@]}" -qq source --download-only "$name=$version"
+            dsc=$(ls "$deps/downloads/${name}_${version#*:}.dsc")
+            rm -rf "$deps/src/$name" "$deps/build/$name"
+            # Unpacks and applies Debian's patches; apt has already checked the files against the
+            # signed index, so the missing maintainer keys are no concern.
+            dpkg-source -x "$dsc" "$deps/src/$name"
+            "build_$name" "$deps/src/$name" "$deps/build/$name"
+        ) >"$log" 2>&1
+        status=$?
+        set -e
+        if [ $status -ne 0 ]; then
+            tail -n 40 "$log" >&2
+            echo "Building $name $for_whom failed; the whole log is $log" >&2
+            exit 1
+        fi
+        printf '%s\n%s\n' "${key[$name]}" "$version" >"$deps/stamps/$name"
+        echo "  $name done in $((SECONDS - start)) s"
+    done
+}
