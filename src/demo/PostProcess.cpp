@@ -183,9 +183,12 @@ void drawFullscreen(const std::string& name, float scale) {
 
 namespace {
 
-// blur without its clears, leaving depth testing off.
-void blurPasses(const std::string& source, const std::string& destination, int passes, float verticalOffset,
-                float horizontalOffset, float strength) {
+// The blur's passes, without its clears: each pass draws through drawPass(width, height, dx, dy)
+// into the destination or "rt.blur" in turn, reading the other, with the sample offsets growing by
+// half each pass. Leaves depth testing off.
+template <typename DrawPass>
+void pingPongPasses(const std::string& source, const std::string& destination, int passes,
+                    float verticalOffset, float horizontalOffset, DrawPass drawPass) {
     const rovena::Texture& input = resources.textures.get(source);
     const float width = static_cast<float>(input.texWidth);
     const float height = static_cast<float>(input.texHeight);
@@ -200,16 +203,9 @@ void blurPasses(const std::string& source, const std::string& destination, int p
     glMatrixMode(GL_MODELVIEW);
     glPushMatrix();
     glLoadIdentity();
-
     glDisable(GL_DEPTH_TEST);
-    glEnable(GL_BLEND);
-    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-    glBindTexture(GL_TEXTURE_2D, input.id);
-    glEnable(GL_TEXTURE_2D);
 
     std::string other = source;
-    glBlendColorEXT(1, 1, 1, strength * 0.25f);
-
     for (int pass = 0; pass < passes; ++pass) {
         if (pass % 2 == 0) {
             resources.fbos.use(destination);
@@ -218,28 +214,13 @@ void blurPasses(const std::string& source, const std::string& destination, int p
             resources.fbos.use(other);
             glBindTexture(GL_TEXTURE_2D, resources.textures.get(destination).id);
         }
-        float dx = horizontalOffset / width;
-        float dy = verticalOffset / height;
-
-        // The first quad replaces the target's contents, the other three add to them.
-        glBlendFunc(GL_CONSTANT_ALPHA, GL_ZERO);
-        glBegin(GL_QUADS);
-        shiftedQuad(width, height, dx, dy);
-        glEnd();
-        glBlendFunc(GL_CONSTANT_ALPHA, GL_ONE);
-        glBegin(GL_QUADS);
-        shiftedQuad(width, height, -dx, -dy);
-        shiftedQuad(width, height, dx, -dy);
-        shiftedQuad(width, height, -dx, dy);
-        glEnd();
-
+        drawPass(width, height, horizontalOffset / width, verticalOffset / height);
         verticalOffset *= 1.5f;
         horizontalOffset *= 1.5f;
         resources.fbos.unuse();
         if (pass == 0) other = "rt.blur";
     }
 
-    glDisable(GL_BLEND);
     glMatrixMode(GL_PROJECTION);
     glPopMatrix();
     glMatrixMode(GL_MODELVIEW);
@@ -247,67 +228,55 @@ void blurPasses(const std::string& source, const std::string& destination, int p
     glPopAttrib();
 }
 
+// The passes as the fixed pipeline draws them: four blended quads each.
+void blurPasses(const std::string& source, const std::string& destination, int passes, float verticalOffset,
+                float horizontalOffset, float strength) {
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glBindTexture(GL_TEXTURE_2D, resources.textures.get(source).id);
+    glEnable(GL_TEXTURE_2D);
+    glBlendColorEXT(1, 1, 1, strength * 0.25f);
+    pingPongPasses(source, destination, passes, verticalOffset, horizontalOffset,
+                   [](float width, float height, float dx, float dy) {
+                       // The first quad replaces the target's contents, the other three add to them.
+                       glBlendFunc(GL_CONSTANT_ALPHA, GL_ZERO);
+                       glBegin(GL_QUADS);
+                       shiftedQuad(width, height, dx, dy);
+                       glEnd();
+                       glBlendFunc(GL_CONSTANT_ALPHA, GL_ONE);
+                       glBegin(GL_QUADS);
+                       shiftedQuad(width, height, -dx, -dy);
+                       shiftedQuad(width, height, dx, -dy);
+                       shiftedQuad(width, height, -dx, dy);
+                       glEnd();
+                   });
+    glDisable(GL_BLEND);
+}
+
 // blurPasses with each pass's four quads drawn as one, through the blur program. Leaves blending
 // off and the blend state as it found it.
 void blurPassesAtOnce(const std::string& source, const std::string& destination, int passes,
                       float verticalOffset, float horizontalOffset, float strength) {
-    const rovena::Texture& input = resources.textures.get(source);
-    const float width = static_cast<float>(input.texWidth);
-    const float height = static_cast<float>(input.texHeight);
-
-    glPushAttrib(GL_LIGHTING_BIT);
-    glDisable(GL_LIGHTING);
-
-    glMatrixMode(GL_PROJECTION);
-    glPushMatrix();
-    glLoadIdentity();
-    glOrtho(0, width, 0, height, -2, 2);
-    glMatrixMode(GL_MODELVIEW);
-    glPushMatrix();
-    glLoadIdentity();
-
-    glDisable(GL_DEPTH_TEST);
     glDisable(GL_BLEND);
     const unsigned int program = blurProgram();
     glUseProgramObjectARB(program);
     glUniform1fARB(glGetUniformLocationARB(program, "uConstant"), constantLevel(strength * 0.25f));
-
-    std::string other = source;
-    for (int pass = 0; pass < passes; ++pass) {
-        if (pass % 2 == 0) {
-            resources.fbos.use(destination);
-            glBindTexture(GL_TEXTURE_2D, resources.textures.get(other).id);
-        } else {
-            resources.fbos.use(other);
-            glBindTexture(GL_TEXTURE_2D, resources.textures.get(destination).id);
-        }
-        const float dx = horizontalOffset / width;
-        const float dy = verticalOffset / height;
-        // The quads' shifts, in blurPasses' order; their coordinates are summed as shiftedQuad sums
-        // them.
-        const float shifts[4][2] = {{dx, dy}, {-dx, -dy}, {dx, -dy}, {-dx, dy}};
-        const float corners[4][2] = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
-        glBegin(GL_QUADS);
-        for (const auto& corner : corners) {
-            for (int quad = 0; quad < 4; ++quad)
-                glMultiTexCoord2fARB(GL_TEXTURE0_ARB + quad, corner[0] + shifts[quad][0],
-                                     corner[1] + shifts[quad][1]);
-            glVertex2f(corner[0] * width, corner[1] * height);
-        }
-        glEnd();
-
-        verticalOffset *= 1.5f;
-        horizontalOffset *= 1.5f;
-        resources.fbos.unuse();
-        if (pass == 0) other = "rt.blur";
-    }
-
+    pingPongPasses(source, destination, passes, verticalOffset, horizontalOffset,
+                   [](float width, float height, float dx, float dy) {
+                       // The quads' shifts, in blurPasses' order; their coordinates are summed as
+                       // shiftedQuad sums them.
+                       const float shifts[4][2] = {{dx, dy}, {-dx, -dy}, {dx, -dy}, {-dx, dy}};
+                       const float corners[4][2] = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
+                       glBegin(GL_QUADS);
+                       for (const auto& corner : corners) {
+                           for (int quad = 0; quad < 4; ++quad)
+                               glMultiTexCoord2fARB(GL_TEXTURE0_ARB + quad, corner[0] + shifts[quad][0],
+                                                    corner[1] + shifts[quad][1]);
+                           glVertex2f(corner[0] * width, corner[1] * height);
+                       }
+                       glEnd();
+                   });
     glUseProgramObjectARB(0);
-    glMatrixMode(GL_PROJECTION);
-    glPopMatrix();
-    glMatrixMode(GL_MODELVIEW);
-    glPopMatrix();
-    glPopAttrib();
 }
 
 } // namespace
