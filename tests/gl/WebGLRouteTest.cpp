@@ -61,6 +61,33 @@ void expectMatrixNear(const webgl::Matrix& emulated, GLenum stack, const char* w
             << what << " [" << i << "]";
 }
 
+// The pair rewritten to ES 3.00, compiled and linked: the program, or 0 with the failure recorded.
+GLuint linkAsEs3(const std::string& vertexSource, const std::string& fragmentSource) {
+    std::string vertex, fragment, error;
+    if (!webgl::rewriteShader(ShaderStage::vertex, vertexSource, vertex, error) ||
+        !webgl::rewriteShader(ShaderStage::fragment, fragmentSource, fragment, error)) {
+        ADD_FAILURE() << error;
+        return 0;
+    }
+    GLuint stages[2] = {glCreateShader(GL_VERTEX_SHADER), glCreateShader(GL_FRAGMENT_SHADER)};
+    EXPECT_EQ(compileLog(stages[0], vertex), "") << vertex;
+    EXPECT_EQ(compileLog(stages[1], fragment), "") << fragment;
+    GLuint program = glCreateProgram();
+    glAttachShader(program, stages[0]);
+    glAttachShader(program, stages[1]);
+    glLinkProgram(program);
+    glDeleteShader(stages[0]);
+    glDeleteShader(stages[1]);
+    GLint linked = 0;
+    glGetProgramiv(program, GL_LINK_STATUS, &linked);
+    if (!linked) {
+        ADD_FAILURE() << "not linked:\n" << vertex << "\n" << fragment;
+        glDeleteProgram(program);
+        return 0;
+    }
+    return program;
+}
+
 class WebGLRouteTest : public GLTest {};
 
 } // namespace
@@ -71,27 +98,13 @@ TEST_F(WebGLRouteTest, EveryShaderOfTheShowCompilesAndLinksAsEs3) {
     ASSERT_GE(pairs.size(), 10u);
     for (const ShaderPair& pair : pairs) {
         SCOPED_TRACE(pair.name);
-        std::string vertex, fragment, error;
-        ASSERT_TRUE(webgl::rewriteShader(ShaderStage::vertex, pair.vertex, vertex, error)) << error;
-        ASSERT_TRUE(webgl::rewriteShader(ShaderStage::fragment, pair.fragment, fragment, error)) << error;
-        GLuint stages[2] = {glCreateShader(GL_VERTEX_SHADER), glCreateShader(GL_FRAGMENT_SHADER)};
-        EXPECT_EQ(compileLog(stages[0], vertex), "") << vertex;
-        EXPECT_EQ(compileLog(stages[1], fragment), "") << fragment;
-        GLuint program = glCreateProgram();
-        glAttachShader(program, stages[0]);
-        glAttachShader(program, stages[1]);
-        glLinkProgram(program);
-        GLint linked = 0;
-        glGetProgramiv(program, GL_LINK_STATUS, &linked);
-        EXPECT_TRUE(linked);
+        const GLuint program = linkAsEs3(pair.vertex, pair.fragment);
         // The emulation feeds the position through the matrix uniforms and the fixed locations.
-        if (linked && pair.vertex.find("ftransform") != std::string::npos) {
+        if (program && pair.vertex.find("ftransform") != std::string::npos) {
             EXPECT_GE(glGetUniformLocation(program, webgl::modelViewProjectionUniform), 0);
             EXPECT_EQ(glGetAttribLocation(program, "lmk_Vertex"), webgl::vertexLocation);
         }
         glDeleteProgram(program);
-        glDeleteShader(stages[0]);
-        glDeleteShader(stages[1]);
     }
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
@@ -123,22 +136,7 @@ TEST_F(WebGLRouteTest, OtherFixedFunctionShapesCompileAndLinkAsEs3) {
     };
     for (const auto& pair : pairs) {
         SCOPED_TRACE(pair.what);
-        std::string vertex, fragment, error;
-        ASSERT_TRUE(webgl::rewriteShader(ShaderStage::vertex, pair.vertex, vertex, error)) << error;
-        ASSERT_TRUE(webgl::rewriteShader(ShaderStage::fragment, pair.fragment, fragment, error)) << error;
-        GLuint stages[2] = {glCreateShader(GL_VERTEX_SHADER), glCreateShader(GL_FRAGMENT_SHADER)};
-        EXPECT_EQ(compileLog(stages[0], vertex), "") << vertex;
-        EXPECT_EQ(compileLog(stages[1], fragment), "") << fragment;
-        GLuint program = glCreateProgram();
-        glAttachShader(program, stages[0]);
-        glAttachShader(program, stages[1]);
-        glLinkProgram(program);
-        GLint linked = 0;
-        glGetProgramiv(program, GL_LINK_STATUS, &linked);
-        EXPECT_TRUE(linked) << vertex << "\n" << fragment;
-        glDeleteProgram(program);
-        glDeleteShader(stages[0]);
-        glDeleteShader(stages[1]);
+        glDeleteProgram(linkAsEs3(pair.vertex, pair.fragment));
     }
 }
 
