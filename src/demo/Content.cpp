@@ -105,11 +105,12 @@ void loadModels(LoadingStep betweenSteps) {
 }
 
 // Made before any picture is loaded, while the texture manager still has its linear filters
-// and repeat wrapping.
+// and repeat wrapping. Nothing draws into eight of them, so they are reserved: an image of
+// 1024 x 1024 texels is made only for one that becomes a render target.
 void createRenderTextures() {
     static const char* const names[] = {"rt0",  "rt1",  "rtt2", "rtt3", "rtt4",
                                         "rtt5", "rtt6", "rtt7", "rtt8", "rt9"};
-    for (const char* name : names) resources.textures.upload(name, 1024, 768, nullptr, GL_RGBA8, GL_RGBA);
+    for (const char* name : names) resources.textures.reserve(name, 1024, 768, GL_RGBA8, GL_RGBA);
 }
 
 void createRenderTargets() {

@@ -19,8 +19,9 @@ void FBO::release() {
     framebuffer = -1;
 }
 
-void FBO::attach(const TextureManager& textures, std::map<int, unsigned int>& depthBuffers,
+void FBO::attach(TextureManager& textures, std::map<int, unsigned int>& depthBuffers,
                  const std::string& textureName, unsigned int attachment, unsigned int textureTarget) {
+    textures.provideImage(textureName);
     const Texture& colour = textures.get(textureName);
     texWidth = colour.texWidth;
     texHeight = colour.texHeight;

@@ -22,9 +22,9 @@ struct FBO {
     void generate();
     void release();
     // Attaches the texture registered under the name and the depth buffer of its image size from
-    // `depthBuffers` (made when there is none yet); copies the texture's sizes. Fatal for an unknown
-    // texture or an incomplete target.
-    void attach(const TextureManager& textures, std::map<int, unsigned int>& depthBuffers,
+    // `depthBuffers` (made when there is none yet); copies the texture's sizes. A reserved texture
+    // gets its image first. Fatal for an unknown texture or an incomplete target.
+    void attach(TextureManager& textures, std::map<int, unsigned int>& depthBuffers,
                 const std::string& textureName, unsigned int attachment, unsigned int textureTarget);
     void bind();
     void unbind();

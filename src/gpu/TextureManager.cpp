@@ -86,16 +86,50 @@ void TextureManager::setImageTarget(int target) {
     imageTarget = target;
 }
 
-void TextureManager::upload(const std::string& name, int width, int height, const void* pixels,
-                            int internalFormat, int format) {
-    // Beyond the limit glTexImage2D only raises GL_INVALID_VALUE, which would surface later
-    // without a name.
+// Beyond the limit glTexImage2D only raises GL_INVALID_VALUE, which would surface later without a
+// name.
+void TextureManager::checkFits(const std::string& name, int width, int height) const {
     int largest = largestTextureSide(imageTarget);
     if (roundUpToPowerOfTwo(width) > largest || roundUpToPowerOfTwo(height) > largest)
         fatalError("Texture '%s' of %d x %d texels is %d x %d padded to powers of two; this GL takes at most "
                    "%d a side.",
                    name.c_str(), width, height, roundUpToPowerOfTwo(width), roundUpToPowerOfTwo(height),
                    largest);
+}
+
+void TextureManager::reserve(const std::string& name, int width, int height, int internalFormat, int format) {
+    // Only 2D textures are owed; others get their image at once.
+    if (bindTarget != GL_TEXTURE_2D || imageTarget != GL_TEXTURE_2D)
+        return upload(name, width, height, nullptr, internalFormat, format);
+    checkFits(name, width, height);
+    upload(name, 1, 1, nullptr, internalFormat, format);
+    const unsigned char cleared[4] = {0, 0, 0, 0};
+    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 1, 1, format, GL_UNSIGNED_BYTE, cleared);
+    Texture& texture = get(name);
+    texture.texWidth = roundUpToPowerOfTwo(width);
+    texture.texHeight = roundUpToPowerOfTwo(height);
+    texture.width = width;
+    texture.height = height;
+    owedImages[name] = {internalFormat, format};
+}
+
+void TextureManager::provideImage(const std::string& name) {
+    auto owed = owedImages.find(name);
+    if (owed == owedImages.end()) return;
+    const Texture& texture = get(name);
+    GLint previous = 0;
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &previous);
+    glBindTexture(GL_TEXTURE_2D, texture.id);
+    glTexImage2D(GL_TEXTURE_2D, 0, owed->second.internalFormat, texture.texWidth, texture.texHeight, 0,
+                 owed->second.format, GL_UNSIGNED_BYTE, nullptr);
+    glBindTexture(GL_TEXTURE_2D, previous);
+    owedImages.erase(owed);
+}
+
+void TextureManager::upload(const std::string& name, int width, int height, const void* pixels,
+                            int internalFormat, int format) {
+    checkFits(name, width, height);
+    owedImages.erase(name);
     if (!has(name)) {
         GLuint id = 0;
         glGenTextures(1, &id);
@@ -183,14 +217,16 @@ void TextureManager::loadFile(const std::string& name, const std::string& fileNa
     char cubeProblem[160];
     if (!problem && imageTarget != GL_TEXTURE_2D) {
         if (image.width != image.height) {
-            snprintf(cubeProblem, sizeof cubeProblem, "it is %d x %d pixels, and a cube map's faces must be square",
-                     image.width, image.height);
+            snprintf(cubeProblem, sizeof cubeProblem,
+                     "it is %d x %d pixels, and a cube map's faces must be square", image.width,
+                     image.height);
             problem = cubeProblem;
         } else if (imageTarget != GL_TEXTURE_CUBE_MAP_POSITIVE_X &&
                    (image.width != get(name).width || image.height != get(name).height)) {
-            snprintf(cubeProblem, sizeof cubeProblem,
-                     "it is %d x %d pixels, and a cube map's faces must all be the size of the first, %d x %d",
-                     image.width, image.height, get(name).width, get(name).height);
+            snprintf(
+                cubeProblem, sizeof cubeProblem,
+                "it is %d x %d pixels, and a cube map's faces must all be the size of the first, %d x %d",
+                image.width, image.height, get(name).width, get(name).height);
             problem = cubeProblem;
         }
     }

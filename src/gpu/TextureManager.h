@@ -2,6 +2,7 @@
 // Every GL texture object of the program, by name: pictures from data/, cube maps from six face
 // files, and empty render textures. Holds the filter, wrap and target state that each later
 // upload gets. Textures are never deleted; users bind `id` themselves.
+#include <map>
 #include <string>
 
 #include "base/Manager.h"
@@ -31,6 +32,13 @@ public:
     // active unit. Padded sides beyond GL's largest texture are fatal and name the texture.
     void upload(const std::string& name, int width, int height, const void* pixels, int internalFormat,
                 int format);
+    // An empty 2D texture of width x height whose image is owed: until provideImage, GL holds one
+    // cleared texel, which samples as the cleared image would. For textures that may never be
+    // drawn into, so they cost no memory until they are. An upload settles what is owed.
+    void reserve(const std::string& name, int width, int height, int internalFormat, int format);
+    // Gives a reserved texture its texWidth x texHeight image (contents undefined, as an empty
+    // upload's); nothing for any other texture. Leaves the texture bindings as they were.
+    void provideImage(const std::string& name);
     // Formats of -1 are chosen from the picture's channel count: 1 alpha, 2 luminance-alpha,
     // 3 RGB, 4 RGBA. A missing file, an unreadable picture or a layout the upload can't take
     // (samples other than 8 bits, other channel counts, sides that pad beyond GL's largest texture)
@@ -46,6 +54,14 @@ public:
     int magFilter = 0x2601;   // GL_LINEAR
     int bindTarget = 0x0DE1;  // GL_TEXTURE_2D: glBindTexture, glTexParameteri
     int imageTarget = 0x0DE1; // GL_TEXTURE_2D: glTexImage2D, gluBuild2DMipmaps
+
+private:
+    void checkFits(const std::string& name, int width, int height) const;
+
+    struct OwedImage {
+        int internalFormat, format;
+    };
+    std::map<std::string, OwedImage> owedImages;
 };
 
 } // namespace rovena

@@ -90,14 +90,16 @@ TEST_F(RenderTargetTest, AddUnderAnExistingNameDeletesTheOldFramebuffer) {
     resources.textures.upload("rt.dup", 64, 64, nullptr, GL_RGBA8, GL_RGBA);
     rovena::FBO first;
     first.generate();
-    first.attach(resources.textures, resources.fbos.depthBuffers, "rt.dup", GL_COLOR_ATTACHMENT0_EXT, GL_TEXTURE_2D);
+    first.attach(resources.textures, resources.fbos.depthBuffers, "rt.dup", GL_COLOR_ATTACHMENT0_EXT,
+                 GL_TEXTURE_2D);
     resources.fbos.add("rt.dup", first);
     EXPECT_TRUE(glIsFramebufferEXT(first.framebuffer));
 
     rovena::FBO second;
     second.generate();
     resources.textures.upload("rt.dup", 32, 32, nullptr, GL_RGBA8, GL_RGBA);
-    second.attach(resources.textures, resources.fbos.depthBuffers, "rt.dup", GL_COLOR_ATTACHMENT0_EXT, GL_TEXTURE_2D);
+    second.attach(resources.textures, resources.fbos.depthBuffers, "rt.dup", GL_COLOR_ATTACHMENT0_EXT,
+                  GL_TEXTURE_2D);
     resources.fbos.add("rt.dup", second);
     EXPECT_FALSE(glIsFramebufferEXT(first.framebuffer));
     EXPECT_EQ(resources.fbos.get("rt.dup").framebuffer, second.framebuffer);
@@ -106,14 +108,39 @@ TEST_F(RenderTargetTest, AddUnderAnExistingNameDeletesTheOldFramebuffer) {
 
 // A target on a 1024 x 768 render texture draws into the lowest 768 rows of its 1024 x 1024 image,
 // over a depth buffer of that image's size.
+// The render textures hold one cleared texel, sampled as the cleared image would be, until one
+// becomes a target.
 TEST_F(RenderTargetTest, TargetOnARenderTextureUsesItsRowsInUse) {
     createRenderTextures();
+    const auto imageSide = [](const char* name, GLenum side) {
+        glBindTexture(GL_TEXTURE_2D, resources.textures.get(name).id);
+        GLint texels = -1;
+        glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, side, &texels);
+        return texels;
+    };
+    EXPECT_EQ(imageSide("rtt2", GL_TEXTURE_WIDTH), 1);
+    unsigned char texel[4] = {9, 9, 9, 9};
+    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, texel);
+    EXPECT_EQ(std::vector<int>(texel, texel + 4), std::vector<int>(4, 0));
+
     rovena::FBO record;
     record.generate();
-    record.attach(resources.textures, resources.fbos.depthBuffers, "rtt2", GL_COLOR_ATTACHMENT0_EXT, GL_TEXTURE_2D);
+    record.attach(resources.textures, resources.fbos.depthBuffers, "rtt2", GL_COLOR_ATTACHMENT0_EXT,
+                  GL_TEXTURE_2D);
     EXPECT_EQ(record.height, 768);
     EXPECT_EQ(record.texHeight, 1024);
+    EXPECT_EQ(imageSide("rtt2", GL_TEXTURE_WIDTH), 1024);
+    EXPECT_EQ(imageSide("rtt2", GL_TEXTURE_HEIGHT), 1024);
+    EXPECT_EQ(imageSide("rtt3", GL_TEXTURE_WIDTH), 1);
     EXPECT_EQ(resources.fbos.depthBuffers.count((1024 << 16) + 1024), 1u);
+
+    // An upload settles the reservation: a later attach keeps the uploaded image.
+    resources.textures.upload("rtt3", 64, 32, nullptr, GL_RGBA8, GL_RGBA);
+    record.attach(resources.textures, resources.fbos.depthBuffers, "rtt3", GL_COLOR_ATTACHMENT0_EXT,
+                  GL_TEXTURE_2D);
+    EXPECT_EQ(imageSide("rtt3", GL_TEXTURE_WIDTH), 64);
+    EXPECT_EQ(record.texHeight, 32);
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
 
 using RenderTargetDeathTest = RenderTargetTest;
@@ -122,7 +149,8 @@ TEST_F(RenderTargetDeathTest, IncompleteTargetIsFatalAndNamed) {
     resources.textures.upload("rt.empty", 0, 0, nullptr, GL_RGBA8, GL_RGBA);
     rovena::FBO record;
     record.generate();
-    EXPECT_EXIT(record.attach(resources.textures, resources.fbos.depthBuffers, "rt.empty", GL_COLOR_ATTACHMENT0_EXT, GL_TEXTURE_2D),
+    EXPECT_EXIT(record.attach(resources.textures, resources.fbos.depthBuffers, "rt.empty",
+                              GL_COLOR_ATTACHMENT0_EXT, GL_TEXTURE_2D),
                 testing::ExitedWithCode(1),
                 "Render target on texture 'rt.empty' \\(0x0\\) is incomplete: status 0x8c");
 }
