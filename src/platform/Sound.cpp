@@ -27,7 +27,6 @@ struct FSOUND_STREAM {
 
     // The file, decoded into the device's format; a caller clock has none.
     VorbisDecoder decoder;
-    bool hasFile = false;
     int lengthMs = 0;          // the length the file declares; INT_MAX for a stream without audio
     int audioEndMs = INT_MAX;  // where the audio runs out: lengthMs, or earlier where decoding failed
     bool endAnnounced = false; // the line about the end has been said
@@ -145,14 +144,14 @@ void runOnPastTheAudio(FSOUND_STREAM* s, int64_t heardAtNs) {
 
 // Puts the decoder at `positionMs` exactly (not a page seek, which lands early).
 void seekDecoder(FSOUND_STREAM* s, int positionMs) {
-    if (s->hasFile) s->decoder.seek(positionMs, 1000);
+    if (s->decoder.isOpen()) s->decoder.seek(positionMs, 1000);
 }
 
 int positionMs(FSOUND_STREAM* s) {
     if (!s->playing || s->paused) return s->lastReportedMs;
     int64_t ms = std::min<int64_t>(std::max<int64_t>(s->clock->playingMs(*s), s->lastReportedMs), INT_MAX);
     s->lastReportedMs = static_cast<int>(ms);
-    if (s->hasFile && !s->endAnnounced && ms >= s->audioEndMs) {
+    if (s->decoder.isOpen() && !s->endAnnounced && ms >= s->audioEndMs) {
         s->endAnnounced = true;
         fprintf(stderr, "Music '%s' ends at %.3f s; the clock runs on in silence.\n", s->path.c_str(),
                 s->audioEndMs * 0.001);
@@ -246,7 +245,6 @@ FSOUND_STREAM* FSOUND_Stream_Open(const char* path, unsigned int, int, int) {
     }
     s->lengthMs = static_cast<int>(std::min<int64_t>(s->decoder.length(1000), INT_MAX));
     s->audioEndMs = s->lengthMs;
-    s->hasFile = true;
     DeviceLock lock;
     gStreams.push_back(s);
     return s;

@@ -22,6 +22,15 @@ struct LinkFormat {
     }
 };
 
+// A link's format when the converter can take it.
+bool playableFormat(const vorbis_info* info, LinkFormat& format) {
+    if (!info || info->rate < lowestRate || info->rate > highestRate || info->channels < 1 ||
+        info->channels > mostChannels)
+        return false;
+    format = {static_cast<int>(info->rate), info->channels};
+    return true;
+}
+
 } // namespace
 
 struct VorbisDecoder::State {
@@ -61,12 +70,7 @@ struct VorbisDecoder::State {
             format = links[static_cast<size_t>(section)];
             return true;
         }
-        const vorbis_info* info = ov_info(&file, section);
-        if (!info || info->rate < lowestRate || info->rate > highestRate || info->channels < 1 ||
-            info->channels > mostChannels)
-            return false;
-        format = {static_cast<int>(info->rate), info->channels};
-        return true;
+        return playableFormat(ov_info(&file, section), format);
     }
 
     void stop(bool failed) {
@@ -97,17 +101,17 @@ bool VorbisDecoder::open(FILE* file, int outputRate, int outputChannels, std::st
     int mostLinkChannels = 0;
     for (long i = 0; i < links; ++i) {
         const vorbis_info* info = ov_info(&s->file, static_cast<int>(i));
-        if (!info || info->rate < lowestRate || info->rate > highestRate || info->channels < 1 ||
-            info->channels > mostChannels) {
+        LinkFormat format;
+        if (!playableFormat(info, format)) {
             reason = "link " + std::to_string(i + 1) + " has " + (info ? std::to_string(info->rate) : "no") +
                      " Hz and " + (info ? std::to_string(info->channels) : "no") +
                      " channels; links of 1000 Hz to 384 kHz with 1 to 8 channels can be played";
             delete s;
             return false;
         }
-        s->links.push_back({static_cast<int>(info->rate), info->channels});
+        s->links.push_back(format);
         s->linkFrames.push_back(std::max<int64_t>(ov_pcm_total(&s->file, static_cast<int>(i)), 0));
-        mostLinkChannels = std::max(mostLinkChannels, info->channels);
+        mostLinkChannels = std::max(mostLinkChannels, format.channels);
     }
     // Opened, a chained file is left at its last link: the first is found by seeking there.
     if (links > 1 && ov_seekable(&s->file) && ov_pcm_seek(&s->file, 0) != 0) {

@@ -19,6 +19,13 @@ const char* const shotFolder = "shots";
 // changes.
 Image captureImage = {};
 
+// The lowest `height` rows of the finished frame, `width` pixels each, as packed RGB rows.
+void readFrameRows(int width, int height, unsigned char* pixels) {
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, pixels);
+    glPixelStorei(GL_PACK_ALIGNMENT, 4);
+}
+
 } // namespace
 
 std::string shotPath(int shotNumber) {
@@ -28,10 +35,7 @@ std::string shotPath(int shotNumber) {
 }
 
 void readFinishedFrame(unsigned char* pixels) {
-    // 2400-byte rows need no padding at the default pack alignment of 4; set it anyway in case
-    // some other code changed it.
-    glPixelStorei(GL_PACK_ALIGNMENT, 4);
-    glReadPixels(0, 0, captureWidth, captureHeight, GL_RGB, GL_UNSIGNED_BYTE, pixels);
+    readFrameRows(captureWidth, captureHeight, pixels);
 }
 
 bool captureFrameTo(const char* path) {
@@ -46,10 +50,7 @@ bool captureFrameTo(const char* path) {
         delete[] captureImage.pixels;
         alloc_image(&captureImage, width, height, 3);
     }
-    // Rows of any width, packed.
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, captureImage.pixels);
-    glPixelStorei(GL_PACK_ALIGNMENT, 4);
+    readFrameRows(width, height, captureImage.pixels);
     flip_image(&captureImage, true, false);
     return write_png(path, captureImage) == 0;
 }
