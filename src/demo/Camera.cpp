@@ -1,5 +1,7 @@
 #include "demo/Camera.h"
 
+#include <cmath>
+
 #include <GL/glew.h>
 #include <GL/glu.h>
 
@@ -8,6 +10,8 @@ Camera sceneCamera;
 namespace {
 constexpr float windowWidth = 800;  // pixels
 constexpr float windowHeight = 600; // pixels
+constexpr float aspect = 4.0f / 3.0f;
+constexpr float nearPlane = 0.1f;
 } // namespace
 
 void Camera::setPosition(float x, float y, float z) {
@@ -34,10 +38,15 @@ void Camera::apply() {
     glPushMatrix();
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
-    gluPerspective(fov, 4.0f / 3.0f, 0.1f, 10000.0);
+    gluPerspective(fov, aspect, nearPlane, 10000.0);
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
     glPopMatrix();
+}
+
+float Camera::nearReach() const {
+    const float halfHeight = std::tan(fov * 0.5f * 3.14159265f / 180.0f);
+    return nearPlane * std::sqrt(1 + halfHeight * halfHeight * (1 + aspect * aspect));
 }
 
 Viewport letterboxViewport(float aspectWidth, float aspectHeight) {

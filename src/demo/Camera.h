@@ -10,6 +10,9 @@ class Camera {
     // Loads the look-at model-view matrix (up is +Y) and a perspective projection with a fixed
     // 4:3 aspect, near 0.1 and far 10000. Leaves the model-view matrix selected.
     void apply();
+    // How far from the eye the corners of the near plane lie: geometry nearer than this can be
+    // clipped away in front of the eye.
+    float nearReach() const;
 
     float fov = 0;        // vertical field of view, degrees
     float target[3] = {}; // the point looked at

@@ -74,12 +74,44 @@ void useSceneMaterial(const std::string& material) {
     if (material == "marble") resources.shaders.setUniform3i("uLightPos", 0, 1, 0);
 }
 
+namespace {
+
+// Whether the eye of the current model-view matrix (which turns, moves and scales evenly) lies
+// further than `margin` eye units outside the box, on some axis, in model units.
+bool eyeClearOf(const rovena::Box& box, float margin) {
+    float m[16];
+    glGetFloatv(GL_MODELVIEW_MATRIX, m);
+    const float scaleSquared = m[0] * m[0] + m[1] * m[1] + m[2] * m[2];
+    const float reach = margin / std::sqrt(scaleSquared);
+    for (int axis = 0; axis < 3; ++axis) {
+        const float* column = &m[4 * axis];
+        const float eye = -(column[0] * m[12] + column[1] * m[13] + column[2] * m[14]) / scaleSquared;
+        if (eye < box.low[axis] - reach || eye > box.high[axis] + reach) return true;
+    }
+    return false;
+}
+
+} // namespace
+
+// The show's models are closed surfaces whose faces turn outward (counter-clockwise seen from
+// outside). From a point outside such a surface every line of sight meets a front face before
+// any back face, so its back faces can't show: they are culled while the eye stands clear of the
+// model's box by more than the near plane's reach (nearer, the clipping could open the surface).
+// Inside or passing through, both sides are drawn.
+void drawFigure(const std::string& name) {
+    rovena::Model& model = resources.models.get(name);
+    const bool frontOnly = eyeClearOf(model.bounds, sceneCamera.nearReach());
+    if (frontOnly) glEnable(GL_CULL_FACE);
+    model.draw();
+    glDisable(GL_CULL_FACE);
+}
+
 void drawSceneSubject(Scene scene, float timeSeconds, float flash) {
     switch (scene) {
     case Scene::figure:
         placeCamera(sceneEye(scene, timeSeconds, flash, 1));
         useSceneMaterial("marble");
-        resources.models.get("ninja").draw();
+        drawFigure("ninja");
         break;
     case Scene::metaballs:
         placeCamera(sceneEye(scene, timeSeconds, flash, 1));
@@ -90,7 +122,7 @@ void drawSceneSubject(Scene scene, float timeSeconds, float flash) {
         const ContentRow& row = objectSequence[sequenceRow(timeSeconds)];
         placeCamera(sceneEye(scene, timeSeconds, 0, row.scale));
         useSceneMaterial(row.material);
-        resources.models.get(row.model).draw();
+        drawFigure(row.model);
         break;
     }
     case Scene::over:

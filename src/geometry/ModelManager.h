@@ -1,5 +1,6 @@
 #pragma once
 // Models by name: each a growable array of meshes loaded from data/<name>.aml.
+#include <cmath>
 #include <string>
 
 #include "geometry/Mesh.h"
@@ -8,12 +9,22 @@
 
 namespace rovena {
 
+// An axis-aligned box in model units; a box around nothing runs from +infinity to -infinity.
+struct Box {
+    float low[3] = {INFINITY, INFINITY, INFINITY};
+    float high[3] = {-INFINITY, -INFINITY, -INFINITY};
+};
+
 class Model : public GrowArray<Mesh> {
 public:
     explicit Model(int initialCapacity = 16) : GrowArray<Mesh>(initialCapacity) {}
     void draw();
     void computeNormals();
     void createBuffers();
+    // Sets `bounds` to the box around every vertex position of every mesh.
+    void measureBounds();
+
+    Box bounds; // as last measured; load measures it
 };
 
 class ModelManager : public Manager<Model> {

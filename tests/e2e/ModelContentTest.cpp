@@ -108,9 +108,10 @@ void checkMeshes(const std::string& what, Mesh* meshes, int count, const Expecta
         EXPECT_EQ(largest, side[2]) << what << " does not stand along +Z";
     }
 
-    // Simplifying may pinch two sheets together along an edge, which then has two uses each way: the
-    // surface is still closed and consistently wound, so an edge only counts as open when its uses
-    // either way differ.
+    // The timeline culls a figure's back faces whenever the eye stands outside it, which leaves a
+    // picture with holes unless the surface is closed and wound one way. Simplifying may pinch two
+    // sheets together along an edge, which then has two uses each way: the surface is still closed
+    // and consistently wound, so an edge only counts as open when its uses either way differ.
     int open = 0;
     for (const auto& [edge, uses] : edges) {
         auto reverse = edges.find({edge.second, edge.first});
