@@ -3,7 +3,7 @@
 // aspect ratio into the 800 x 600 window. The letterbox maths is GL-free; the GL calls wrap it.
 
 class Camera {
-  public:
+public:
     void setPosition(float x, float y, float z);
     void setTarget(float x, float y, float z);
     void setFov(float degrees);

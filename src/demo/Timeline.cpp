@@ -76,31 +76,31 @@ void useSceneMaterial(const std::string& material) {
 
 namespace {
 
-// Whether the eye of the current model-view matrix (which turns, moves and scales evenly) lies
-// further than `margin` eye units outside the box, on some axis, in model units.
-bool eyeClearOf(const rovena::Box& box, float margin) {
+// The eye of the current model-view matrix (which turns, moves and scales evenly) in model units,
+// and the model units one eye unit spans.
+void eyeInModel(float eye[3], float& unitsPerEyeUnit) {
     float m[16];
     glGetFloatv(GL_MODELVIEW_MATRIX, m);
     const float scaleSquared = m[0] * m[0] + m[1] * m[1] + m[2] * m[2];
-    const float reach = margin / std::sqrt(scaleSquared);
+    unitsPerEyeUnit = 1 / std::sqrt(scaleSquared);
     for (int axis = 0; axis < 3; ++axis) {
         const float* column = &m[4 * axis];
-        const float eye = -(column[0] * m[12] + column[1] * m[13] + column[2] * m[14]) / scaleSquared;
-        if (eye < box.low[axis] - reach || eye > box.high[axis] + reach) return true;
+        eye[axis] = -(column[0] * m[12] + column[1] * m[13] + column[2] * m[14]) / scaleSquared;
     }
-    return false;
 }
 
 } // namespace
 
 // The show's models are closed surfaces whose faces turn outward (counter-clockwise seen from
 // outside). From a point outside such a surface every line of sight meets a front face before
-// any back face, so its back faces can't show: they are culled while the eye stands clear of the
-// model's box by more than the near plane's reach (nearer, the clipping could open the surface).
-// Inside or passing through, both sides are drawn.
+// any back face, so its back faces can't show: they are culled while the eye stands outside the
+// surface by more than the near plane's reach (nearer, the clipping could open it). Inside or
+// passing through, both sides are drawn.
 void drawFigure(const std::string& name) {
     rovena::Model& model = resources.models.get(name);
-    const bool frontOnly = eyeClearOf(model.bounds, sceneCamera.nearReach());
+    float eye[3], unitsPerEyeUnit;
+    eyeInModel(eye, unitsPerEyeUnit);
+    const bool frontOnly = model.clearOutside(eye, sceneCamera.nearReach() * unitsPerEyeUnit);
     if (frontOnly) glEnable(GL_CULL_FACE);
     model.draw();
     glDisable(GL_CULL_FACE);

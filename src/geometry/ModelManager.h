@@ -23,6 +23,12 @@ public:
     void createBuffers();
     // Sets `bounds` to the box around every vertex position of every mesh.
     void measureBounds();
+    // Whether `point` is sure to lie outside the closed surface the meshes make, more than
+    // `clearance` from every part of it. A point that far outside `bounds` is answered at once;
+    // one within the box costs a pass over the triangles: the surface's winding number about the
+    // point, with every triangle's bounding sphere at least `clearance` away. False when in doubt,
+    // and for a model whose bounds were never measured.
+    bool clearOutside(const float point[3], float clearance) const;
 
     Box bounds; // as last measured; load measures it
 };

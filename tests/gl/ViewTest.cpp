@@ -5,7 +5,6 @@
 
 #include <array>
 #include <cmath>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -16,6 +15,7 @@
 #include "resources/Resources.h"
 #include "platform/Window.h"
 #include "shell/Shell.h"
+#include "support/CubeModel.h"
 #include "support/GLContext.h"
 
 namespace {
@@ -123,38 +123,16 @@ TEST_F(ViewTest, ResizeViewSetsViewportAndWindowAspectProjection) {
     for (float v : m) EXPECT_TRUE(std::isfinite(v));
 }
 
-namespace {
-// The cube from -1 to 1 as a figure: 8 corners, 12 triangles turning counter-clockwise outward.
-void loadCubeFigure(const std::string& name) {
-    rovena::Model& model = resources.models.entry(name);
-    if (model.count) return;
-    Mesh& mesh = model.appendDefault();
-    mesh.attributeCount = 1;
-    mesh.types[0] = 0;
-    mesh.components[0] = 3;
-    mesh.updateLayout();
-    mesh.vertexCount = 8;
-    mesh.vertices = new uint32_t[24];
-    for (int corner = 0; corner < 8; ++corner)
-        for (int axis = 0; axis < 3; ++axis) {
-            const float value = (corner >> axis & 1) ? 1.0f : -1.0f;
-            std::memcpy(&mesh.vertices[3 * corner + axis], &value, 4);
-        }
-    static const uint16_t faces[36] = {0, 2, 3, 0, 3, 1, 4, 5, 7, 4, 7, 6, 0, 1, 5, 0, 5, 4,
-                                       2, 6, 7, 2, 7, 3, 0, 4, 6, 0, 6, 2, 1, 3, 7, 1, 7, 5};
-    mesh.triangleCount = 12;
-    mesh.indices = new uint16_t[36];
-    std::memcpy(mesh.indices, faces, sizeof faces);
-    model.createBuffers();
-    model.measureBounds();
-}
-} // namespace
-
 // A figure's inner side shows wherever the eye can see it: from inside, and from just outside,
 // where the near plane cuts the near wall away. The cube is white on black; its model Y axis
 // points at the eye on the screen's Z (the scene turns models' Z up).
 TEST_F(ViewTest, FiguresShowTheirInnerSideWhereverTheEyeCanSeeIt) {
-    loadCubeFigure("view test cube");
+    rovena::Model& cube = resources.models.entry("view test cube");
+    if (cube.count == 0) {
+        appendCube(cube, 0, 0, 0, 1, 1);
+        cube.createBuffers();
+        cube.measureBounds();
+    }
     glViewport(0, 0, 800, 600);
     glEnable(GL_DEPTH_TEST);
     glDisable(GL_LIGHTING);

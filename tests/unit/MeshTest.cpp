@@ -1,13 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <unistd.h>
 #include <vector>
 
 #include "geometry/Mesh.h"
+#include "geometry/ModelManager.h"
 #include "base/GrowArray.h"
 #include "support/Bytes.h"
+#include "support/CubeModel.h"
 
 using ::testing::ExitedWithCode;
 
@@ -141,4 +144,34 @@ TEST(Mesh, GrowingAModelMovesMeshesWithoutLosingTheirArrays) {
     EXPECT_EQ(meshes[0].vertices, nullptr);
     EXPECT_EQ(meshes[0].vertexCount, 0);
     EXPECT_EQ(moved.vertices, arrays[0]);
+}
+
+// Two cubes of side 2 centred at x = -3 and x = 3 in one model, faces of 8 x 8 squares: their
+// box spans the gap between them, so points there, and deep inside a cube, are answered from the
+// triangles.
+TEST(Model, ClearOutsideOnlyWhereNoSideOfTheSurfaceCanBeNear) {
+    rovena::Model model;
+    appendCube(model, -3, 0, 0, 1, 8);
+    appendCube(model, 3, 0, 0, 1, 8);
+    const float clearance = 0.2f;
+    EXPECT_FALSE(model.clearOutside(std::array<float, 3>{0, 0, 0}.data(), clearance)) << "never measured";
+    model.measureBounds();
+    EXPECT_EQ(model.bounds.low[0], -4);
+    EXPECT_EQ(model.bounds.high[2], 1);
+
+    struct Case {
+        std::array<float, 3> point;
+        bool clear;
+    } cases[] = {
+        {{0, 0, 0}, true},       // in the gap, 2 from either cube
+        {{0, 0.9f, 0.9f}, true}, // in the gap near the box's edge
+        {{0, 0, 1.1f}, true},    // outside the box, but within the clearance of its side
+        {{0, 0, 1.3f}, true},    // clear of the box
+        {{-3, 0, 0}, false},     // inside a cube
+        {{3, 0.5f, 0.5f}, false}, {{1.9f, 0, 0}, false}, // in the gap, within the clearance of a cube
+        {{-1.85f, 0, 0}, false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(model.clearOutside(c.point.data(), clearance), c.clear)
+            << c.point[0] << ", " << c.point[1] << ", " << c.point[2];
 }
