@@ -33,6 +33,8 @@ void Model::measureBounds() {
 
 namespace {
 
+constexpr double pi = 3.14159265358979323846;
+
 struct Point {
     double x, y, z;
 };
@@ -90,7 +92,7 @@ bool Model::clearOutside(const float point[3], float clearance) const {
                 2 * std::atan2(volume, la * lb * lc + dot(a, b) * lc + dot(a, c) * lb + dot(b, c) * la);
         }
     }
-    return std::fabs(solidAngle) < 2 * M_PI;
+    return std::fabs(solidAngle) < 2 * pi;
 }
 
 void Model::computeNormals() {
