@@ -52,7 +52,7 @@ void placeCamera(const Vec3& eye);
 // Uses the material; "marble" also gets its light, (0, 1, 0). The caller unuses it.
 void useSceneMaterial(const std::string& material);
 // A loaded model as the show draws its figures: its back faces culled where they can't show (the
-// eye well outside its box), both sides drawn nearer. Leaves face culling off.
+// eye outside the surface and clear of it), both sides drawn otherwise. Leaves face culling off.
 void drawFigure(const std::string& model);
 // The scene's subject as the show draws it at that time (not for Scene::over): camera, material,
 // the model or the metaball surface, material unused.
