@@ -8,29 +8,6 @@
 
 namespace rovena {
 
-void Model::draw() {
-    for (int i = 0; i < count; ++i) items[i].draw();
-}
-
-void Model::measureBounds() {
-    Box box;
-    for (int i = 0; i < count; ++i) {
-        const Mesh& mesh = items[i];
-        if (mesh.slotByType[0] < 0) continue;
-        const int offset = mesh.attributeOffset(mesh.slotByType[0]);
-        for (int v = 0; v < mesh.vertexCount; ++v) {
-            const uint32_t* position = mesh.vertices + static_cast<size_t>(v) * mesh.stride + offset;
-            for (int k = 0; k < 3; ++k) {
-                float value;
-                memcpy(&value, &position[k], sizeof value);
-                box.low[k] = std::fmin(box.low[k], value);
-                box.high[k] = std::fmax(box.high[k], value);
-            }
-        }
-    }
-    bounds = box;
-}
-
 namespace {
 
 constexpr double pi = 3.14159265358979323846;
@@ -51,13 +28,40 @@ double length(const Point& a) {
     return std::sqrt(dot(a, a));
 }
 
-Point corner(const Mesh& mesh, int offset, int index) {
+// A vertex's position, `offset` words into its record.
+void readPosition(const Mesh& mesh, int offset, int vertex, float xyz[3]) {
+    memcpy(xyz, mesh.vertices + static_cast<size_t>(vertex) * mesh.stride + offset, 3 * sizeof(float));
+}
+
+Point corner(const Mesh& mesh, int offset, int vertex) {
     float xyz[3];
-    memcpy(xyz, mesh.vertices + static_cast<size_t>(index) * mesh.stride + offset, sizeof xyz);
+    readPosition(mesh, offset, vertex, xyz);
     return {xyz[0], xyz[1], xyz[2]};
 }
 
 } // namespace
+
+void Model::draw() {
+    for (int i = 0; i < count; ++i) items[i].draw();
+}
+
+void Model::measureBounds() {
+    Box box;
+    for (int i = 0; i < count; ++i) {
+        const Mesh& mesh = items[i];
+        if (mesh.slotByType[0] < 0) continue;
+        const int offset = mesh.attributeOffset(mesh.slotByType[0]);
+        for (int v = 0; v < mesh.vertexCount; ++v) {
+            float position[3];
+            readPosition(mesh, offset, v, position);
+            for (int k = 0; k < 3; ++k) {
+                box.low[k] = std::fmin(box.low[k], position[k]);
+                box.high[k] = std::fmax(box.high[k], position[k]);
+            }
+        }
+    }
+    bounds = box;
+}
 
 bool Model::clearOutside(const float point[3], float clearance) const {
     bool inBox = true;
