@@ -34,6 +34,7 @@ enum class Instrument {
     Clap,
     Snare,
     Hat,
+    Shaker,
     Ride,
     Tick,
     Crash,

@@ -188,7 +188,8 @@ enum class Bass { None, OffBeat, Gallop, Eighths };
 struct Phrase {
     ChordName chords[2] = {Am, Am}; // one per bar
     int chordIndex = 0;             // position in the progression, picks the melody lines
-    bool kick = false, softKick = false, clap = false, offHats = false, hats16 = false, openHats = false;
+    bool kick = false, softKick = false, clap = false, offHats = false, openHats = false;
+    bool shaker = false; // sixteenths on the shaker
     float kickLevel = 1.0f; // the soft kick's velocity; the full kick always plays at 1
     bool halfTime = false;  // the clap on the third beat of the bar instead of the second and fourth
     bool ride = false;      // a ride cymbal on every beat
@@ -238,17 +239,17 @@ void planFirstDrop(Phrase& ph, int q) {
     ph.padCutoff = 2800.0f;
     ph.bass = Bass::Gallop;
     switch (q / 4) {
-    case 0: // the hook over kick, clap and bass, the bass galloping from halfway
+    case 0: // the hook on the lead and the big saw over kick, clap and bass, galloping from halfway
         ph.bass = q < 2 ? Bass::OffBeat : Bass::Gallop;
-        ph.hats16 = true;
-        ph.melody = Melody::Hook;
+        ph.shaker = true;
+        ph.melody = Melody::HookAndSaw;
         ph.arp = true;
         ph.arpLevel = 0.6f;
         ph.arpFrom = ph.arpTo = 2600.0f;
         ph.levelDb = 0.0f;
         break;
     case 1:
-        ph.hats16 = true;
+        ph.shaker = true;
         ph.melody = Melody::HookAndSaw;
         if (q % 2 == 1) ph.answer = Answer::Alt;
         ph.levelDb = -0.5f;
@@ -259,7 +260,7 @@ void planFirstDrop(Phrase& ph, int q) {
         setChords(ph, circleChords[q % 4]);
         ph.bass = Bass::OffBeat;
         ph.bassLevel = q % 4 < 2 ? 0.6f : 1.0f;
-        ph.hats16 = true;
+        ph.shaker = true;
         ph.clap = q % 4 >= 1;
         ph.openHats = q % 4 >= 2;
         ph.melody = Melody::Counter;
@@ -272,7 +273,7 @@ void planFirstDrop(Phrase& ph, int q) {
         if (q % 4 == 3) ph.fill = Fill::TwoBeats;
         break;
     case 3:
-        ph.hats16 = true;
+        ph.shaker = true;
         ph.melody = Melody::HookAndSaw;
         if (q % 2 == 1) ph.answer = Answer::Alt;
         ph.arp = true;
@@ -280,14 +281,14 @@ void planFirstDrop(Phrase& ph, int q) {
         ph.levelDb = -0.5f;
         break;
     default:
-        ph.hats16 = ph.openHats = true;
+        ph.shaker = ph.openHats = true;
         ph.melody = Melody::HookAll;
         if (q % 4 == 3) ph.answer = Answer::Alt;
         ph.arp = true;
         ph.arpFrom = ph.arpTo = 3600.0f;
         ph.padCutoff = 3000.0f;
         ph.padLevel = 1.0f;
-        ph.levelDb = 0.0f;
+        ph.levelDb = -0.5f;
         // Into the breakdown: the bass leaves for the last two beats under a fill.
         if (q == 19) {
             ph.bassBeats = 6;
@@ -304,12 +305,12 @@ void planSecondDrop(Phrase& ph, int q) {
     ph.chordIndex = q % 4;
     setChord(ph, progression[ph.chordIndex]);
     ph.kick = ph.clap = ph.offHats = true;
-    ph.padLevel = 0.95f;
+    ph.padLevel = 0.8f;
     ph.padCutoff = 3400.0f;
     ph.padOctave = 12;
     ph.arp = true;
     ph.bass = Bass::Gallop;
-    ph.hats16 = true;
+    ph.shaker = true;
     ph.ride = true;
     switch (q / 4) {
     case 0:
@@ -318,7 +319,7 @@ void planSecondDrop(Phrase& ph, int q) {
         ph.melody = Melody::HookHigh;
         ph.answer = Answer::Second;
         ph.arpFrom = ph.arpTo = 3000.0f;
-        ph.levelDb = 1.0f;
+        ph.levelDb = -0.5f;
         if (q % 2 == 1) ph.fill = Fill::TwoBeats;
         break;
     case 1: // half time: the clap on three, off-beat eighths in the bass, the piano in the hook's rhythm
@@ -326,7 +327,6 @@ void planSecondDrop(Phrase& ph, int q) {
         ph.crash = q == 4;
         ph.halfTime = true;
         ph.ride = false;
-        ph.hats16 = false;
         ph.openHats = true;
         ph.bass = Bass::Eighths;
         ph.melody = Melody::Interlude;
@@ -336,7 +336,7 @@ void planSecondDrop(Phrase& ph, int q) {
         ph.padLevel = 1.25f;
         ph.padCutoff = 2000.0f;
         ph.padOctave = 0;
-        ph.levelDb = -2.0f;
+        ph.levelDb = -3.0f;
         ph.fill = q % 4 == 3 ? Fill::Triplets : Fill::None;
         break;
     case 2:
@@ -345,7 +345,7 @@ void planSecondDrop(Phrase& ph, int q) {
         ph.openHats = true;
         ph.melody = Melody::Descent;
         ph.arpFrom = ph.arpTo = 3800.0f;
-        ph.levelDb = 0.5f;
+        ph.levelDb = -1.0f;
         ph.fill = q % 4 == 3 ? Fill::TwoBeats : Fill::LastBeat;
         break;
     default:
@@ -356,7 +356,7 @@ void planSecondDrop(Phrase& ph, int q) {
         ph.answer = q % 3 == 0 ? Answer::First : (q % 3 == 1 ? Answer::Alt : Answer::Second);
         ph.arpFrom = ph.arpTo = 4000.0f;
         ph.padCutoff = 3000.0f;
-        ph.levelDb = 1.5f;
+        ph.levelDb = 0.0f;
         ph.fill = q % 4 == 3 ? Fill::Triplets : (q % 2 == 1 ? Fill::LastBeat : Fill::None);
         break;
     }
@@ -389,14 +389,14 @@ Phrase plan(int p) {
             ph.arpFrom = 2000.0f;
             ph.arpTo = 3500.0f;
             ph.padCutoff = 2000.0f;
-            ph.levelDb = -1.0f;
+            ph.levelDb = -3.0f;
         } else if (p == -1) {
             for (int b = 0; b < 8; ++b) ph.roll[b] = b < 4 ? 4 : 8;
             ph.kickLevel = 0.8f;
             ph.arpFrom = 3500.0f;
             ph.arpTo = 7500.0f;
             ph.padCutoff = 2600.0f;
-            ph.levelDb = -2.0f;
+            ph.levelDb = -4.0f;
             ph.breakBeats = 2;
         }
     } else if (p < breakdownPhrase) {
@@ -415,7 +415,7 @@ Phrase plan(int p) {
         ph.keyStabs = n == 3;
         ph.ticks = true;
         ph.tickLevel = 0.5f;
-        ph.levelDb = n < 3 ? -2.0f : (n == 3 ? -1.0f : -1.5f);
+        ph.levelDb = n < 3 ? -2.0f : (n == 3 ? -3.5f : -4.0f);
         ph.softKick = n >= 3;
         // The first drop ends on a kick on the breakdown's first beat.
         ph.kick = n == 0;
@@ -461,7 +461,7 @@ struct BuildUp {
 };
 
 struct Arrangement {
-    std::vector<Note> kick, clap, snare, hat, ride, tick, crash, riser, bass, pad, pluck, supersaw, lead,
+    std::vector<Note> kick, clap, snare, hat, shaker, ride, tick, crash, riser, bass, pad, pluck, supersaw, lead,
         keys, keyPulse;
     // The ending's last bar and final hit on parts of their own, which the outro's fade leaves alone.
     std::vector<Note> finalKick, finalCrash, finalChord, finalBass, finalRoll, finalRiser, finalPad;
@@ -585,11 +585,11 @@ private:
                 n.pan = -0.45f;
                 a_.hat.push_back(n);
             }
-            if (ph.hats16) {
-                for (double s : {0.25, 0.75}) {
-                    Note n = at(beat + s, 0.0, 0.4f + 0.15f * jitter());
-                    n.pan = s < 0.5 ? 0.6f : 0.45f;
-                    a_.hat.push_back(n);
+            if (ph.shaker) {
+                for (double s : {0.25, 0.5, 0.75}) {
+                    Note n = at(beat + s, 0.0, (s == 0.5 ? 0.8f : 0.55f) + 0.15f * jitter());
+                    n.pan = s == 0.5 ? 0.3f : 0.5f;
+                    a_.shaker.push_back(n);
                 }
             }
             if (ph.offHats && ph.openHats) {
@@ -886,7 +886,8 @@ StereoBuffer renderSong(int64_t sampleCount) {
     bus(Instrument::Kick, arrangement.kick, 0.62f, 0.0f, 0.0f, 0.0f, 0.75f);
     bus(Instrument::Clap, arrangement.clap, 0.32f, 0.35f, 0.0f, 0.0f);
     bus(Instrument::Snare, arrangement.snare, 0.3f, 0.3f, 0.0f, 0.0f);
-    bus(Instrument::Hat, arrangement.hat, 1.0f, 0.05f, 0.0f, 0.2f);
+    bus(Instrument::Hat, arrangement.hat, 0.75f, 0.15f, 0.0f, 0.2f);
+    bus(Instrument::Shaker, arrangement.shaker, 1.0f, 0.15f, 0.0f, 0.2f);
     bus(Instrument::Ride, arrangement.ride, 0.24f, 0.1f, 0.0f, 0.1f);
     bus(Instrument::Tick, arrangement.tick, 0.3f, 0.3f, 0.0f, 0.0f, 0.6f);
     bus(Instrument::Crash, arrangement.crash, 0.3f, 0.15f, 0.0f, 0.0f);
@@ -911,7 +912,7 @@ StereoBuffer renderSong(int64_t sampleCount) {
 
     Reverb reverb(0.86f, 0.35f);
     PingPongDelay delay(static_cast<int64_t>(std::llround(0.75 * beatSeconds * sampleRate)), 0.42f, 3500.0f);
-    const float reverbReturn = 2.2f, delayReturn = 0.45f, masterGain = 0.68f;
+    const float reverbReturn = 2.2f, delayReturn = 0.45f, masterGain = 0.6f;
 
     StereoBuffer out;
     out.left.assign(static_cast<size_t>(std::max<int64_t>(sampleCount, 0)), 0.0f);
