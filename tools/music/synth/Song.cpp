@@ -279,6 +279,8 @@ void planFirstDrop(Phrase& ph, int q) {
         ph.arp = true;
         ph.arpFrom = ph.arpTo = 2400.0f;
         ph.levelDb = -0.5f;
+        // A borrowed E major turns the last bar towards the return of A minor.
+        if (q == 15) ph.chords[1] = E;
         break;
     default:
         ph.shaker = ph.openHats = true;
@@ -319,7 +321,8 @@ void planSecondDrop(Phrase& ph, int q) {
         ph.melody = Melody::HookHigh;
         ph.answer = Answer::Second;
         ph.arpFrom = ph.arpTo = 3000.0f;
-        ph.levelDb = -0.5f;
+        ph.levelDb = 0.0f;
+
         if (q % 2 == 1) ph.fill = Fill::TwoBeats;
         break;
     case 1: // half time: the clap on three, off-beat eighths in the bass, the piano in the hook's rhythm
@@ -383,20 +386,21 @@ Phrase plan(int p) {
         if (p == -4 || p == -3) ph.melody = Melody::Tease;
         if (p == -3) {
             for (int b = 4; b < 8; ++b) ph.roll[b] = 1;
+            ph.levelDb = -1.0f;
         } else if (p == -2) {
             for (int& r : ph.roll) r = 2;
             ph.kickLevel = 0.7f;
             ph.arpFrom = 2000.0f;
             ph.arpTo = 3500.0f;
             ph.padCutoff = 2000.0f;
-            ph.levelDb = -3.0f;
+            ph.levelDb = -2.0f;
         } else if (p == -1) {
             for (int b = 0; b < 8; ++b) ph.roll[b] = b < 4 ? 4 : 8;
             ph.kickLevel = 0.8f;
             ph.arpFrom = 3500.0f;
             ph.arpTo = 7500.0f;
             ph.padCutoff = 2600.0f;
-            ph.levelDb = -4.0f;
+            ph.levelDb = -3.0f;
             ph.breakBeats = 2;
         }
     } else if (p < breakdownPhrase) {
@@ -408,14 +412,15 @@ Phrase plan(int p) {
         ph.chordIndex = n < 4 ? n : 3;
         ph.chords[0] = n < 4 ? movingChords[n][0] : Dm;
         ph.chords[1] = n < 4 ? movingChords[n][1] : E;
-        ph.padLevel = n < 2 ? 0.45f : 1.0f;
+        ph.padLevel = n < 2 ? 0.45f : (n == 3 ? 0.7f : 1.0f);
         ph.padCutoff = 1100.0f + 300.0f * static_cast<float>(n);
         ph.melody = n < 4 ? Melody::Breakdown : Melody::LeadIn;
         ph.keyPulse = n < 3;
         ph.keyStabs = n == 3;
         ph.ticks = true;
         ph.tickLevel = 0.5f;
-        ph.levelDb = n < 3 ? -2.0f : (n == 3 ? -3.5f : -4.0f);
+        ph.levelDb = n < 3 ? -2.0f : -3.5f;
+
         ph.softKick = n >= 3;
         // The first drop ends on a kick on the breakdown's first beat.
         ph.kick = n == 0;
@@ -745,6 +750,8 @@ private:
     }
 
     void melody(const Phrase& ph, double start) {
+        barChords_[0] = ph.chords[0];
+        barChords_[1] = ph.chords[1];
         const int c = ph.chordIndex;
         const int up = ph.transpose;
         const Line& call = hookCall[c];
@@ -805,12 +812,15 @@ private:
         }
     }
 
+    // The lines are written in A minor; over E major their G is sharpened, as the harmonic minor has it.
     void line(std::vector<Note>& out, const Line& steps, double phraseStart, int transpose, float velocity,
               float brightness) {
         for (const Step& s : steps) {
             double beat = phraseStart + s.at / 4.0;
             Note n = at(beat, s.length / 4.0 * 0.85, velocity);
-            n.pitch = static_cast<float>(s.pitch + transpose);
+            const bool sharpen = barChords_[std::min(s.at / 16, 1)] == E && s.pitch % 12 == 7;
+            n.pitch = static_cast<float>(s.pitch + (sharpen ? 1 : 0) + transpose);
+
             n.param = brightness;
             out.push_back(n);
         }
@@ -837,6 +847,7 @@ private:
 
     Arrangement a_;
     Noise humanise_{0x1234567u};
+    ChordName barChords_[2] = {Am, Am}; // under the melody being written, one per bar
 };
 
 struct Bus {
