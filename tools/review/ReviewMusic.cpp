@@ -2,7 +2,8 @@
 // file (data/noisebiisi.ogg of the build directory it runs in by default), on the mid (L + R) / 2
 // and side (L - R) / 2 signals:
 //   - each drop's level over the 0.5 s after the picture's sequence starts (30.4 s, and 122.7 s where
-//     it starts over) against the 0.5 s before, and the same around the drop's first beat;
+//     it starts over) against the 0.5 s before, and the same around the drop's first beat; the
+//     loudest 0.5 s of the 16 beats before the drop against the drop's first 8 beats;
 //   - how far the kick's low end (below 150 Hz) falls from its first 50 ms to 100-150 ms after the
 //     beat, median over the drops' beats;
 //   - the strongest pitch class below 140 Hz in each bar of the drops, and how many different ones
@@ -231,10 +232,16 @@ int main(int argc, char** argv) {
     for (int d = 0; d < 2; ++d) {
         const double picture = sequenceStartSeconds + d * secondPassRow * sequenceRowSeconds;
         const double beat = beatTimeSeconds(drops[d].firstBeat);
-        std::printf("  at %.2f s %+.1f dB; at its first beat (%d, %.2f s) %+.1f dB\n", picture,
-                    mid.db(picture, picture + 0.5) - mid.db(picture - 0.5, picture), drops[d].firstBeat, beat,
-                    mid.db(beat, beat + 0.5) - mid.db(beat - 0.5, beat));
+        double loudest = -1e9;
+        for (double t = beatTimeSeconds(drops[d].firstBeat - 16); t + 0.5 <= beat; t += 0.05)
+            loudest = std::max(loudest, mid.db(t, t + 0.5));
+        std::printf("  at %.2f s %+.1f dB; at its first beat (%d, %.2f s) %+.1f dB; the build-up's loudest "
+                    "0.5 s %.1f dB under the drop's first 8 beats\n",
+                    picture, mid.db(picture, picture + 0.5) - mid.db(picture - 0.5, picture),
+                    drops[d].firstBeat, beat, mid.db(beat, beat + 0.5) - mid.db(beat - 0.5, beat),
+                    mid.db(beat, beatTimeSeconds(drops[d].firstBeat + 8)) - loudest);
     }
+
 
     std::vector<double> falls;
     for (const auto& drop : drops) {

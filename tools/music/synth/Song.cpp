@@ -47,7 +47,7 @@ constexpr double buildUpStartSeconds = 20.5;
 constexpr int fadeStartBeat = 430, fadeEndBeat = 442;
 constexpr int finalBeat = 446;
 // The final hit rings until the last moments of the show, then closes to silence before its end.
-constexpr double closeFromSeconds = 205.94, silenceSeconds = 205.98;
+constexpr double closeFromSeconds = 205.935, silenceSeconds = 205.97;
 
 double phraseBeat(int phrase, double sixteenths = 0.0) {
     return dropBeat + 8.0 * phrase + sixteenths / 4.0;
@@ -412,20 +412,20 @@ Phrase plan(int p) {
         ph.chordIndex = n < 4 ? n : 3;
         ph.chords[0] = n < 4 ? movingChords[n][0] : Dm;
         ph.chords[1] = n < 4 ? movingChords[n][1] : E;
-        ph.padLevel = n < 2 ? 0.45f : (n == 3 ? 0.7f : 1.0f);
+        ph.padLevel = n < 2 ? 0.45f : (n == 2 ? 1.0f : 0.7f);
         ph.padCutoff = 1100.0f + 300.0f * static_cast<float>(n);
         ph.melody = n < 4 ? Melody::Breakdown : Melody::LeadIn;
         ph.keyPulse = n < 3;
         ph.keyStabs = n == 3;
         ph.ticks = true;
         ph.tickLevel = 0.5f;
-        ph.levelDb = n < 3 ? -2.0f : -3.5f;
-
+        ph.levelDb = n < 3 ? -2.0f : -4.5f;
         ph.softKick = n >= 3;
         // The first drop ends on a kick on the breakdown's first beat.
         ph.kick = n == 0;
         ph.lastKickBeat = n == 0 ? 1 : 8;
-        ph.kickLevel = n == 3 ? 0.55f : 0.75f;
+        ph.kickLevel = n == 3 ? 0.55f : 0.65f;
+
         ph.bass = n >= 3 ? Bass::OffBeat : Bass::None;
         ph.arp = n >= 1;
         ph.arpFrom = 900.0f + 500.0f * static_cast<float>(n);
