@@ -381,6 +381,9 @@ Phrase plan(int p) {
         // build-up under the snare roll until the break.
         ph.softKick = true;
         ph.kickLevel = p <= -7 ? 0.5f : 0.6f;
+        // The intro sits well under the drops, so the first drop lands.
+        ph.levelDb = -1.5f;
+
         ph.ticks = true;
         ph.offHats = p == -4 || p == -3;
         if (p == -4 || p == -3) ph.melody = Melody::Tease;
@@ -894,7 +897,8 @@ StereoBuffer renderSong(int64_t sampleCount) {
             Bus{Track(instrument, std::move(notes)), gain, reverb, delay, duck, outroFade, nullptr});
     };
     // The kick and the ticks fade only part of the way: the count goes on, quietly, up to the last bar.
-    bus(Instrument::Kick, arrangement.kick, 0.62f, 0.0f, 0.0f, 0.0f, 0.75f);
+    bus(Instrument::Kick, arrangement.kick, 0.56f, 0.0f, 0.0f, 0.0f, 0.75f);
+
     bus(Instrument::Clap, arrangement.clap, 0.32f, 0.35f, 0.0f, 0.0f);
     bus(Instrument::Snare, arrangement.snare, 0.3f, 0.3f, 0.0f, 0.0f);
     bus(Instrument::Hat, arrangement.hat, 0.75f, 0.15f, 0.0f, 0.2f);
@@ -923,7 +927,8 @@ StereoBuffer renderSong(int64_t sampleCount) {
 
     Reverb reverb(0.86f, 0.35f);
     PingPongDelay delay(static_cast<int64_t>(std::llround(0.75 * beatSeconds * sampleRate)), 0.42f, 3500.0f);
-    const float reverbReturn = 2.2f, delayReturn = 0.45f, masterGain = 0.6f;
+    const float reverbReturn = 2.2f, delayReturn = 0.45f, masterGain = 0.66f;
+
 
     StereoBuffer out;
     out.left.assign(static_cast<size_t>(std::max<int64_t>(sampleCount, 0)), 0.0f);
