@@ -36,9 +36,11 @@ namespace {
 //                                      the big lead with a ride cymbal, a half-time interlude on the
 //                                      breakdown's chords, a falling A minor - G - F - E line, then eight
 //                                      phrases a tone up
-//   phrases 45 .. 47   196.4 - 206 s  outro: the band fades from 198.3 s to 203.8 s, then a bar on E
-//                                      major with a snare roll and a riser lifts into the final hit on
-//                                      beat 446 (205.65 s), which rings until the show ends at 206 s
+//   phrases 45 .. 47   196.4 - 206 s  outro: the band fades from 198.3 s to 203.8 s, then a snare roll
+//                                      and a riser lift on E major and stop a beat before the final hit
+//                                      on beat 446 (205.65 s), which rings until it closes just before
+//                                      the show ends at 206 s
+
 // Every beat the show counts carries an onset: a kick, the piano's chord, a snare, or a wooden tick.
 constexpr int dropBeat = 66;
 constexpr int firstPhrase = -8, lastPhrase = 47;
@@ -46,7 +48,9 @@ constexpr int breakdownPhrase = 20, secondDropPhrase = 25, outroPhrase = 45;
 constexpr double buildUpStartSeconds = 20.5;
 constexpr int fadeStartBeat = 430, fadeEndBeat = 442;
 constexpr int finalBeat = 446;
-// The final hit rings until the last moments of the show, then closes to silence before its end.
+// The final hit rings until the last moments of the show, then closes to silence 30 ms before its end:
+// the lossy encoding smears a sound's end by a few tens of milliseconds.
+
 constexpr double closeFromSeconds = 205.935, silenceSeconds = 205.97;
 
 double phraseBeat(int phrase, double sixteenths = 0.0) {
