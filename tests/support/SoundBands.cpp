@@ -3,7 +3,6 @@
 #include <cmath>
 #include <algorithm>
 #include <complex>
-#include <utility>
 
 #include "review/Fft.h"
 
