@@ -156,8 +156,9 @@ TEST_F(MusicFile, KicksLandWithinFiveMillisecondsOfTheBeat) {
     // Sections with a kick on every beat: the intro's soft kick from its first phrase through the
     // build-up up to the break before the drop, both drops, the soft kick before the second drop, the
     // start of the outro.
-    const struct { double from, to; } sections[] = {
-        {0.6, 29.0}, {30.2, 104.0}, {115.1, 121.3}, {122.5, 200.0}};
+    const struct {
+        double from, to;
+    } sections[] = {{0.6, 29.0}, {30.2, 104.0}, {115.1, 121.3}, {122.5, 200.0}};
     const auto ms = [](double v) { return static_cast<size_t>(v * rate / 1000.0); };
     int checked = 0;
     double worst = 0.0, sum = 0.0;
@@ -285,7 +286,6 @@ TEST_F(MusicFile, KicksInTheDropsAreShortAndLeaveTheLowEndToTheBass) {
     EXPECT_GE(median, 12.0) << "a long boom under the drops";
 }
 
-
 // Where an audible sound starts near each counted beat. The track is split into three bands (below
 // 150 Hz for kicks, 150 Hz to 2 kHz for notes, above 2 kHz for ticks, hats and clicks), each filtered
 // forwards and backwards so the bands add no delay. In each band, from 20 ms before the beat to 20 ms
@@ -333,8 +333,7 @@ public:
     }
 
 private:
-    static double mean(
-const std::vector<double>& sums, long from, long to) {
+    static double mean(const std::vector<double>& sums, long from, long to) {
         from = std::clamp<long>(from, 0, static_cast<long>(sums.size()) - 1);
         to = std::clamp<long>(to, from + 1, static_cast<long>(sums.size()) - 1);
         return (sums[to] - sums[from]) / static_cast<double>(to - from);

@@ -85,7 +85,7 @@ std::vector<float> zeroPhaseLowPass(std::vector<float> x, double hz, long rate) 
 
 // Mean square of any stretch in one subtraction.
 class Energy {
-  public:
+public:
     Energy(const std::vector<float>& x, long rate) : rate_(rate), sums_(x.size() + 1, 0.0) {
         for (size_t n = 0; n < x.size(); ++n) sums_[n + 1] = sums_[n] + static_cast<double>(x[n]) * x[n];
     }
@@ -99,7 +99,7 @@ class Energy {
         return 10.0 * std::log10(mean(fromSeconds, toSeconds) + 1e-20);
     }
 
-  private:
+private:
     long rate_;
     std::vector<double> sums_;
 };
@@ -175,9 +175,7 @@ double correlation(const std::vector<double>& a, const std::vector<double>& b) {
 const char* const pitchNames[12] = {"C", "C#", "D", "D#", "E", "F", "F#", "G", "G#", "A", "A#", "B"};
 
 // The drops, as the arrangement places them: first beat and number of 8-bar blocks.
-const struct {
-    int firstBeat, blocks;
-} drops[] = {{66, 5}, {266, 5}};
+const struct { int firstBeat, blocks; } drops[] = {{66, 5}, {266, 5}};
 constexpr int blockBeats = 32, barBeats = 4;
 // The row of the picture sequence where it starts over.
 constexpr int secondPassRow = 25;
@@ -220,7 +218,6 @@ int main(int argc, char** argv) {
                     mid.db(beat, beatTimeSeconds(drops[d].firstBeat + 8)) - loudest);
     }
 
-
     std::vector<double> falls;
     for (const auto& drop : drops) {
         for (int k = drop.firstBeat; k < drop.firstBeat + drop.blocks * blockBeats; ++k) {
@@ -250,9 +247,11 @@ int main(int argc, char** argv) {
                 const Spectrum s = spectrum(track.mid, rate, beatTimeSeconds(first + bar * barBeats),
                                             beatTimeSeconds(first + (bar + 1) * barBeats));
                 const std::vector<double> bass = s.chroma(25.0, 140.0);
-                const int strongest = static_cast<int>(std::max_element(bass.begin(), bass.end()) - bass.begin());
+                const int strongest =
+                    static_cast<int>(std::max_element(bass.begin(), bass.end()) - bass.begin());
                 classes += std::string(classes.empty() ? "" : " ") + pitchNames[strongest];
-                if (std::find(kinds.begin(), kinds.end(), strongest) == kinds.end()) kinds.push_back(strongest);
+                if (std::find(kinds.begin(), kinds.end(), strongest) == kinds.end())
+                    kinds.push_back(strongest);
                 const std::vector<double> notes = s.chroma(25.0, 5000.0);
                 double sum = 0.0;
                 for (double v : notes) sum += v;
@@ -286,9 +285,7 @@ int main(int argc, char** argv) {
     std::printf("  below 120 Hz %.0f %% of the energy, 500-2000 Hz %.1f dB of it\n", 100.0 * sub / total,
                 10.0 * std::log10(midRange / total));
 
-    const struct {
-        double from, to;
-    } quiet[] = {{0.3, 7.3}, {104.2, 111.6}};
+    const struct { double from, to; } quiet[] = {{0.3, 7.3}, {104.2, 111.6}};
     std::printf("\nquiet parts: level jump at each beat, 50 ms after against 50 ms before\n");
     for (const auto& part : quiet) {
         std::vector<double> jumps;
@@ -319,8 +316,9 @@ int main(int argc, char** argv) {
     for (size_t n = static_cast<size_t>(206.0 * rate); n < track.mid.size(); ++n)
         tail = std::max({tail, std::fabs(static_cast<double>(track.mid[n] + track.side[n])),
                          std::fabs(static_cast<double>(track.mid[n] - track.side[n]))});
-    std::printf("\nlast hit: peak %.1f dB at %.2f s, within 20 dB of it for %.2f s, above -70 dBFS until %.2f s; "
-                "after 206 s at most %.1f dBFS\n",
-                peak, peakAt, ringsUntil - peakAt, audibleUntil, 20.0 * std::log10(tail + 1e-20));
+    std::printf(
+        "\nlast hit: peak %.1f dB at %.2f s, within 20 dB of it for %.2f s, above -70 dBFS until %.2f s; "
+        "after 206 s at most %.1f dBFS\n",
+        peak, peakAt, ringsUntil - peakAt, audibleUntil, 20.0 * std::log10(tail + 1e-20));
     return 0;
 }

@@ -67,8 +67,8 @@ public:
             double t = static_cast<double>(n) / sampleRate;
             // Full for the first 10 ms, then an exponential fall: the punch, then out of the bass's way.
             double held = std::max(0.0, t - 0.01);
-            float amp = attackRamp(n, 26) * static_cast<float>(std::exp(-held / decay)) *
-                        tailFade(n, length_, 441);
+            float amp =
+                attackRamp(n, 26) * static_cast<float>(std::exp(-held / decay)) * tailFade(n, length_, 441);
             float body = static_cast<float>(std::sin(2.0 * pi * phase_));
             phase_ += (fEnd + (fStart - fEnd) * std::exp(-t / sweep)) / sampleRate;
             float clickEnv = n < 600 ? attackRamp(n, 8) * static_cast<float>(std::exp(-t / 0.0025)) : 0.0f;
@@ -91,7 +91,8 @@ private:
 // Noise bursts through a band pass, a separate noise on each side so the clap has width.
 class ClapVoice : public Voice {
 public:
-    explicit ClapVoice(const Note& n) : Voice(n), noise_{Noise(seedFor(n, 0xc1a9u)), Noise(seedFor(n, 0x3c1u))} {
+    explicit ClapVoice(const Note& n)
+        : Voice(n), noise_{Noise(seedFor(n, 0xc1a9u)), Noise(seedFor(n, 0x3c1u))} {
         length_ = secondsToSamples(0.34);
         for (int c = 0; c < 2; ++c) {
             band_[c].set(c ? 1250.0f : 1080.0f, 0.45f);

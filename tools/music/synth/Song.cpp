@@ -131,15 +131,15 @@ const Line counterMelody[4] = {
 };
 // Over the falling chords: the hook's 3-3-2 rhythm stepping down with the bass, then the same figure
 // turned upwards and an octave higher, ending on the leading tone.
-const Line descentLine[4] = {
-    {{0, 3, 76}, {3, 3, 76}, {6, 2, 72}, {8, 4, 69}, {12, 2, 72}, {14, 2, 74},
-     {16, 3, 74}, {19, 3, 74}, {22, 2, 71}, {24, 4, 67}, {28, 2, 71}, {30, 2, 72}},
-    {{0, 3, 72}, {3, 3, 72}, {6, 2, 69}, {8, 4, 65}, {12, 2, 69}, {14, 2, 71},
-     {16, 3, 71}, {19, 3, 71}, {22, 2, 68}, {24, 4, 64}, {28, 4, 68}},
-    {{0, 2, 81}, {2, 2, 79}, {4, 4, 76}, {8, 2, 79}, {10, 2, 81}, {12, 4, 84},
-     {16, 2, 83}, {18, 2, 81}, {20, 4, 79}, {24, 2, 74}, {26, 2, 76}, {28, 4, 79}},
-    {{0, 2, 81}, {2, 2, 77}, {4, 4, 72}, {8, 2, 77}, {10, 2, 81}, {12, 4, 84},
-     {16, 4, 83}, {20, 2, 80}, {22, 2, 76}, {24, 8, 80}},
+const Line descentLine[4][2] = {
+    {{{0, 3, 76}, {3, 3, 76}, {6, 2, 72}, {8, 4, 69}, {12, 2, 72}, {14, 2, 74}},
+     {{16, 3, 74}, {19, 3, 74}, {22, 2, 71}, {24, 4, 67}, {28, 2, 71}, {30, 2, 72}}},
+    {{{0, 3, 72}, {3, 3, 72}, {6, 2, 69}, {8, 4, 65}, {12, 2, 69}, {14, 2, 71}},
+     {{16, 3, 71}, {19, 3, 71}, {22, 2, 68}, {24, 4, 64}, {28, 4, 68}}},
+    {{{0, 2, 81}, {2, 2, 79}, {4, 4, 76}, {8, 2, 79}, {10, 2, 81}, {12, 4, 84}},
+     {{16, 2, 83}, {18, 2, 81}, {20, 4, 79}, {24, 2, 74}, {26, 2, 76}, {28, 4, 79}}},
+    {{{0, 2, 81}, {2, 2, 77}, {4, 4, 72}, {8, 2, 77}, {10, 2, 81}, {12, 4, 84}},
+     {{16, 4, 83}, {20, 2, 80}, {22, 2, 76}, {24, 8, 80}}},
 };
 // The breakdown's theme, slow, over the moving chords.
 const Line breakdownTheme[4] = {
@@ -185,15 +185,16 @@ enum class Answer { First, Alt, Second };
 // the last two beats, or triplets over the last beat and a half with an open hat on the way out.
 enum class Fill { None, LastBeat, TwoBeats, Triplets };
 // The bass plays the chord's root between the kicks and never in the first quarter beat after one, so
-// each kick stays short and the low end follows the harmony: the root on the off-beat, the off-beat
-// and the octave a sixteenth later, or off-beat eighths that climb to the octave at the end of a bar.
+// each kick stays short and the low end follows the harmony: the root on the off-beat; the root on the
+// off-beat and its octave a sixteenth later, the fifth on a bar's last beat; or the root on every
+// off-beat, the fifth a sixteenth after every other one and the octave closing each bar.
 enum class Bass { None, OffBeat, Gallop, Eighths };
 
 struct Phrase {
     ChordName chords[2] = {Am, Am}; // one per bar
     int chordIndex = 0;             // position in the progression, picks the melody lines
     bool kick = false, softKick = false, clap = false, offHats = false, openHats = false;
-    bool shaker = false; // sixteenths on the shaker
+    bool shaker = false;    // sixteenths on the shaker
     float kickLevel = 1.0f; // the soft kick's velocity; the full kick always plays at 1
     bool halfTime = false;  // the clap on the third beat of the bar instead of the second and fourth
     bool ride = false;      // a ride cymbal on every beat
@@ -204,8 +205,8 @@ struct Phrase {
     bool keyPulse = false; // the electric piano strikes the chord, short, on every beat
     Fill fill = Fill::None;
     Bass bass = Bass::None;
-    int bassBeats = 8; // the bass plays the phrase's beats [0, bassBeats): a gap before what follows
-    float bassLevel = 1.0f;
+    int bassBeats = 8;      // the bass plays the phrase's beats [0, bassBeats): a gap before what follows
+    float bassLevel = 1.0f; // velocity of the bass line
     Melody melody = Melody::None;
     Answer answer = Answer::First;
     int transpose = 0; // semitones, for every pitched part
@@ -214,7 +215,7 @@ struct Phrase {
     float arpLevel = 1.0f;
     float padCutoff = 1500.0f, padLevel = 1.0f;
     int padOctave = 0;    // semitones: the second drop's pads sit higher, where the first drop's lead was
-    float levelDb = 0.0f; // the whole mix, so sections can breathe and the second drop can lift
+    float levelDb = 0.0f; // the whole mix, so sections can breathe and build-ups stay under their drops
     int lastKickBeat = 8; // kicks on the phrase's beats [0, lastKickBeat)
     int roll[8] = {};     // build-up snare hits per beat: 0, 1, 2, 4 or 8
     // The last beats before a drop: kick, roll, bass, pads and arpeggio stop; a last accent on the
@@ -231,8 +232,8 @@ void setChords(Phrase& ph, const ChordName bars[2]) {
     ph.chords[1] = bars[1];
 }
 
-// The first drop grows: the hook on the lead over kick, clap and bass, then the band joins, then a
-// breather on the electric piano, then the hook again, then everything at once.
+// The first drop grows: the hook on the lead and the big saw over kick, clap and bass, then the band
+// joins, then a breather on the electric piano, then the hook again, then everything at once.
 void planFirstDrop(Phrase& ph, int q) {
     ph.chordIndex = q % 4;
     setChord(ph, progression[ph.chordIndex]);
@@ -473,8 +474,8 @@ struct BuildUp {
 };
 
 struct Arrangement {
-    std::vector<Note> kick, clap, snare, hat, shaker, ride, tick, crash, riser, bass, pad, pluck, supersaw, lead,
-        keys, keyPulse;
+    std::vector<Note> kick, clap, snare, hat, shaker, ride, tick, crash, riser, bass, pad, pluck, supersaw,
+        lead, keys, keyPulse;
     // The ending's last bar and final hit on parts of their own, which the outro's fade leaves alone.
     std::vector<Note> finalKick, finalCrash, finalChord, finalBass, finalRoll, finalRiser, finalPad;
     // The mix level from each phrase's start, as a gain.
@@ -485,7 +486,7 @@ class Composer {
 public:
     Arrangement compose() {
         for (int p = firstPhrase; p <= lastPhrase; ++p) phrase(p, plan(p));
-        // The risers stop where the break before each drop begins.
+        // The risers stop a sixteenth before the break before each drop, so its accent lands in quiet.
         riser(a_.riser, static_cast<int64_t>(std::llround(buildUpStartSeconds * sampleRate)),
               phraseBeat(0) - 2.25, 0.8f);
         riser(a_.riser, beatSample(phraseBeat(23)), phraseBeat(secondDropPhrase) - 2.25, 0.8f);
@@ -494,8 +495,8 @@ public:
         // Out of the interlude and into the key change: a short lift each.
         riser(a_.riser, beatSample(phraseBeat(secondDropPhrase + 7, 16)),
               phraseBeat(secondDropPhrase + 8) - 0.25, 0.45f);
-        riser(a_.riser, beatSample(phraseBeat(secondDropPhrase + 11)), phraseBeat(secondDropPhrase + 12) - 0.25,
-              0.6f);
+        riser(a_.riser, beatSample(phraseBeat(secondDropPhrase + 11)),
+              phraseBeat(secondDropPhrase + 12) - 0.25, 0.6f);
         // The first counted beat comes before the first phrase: a lone tick counts it in.
         for (int beat = 1; beat < phraseBeat(firstPhrase); ++beat) {
             Note n = at(beat, 0.0, 0.4f);
@@ -539,7 +540,8 @@ private:
             a_.finalChord.push_back(n);
         }
         Note bass = at(finalBeat, 0.6, 1.0f);
-        bass.pitch = 33.0f;
+        bass.pitch = 45.0f;
+
         bass.param = 1800.0f;
         a_.finalBass.push_back(bass);
     }
@@ -802,9 +804,11 @@ private:
         case Melody::Descent: {
             // The first statement an octave up on the lead over the big saw; the upward answer as written.
             const int octave = c < 2 ? 12 : 0;
-            line(a_.lead, descentLine[c], start, up + octave, 0.75f, 3400.0f);
-            line(a_.supersaw, descentLine[c], start, up + octave - 12, 0.6f, 3800.0f);
-            if (c >= 2) line(a_.pluck, descentLine[c], start, up + 12, 0.4f, 4400.0f);
+            for (const Line& bar : descentLine[c]) {
+                line(a_.lead, bar, start, up + octave, 0.75f, 3400.0f);
+                line(a_.supersaw, bar, start, up + octave - 12, 0.6f, 3800.0f);
+                if (c >= 2) line(a_.pluck, bar, start, up + 12, 0.4f, 4400.0f);
+            }
             break;
         }
         case Melody::Interlude:
@@ -932,7 +936,6 @@ StereoBuffer renderSong(int64_t sampleCount) {
     Reverb reverb(0.86f, 0.35f);
     PingPongDelay delay(static_cast<int64_t>(std::llround(0.75 * beatSeconds * sampleRate)), 0.42f, 3500.0f);
     const float reverbReturn = 2.2f, delayReturn = 0.45f, masterGain = 0.66f;
-
 
     StereoBuffer out;
     out.left.assign(static_cast<size_t>(std::max<int64_t>(sampleCount, 0)), 0.0f);
