@@ -18,7 +18,7 @@ Reverb::Reverb(float roomSize, float damping) : feedback_(roomSize), damping_(da
         for (int k = 0; k < combs; ++k) comb_[c][k].line.assign(combLengths[k] + c * stereoSpread, 0.0f);
         for (int k = 0; k < allpasses; ++k)
             allpass_[c][k].line.assign(allpassLengths[k] + c * stereoSpread, 0.0f);
-        tone_[c].set(6500.0f);
+        tone_[c].set(9000.0f);
     }
 }
 

@@ -49,22 +49,26 @@ uint32_t seedFor(const Note& note, uint32_t salt) {
     return (h ^ salt) | 1u;
 }
 
+// A sine swept down onto A (55 Hz), so the kick sits in the key, and gone within a tenth of a second:
+// the bass line owns the low end between kicks. The soft kick (param > 0.5) is rounder and lower,
+// for the quiet parts.
 class KickVoice : public Voice {
 public:
     explicit KickVoice(const Note& n) : Voice(n), soft_(n.param > 0.5f), noise_(seedFor(n, 0x4b1cu)) {
-        length_ = secondsToSamples(soft_ ? 0.32 : 0.34);
-        click_.set(soft_ ? 1800.0f : 3500.0f, 0.2f);
+        length_ = secondsToSamples(soft_ ? 0.3 : 0.24);
+        click_.set(soft_ ? 1800.0f : 4200.0f, 0.2f);
     }
     bool render(float* left, float* right, int64_t blockStart, int count) override {
-        const double fStart = soft_ ? 120.0 : 175.0, fEnd = soft_ ? 47.0 : 50.0;
-        // A tight boom: a longer one buries the bass line and the melody under the sub-bass.
-        const double sweep = soft_ ? 0.045 : 0.032, decay = soft_ ? 0.15 : 0.18;
-        const float drive = soft_ ? 1.1f : 1.8f, norm = 1.0f / std::tanh(drive);
-        const float clickLevel = soft_ ? 0.05f : 0.22f;
+        const double fStart = soft_ ? 140.0 : 175.0, fEnd = soft_ ? 52.0 : 53.0;
+        const double sweep = soft_ ? 0.03 : 0.01, decay = soft_ ? 0.085 : 0.038;
+        const float drive = soft_ ? 1.1f : 2.2f, norm = 1.0f / std::tanh(drive);
+        const float clickLevel = soft_ ? 0.04f : 0.3f;
         return forEachSample(note, length_, blockStart, count, [&](int i, int64_t n) {
             double t = static_cast<double>(n) / sampleRate;
+            // Full for the first 10 ms, then an exponential fall: the punch, then out of the bass's way.
+            double held = std::max(0.0, t - 0.01);
             float amp =
-                attackRamp(n, 26) * static_cast<float>(std::exp(-t / decay)) * tailFade(n, length_, 441);
+                attackRamp(n, 26) * static_cast<float>(std::exp(-held / decay)) * tailFade(n, length_, 441);
             float body = static_cast<float>(std::sin(2.0 * pi * phase_));
             phase_ += (fEnd + (fStart - fEnd) * std::exp(-t / sweep)) / sampleRate;
             float clickEnv = n < 600 ? attackRamp(n, 8) * static_cast<float>(std::exp(-t / 0.0025)) : 0.0f;
@@ -84,12 +88,16 @@ private:
     Svf click_;
 };
 
+// Noise bursts through a band pass, a separate noise on each side so the clap has width.
 class ClapVoice : public Voice {
 public:
-    explicit ClapVoice(const Note& n) : Voice(n), noise_(seedFor(n, 0xc1a9u)) {
+    explicit ClapVoice(const Note& n)
+        : Voice(n), noise_{Noise(seedFor(n, 0xc1a9u)), Noise(seedFor(n, 0x3c1u))} {
         length_ = secondsToSamples(0.34);
-        band_.set(1150.0f, 0.45f);
-        high_.set(650.0f, 0.1f);
+        for (int c = 0; c < 2; ++c) {
+            band_[c].set(c ? 1250.0f : 1080.0f, 0.45f);
+            high_[c].set(650.0f, 0.1f);
+        }
     }
     bool render(float* left, float* right, int64_t blockStart, int count) override {
         return forEachSample(note, length_, blockStart, count, [&](int i, int64_t n) {
@@ -97,12 +105,13 @@ public:
             float env = 0.0f;
             for (float at : {0.0f, 0.0095f, 0.0185f}) env += burst(t - at, 0.0045f);
             env += 0.8f * burst(t - 0.027f, 0.075f);
-            env *= tailFade(n, length_, 882);
-            band_.process(noise_.next());
-            high_.process(band_.band);
-            float v = high_.high * env * note.velocity * 1.6f;
-            left[i] += v;
-            right[i] += v;
+            env *= tailFade(n, length_, 882) * note.velocity * 1.6f;
+            float* out[2] = {left, right};
+            for (int c = 0; c < 2; ++c) {
+                band_[c].process(noise_[c].next());
+                high_[c].process(band_[c].band);
+                out[c][i] += high_[c].high * env;
+            }
         });
     }
 
@@ -113,8 +122,8 @@ private:
         return t < rise ? t / rise : std::exp(-(t - rise) / decay);
     }
     int64_t length_;
-    Noise noise_;
-    Svf band_, high_;
+    Noise noise_[2];
+    Svf band_[2], high_[2];
 };
 
 class SnareVoice : public Voice {
@@ -150,33 +159,43 @@ private:
     Svf high_, low_;
 };
 
+// Noise between a high pass and a low pass, its weight from 4 to 8 kHz, where a hat is heard: air
+// without hiss. Each side has a noise of its own, so the hats are as wide as the room. param > 0.5
+// gives the open hat; the shaker swells in over 14 ms instead of striking, which gives a run of
+// sixteenths its energy without the peaks of as many hats.
 class HatVoice : public Voice {
 public:
-    explicit HatVoice(const Note& n) : Voice(n), noise_(seedFor(n, 0x4a7u)) {
-        decay_ = n.param > 0.5f ? 0.16f : 0.024f;
+    HatVoice(const Note& n, bool shaker)
+        : Voice(n), noise_{Noise(seedFor(n, 0x4a7u)), Noise(seedFor(n, 0x7a4u))} {
+        decay_ = shaker ? 0.045f : (n.param > 0.5f ? 0.16f : 0.026f);
+        attack_ = shaker ? secondsToSamples(0.014) : 9;
         length_ = secondsToSamples(decay_ * 6.0f);
-        first_.set(7200.0f, 0.25f);
-        second_.set(8500.0f, 0.1f);
+        for (int c = 0; c < 2; ++c) {
+            first_[c].set(3600.0f, 0.2f);
+            second_[c].set(8500.0f, 0.3f);
+        }
     }
     bool render(float* left, float* right, int64_t blockStart, int count) override {
-        float l, r;
-        panGains(note.pan, l, r);
+        float gains[2];
+        panGains(note.pan, gains[0], gains[1]);
+        float* out[2] = {left, right};
         return forEachSample(note, length_, blockStart, count, [&](int i, int64_t n) {
             float t = static_cast<float>(n) / sampleRate;
-            float env = attackRamp(n, 9) * std::exp(-t / decay_) * tailFade(n, length_, length_ / 4);
-            first_.process(noise_.next());
-            second_.process(first_.high);
-            float v = second_.high * env * note.velocity;
-            left[i] += v * l;
-            right[i] += v * r;
+            float env = attackRamp(n, attack_) * std::exp(-t / decay_) * tailFade(n, length_, length_ / 4) *
+                        note.velocity;
+            for (int c = 0; c < 2; ++c) {
+                first_[c].process(noise_[c].next());
+                second_[c].process(first_[c].high);
+                out[c][i] += second_[c].low * env * gains[c];
+            }
         });
     }
 
 private:
     float decay_;
-    int64_t length_;
-    Noise noise_;
-    Svf first_, second_;
+    int64_t attack_, length_;
+    Noise noise_[2];
+    Svf first_[2], second_[2];
 };
 
 // A ride cymbal: six square waves at unrelated pitches, the metallic cluster of a struck plate, through a
@@ -307,8 +326,8 @@ private:
     Svf bandL_, bandR_;
 };
 
-// Saw plus a sine sub through a resonant low pass whose cutoff opens at the note start and closes
-// within a few tens of milliseconds. param = how far the filter opens, Hz.
+// A saw through a resonant low pass whose cutoff opens at the note start and closes within a few tens
+// of milliseconds, over a sine an octave down. param = how far the filter opens, Hz.
 class BassVoice : public Voice {
 public:
     explicit BassVoice(const Note& n) : Voice(n) {
@@ -319,6 +338,7 @@ public:
         length_ = env_.lengthSamples(n.gate);
         hz_ = midiToHz(n.pitch);
         saw_.setFrequency(hz_);
+        subIncrement_ = 0.5 * hz_ / sampleRate;
     }
     bool render(float* left, float* right, int64_t blockStart, int count) override {
         return forEachSample(note, length_, blockStart, count, [&](int i, int64_t n) {
@@ -327,12 +347,12 @@ public:
                 filter_.set(240.0f + note.param * std::exp(-t / 0.085f), 0.35f);
             }
             float sub = static_cast<float>(std::sin(2.0 * pi * subPhase_));
-            subPhase_ += hz_ / sampleRate;
+            subPhase_ += subIncrement_;
             if (subPhase_ >= 1.0) subPhase_ -= 1.0;
-            // The sine only rounds the bottom off; the kick owns the sub-bass.
-            filter_.process(0.6f * saw_.next() + 0.45f * sub);
-            float v = std::tanh(1.4f * filter_.low) * follow_.next(env_, n, note.gate, controlInterval) *
-                      note.velocity;
+            filter_.process(0.6f * saw_.next());
+            // The sine an octave down carries the weight the short kick leaves to the bass.
+            float v = (std::tanh(1.4f * filter_.low) + 0.7f * sub) *
+                      follow_.next(env_, n, note.gate, controlInterval) * note.velocity;
             left[i] += v;
             right[i] += v;
         });
@@ -342,7 +362,7 @@ private:
     Envelope env_;
     EnvelopeFollower follow_;
     int64_t length_;
-    double hz_, subPhase_ = 0.0;
+    double hz_, subPhase_ = 0.0, subIncrement_;
     SawOsc saw_;
     Svf filter_;
 };
@@ -473,8 +493,8 @@ private:
 
 // The melody voice: a hollow pulse (two saws a third of a cycle apart, one subtracted) and a saw a few
 // cents above it, through a low pass that opens on the attack and a high pass that keeps it out of the
-// bass. A slow vibrato comes in as a note is held. Centred, so it stays in front of the wide parts.
-// param = filter brightness, Hz.
+// bass. The pulse leans left and the saw right, so their beating moves across the middle; a slow
+// vibrato comes in as a note is held. param = filter brightness, Hz.
 class LeadVoice : public Voice {
 public:
     explicit LeadVoice(const Note& n) : Voice(n) {
@@ -486,7 +506,7 @@ public:
         hz_ = midiToHz(n.pitch);
         pulseB_.phase = 1.0 / 3.0;
         saw_.phase = 0.6;
-        high_.set(230.0f, 0.1f);
+        for (Svf& high : high_) high.set(230.0f, 0.1f);
     }
     bool render(float* left, float* right, int64_t blockStart, int count) override {
         return forEachSample(note, length_, blockStart, count, [&](int i, int64_t n) {
@@ -497,14 +517,19 @@ public:
                 pulseA_.setFrequency(hz);
                 pulseB_.setFrequency(hz);
                 saw_.setFrequency(hz * 1.0052);
-                low_.set(note.param + 2200.0f * std::exp(-t / 0.09f), 0.25f);
+                float cutoff = note.param + 2200.0f * std::exp(-t / 0.09f);
+                low_[0].set(cutoff, 0.25f);
+                low_[1].set(cutoff * 1.06f, 0.25f);
             }
-            float pulse = pulseA_.next() - pulseB_.next();
-            low_.process(0.55f * pulse + 0.45f * saw_.next());
-            high_.process(low_.low);
-            float v = high_.high * follow_.next(env_, n, note.gate, controlInterval) * note.velocity;
-            left[i] += v;
-            right[i] += v;
+            float pulse = pulseA_.next() - pulseB_.next(), saw = saw_.next();
+            float env = follow_.next(env_, n, note.gate, controlInterval) * note.velocity;
+            const float mix[2] = {0.8f, 0.2f};
+            float* out[2] = {left, right};
+            for (int c = 0; c < 2; ++c) {
+                low_[c].process(mix[c] * pulse + mix[1 - c] * saw);
+                high_[c].process(low_[c].low);
+                out[c][i] += high_[c].high * env;
+            }
         });
     }
 
@@ -514,7 +539,7 @@ private:
     int64_t length_;
     double hz_;
     SawOsc pulseA_, pulseB_, saw_;
-    Svf low_, high_;
+    Svf low_[2], high_[2];
 };
 
 // An electric piano: a sine phase-modulated by a sine at its own pitch, the modulation fading as the
@@ -572,7 +597,9 @@ std::unique_ptr<Voice> makeVoice(Instrument instrument, const Note& note) {
     case Instrument::Snare:
         return std::make_unique<SnareVoice>(note);
     case Instrument::Hat:
-        return std::make_unique<HatVoice>(note);
+        return std::make_unique<HatVoice>(note, false);
+    case Instrument::Shaker:
+        return std::make_unique<HatVoice>(note, true);
     case Instrument::Ride:
         return std::make_unique<RideVoice>(note);
     case Instrument::Tick:
@@ -603,7 +630,7 @@ Track::Track(Instrument instrument, std::vector<Note> notes)
                      [](const Note& a, const Note& b) { return a.start < b.start; });
 }
 
-void Track::render(float* left, float* right, int64_t blockStart, int count) {
+bool Track::render(float* left, float* right, int64_t blockStart, int count) {
     while (next_ < notes_.size() && notes_[next_].start < blockStart + count) {
         active_.push_back(makeVoice(instrument_, notes_[next_]));
         ++next_;
@@ -612,7 +639,9 @@ void Track::render(float* left, float* right, int64_t blockStart, int count) {
     for (size_t v = 0; v < active_.size(); ++v) {
         if (active_[v]->render(left, right, blockStart, count)) active_[kept++] = std::move(active_[v]);
     }
+    const bool sounded = !active_.empty();
     active_.resize(kept);
+    return sounded;
 }
 
 } // namespace music

@@ -34,6 +34,7 @@ enum class Instrument {
     Clap,
     Snare,
     Hat,
+    Shaker,
     Ride,
     Tick,
     Crash,
@@ -51,8 +52,9 @@ std::unique_ptr<Voice> makeVoice(Instrument instrument, const Note& note);
 class Track {
 public:
     Track(Instrument instrument, std::vector<Note> notes);
-    // Adds every voice sounding in [blockStart, blockStart + count) into left/right.
-    void render(float* left, float* right, int64_t blockStart, int count);
+    // Adds every voice sounding in [blockStart, blockStart + count) into left/right; returns whether
+    // any did.
+    bool render(float* left, float* right, int64_t blockStart, int count);
     const std::vector<Note>& notes() const { return notes_; }
 
 private:

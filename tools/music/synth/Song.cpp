@@ -21,36 +21,43 @@ namespace {
 
 // The first drop lands on beat 66 (30.26 s), the beat nearest to where the picture sequence starts
 // (30.4 s); every phrase is 8 beats, so phrase p starts on beat 66 + 8p, 0.14 s before picture row p.
-//   phrases -8 .. -4   0 - 19.2 s     intro: pads, filtered arpeggio, soft kick from 8.1 s, hook teased
-//   phrases -3 .. -1   19.2 - 30.3 s  the intro's last bar, then the build-up: riser from 20.5 s, snare roll
-//   phrases  0 .. 19   30.3 - 104.1 s first drop, in A minor: the hook on the lead over an off-beat bass,
-//                                      then the band joins, a breather on the electric piano, the hook
-//                                      again, and all of it at once
-//   phrases 20 .. 24   104.1 - 122.6 s breakdown: the beat stops, the electric piano plays its own theme over
-//                                      chords that change every bar, then a lead-in over a soft kick and
-//                                      a snare roll that lands on E major
+//   phrases -8 .. -4   0 - 19.2 s     intro: pads and a soft kick like a heartbeat from the first beat,
+//                                      the filtered arpeggio, the hook teased
+//   phrases -3 .. -1   19.2 - 30.3 s  the intro's last bar, then the build-up: riser from 20.5 s, snare
+//                                      roll; kick, roll and riser stop two beats before the drop
+//   phrases  0 .. 19   30.3 - 104.1 s first drop, in A minor: the hook on the lead over kick, clap and a
+//                                      bass on the chords' roots, then the band joins, a breather on the
+//                                      electric piano round the circle of fifths, the hook again, and all
+//                                      of it at once
+//   phrases 20 .. 24   104.1 - 122.6 s breakdown: the beat stops, the electric piano strikes each beat's
+//                                      chord under its own theme, then a lead-in over a soft kick and a
+//                                      snare roll that stops on E major, the lead alone for two beats
 //   phrases 25 .. 44   122.6 - 196.4 s second drop, where the pictures start over: the hook an octave up on
 //                                      the big lead with a ride cymbal, a half-time interlude on the
-//                                      breakdown's chords, call and response, then eight phrases a tone up
-//   phrases 45 .. 47   196.4 - 206 s  outro: the music fades from 198.3 s to 205.5 s over a kick held
-//                                      down to a heartbeat, then a final hit on beat 446 (205.65 s)
-//                                      rings until the show ends at 206 s
-// Every beat the show counts carries an onset: a kick, or a wooden tick where no kick plays.
+//                                      breakdown's chords, a falling A minor - G - F - E line, then eight
+//                                      phrases a tone up
+//   phrases 45 .. 47   196.4 - 206 s  outro: the band fades from 198.3 s to 203.8 s, then a snare roll
+//                                      and a riser lift on E major and stop a beat before the final hit
+//                                      on beat 446 (205.65 s), which rings until it closes just before
+//                                      the show ends at 206 s
+
+// Every beat the show counts carries an onset: a kick, the piano's chord, a snare, or a wooden tick.
 constexpr int dropBeat = 66;
 constexpr int firstPhrase = -8, lastPhrase = 47;
 constexpr int breakdownPhrase = 20, secondDropPhrase = 25, outroPhrase = 45;
 constexpr double buildUpStartSeconds = 20.5;
-constexpr double fadeEndSeconds = 205.5;
-constexpr int fadeStartBeat = 430;
+constexpr int fadeStartBeat = 430, fadeEndBeat = 442;
 constexpr int finalBeat = 446;
-// The final hit rings on until here, then closes to silence by the end of the show.
-constexpr double ringEndSeconds = 205.88, silenceSeconds = 205.96;
+// The final hit rings until the last moments of the show, then closes to silence 30 ms before its end:
+// the lossy encoding smears a sound's end by a few tens of milliseconds.
+
+constexpr double closeFromSeconds = 205.935, silenceSeconds = 205.97;
 
 double phraseBeat(int phrase, double sixteenths = 0.0) {
     return dropBeat + 8.0 * phrase + sixteenths / 4.0;
 }
 
-enum ChordName { Am, F, C, G, Em, Dm, E };
+enum ChordName { Am, F, C, G, Em, Dm, E, Bhd };
 
 struct Chord {
     int bass;
@@ -64,11 +71,16 @@ const Chord chords[] = {
     {40, {55, 59, 64, 67}}, // E minor
     {38, {57, 62, 65, 69}}, // D minor
     {40, {56, 59, 64, 68}}, // E major: its G sharp leads back to A minor
+    {47, {57, 59, 62, 65}}, // B half-diminished
 };
 const ChordName progression[4] = {Am, F, C, G};
 // Two chords a phrase, one a bar: the breakdown, and the second drop's interlude that brings its
 // harmony back under the beat. The last one ends on E major, which wants to go home to A minor.
 const ChordName movingChords[4][2] = {{F, G}, {Em, Am}, {Dm, G}, {C, E}};
+// The first drop's breather walks the circle of fifths home; the second drop falls from A minor to
+// E major twice.
+const ChordName circleChords[4][2] = {{Dm, G}, {C, F}, {Bhd, E}, {Am, E}};
+const ChordName descentChords[4][2] = {{Am, G}, {F, E}, {Am, G}, {F, E}};
 
 // A melody line: start and length in sixteenths from the phrase start, MIDI pitch.
 struct Step {
@@ -109,12 +121,25 @@ const Line counterMelody2[4] = {
     {{0, 3, 79}, {3, 3, 76}, {6, 2, 72}, {8, 8, 76}, {16, 3, 84}, {19, 3, 79}, {22, 2, 76}, {24, 8, 79}},
     {{0, 3, 83}, {3, 3, 79}, {6, 2, 74}, {8, 8, 79}, {16, 3, 86}, {19, 3, 83}, {22, 2, 79}, {24, 8, 74}},
 };
-// Long notes over the same chords, for the first drop's breather.
+// The breather's line over the circle of fifths: one figure, a step lower each phrase, that sinks
+// onto the E major chord before the hook comes back.
 const Line counterMelody[4] = {
-    {{0, 12, 76}, {12, 4, 74}, {16, 12, 72}, {28, 4, 71}},
-    {{0, 12, 72}, {12, 4, 69}, {16, 16, 77}},
-    {{0, 12, 76}, {12, 4, 74}, {16, 8, 79}, {24, 8, 76}},
-    {{0, 12, 74}, {12, 4, 71}, {16, 8, 74}, {24, 8, 76}},
+    {{0, 6, 77}, {6, 2, 74}, {8, 4, 76}, {12, 4, 77}, {16, 6, 79}, {22, 2, 77}, {24, 8, 74}},
+    {{0, 6, 76}, {6, 2, 72}, {8, 4, 74}, {12, 4, 76}, {16, 6, 77}, {22, 2, 76}, {24, 8, 72}},
+    {{0, 6, 74}, {6, 2, 71}, {8, 4, 69}, {12, 4, 74}, {16, 6, 76}, {22, 2, 74}, {24, 8, 71}},
+    {{0, 6, 72}, {6, 2, 69}, {8, 4, 71}, {12, 4, 72}, {16, 6, 71}, {22, 2, 68}, {24, 8, 64}},
+};
+// Over the falling chords: the hook's 3-3-2 rhythm stepping down with the bass, then the same figure
+// turned upwards and an octave higher, ending on the leading tone.
+const Line descentLine[4][2] = {
+    {{{0, 3, 76}, {3, 3, 76}, {6, 2, 72}, {8, 4, 69}, {12, 2, 72}, {14, 2, 74}},
+     {{16, 3, 74}, {19, 3, 74}, {22, 2, 71}, {24, 4, 67}, {28, 2, 71}, {30, 2, 72}}},
+    {{{0, 3, 72}, {3, 3, 72}, {6, 2, 69}, {8, 4, 65}, {12, 2, 69}, {14, 2, 71}},
+     {{16, 3, 71}, {19, 3, 71}, {22, 2, 68}, {24, 4, 64}, {28, 4, 68}}},
+    {{{0, 2, 81}, {2, 2, 79}, {4, 4, 76}, {8, 2, 79}, {10, 2, 81}, {12, 4, 84}},
+     {{16, 2, 83}, {18, 2, 81}, {20, 4, 79}, {24, 2, 74}, {26, 2, 76}, {28, 4, 79}}},
+    {{{0, 2, 81}, {2, 2, 77}, {4, 4, 72}, {8, 2, 77}, {10, 2, 81}, {12, 4, 84}},
+     {{16, 4, 83}, {20, 2, 80}, {22, 2, 76}, {24, 8, 80}}},
 };
 // The breakdown's theme, slow, over the moving chords.
 const Line breakdownTheme[4] = {
@@ -135,7 +160,7 @@ const Line interludeLine[4][2] = {
      {{16, 4, 80}, {20, 2, 76}, {22, 2, 71}, {24, 4, 74}, {28, 4, 80}}},
 };
 // Over D minor and E major at the end of the breakdown: climbing to the leading tone, which the drop
-// resolves.
+// resolves. Its last two notes sound alone in the break before the drop.
 const Line leadIn = {{0, 2, 69},  {2, 2, 72},  {4, 2, 74},  {6, 2, 77},  {8, 4, 76},  {12, 4, 74},
                      {16, 2, 71}, {18, 2, 74}, {20, 2, 76}, {22, 2, 80}, {24, 4, 83}, {28, 2, 80}};
 
@@ -148,8 +173,9 @@ enum class Melody {
     HookAll,      // lead, low saw, and the pluck an octave up
     HookHigh,     // the big saw and the lead together, an octave up
     CallResponse, // the call on the lead, the answer on the big saw, both an octave up
-    Counter,      // the long counter notes on the electric piano
+    Counter,      // the circle of fifths' line on the electric piano
     Counter2,     // the syncopated counter line on the lead, the pluck an octave over it
+    Descent,      // the falling chords' line on the lead and the big saw
     Interlude,    // the interlude line on the lead, an octave up
     Breakdown,    // the breakdown theme on the electric piano
     LeadIn,       // the climb into the second drop on the lead
@@ -158,22 +184,29 @@ enum class Answer { First, Alt, Second };
 // Drum fills at the end of a phrase: four sixteenths on the last beat, a crescendo of sixteenths over
 // the last two beats, or triplets over the last beat and a half with an open hat on the way out.
 enum class Fill { None, LastBeat, TwoBeats, Triplets };
-// Off-beat stabs, rolling sixteenths, or driving eighths with an octave jump to close each bar.
-enum class Bass { None, OffBeat, Rolling, Eighths };
+// The bass plays the chord's root between the kicks and never in the first quarter beat after one, so
+// each kick stays short and the low end follows the harmony: the root on the off-beat; the root on the
+// off-beat and its octave a sixteenth later, the fifth on a bar's last beat; or the root on every
+// off-beat, the fifth a sixteenth after every other one and the octave closing each bar.
+enum class Bass { None, OffBeat, Gallop, Eighths };
 
 struct Phrase {
     ChordName chords[2] = {Am, Am}; // one per bar
     int chordIndex = 0;             // position in the progression, picks the melody lines
-    bool kick = false, softKick = false, clap = false, offHats = false, hats16 = false, openHats = false;
-    bool halfTime = false; // the clap on the third beat of the bar instead of the second and fourth
-    bool ride = false;     // a ride cymbal on every beat
+    bool kick = false, softKick = false, clap = false, offHats = false, openHats = false;
+    bool shaker = false;    // sixteenths on the shaker
+    float kickLevel = 1.0f; // the soft kick's velocity; the full kick always plays at 1
+    bool halfTime = false;  // the clap on the third beat of the bar instead of the second and fourth
+    bool ride = false;      // a ride cymbal on every beat
     bool crash = false;
     bool ticks = false; // a tick on every beat without a kick
     float tickLevel = 0.4f;
     bool keyStabs = false; // the electric piano strikes the chord in the hook's 3-3-2 rhythm
+    bool keyPulse = false; // the electric piano strikes the chord, short, on every beat
     Fill fill = Fill::None;
     Bass bass = Bass::None;
-    int bassBeats = 8; // the bass plays the phrase's beats [0, bassBeats): a gap before what follows
+    int bassBeats = 8;      // the bass plays the phrase's beats [0, bassBeats): a gap before what follows
+    float bassLevel = 1.0f; // velocity of the bass line
     Melody melody = Melody::None;
     Answer answer = Answer::First;
     int transpose = 0; // semitones, for every pitched part
@@ -181,75 +214,88 @@ struct Phrase {
     float arpFrom = 0.0f, arpTo = 0.0f; // arpeggio brightness over the phrase, Hz
     float arpLevel = 1.0f;
     float padCutoff = 1500.0f, padLevel = 1.0f;
-    int padOctave = 0;       // semitones: the second drop's pads sit higher, where the first drop's lead was
-    float levelDb = 0.0f;    // the whole mix, so sections can breathe and the second drop can lift
-    int lastKickBeat = 8;    // kicks on the phrase's beats [0, lastKickBeat)
-    int roll[8] = {};        // build-up snare hits per beat: 0, 1, 2, 4 or 8
-    bool stopsEarly = false; // the last half beat before a drop is left empty
+    int padOctave = 0;    // semitones: the second drop's pads sit higher, where the first drop's lead was
+    float levelDb = 0.0f; // the whole mix, so sections can breathe and build-ups stay under their drops
+    int lastKickBeat = 8; // kicks on the phrase's beats [0, lastKickBeat)
+    int roll[8] = {};     // build-up snare hits per beat: 0, 1, 2, 4 or 8
+    // The last beats before a drop: kick, roll, bass, pads and arpeggio stop; a last accent on the
+    // first of them, and what the melody plays there, sound alone.
+    int breakBeats = 0;
 };
 
 void setChord(Phrase& ph, ChordName chord) {
     ph.chords[0] = ph.chords[1] = chord;
 }
 
-// The first drop grows: the hook alone on the lead over an off-beat bass, then the band joins, then
-// a breather on the electric piano, then the hook again, then everything at once.
+void setChords(Phrase& ph, const ChordName bars[2]) {
+    ph.chords[0] = bars[0];
+    ph.chords[1] = bars[1];
+}
+
+// The first drop grows: the hook on the lead and the big saw over kick, clap and bass, then the band
+// joins, then a breather on the electric piano, then the hook again, then everything at once.
 void planFirstDrop(Phrase& ph, int q) {
     ph.chordIndex = q % 4;
     setChord(ph, progression[ph.chordIndex]);
     ph.kick = ph.clap = ph.offHats = true;
     ph.crash = q % 4 == 0;
     if (q % 4 == 3) ph.fill = Fill::LastBeat;
-    ph.padLevel = 0.8f;
-    ph.padCutoff = 1900.0f;
+    ph.padLevel = 0.9f;
+    ph.padCutoff = 2800.0f;
+    ph.bass = Bass::Gallop;
     switch (q / 4) {
-    case 0: // stripped down: the hook over kick, clap and bass, the hats coming in halfway
-        ph.offHats = q >= 2;
-        ph.bass = Bass::OffBeat;
-        ph.melody = Melody::Hook;
+    case 0: // the hook on the lead and the big saw over kick, clap and bass, galloping from halfway
+        ph.bass = q < 2 ? Bass::OffBeat : Bass::Gallop;
+        ph.shaker = true;
+        ph.melody = Melody::HookAndSaw;
+        ph.arp = true;
+        ph.arpLevel = 0.6f;
+        ph.arpFrom = ph.arpTo = 2600.0f;
         ph.levelDb = 0.0f;
         break;
     case 1:
-        ph.bass = Bass::Rolling;
-        ph.hats16 = true;
+        ph.shaker = true;
         ph.melody = Melody::HookAndSaw;
         if (q % 2 == 1) ph.answer = Answer::Alt;
         ph.levelDb = -0.5f;
         // A bar without the bass before the breather.
         if (q == 7) ph.bassBeats = 4;
         break;
-    case 2: // the breather: no bass or hats at first, the counter melody on the electric piano
-        ph.offHats = q % 4 >= 2;
-        ph.bass = q % 4 < 2 ? Bass::None : Bass::OffBeat;
+    case 2: // the breather: new chords, the line on the electric piano, the bass soft at first
+        setChords(ph, circleChords[q % 4]);
+        ph.bass = Bass::OffBeat;
+        ph.bassLevel = q % 4 < 2 ? 0.6f : 1.0f;
+        ph.shaker = true;
         ph.clap = q % 4 >= 1;
+        ph.openHats = q % 4 >= 2;
         ph.melody = Melody::Counter;
         ph.keyStabs = true;
         ph.arp = true;
-        ph.arpFrom = 900.0f + 300.0f * static_cast<float>(q % 4);
-        ph.arpTo = ph.arpFrom + 500.0f;
+        ph.arpFrom = 1400.0f + 400.0f * static_cast<float>(q % 4);
+        ph.arpTo = ph.arpFrom + 800.0f;
         ph.padLevel = 1.1f;
         ph.levelDb = -3.5f + 0.5f * static_cast<float>(q % 4);
         if (q % 4 == 3) ph.fill = Fill::TwoBeats;
         break;
     case 3:
-        ph.bass = Bass::Rolling;
-        ph.hats16 = true;
+        ph.shaker = true;
         ph.melody = Melody::HookAndSaw;
         if (q % 2 == 1) ph.answer = Answer::Alt;
         ph.arp = true;
-        ph.arpFrom = ph.arpTo = 1800.0f;
+        ph.arpFrom = ph.arpTo = 2400.0f;
         ph.levelDb = -0.5f;
+        // A borrowed E major turns the last bar towards the return of A minor.
+        if (q == 15) ph.chords[1] = E;
         break;
     default:
-        ph.bass = Bass::Rolling;
-        ph.hats16 = ph.openHats = true;
+        ph.shaker = ph.openHats = true;
         ph.melody = Melody::HookAll;
         if (q % 4 == 3) ph.answer = Answer::Alt;
         ph.arp = true;
-        ph.arpFrom = ph.arpTo = 3200.0f;
-        ph.padCutoff = 2500.0f;
-        ph.padLevel = 0.9f;
-        ph.levelDb = 0.0f;
+        ph.arpFrom = ph.arpTo = 3600.0f;
+        ph.padCutoff = 3000.0f;
+        ph.padLevel = 1.0f;
+        ph.levelDb = -0.5f;
         // Into the breakdown: the bass leaves for the last two beats under a fill.
         if (q == 19) {
             ph.bassBeats = 6;
@@ -260,18 +306,18 @@ void planFirstDrop(Phrase& ph, int q) {
 }
 
 // The second drop keeps the first one's grid but not its sound: the hook an octave up with a ride
-// cymbal, a half-time interlude on the breakdown's chords, the hook as call and response, then eight
-// phrases lifted a tone.
+// cymbal, a half-time interlude on the breakdown's chords, the falling chords, then eight phrases
+// lifted a tone.
 void planSecondDrop(Phrase& ph, int q) {
     ph.chordIndex = q % 4;
     setChord(ph, progression[ph.chordIndex]);
     ph.kick = ph.clap = ph.offHats = true;
-    ph.padLevel = 0.85f;
-    ph.padCutoff = 3000.0f;
+    ph.padLevel = 0.8f;
+    ph.padCutoff = 3400.0f;
     ph.padOctave = 12;
     ph.arp = true;
-    ph.bass = Bass::Rolling;
-    ph.hats16 = true;
+    ph.bass = Bass::Gallop;
+    ph.shaker = true;
     ph.ride = true;
     switch (q / 4) {
     case 0:
@@ -279,46 +325,46 @@ void planSecondDrop(Phrase& ph, int q) {
         ph.openHats = true;
         ph.melody = Melody::HookHigh;
         ph.answer = Answer::Second;
-        ph.arpFrom = ph.arpTo = 2400.0f;
-        ph.levelDb = 1.0f;
+        ph.arpFrom = ph.arpTo = 3000.0f;
+        ph.levelDb = 0.0f;
+
         if (q % 2 == 1) ph.fill = Fill::TwoBeats;
         break;
-    case 1: // half time: the clap on three, driving eighths in the bass, the piano in the hook's rhythm
-        ph.chords[0] = movingChords[q % 4][0];
-        ph.chords[1] = movingChords[q % 4][1];
+    case 1: // half time: the clap on three, off-beat eighths in the bass, the piano in the hook's rhythm
+        setChords(ph, movingChords[q % 4]);
         ph.crash = q == 4;
         ph.halfTime = true;
         ph.ride = false;
-        ph.hats16 = false;
         ph.openHats = true;
         ph.bass = Bass::Eighths;
         ph.melody = Melody::Interlude;
         ph.keyStabs = true;
-        ph.arp = false;
-        ph.padLevel = 1.0f;
-        ph.padCutoff = 1500.0f;
+        ph.arpLevel = 0.6f;
+        ph.arpFrom = ph.arpTo = 2200.0f;
+        ph.padLevel = 1.25f;
+        ph.padCutoff = 2000.0f;
         ph.padOctave = 0;
-        ph.levelDb = -2.0f;
+        ph.levelDb = -3.0f;
         ph.fill = q % 4 == 3 ? Fill::Triplets : Fill::None;
         break;
     case 2:
+        setChords(ph, descentChords[q % 4]);
         ph.crash = q % 2 == 0;
         ph.openHats = true;
-        ph.melody = q % 2 ? Melody::Counter2 : Melody::CallResponse;
-        ph.answer = Answer::Alt;
-        ph.arpFrom = ph.arpTo = 3400.0f;
-        ph.levelDb = 0.5f;
+        ph.melody = Melody::Descent;
+        ph.arpFrom = ph.arpTo = 3800.0f;
+        ph.levelDb = -1.0f;
         ph.fill = q % 4 == 3 ? Fill::TwoBeats : Fill::LastBeat;
         break;
     default:
         ph.transpose = 2;
         ph.crash = q % 4 == 0;
         ph.openHats = true;
-        ph.melody = q % 4 == 2 ? Melody::CallResponse : Melody::HookHigh;
+        ph.melody = q % 4 == 2 ? Melody::CallResponse : (q == 17 ? Melody::Counter2 : Melody::HookHigh);
         ph.answer = q % 3 == 0 ? Answer::First : (q % 3 == 1 ? Answer::Alt : Answer::Second);
-        ph.arpFrom = ph.arpTo = 3600.0f;
-        ph.padCutoff = 2600.0f;
-        ph.levelDb = 1.5f;
+        ph.arpFrom = ph.arpTo = 4000.0f;
+        ph.padCutoff = 3000.0f;
+        ph.levelDb = 0.0f;
         ph.fill = q % 4 == 3 ? Fill::Triplets : (q % 2 == 1 ? Fill::LastBeat : Fill::None);
         break;
     }
@@ -336,80 +382,102 @@ Phrase plan(int p) {
         ph.arpFrom = 650.0f + 260.0f * static_cast<float>(n - 1);
         ph.arpTo = ph.arpFrom + 260.0f;
         ph.arpLevel = 1.6f;
-        // Soft kicks from the third phrase, and through the build-up under the snare roll.
-        ph.softKick = p >= -6;
+        // A soft kick from the first phrase, like a heartbeat, fuller from the third, and through the
+        // build-up under the snare roll until the break.
+        ph.softKick = true;
+        ph.kickLevel = p <= -7 ? 0.5f : 0.6f;
+        // The intro sits well under the drops, so the first drop lands.
+        ph.levelDb = -1.5f;
+
         ph.ticks = true;
+        ph.offHats = p == -4 || p == -3;
         if (p == -4 || p == -3) ph.melody = Melody::Tease;
         if (p == -3) {
             for (int b = 4; b < 8; ++b) ph.roll[b] = 1;
+            ph.levelDb = -1.0f;
         } else if (p == -2) {
             for (int& r : ph.roll) r = 2;
+            ph.kickLevel = 0.7f;
             ph.arpFrom = 2000.0f;
             ph.arpTo = 3500.0f;
             ph.padCutoff = 2000.0f;
+            ph.levelDb = -2.0f;
         } else if (p == -1) {
             for (int b = 0; b < 8; ++b) ph.roll[b] = b < 4 ? 4 : 8;
+            ph.kickLevel = 0.8f;
             ph.arpFrom = 3500.0f;
             ph.arpTo = 7500.0f;
             ph.padCutoff = 2600.0f;
-            ph.stopsEarly = true;
+            ph.levelDb = -3.0f;
+            ph.breakBeats = 2;
         }
     } else if (p < breakdownPhrase) {
         planFirstDrop(ph, p);
     } else if (p < secondDropPhrase) {
-        // The beat stops: the piano alone over the pad, the count kept by ticks; then a soft kick, a
-        // bass and a snare roll build up again.
+        // The beat stops: the piano alone over the pad, striking each beat's chord; then a soft kick,
+        // a bass and a snare roll build up again.
         int n = p - breakdownPhrase;
         ph.chordIndex = n < 4 ? n : 3;
         ph.chords[0] = n < 4 ? movingChords[n][0] : Dm;
         ph.chords[1] = n < 4 ? movingChords[n][1] : E;
-        ph.padLevel = 1.1f;
+        ph.padLevel = n < 2 ? 0.45f : (n == 2 ? 1.0f : 0.7f);
         ph.padCutoff = 1100.0f + 300.0f * static_cast<float>(n);
         ph.melody = n < 4 ? Melody::Breakdown : Melody::LeadIn;
-        ph.keyStabs = n < 4;
-        // Louder ticks here: the drop's reverb is still dying away under them.
+        ph.keyPulse = n < 3;
+        ph.keyStabs = n == 3;
         ph.ticks = true;
-        ph.tickLevel = 0.75f;
-        ph.levelDb = n < 3 ? -2.0f : (n == 3 ? -1.0f : 0.0f);
+        ph.tickLevel = 0.5f;
+        ph.levelDb = n < 3 ? -2.0f : -4.5f;
         ph.softKick = n >= 3;
+        // The first drop ends on a kick on the breakdown's first beat.
+        ph.kick = n == 0;
+        ph.lastKickBeat = n == 0 ? 1 : 8;
+        ph.kickLevel = n == 3 ? 0.55f : 0.65f;
+
         ph.bass = n >= 3 ? Bass::OffBeat : Bass::None;
         ph.arp = n >= 1;
-        ph.arpFrom = 700.0f + 400.0f * static_cast<float>(n);
-        ph.arpTo = ph.arpFrom + 400.0f;
+        ph.arpFrom = 900.0f + 500.0f * static_cast<float>(n);
+        ph.arpTo = ph.arpFrom + 500.0f;
         if (n == 3) {
             for (int& r : ph.roll) r = 1;
         } else if (n == 4) {
-            for (int b = 0; b < 8; ++b) ph.roll[b] = b < 4 ? 2 : (b < 6 ? 4 : 8);
+            for (int b = 0; b < 8; ++b) ph.roll[b] = b < 4 ? 2 : 4;
             ph.arpFrom = 2500.0f;
             ph.arpTo = 7500.0f;
-            ph.stopsEarly = true;
+            ph.breakBeats = 2;
         }
     } else if (p < outroPhrase) {
         planSecondDrop(ph, p - secondDropPhrase);
-    } else { // outro: the drums carry on under the fade, the melody is gone
-        const ChordName outroChords[3] = {Am, F, Am};
+    } else { // outro: the drums carry on under the fade, the melody is gone; the last bar is the ending's
+        const ChordName outroChords[3] = {Am, F, E};
         setChord(ph, outroChords[std::min(p - outroPhrase, 2)]);
-        ph.kick = true;
-        ph.offHats = true;
+        ph.kick = p < lastPhrase;
+        ph.offHats = p < lastPhrase;
         ph.clap = p == outroPhrase;
         ph.bass = p == outroPhrase ? Bass::OffBeat : Bass::None;
-        ph.arp = true;
+        ph.arp = p < lastPhrase;
         ph.arpFrom = 2400.0f;
         ph.arpTo = 1200.0f;
-        ph.padLevel = 1.0f;
+        ph.padLevel = p < lastPhrase ? 1.0f : 0.0f;
         ph.padCutoff = 1600.0f;
         ph.crash = p == outroPhrase;
-        // The last phrase's kicks stop before the final hit.
-        if (p == lastPhrase) ph.lastKickBeat = finalBeat - static_cast<int>(phraseBeat(p));
     }
     return ph;
 }
 
+// A build-up's progress at a beat: 0 `length` beats before it ends, 1 where it ends (its break).
+struct BuildUp {
+    double end, length;
+    float progress(double beat) const {
+        return static_cast<float>(std::clamp(1.0 - (end - beat) / length, 0.0, 1.0));
+    }
+};
+
 struct Arrangement {
-    std::vector<Note> kick, clap, snare, hat, ride, tick, crash, riser, bass, pad, pluck, supersaw, lead,
-        keys;
-    // The final hit on its own parts, which the outro's fade leaves alone.
-    std::vector<Note> finalKick, finalCrash, finalChord, finalBass;
+    std::vector<Note> kick, clap, snare, hat, shaker, ride, tick, crash, riser, bass, pad, pluck, supersaw,
+        lead, keys, keyPulse;
+    // The ending's last bar and final hit on parts of their own, which the outro's fade leaves alone.
+    std::vector<Note> finalKick, finalCrash, finalChord, finalBass, finalRoll, finalRiser, finalPad;
     // The mix level from each phrase's start, as a gain.
     std::vector<std::pair<int64_t, float>> levels;
 };
@@ -418,27 +486,50 @@ class Composer {
 public:
     Arrangement compose() {
         for (int p = firstPhrase; p <= lastPhrase; ++p) phrase(p, plan(p));
-        riser(static_cast<int64_t>(std::llround(buildUpStartSeconds * sampleRate)), phraseBeat(0) - 0.25,
-              0.9f);
-        riser(beatSample(phraseBeat(23)), phraseBeat(secondDropPhrase) - 0.25, 0.9f);
-        riser(beatSample(phraseBeat(breakdownPhrase - 1, 16)), phraseBeat(breakdownPhrase) - 0.25, 0.35f);
+        // The risers stop a sixteenth before the break before each drop, so its accent lands in quiet.
+        riser(a_.riser, static_cast<int64_t>(std::llround(buildUpStartSeconds * sampleRate)),
+              phraseBeat(0) - 2.25, 0.8f);
+        riser(a_.riser, beatSample(phraseBeat(23)), phraseBeat(secondDropPhrase) - 2.25, 0.8f);
+        riser(a_.riser, beatSample(phraseBeat(breakdownPhrase - 1, 16)), phraseBeat(breakdownPhrase) - 0.25,
+              0.35f);
         // Out of the interlude and into the key change: a short lift each.
-        riser(beatSample(phraseBeat(secondDropPhrase + 7, 16)), phraseBeat(secondDropPhrase + 8) - 0.25,
-              0.45f);
-        riser(beatSample(phraseBeat(secondDropPhrase + 11)), phraseBeat(secondDropPhrase + 12) - 0.25, 0.6f);
+        riser(a_.riser, beatSample(phraseBeat(secondDropPhrase + 7, 16)),
+              phraseBeat(secondDropPhrase + 8) - 0.25, 0.45f);
+        riser(a_.riser, beatSample(phraseBeat(secondDropPhrase + 11)),
+              phraseBeat(secondDropPhrase + 12) - 0.25, 0.6f);
         // The first counted beat comes before the first phrase: a lone tick counts it in.
         for (int beat = 1; beat < phraseBeat(firstPhrase); ++beat) {
             Note n = at(beat, 0.0, 0.4f);
             n.param = 1.0f;
             a_.tick.push_back(n);
         }
-        finalHit();
+        ending();
         return std::move(a_);
     }
 
 private:
-    // A minor chord struck on the last counted beat: kick, crash, a chord on the big lead and the bass.
-    void finalHit() {
+    // The last bar lifts on E major under a snare roll and a riser, without the kick, and stops a beat
+    // early with a tick in the silence; then A minor is struck on the last counted beat: kick, crash, a
+    // chord on the big lead and the bass.
+    void ending() {
+        const double lift = fadeEndBeat, stop = finalBeat - 1.5;
+        for (int k = 0; k < 4; ++k) {
+            Note n;
+            n.start = beatSample(lift);
+            n.gate = beatSample(stop) - n.start;
+            n.pitch = static_cast<float>(chords[E].pad[k]);
+            n.velocity = 0.16f;
+            n.param = 2400.0f;
+            a_.finalPad.push_back(n);
+        }
+        const int perBeat[3] = {2, 4, 8};
+        for (int b = 0; b < 3; ++b)
+            roll(a_.finalRoll, perBeat[b], lift + b, b == 2 ? 0.5 : 1.0, BuildUp{stop, stop - lift});
+        riser(a_.finalRiser, beatSample(lift), stop, 0.6f);
+        Note tick = at(finalBeat - 1, 0.0, 0.9f);
+        tick.param = 1.0f;
+        a_.tick.push_back(tick);
+
         Note kick = at(finalBeat, 0.0);
         a_.finalKick.push_back(kick);
         a_.finalCrash.push_back(at(finalBeat, 0.0, 0.8f));
@@ -449,7 +540,8 @@ private:
             a_.finalChord.push_back(n);
         }
         Note bass = at(finalBeat, 0.6, 1.0f);
-        bass.pitch = 33.0f;
+        bass.pitch = 45.0f;
+
         bass.param = 1800.0f;
         a_.finalBass.push_back(bass);
     }
@@ -458,17 +550,19 @@ private:
         const Chord bars[2] = {transposed(chords[ph.chords[0]], ph.transpose),
                                transposed(chords[ph.chords[1]], ph.transpose)};
         const double start = phraseBeat(p);
-        const double end = ph.stopsEarly ? start + 7.5 : start + 8.0;
+        // Where the band stops: the end of the phrase, or the start of the break before a drop.
+        const double end = start + 8.0 - ph.breakBeats;
+        const int playedBeats = 8 - ph.breakBeats;
         a_.levels.emplace_back(p == firstPhrase ? 0 : beatSample(start), dbToGain(ph.levelDb));
 
         // The first chord fades in from the very first sample. A chord held over both bars is struck once.
         const bool oneChord = ph.chords[0] == ph.chords[1];
-        for (int bar = 0; bar < (oneChord ? 1 : 2); ++bar) {
+        for (int bar = 0; bar < (oneChord ? 1 : 2) && ph.padLevel > 0.0f; ++bar) {
             int64_t padStart = p == firstPhrase ? 0 : beatSample(start + 4.0 * bar);
             for (int k = 0; k < 4; ++k) {
                 Note n;
                 n.start = padStart;
-                n.gate = beatSample(start + (oneChord ? 8.0 : 4.0 * (bar + 1))) - padStart;
+                n.gate = beatSample(std::min(end, start + (oneChord ? 8.0 : 4.0 * (bar + 1)))) - padStart;
                 n.pitch = static_cast<float>(bars[bar].pad[k] + ph.padOctave);
                 n.velocity = 0.2f * ph.padLevel;
                 n.param = ph.padCutoff;
@@ -479,47 +573,61 @@ private:
         for (int b = 0; b < 8; ++b) {
             double beat = start + b;
             const Chord& chord = bars[b / 4];
-            const bool kicks = (ph.kick || ph.softKick) && b < ph.lastKickBeat;
+            const bool kicks = (ph.kick || ph.softKick) && b < std::min(ph.lastKickBeat, playedBeats);
             if (kicks) {
                 Note n = at(beat, 0.0);
-                n.velocity = ph.kick ? 1.0f : 0.55f;
+                n.velocity = ph.kick ? 1.0f : ph.kickLevel;
                 n.param = ph.kick ? 0.0f : 1.0f;
                 a_.kick.push_back(n);
             }
-            // Ticks keep the count where no kick does, and lightly over the intro's soft kick.
+            // Ticks keep the count where no kick does, and lightly over the soft kick.
             if (ph.ticks && (!kicks || ph.softKick) && beat < finalBeat) {
                 Note n = at(beat, 0.0, kicks ? 0.22f : ph.tickLevel);
                 n.param = b % 4 == 0 ? 1.0f : 0.0f;
                 n.pan = b % 2 == 0 ? -0.2f : 0.25f;
                 a_.tick.push_back(n);
             }
+            if (b >= playedBeats) continue;
             const bool clapHere = ph.halfTime ? b % 4 == 2 : b % 2 == 1;
-            if (ph.clap && clapHere) a_.clap.push_back(at(beat, 0.0, 0.95f + 0.05f * jitter()));
+            if (ph.clap && clapHere) {
+                Note n = at(beat, 0.0, 0.95f + 0.05f * jitter());
+                a_.clap.push_back(n);
+            }
             if (ph.offHats) {
                 Note n = at(beat + 0.5, 0.0, ph.openHats ? 0.55f : 0.85f + 0.1f * jitter());
                 n.param = ph.openHats ? 1.0f : 0.0f;
-                n.pan = -0.1f;
+                n.pan = -0.45f;
                 a_.hat.push_back(n);
             }
-            if (ph.hats16) {
-                for (double s : {0.25, 0.75}) {
-                    Note n = at(beat + s, 0.0, 0.3f + 0.12f * jitter());
-                    n.pan = 0.3f;
-                    a_.hat.push_back(n);
+            if (ph.shaker) {
+                for (double s : {0.25, 0.5, 0.75}) {
+                    Note n = at(beat + s, 0.0, (s == 0.5 ? 0.8f : 0.55f) + 0.15f * jitter());
+                    n.pan = s == 0.5 ? 0.3f : 0.5f;
+                    a_.shaker.push_back(n);
                 }
             }
             if (ph.offHats && ph.openHats) {
                 Note n = at(beat + 0.5, 0.0, 0.5f);
-                n.pan = 0.1f;
+                n.pan = 0.45f;
                 a_.hat.push_back(n);
             }
             if (ph.ride) {
                 Note n = at(beat, 0.0, b % 2 == 0 ? 0.9f : 0.7f + 0.1f * jitter());
-                n.pan = 0.35f;
+                n.pan = 0.45f;
                 a_.ride.push_back(n);
             }
+            if (ph.keyPulse) pulse(chord, beat);
             if (b < ph.bassBeats) bassBeat(ph, chord, beat, b);
-            roll(ph.roll[b], beat, p, ph.stopsEarly && b == 7);
+            // The roll leaves the last half beat before the break's accent empty, so the accent lands.
+            roll(a_.snare, ph.roll[b], beat, b + 1 == playedBeats && ph.breakBeats > 0 ? 0.5 : 1.0,
+                 rollBuildUp(p));
+        }
+        if (ph.breakBeats > 0) {
+            // The accent that stops the build-up, ringing into the break.
+            Note snare = at(end, 0.0, 0.9f);
+            snare.param = 0.18f;
+            a_.snare.push_back(snare);
+            a_.clap.push_back(at(end, 0.0, 0.8f));
         }
         if (ph.keyStabs) keyStabs(ph, bars, start);
         fill(ph.fill, start);
@@ -555,43 +663,36 @@ private:
         }
     }
 
+    // Raised chords keep their bass below D3, where it is heard as a pitch under the kick.
     static Chord transposed(Chord chord, int semitones) {
         chord.bass += semitones;
+        if (chord.bass > 49) chord.bass -= 12;
         for (int& pitch : chord.pad) pitch += semitones;
         return chord;
     }
 
     void bassBeat(const Phrase& ph, const Chord& chord, double beat, int b) {
-        int root = chord.bass;
+        const int root = chord.bass;
+        auto play = [&](double at16, double gateBeats, int pitch, float velocity, float brightness) {
+            Note n = at(beat + at16 / 4.0, gateBeats, velocity * ph.bassLevel);
+            n.pitch = static_cast<float>(pitch);
+            n.param = brightness;
+            a_.bass.push_back(n);
+        };
         switch (ph.bass) {
         case Bass::None:
             break;
-        case Bass::OffBeat: {
-            Note n = at(beat + 0.5, 0.4, 1.0f);
-            n.pitch = static_cast<float>(b == 7 ? root + 12 : root);
-            n.param = 1600.0f;
-            a_.bass.push_back(n);
+        case Bass::OffBeat:
+            play(2, 0.4, b == 7 ? root + 12 : root, 1.0f, 1600.0f);
             break;
-        }
-        case Bass::Rolling: {
-            const int offsets[3] = {0, 12, 0};
-            for (int s = 1; s <= 3; ++s) {
-                Note n = at(beat + 0.25 * s, 0.2, s == 2 ? 1.0f : 0.85f);
-                n.pitch = static_cast<float>(root + offsets[s - 1]);
-                n.param = s == 2 ? 2200.0f : 1300.0f;
-                a_.bass.push_back(n);
-            }
+        case Bass::Gallop:
+            // The last beat of each bar walks: the fifth, then the octave into the next chord.
+            play(2, 0.2, root, 1.0f, 2000.0f);
+            play(3, 0.12, b % 4 == 3 ? root + 7 : root + 12, 0.8f, 1400.0f);
             break;
-        }
         case Bass::Eighths:
-            // The note on the beat is left to the kick.
-            for (double half : {0.0, 0.5}) {
-                if (half == 0.0 && b % 4 != 0) continue;
-                Note n = at(beat + half, 0.35, half == 0.0 ? 0.8f : 1.0f);
-                n.pitch = static_cast<float>(b % 4 == 3 && half > 0.0 ? root + 12 : root);
-                n.param = b % 2 == 1 ? 2600.0f : 1800.0f;
-                a_.bass.push_back(n);
-            }
+            play(2, 0.4, b % 4 == 3 ? root + 12 : root, 1.0f, b % 2 == 1 ? 2600.0f : 1800.0f);
+            if (b % 2 == 1) play(3, 0.12, root + 7, 0.7f, 1400.0f);
             break;
         }
     }
@@ -605,27 +706,40 @@ private:
                     // Under the beat the stabs go up an octave, out of the bass's way.
                     n.pitch = static_cast<float>(bars[bar].pad[k] + (ph.halfTime ? 12 : 0));
                     n.param = ph.halfTime ? 0.8f : 0.45f;
-                    n.pan = -0.3f + 0.2f * static_cast<float>(k);
+                    n.pan = -0.6f + 0.4f * static_cast<float>(k);
                     a_.keys.push_back(n);
                 }
             }
         }
     }
 
-    // Snare hits per beat rise through a build-up; the velocity rises with them.
-    void roll(int perBeat, double beat, int phrase, bool lastBeat) {
-        if (perBeat == 0) return;
-        int hits = lastBeat ? perBeat / 2 : perBeat;
-        for (int h = 0; h < hits; ++h) {
+    // The chord short on one beat, with the root an octave down, where nothing else marks the beat.
+    void pulse(const Chord& chord, double beat) {
+        for (int k = -1; k < 4; ++k) {
+            Note n = at(beat, 0.3, k < 0 ? 0.3f : 0.2f);
+            n.pitch = static_cast<float>(k < 0 ? chord.bass + 12 : chord.pad[k]);
+            n.param = 0.55f;
+            n.pan = k < 0 ? 0.0f : -0.5f + 0.33f * static_cast<float>(k);
+            a_.keyPulse.push_back(n);
+        }
+    }
+
+    // The build-up a phrase belongs to: its roll starts 18 beats before the first drop's break and 14
+    // before the second's.
+    static BuildUp rollBuildUp(int phrase) {
+        if (phrase < breakdownPhrase) return {phraseBeat(0) - 2.0, 18.0};
+        return {phraseBeat(secondDropPhrase) - 2.0, 14.0};
+    }
+
+    // Snare hits per beat over the first `share` of the beat; the velocity rises with the build-up and
+    // the hit on the beat is the strongest, so the count stays clear under the roll.
+    void roll(std::vector<Note>& out, int perBeat, double beat, double share, const BuildUp& buildUp) {
+        for (int h = 0; h < perBeat * share; ++h) {
             double hitBeat = beat + static_cast<double>(h) / perBeat;
-            // 0 at the first build-up beat, 1 at the drop.
-            double dropAt = phrase < breakdownPhrase ? phraseBeat(0) : phraseBeat(secondDropPhrase);
-            double length = phrase < breakdownPhrase ? 20.0 : 16.0;
-            float progress = static_cast<float>(std::clamp(1.0 - (dropAt - hitBeat) / length, 0.0, 1.0));
-            Note n = at(hitBeat, 0.0, 0.25f + 0.6f * progress);
+            Note n = at(hitBeat, 0.0, 0.25f + 0.5f * buildUp.progress(hitBeat) + (h == 0 ? 0.15f : 0.0f));
             n.param = perBeat >= 4 ? 0.07f : 0.12f;
-            n.pan = 0.15f * static_cast<float>(h % 2 == 0 ? -1 : 1);
-            a_.snare.push_back(n);
+            n.pan = 0.2f * static_cast<float>(h % 2 == 0 ? -1 : 1);
+            out.push_back(n);
         }
     }
 
@@ -639,12 +753,14 @@ private:
             Note n = at(beat, 0.2, (s % 4 == 0 ? 0.75f : 0.55f) * ph.arpLevel);
             n.pitch = static_cast<float>(k == 4 ? chord.pad[0] + 24 : chord.pad[k] + 12);
             n.param = ph.arpFrom + (ph.arpTo - ph.arpFrom) * static_cast<float>(s) / 32.0f;
-            n.pan = s % 2 == 0 ? -0.35f : 0.35f;
+            n.pan = s % 2 == 0 ? -0.6f : 0.6f;
             a_.pluck.push_back(n);
         }
     }
 
     void melody(const Phrase& ph, double start) {
+        barChords_[0] = ph.chords[0];
+        barChords_[1] = ph.chords[1];
         const int c = ph.chordIndex;
         const int up = ph.transpose;
         const Line& call = hookCall[c];
@@ -662,58 +778,71 @@ private:
         case Melody::HookAndSaw:
         case Melody::HookAll:
             for (const Line* part : {&call, &answer}) {
-                line(a_.lead, *part, start, up, 0.9f, 2400.0f);
-                if (ph.melody != Melody::Hook) line(a_.supersaw, *part, start, up - 12, 0.45f, 2000.0f);
-                if (ph.melody == Melody::HookAll) line(a_.pluck, *part, start, up + 12, 0.5f, 4500.0f);
+                line(a_.lead, *part, start, up, 0.9f, 4000.0f);
+                if (ph.melody != Melody::Hook) line(a_.supersaw, *part, start, up - 12, 0.45f, 2600.0f);
+                if (ph.melody == Melody::HookAll) line(a_.pluck, *part, start, up + 12, 0.5f, 5000.0f);
             }
             break;
         case Melody::HookHigh:
             for (const Line* part : {&call, &answer}) {
-                line(a_.supersaw, *part, start, up + 12, 0.8f, 3800.0f);
-                line(a_.lead, *part, start, up + 12, 0.6f, 3000.0f);
+                line(a_.supersaw, *part, start, up + 12, 0.8f, 4400.0f);
+                line(a_.lead, *part, start, up + 12, 0.6f, 3600.0f);
             }
             break;
         case Melody::CallResponse:
-            line(a_.lead, call, start, up + 12, 0.8f, 2800.0f);
-            line(a_.supersaw, answer, start, up + 12, 0.85f, 4000.0f);
-            line(a_.pluck, answer, start, up + 24, 0.4f, 3000.0f);
+            line(a_.lead, call, start, up + 12, 0.8f, 3400.0f);
+            line(a_.supersaw, answer, start, up + 12, 0.85f, 4600.0f);
+            line(a_.pluck, answer, start, up + 24, 0.4f, 3600.0f);
             break;
         case Melody::Counter:
             line(a_.keys, counterMelody[c], start, up, 0.55f, 0.9f);
             break;
         case Melody::Counter2:
-            line(a_.pluck, counterMelody2[c], start, up + 12, 0.6f, 4200.0f);
-            line(a_.lead, counterMelody2[c], start, up, 0.7f, 2600.0f);
+            line(a_.pluck, counterMelody2[c], start, up + 12, 0.6f, 4600.0f);
+            line(a_.lead, counterMelody2[c], start, up, 0.7f, 3200.0f);
             break;
+        case Melody::Descent: {
+            // The first statement an octave up on the lead over the big saw; the upward answer as written.
+            const int octave = c < 2 ? 12 : 0;
+            for (const Line& bar : descentLine[c]) {
+                line(a_.lead, bar, start, up + octave, 0.75f, 3400.0f);
+                line(a_.supersaw, bar, start, up + octave - 12, 0.6f, 3800.0f);
+                if (c >= 2) line(a_.pluck, bar, start, up + 12, 0.4f, 4400.0f);
+            }
+            break;
+        }
         case Melody::Interlude:
-            for (const Line& bar : interludeLine[c]) line(a_.lead, bar, start, up + 12, 0.7f, 2600.0f);
+            for (const Line& bar : interludeLine[c]) line(a_.lead, bar, start, up + 12, 0.7f, 3200.0f);
             break;
         case Melody::Breakdown:
             line(a_.keys, breakdownTheme[c], start, 0, 0.5f, 1.0f);
             break;
         case Melody::LeadIn:
-            line(a_.lead, leadIn, start, 0, 0.8f, 1800.0f);
+            line(a_.lead, leadIn, start, 0, 0.8f, 2400.0f);
             break;
         }
     }
 
+    // The lines are written in A minor; over E major their G is sharpened, as the harmonic minor has it.
     void line(std::vector<Note>& out, const Line& steps, double phraseStart, int transpose, float velocity,
               float brightness) {
         for (const Step& s : steps) {
             double beat = phraseStart + s.at / 4.0;
             Note n = at(beat, s.length / 4.0 * 0.85, velocity);
-            n.pitch = static_cast<float>(s.pitch + transpose);
+            const bool sharpen = barChords_[std::min(s.at / 16, 1)] == E && s.pitch % 12 == 7;
+            n.pitch = static_cast<float>(s.pitch + (sharpen ? 1 : 0) + transpose);
+
             n.param = brightness;
             out.push_back(n);
         }
     }
 
-    void riser(int64_t startSample, double endBeat, float velocity) {
+    void riser(std::vector<Note>& out, int64_t startSample, double endBeat, float velocity) {
         Note n;
         n.start = startSample;
         n.gate = beatSample(endBeat) - startSample;
         n.velocity = velocity;
-        a_.riser.push_back(n);
+        out.push_back(n);
     }
 
     Note at(double beat, double gateBeats, float velocity = 1.0f) {
@@ -729,6 +858,7 @@ private:
 
     Arrangement a_;
     Noise humanise_{0x1234567u};
+    ChordName barChords_[2] = {Am, Am}; // under the melody being written, one per bar
 };
 
 struct Bus {
@@ -774,22 +904,30 @@ StereoBuffer renderSong(int64_t sampleCount) {
         buses.push_back(
             Bus{Track(instrument, std::move(notes)), gain, reverb, delay, duck, outroFade, nullptr});
     };
-    // The kick and the ticks fade only part of the way: the count goes on, quietly, up to the final hit.
-    bus(Instrument::Kick, arrangement.kick, 0.62f, 0.0f, 0.0f, 0.0f, 0.75f);
+    // The kick and the ticks fade only part of the way: the count goes on, quietly, up to the last bar.
+    bus(Instrument::Kick, arrangement.kick, 0.56f, 0.0f, 0.0f, 0.0f, 0.75f);
+
     bus(Instrument::Clap, arrangement.clap, 0.32f, 0.35f, 0.0f, 0.0f);
     bus(Instrument::Snare, arrangement.snare, 0.3f, 0.3f, 0.0f, 0.0f);
-    bus(Instrument::Hat, arrangement.hat, 0.2f, 0.05f, 0.0f, 0.2f);
-    bus(Instrument::Ride, arrangement.ride, 0.16f, 0.1f, 0.0f, 0.1f);
+    bus(Instrument::Hat, arrangement.hat, 0.75f, 0.15f, 0.0f, 0.2f);
+    bus(Instrument::Shaker, arrangement.shaker, 1.0f, 0.15f, 0.0f, 0.2f);
+    bus(Instrument::Ride, arrangement.ride, 0.24f, 0.1f, 0.0f, 0.1f);
     bus(Instrument::Tick, arrangement.tick, 0.3f, 0.3f, 0.0f, 0.0f, 0.6f);
     bus(Instrument::Crash, arrangement.crash, 0.3f, 0.15f, 0.0f, 0.0f);
     bus(Instrument::Riser, arrangement.riser, 0.3f, 0.25f, 0.0f, 0.0f);
-    bus(Instrument::Bass, arrangement.bass, 0.42f, 0.0f, 0.0f, 0.7f);
+    bus(Instrument::Bass, arrangement.bass, 0.5f, 0.0f, 0.0f, 0.7f);
     bus(Instrument::Pad, arrangement.pad, 1.0f, 0.4f, 0.0f, 0.55f);
     buses.back().chorus = std::make_unique<Chorus>(0.35f, 0.0035f, 0.5f);
     bus(Instrument::Pluck, arrangement.pluck, 0.3f, 0.3f, 0.3f, 0.35f);
     bus(Instrument::Supersaw, arrangement.supersaw, 0.42f, 0.3f, 0.18f, 0.35f);
     bus(Instrument::Lead, arrangement.lead, 0.4f, 0.22f, 0.22f, 0.25f);
+    buses.back().chorus = std::make_unique<Chorus>(0.5f, 0.002f, 0.45f);
     bus(Instrument::Keys, arrangement.keys, 0.22f, 0.45f, 0.2f, 0.3f);
+    // Dry, so each beat's chord stands out of the last one's tail.
+    bus(Instrument::Keys, arrangement.keyPulse, 0.55f, 0.12f, 0.0f, 0.0f);
+    bus(Instrument::Snare, arrangement.finalRoll, 0.3f, 0.15f, 0.0f, 0.0f, 0.0f);
+    bus(Instrument::Riser, arrangement.finalRiser, 0.3f, 0.25f, 0.0f, 0.0f, 0.0f);
+    bus(Instrument::Pad, arrangement.finalPad, 1.0f, 0.4f, 0.0f, 0.0f, 0.0f);
     bus(Instrument::Kick, arrangement.finalKick, 0.85f, 0.1f, 0.0f, 0.0f, 0.0f);
     bus(Instrument::Crash, arrangement.finalCrash, 0.32f, 0.3f, 0.0f, 0.0f, 0.0f);
     bus(Instrument::Supersaw, arrangement.finalChord, 0.36f, 0.5f, 0.2f, 0.0f, 0.0f);
@@ -797,7 +935,7 @@ StereoBuffer renderSong(int64_t sampleCount) {
 
     Reverb reverb(0.86f, 0.35f);
     PingPongDelay delay(static_cast<int64_t>(std::llround(0.75 * beatSeconds * sampleRate)), 0.42f, 3500.0f);
-    const float reverbReturn = 2.2f, delayReturn = 0.45f, masterGain = 0.68f;
+    const float reverbReturn = 2.2f, delayReturn = 0.45f, masterGain = 0.66f;
 
     StereoBuffer out;
     out.left.assign(static_cast<size_t>(std::max<int64_t>(sampleCount, 0)), 0.0f);
@@ -808,8 +946,8 @@ StereoBuffer renderSong(int64_t sampleCount) {
         delR[block];
     float duck[block], outro[block];
     size_t lastKick = 0;
-    const int64_t outroFrom = beatSample(fadeStartBeat), outroTo = secondsSample(fadeEndSeconds);
-    const int64_t ringEnd = secondsSample(ringEndSeconds), silence = secondsSample(silenceSeconds);
+    const int64_t outroFrom = beatSample(fadeStartBeat), outroTo = beatSample(fadeEndBeat);
+    const int64_t closeFrom = secondsSample(closeFromSeconds), silence = secondsSample(silenceSeconds);
     // The kick's falling sweep leaves a little DC; a high pass far below the music removes it.
     const float dcPole = static_cast<float>(std::exp(-2.0 * pi * 8.0 / sampleRate));
     float dcInL = 0.0f, dcInR = 0.0f, dcOutL = 0.0f, dcOutR = 0.0f;
@@ -839,7 +977,8 @@ StereoBuffer renderSong(int64_t sampleCount) {
         for (Bus& b : buses) {
             std::fill(busL, busL + block, 0.0f);
             std::fill(busR, busR + block, 0.0f);
-            b.track.render(busL, busR, blockStart, count);
+            // A bus without a sounding voice adds nothing, unless its chorus still holds some.
+            if (!b.track.render(busL, busR, blockStart, count) && !b.chorus) continue;
             if (b.chorus) b.chorus->process(busL, busR, count);
             for (int i = 0; i < count; ++i) {
                 float g = b.gain * (1.0f - b.duck * duck[i]) * (1.0f - b.outroFade * (1.0f - outro[i]));
@@ -873,9 +1012,9 @@ StereoBuffer renderSong(int64_t sampleCount) {
             dcInL = l;
             dcInR = r;
             // Closed after the DC filter, whose own decay would otherwise ring past the end.
-            float close = fadeBetween(blockStart + i, ringEnd, silence);
-            out.left[static_cast<size_t>(blockStart + i)] = dcOutL * close;
-            out.right[static_cast<size_t>(blockStart + i)] = dcOutR * close;
+            float close = fadeBetween(s, closeFrom, silence);
+            out.left[static_cast<size_t>(s)] = dcOutL * close;
+            out.right[static_cast<size_t>(s)] = dcOutR * close;
         }
     }
     limit(out.left, out.right, dbToGain(masterCeilingDb), static_cast<int>(0.004 * sampleRate), 0.12f);

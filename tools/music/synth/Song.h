@@ -13,7 +13,7 @@ namespace music {
 constexpr double trackSeconds = 208.0;
 // The rendered mix peaks at most here; the lossy encoding adds a little on top, which must still stay
 // below -1 dBFS in the decoded file.
-constexpr float masterCeilingDb = -2.5f;
+constexpr float masterCeilingDb = -2.7f;
 
 // First sample of beat `beat` (1 = the first beat the show counts). Fractional beats address the
 // sixteenths in between; every event of the track is placed through this one rounding.
