@@ -35,6 +35,7 @@ target_link_options(lumorakka PRIVATE
     -sASYNCIFY -sASYNCIFY_STACK_SIZE=65536
     # The page shows the errors; the runtime lives on after main returns.
     -sEXIT_RUNTIME=0
-    "SHELL:--preload-file ${LUMORAKKA_WEB_DATA}@/data"
+    # Quoted: a path with spaces stays one argument.
+    "SHELL:--preload-file \"${LUMORAKKA_WEB_DATA}@/data\""
     "SHELL:--exclude-file *-stamp")
 set_property(TARGET lumorakka APPEND PROPERTY LINK_DEPENDS ${LUMORAKKA_WEB_DATA}/noisebiisi.ogg)

@@ -29,8 +29,13 @@ Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
 EOF
     apt=(-o Dir::Etc::SourceList=/dev/null -o Dir::Etc::SourceParts="$aptdir/sources"
          -o Dir::State::Lists="$aptdir/lists" -o Dir::Cache="$aptdir/cache" -o APT::Sandbox::User="$(id -un)")
-    echo "Fetching Debian's source index for $codename"
-    apt-get "${apt[@]}" -qq update
+    echo "Fetching Debian's source index for $codename from $mirror"
+    # Without --error-on=any an index that could not be fetched is only a warning, and every
+    # library would then seem missing from the archive.
+    if ! apt-get "${apt[@]}" -qq --error-on=any update; then
+        echo "Could not download Debian's source index from $mirror (see above); nothing was built." >&2
+        exit 1
+    fi
 
     upstream() { # Debian version -> upstream version
         local v=${1#*:}
@@ -60,6 +65,41 @@ EOF
         echo "$best"
     }
 
+    download_source() { # source-package version
+        cd "$deps/downloads"
+        apt-get "${apt[@]}" -qq source --download-only "$1=$2"
+    }
+
+    unpack_and_build() { # source-package version
+        local dsc
+        dsc=$(ls "$deps/downloads/${1}_${2#*:}.dsc")
+        rm -rf "$deps/src/$1" "$deps/build/$1"
+        # Unpacks and applies Debian's patches; apt has already checked the files against the
+        # signed index, so the missing maintainer keys are no concern.
+        dpkg-source -x "$dsc" "$deps/src/$1"
+        "build_$1" "$deps/src/$1" "$deps/build/$1"
+    }
+
+    # One step of a library's build, its output appended to the library's log; a failed step ends
+    # the script with the log's tail and what failed.
+    logged_step() { # failure-text command...
+        local failure=$1 status
+        shift
+        # set -e holds inside the subshell only when its status is not tested in place.
+        set +e
+        (
+            set -e
+            "$@"
+        ) >>"$log" 2>&1
+        status=$?
+        set -e
+        if [ $status -ne 0 ]; then
+            tail -n 40 "$log" >&2
+            echo "$failure; the whole log is $log" >&2
+            exit 1
+        fi
+    }
+
     for entry in "${libraries[@]}"; do
         read -r name dev _ <<<"$entry"
         [[ " ${stale[*]} " == *" $name "* ]] || continue
@@ -67,26 +107,9 @@ EOF
         log=$deps/logs/$name.log
         start=$SECONDS
         echo "Building $name $version $for_whom (log: $log)"
-        # set -e holds inside the subshell only when its status is not tested in place.
-        set +e
-        (
-            set -e
-            cd "$deps/downloads"
-            apt-get "${apt[@]}" -qq source --download-only "$name=$version"
-            dsc=$(ls "$deps/downloads/${name}_${version#*:}.dsc")
-            rm -rf "$deps/src/$name" "$deps/build/$name"
-            # Unpacks and applies Debian's patches; apt has already checked the files against the
-            # signed index, so the missing maintainer keys are no concern.
-            dpkg-source -x "$dsc" "$deps/src/$name"
-            "build_$name" "$deps/src/$name" "$deps/build/$name"
-        ) >"$log" 2>&1
-        status=$?
-        set -e
-        if [ $status -ne 0 ]; then
-            tail -n 40 "$log" >&2
-            echo "Building $name $for_whom failed; the whole log is $log" >&2
-            exit 1
-        fi
+        : >"$log"
+        logged_step "Downloading the source of $name $version from $mirror failed" download_source "$name" "$version"
+        logged_step "Building $name $for_whom failed" unpack_and_build "$name" "$version"
         printf '%s\n%s\n' "${key[$name]}" "$version" >"$deps/stamps/$name"
         echo "  $name done in $((SECONDS - start)) s"
     done

@@ -4,7 +4,10 @@
 #include <emscripten.h>
 #include <emscripten/html5.h>
 
+#include <algorithm>
+
 #include "clock/DemoContext.h"
+#include "demo/Timeline.h"
 #include "platform/Window.h"
 #include "platform/web/WebPage.h"
 #include "shell/OfflineClock.h"
@@ -38,6 +41,10 @@ EM_BOOL showFrame(double, void*) {
 }
 
 void playAgain() {
+    // Keys pressed while the end card showed were meant for no show: they are dropped unread.
+    pumpEvents(WindowEvents());
+    // A show may end paused (a seek past the end while paused); the new one plays.
+    if (demoContext.paused) demoContext.togglePause();
     beginShow();
     demoContext.seekTo(0);
     emscripten_request_animation_frame_loop(showFrame, nullptr);
@@ -66,14 +73,23 @@ int main() {
     if (pageHasFailed()) return 1;
     setFramesPresentedByBrowser(true);
 
+    // Every time at or past the end is the end, however far past it the address points: the first
+    // frame finds the show over and the page shows its end card.
+    const double showSeconds = std::min(startSeconds, showEndSeconds);
     if (still) {
         OfflineClock clock(stillBeatTrackingRate);
-        renderFrame(clock.advanceTo(startSeconds));
+        // Past the end there is no frame to step the beat tracking up to.
+        const float at =
+            showSeconds < showEndSeconds ? clock.advanceTo(showSeconds) : clock.jumpTo(showSeconds);
+        if (renderFrame(at)) {
+            pageStillPastEnd(startSeconds, showEndSeconds);
+            return 0;
+        }
         // The title changes once the browser has shown the frame.
         emscripten_request_animation_frame_loop(stillShown, nullptr);
         return 0;
     }
-    if (startSeconds > 0) demoContext.seekTo(static_cast<float>(startSeconds));
+    if (showSeconds > 0) demoContext.seekTo(static_cast<float>(showSeconds));
     pageShowReady();
     emscripten_request_animation_frame_loop(showFrame, nullptr);
     return 0;

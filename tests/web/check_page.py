@@ -9,9 +9,6 @@ screenshot and Chromium's log stay in WORK. Prints one line per check and closes
 "N passed, N failed"; the exit status is 1 when any check failed.
 """
 import base64
-import functools
-import http.server
-import io
 import json
 import math
 import os
@@ -19,7 +16,6 @@ import re
 import shutil
 import subprocess
 import sys
-import threading
 import time
 import urllib.request
 
@@ -34,6 +30,18 @@ STILL_TIMES = [2.508, 8.508, 14.969, 23.277, 26.508, 29.277, 40.815, 66.2, 98.96
 PSNR_FLOOR = 30.0  # dB
 SYNC_LIMIT = 0.050  # seconds between the show's clock and the sound heard, read at the same moment
 PLAY_SECONDS = 10.0
+# Addresses at or past the end of the show (206 s): "#t" for play, and for a still. Each shows the
+# end card at once, with no frame of the show drawn.
+PLAY_PAST_THE_END = ["206", "300", "3000000", "9" * 400]
+STILL_PAST_THE_END = ["206", "1000", "99999999999"]
+# What becomes of the data package on the server, and the words the page must say of it.
+BROKEN_PACKAGES = [
+    ("without-data", None, "404"),
+    ("cut-short", lambda data: data[:len(data) // 2], "arrived cut short"),
+    ("too-long", lambda data: data + bytes(4096), "from different builds"),
+]
+SERVE_WEB = os.path.join(os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__)))),
+                         "scripts", "serve-web.sh")
 CHROMIUM_FLAGS = [
     "--headless=new", "--use-angle=swiftshader", "--enable-unsafe-swiftshader",
     "--autoplay-policy=no-user-gesture-required", "--no-sandbox", "--disable-background-networking",
@@ -43,23 +51,21 @@ CHROMIUM_FLAGS = [
 
 
 class Server:
-    """The page's directory on 127.0.0.1, as scripts/serve-web.sh serves it."""
+    """The page's folder on 127.0.0.1, served by scripts/serve-web.sh on a free port."""
 
     def __init__(self, directory):
-        class Handler(http.server.SimpleHTTPRequestHandler):
-            extensions_map = {**http.server.SimpleHTTPRequestHandler.extensions_map,
-                              ".wasm": "application/wasm", ".js": "text/javascript"}
-
-            def log_message(self, *args):
-                pass
-
-        self.httpd = http.server.ThreadingHTTPServer(
-            ("127.0.0.1", 0), functools.partial(Handler, directory=directory))
-        self.url = "http://127.0.0.1:%d/" % self.httpd.server_address[1]
-        threading.Thread(target=self.httpd.serve_forever, daemon=True).start()
+        self.process = subprocess.Popen([SERVE_WEB, directory, "0"], stdout=subprocess.PIPE, text=True)
+        line = self.process.stdout.readline()
+        match = re.search(r" at (http://127\.0\.0\.1:[1-9][0-9]*/) ", line)
+        if not match:
+            self.close()
+            raise RuntimeError("scripts/serve-web.sh did not say where it serves: %r" % line)
+        self.url = match.group(1)
 
     def close(self):
-        self.httpd.shutdown()
+        self.process.terminate()
+        self.process.wait(20)
+        self.process.stdout.close()
 
 
 class Browser:
@@ -145,6 +151,14 @@ class Browser:
                 return value
             self.pump(0.25)
         return None
+
+    def start_show(self, url):
+        """Opens the page and starts it as a viewer does, with the click if it asks for one."""
+        self.open(url)
+        ready = self.wait_for("document.getElementById('loading').hidden", 120)
+        if ready and not self.evaluate("document.getElementById('click').hidden"):
+            self.click(400, 300)
+        return ready
 
     def click(self, x, y):
         for kind in ("mousePressed", "mouseReleased"):
@@ -306,10 +320,7 @@ def check_pause(checks, browser):
 
 def check_end_card(checks, browser, url):
     """A link to 170 s, Page Down to 200 s, the end card at 206 s, and "play again" from 0."""
-    browser.open(url + "?n=end#t=170")
-    browser.wait_for("document.getElementById('loading').hidden", 120)
-    if not browser.evaluate("document.getElementById('click').hidden"):
-        browser.click(400, 300)
+    browser.start_show(url + "?n=end#t=170")
     started = browser.wait_for("Module.lumorakka.framesDrawn > 0 && Module.lumorakka.showSeconds >= 170 &&"
                                " Module.lumorakka.showSeconds < 180", 30)
     browser.press("PageDown", "PageDown", 34)
@@ -325,26 +336,74 @@ def check_end_card(checks, browser, url):
     checks.check(bool(again), "\"play again\" plays the show from its start")
 
 
-def check_missing_data(checks, work, dist):
-    broken = os.path.join(work, "without-data")
-    shutil.rmtree(broken, ignore_errors=True)
-    os.makedirs(broken)
-    for name in os.listdir(dist):
-        if name != "lumorakka.data":
-            os.symlink(os.path.join(os.path.abspath(dist), name), os.path.join(broken, name))
-    server = Server(broken)
-    browser = Browser(work, "without-data")
-    try:
-        browser.open(server.url)
-        title = browser.wait_for("document.title.startsWith('error') ? document.title : ''", 60)
-        shown = browser.evaluate("!document.getElementById('error').hidden && "
-                                 "document.getElementById('reason').textContent") or ""
-        browser.screenshot(os.path.join(work, "without-data.png"))
-        checks.check(bool(title) and "lumorakka.data" in shown and "404" in shown,
-                     "without its data package the page says so in words: %r" % shown)
-    finally:
-        browser.close()
-        server.close()
+def check_play_again(checks, browser, url):
+    """Paused, sought past the end, keys pressed on the end card: "Play again" plays from 0 with sound."""
+    browser.start_show(url + "?n=again#t=200")
+    browser.wait_for("Module.lumorakka.framesDrawn > 0 && Module.lumorakka.audioStartedAt", 30)
+    browser.press("KeyP", "p", 80)
+    browser.pump(0.5)
+    browser.press("PageDown", "PageDown", 34)
+    ended = browser.wait_for("!document.getElementById('end').hidden", 20)
+    for code, key, key_code in (("PageDown", "PageDown", 34), ("KeyP", "p", 80), ("ArrowUp", "ArrowUp", 38)):
+        browser.press(code, key, key_code)
+    browser.pump(0.5)
+    browser.evaluate("document.getElementById('again').click()")
+    playing = "document.getElementById('end').hidden && Module.lumorakka.audioStartedAt !== null && " \
+              "Module.lumorakka.showSeconds > %s && Module.lumorakka.showSeconds < 10"
+    first = browser.wait_for(playing % 0.5, 30)
+    later = first and browser.evaluate("Module.lumorakka.showSeconds")
+    moved = first and browser.wait_for(playing % later, 10)
+    checks.check(bool(ended and first and moved),
+                 "paused, sought past the end, keys on the end card: \"play again\" plays from 0 with its sound "
+                 "(show time %s)" % (later if first else "not between 0.5 and 10 s"))
+
+
+def check_past_the_end(checks, work, url):
+    """Every time at or past the end is the end card, at once, for play and for stills alike."""
+    for still, times in ((False, PLAY_PAST_THE_END), (True, STILL_PAST_THE_END)):
+        for seconds in times:
+            what = "%s at #t=%s" % ("still" if still else "play", seconds if len(seconds) < 16 else "9 x %d" % len(seconds))
+            # A fresh browser each time: a page that hangs takes nothing else with it.
+            browser = Browser(work, "past-the-end")
+            try:
+                browser.start_show("%s%s#t=%s" % (url, "?still" if still else "", seconds))
+                end_card = browser.wait_for("!document.getElementById('end').hidden", 20)
+                state = browser.evaluate("[document.title, Module.lumorakka.framesDrawn]")
+            except Exception as error:  # a hung page answers nothing before the socket's time-out
+                end_card, state = False, ["no answer: %s" % error, None]
+            finally:
+                browser.close()
+            title_ok = state[0].startswith("ended: nothing drawn") if still else not state[0].startswith(("ready", "error"))
+            checks.check(bool(end_card) and state[1] == 0 and title_ok,
+                         "%s: the end card, no frame drawn (%s frames, title %r)" % (what, state[1], state[0]))
+
+
+def check_broken_packages(checks, work, dist):
+    """A data package missing, cut short or of another build: the page says so in words."""
+    data = open(os.path.join(dist, "lumorakka.data"), "rb").read()
+    for name, change, words in BROKEN_PACKAGES:
+        broken = os.path.join(work, name)
+        shutil.rmtree(broken, ignore_errors=True)
+        os.makedirs(broken)
+        for file in os.listdir(dist):
+            if file != "lumorakka.data":
+                shutil.copy(os.path.join(dist, file), broken)
+        if change:
+            with open(os.path.join(broken, "lumorakka.data"), "wb") as out:
+                out.write(change(data))
+        server = Server(broken)
+        browser = Browser(work, name)
+        try:
+            browser.open(server.url)
+            title = browser.wait_for("document.title.startsWith('error') ? document.title : ''", 60)
+            shown = browser.evaluate("!document.getElementById('error').hidden && "
+                                     "document.getElementById('reason').textContent") or ""
+            browser.screenshot(os.path.join(work, name + ".png"))
+            checks.check(bool(title) and "lumorakka.data" in shown and words in shown,
+                         "%s: the page says so in words: %r" % (name, shown))
+        finally:
+            browser.close()
+            server.close()
 
 
 def main():
@@ -360,6 +419,7 @@ def main():
         checks.check(not errors, "no console errors while loading and playing%s"
                      % ("" if not errors else ": " + "; ".join(errors[:5])))
         check_end_card(checks, browser, server.url)
+        check_play_again(checks, browser, server.url)
         check_stills(checks, browser, server.url, references, work)
         if played:
             fps, first, last = played
@@ -367,8 +427,11 @@ def main():
                   "SwiftShader WebGL 2)" % (fps, first, last), flush=True)
     finally:
         browser.close()
+    try:
+        check_past_the_end(checks, work, server.url)
+    finally:
         server.close()
-    check_missing_data(checks, work, dist)
+    check_broken_packages(checks, work, dist)
     print("%d passed, %d failed" % (checks.passed, checks.failed))
     return 1 if checks.failed else 0
 

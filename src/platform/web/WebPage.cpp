@@ -2,7 +2,6 @@
 
 #include <emscripten.h>
 
-#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 
@@ -32,6 +31,10 @@ EM_JS(void, pageEndCardJs, (int playAgain), {
 EM_JS(void, pageStillJs, (double showSeconds, double beatFlash), {
     Module.lumorakka.stillDrawn(showSeconds, beatFlash);
 });
+
+EM_JS(void, pageStillPastEndJs, (double showSeconds, double endSeconds), {
+    Module.lumorakka.stillPastEnd(showSeconds, endSeconds);
+});
 // clang-format on
 
 bool pageAsksForStill() {
@@ -40,7 +43,8 @@ bool pageAsksForStill() {
 
 double pageStartSeconds() {
     const double seconds = pageTimeFragment();
-    return std::isfinite(seconds) && seconds > 0 ? seconds : 0;
+    // Digits enough to overflow a double are a time past the end too, not the start.
+    return seconds > 0 ? seconds : 0;
 }
 
 void pageShowReady() {
@@ -57,4 +61,8 @@ void pageShowEndCard(void (*playAgain)()) {
 
 void pageStillDrawn(double showSeconds, double beatFlash) {
     pageStillJs(showSeconds, beatFlash);
+}
+
+void pageStillPastEnd(double showSeconds, double endSeconds) {
+    pageStillPastEndJs(showSeconds, endSeconds);
 }

@@ -5,7 +5,8 @@
 
 // The query and fragment of the page's address: `?still` and `#t=SECONDS`.
 bool pageAsksForStill();
-// The show time the address names (#t=SECONDS), 0 when it names none or something else.
+// The show time the address names (#t=SECONDS), 0 when it names none or something else; it may
+// be far past the end of the show, or infinite.
 double pageStartSeconds();
 
 // Loading is over: the page shows "click to start" until sound may play, or goes straight on.
@@ -16,6 +17,9 @@ void pageFrameDrawn(double showSeconds);
 void pageShowEndCard(void (*playAgain)());
 // A still is on the canvas: the page sets its title to "ready ..." once the frame is shown.
 void pageStillDrawn(double showSeconds, double beatFlash);
+// A still was asked for at or past the end of the show: nothing is drawn, the page says so in its
+// title ("ended: ...") and shows the end card.
+void pageStillPastEnd(double showSeconds, double endSeconds);
 // True once an error has been shown: the host stops drawing.
 bool pageHasFailed();
 
