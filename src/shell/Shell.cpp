@@ -163,22 +163,22 @@ bool handleKey(int virtualKey) {
         demoContext.tapBeat();
         break;
     case keyPageUp:
-        demoContext.seekTo(demoContext.time - 30);
+        demoContext.seekBy(-30);
         break;
     case keyPageDown:
-        demoContext.seekTo(demoContext.time + 30);
+        demoContext.seekBy(30);
         break;
     case keyLeft:
-        demoContext.seekTo(demoContext.time - 1);
+        demoContext.seekBy(-1);
         break;
     case keyUp:
-        demoContext.seekTo(demoContext.time + 5);
+        demoContext.seekBy(5);
         break;
     case keyRight:
-        demoContext.seekTo(demoContext.time + 1);
+        demoContext.seekBy(1);
         break;
     case keyDown:
-        demoContext.seekTo(demoContext.time - 5);
+        demoContext.seekBy(-5);
         break;
     case keyP:
         demoContext.togglePause();

@@ -257,10 +257,9 @@ TEST_F(ShowTest, CaptureLineGivesTheShowTimeOfTheCapturedFrame) {
     EXPECT_GT(compared, 0) << rendered.output;
 }
 
-// Jumps of 30 s pass the end at 206 s and the show ends by itself. Every press handled in one frame
-// jumps from that frame's time, and keys that arrive while the show is still loading all jump from
-// 0, so no count of presses is sure to be enough on a loaded machine: keep pressing until the show
-// is over.
+// Jumps of 30 s pass the end at 206 s and the show ends by itself. Presses add up, but xdotool may
+// send them before the window takes keys, so no count of presses is sure to be enough on a loaded
+// machine: keep pressing until the show is over.
 TEST_F(ShowTest, PageDownPastTheEndEndsTheShowWithStatusZero) {
     ShowRun run;
     const std::string window = startShow(run);
