@@ -6,6 +6,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "base/FatalError.h"
+
 namespace {
 
 FILE* fail(std::string* reason, const char* why) {
@@ -68,4 +70,28 @@ FILE* openRegularFile(const char* path, std::string* reason) {
 
 FILE* createRegularFile(const char* path, std::string* reason) {
     return openChecked(path, "wb", true, reason);
+}
+
+TextRead readTextAsset(const char* kind, const char* path, std::string& text) {
+    text.clear();
+    FILE* file = openRegularFile(path);
+    if (!file) return TextRead::unopenable;
+    struct stat info;
+    if (fstat(fileno(file), &info) == 0 && info.st_size > static_cast<off_t>(longestTextAsset)) {
+        fclose(file);
+        fatalError("%s '%s' is %lld bytes long; at most %zu are read.", kind, path,
+                   static_cast<long long>(info.st_size), longestTextAsset);
+    }
+    // Read up to a chunk past the bound: a file that has grown since still can't take the memory.
+    char chunk[4096];
+    size_t got;
+    while (text.size() <= longestTextAsset && (got = fread(chunk, 1, sizeof chunk, file)) > 0) text.append(chunk, got);
+    const bool failed = ferror(file) != 0;
+    fclose(file);
+    if (text.size() > longestTextAsset)
+        fatalError("%s '%s' is more than %zu bytes long; at most that many are read.", kind, path,
+                   longestTextAsset);
+    if (!failed) return TextRead::whole;
+    text.clear();
+    return TextRead::unreadable;
 }
