@@ -1,8 +1,9 @@
 #pragma once
 // MP4 video files: H.264 pictures (4:2:0) and AAC sound, encoded as they come and finished with the
 // index at the front of the file, so players start before the whole file has arrived. Until
-// finish() succeeds the bytes go to a file of this VideoFile's own beside PATH, PATH.XXXXXX.partial,
-// created afresh (no existing file or link is opened); finish renames it to PATH, so a file at PATH
+// finish() succeeds the bytes go to a file of this VideoFile's own beside PATH, PATH.XXXXXX.partial
+// (a long name cut to fit), created afresh (no existing file or link is opened); finish renames it
+// to PATH, so a file at PATH
 // is always whole and two exports to one PATH never share a file. PATH is a file's path, never a
 // URL. The media libraries stay behind this header; a build configured without them has the same
 // calls, and open() says that this build has no video export.

@@ -14,6 +14,7 @@
 #include <system_error>
 #include <vector>
 
+#include "base/RegularFile.h"
 #include "platform/MusicFile.h"
 #include "platform/VideoFile.h"
 #include "platform/Window.h"
@@ -26,6 +27,7 @@
 
 namespace {
 
+const char* const dataFolder = "data";
 const char* const soundtrackPath = "data/noisebiisi.ogg";
 constexpr int soundChunkFrames = 4096;
 
@@ -59,6 +61,22 @@ public:
 void stopRequested(int number) {
     gStopSignal = number;
     std::signal(number, SIG_DFL);
+}
+
+// Why the video must not go to `path`, or empty when it may: the files the show reads are never
+// replaced, and its data folder, which the next run reads, takes nothing new.
+std::string inputProblem(const std::string& path) {
+    if (isProgramInput(path.c_str())) return "it is the program itself or a file the show reads";
+    namespace fs = std::filesystem;
+    std::error_code error;
+    const fs::path data = fs::canonical(dataFolder, error);
+    if (error) return "";
+    const fs::path folder = fs::path(path).parent_path();
+    const fs::path where = fs::weakly_canonical(folder.empty() ? fs::path(".") : folder, error);
+    if (error) return "";
+    if (std::mismatch(data.begin(), data.end(), where.begin(), where.end()).first == data.end())
+        return "it is in the show's data folder, " + data.string();
+    return "";
 }
 
 double secondsSince(std::chrono::steady_clock::time_point start) {
@@ -131,7 +149,13 @@ int exportVideo(const ExportSettings& settings) {
     format.soundRate = music.rate();
     format.soundChannels = music.channels();
     VideoFile video;
-    // Opened before the long start-up, so a path that can't be written fails at once.
+    // Checked and opened before the long start-up, so a path that can't be written fails at once.
+    noteInputFolder(dataFolder);
+    const std::string problem = inputProblem(settings.path);
+    if (!problem.empty()) {
+        fprintf(stderr, "Cannot write the video %s: %s\n", settings.path.c_str(), problem.c_str());
+        return 1;
+    }
     if (!video.open(settings.path, format, error)) {
         fprintf(stderr, "%s\n", error.c_str());
         return 1;
@@ -215,6 +239,13 @@ int exportVideo(const ExportSettings& settings) {
         }
         fprintf(stderr, "Interrupted before the first frame: no video written.\n");
         return 128 + stopSignal;
+    }
+    // Anything the show has read since the start may not be replaced either.
+    const std::string lateProblem = inputProblem(settings.path);
+    if (!lateProblem.empty()) {
+        video.abandon();
+        fprintf(stderr, "Cannot write the video %s: %s\n", settings.path.c_str(), lateProblem.c_str());
+        return 1;
     }
     if (!video.finish(error)) {
         fprintf(stderr, "%s\n", error.c_str());
