@@ -21,6 +21,7 @@
 #include "support/ShowRun.h"
 #include "support/TempDir.h"
 #include "support/VideoProbe.h"
+#include "support/XWindows.h"
 
 namespace fs = std::filesystem;
 
@@ -571,4 +572,45 @@ TEST_F(VideoExport, RangesAtTheEndOfTheShowGiveAWholeFileOrARefusal) {
     EXPECT_NE(run.errors.find("holds no frame"), std::string::npos) << run.errors;
     EXPECT_FALSE(fs::exists(path));
     EXPECT_FALSE(fs::exists(path + ".partial"));
+}
+
+// Started with standard descriptors closed (by a service, a cron job, `>&-`), the program puts
+// nothing it opens in their place: its lines go nowhere rather than into the video, or into the X
+// connection, where the show's first capture line once hung it for good.
+TEST(StandardDescriptors, ClosedOnesTakeNothingTheProgramOpens) {
+    XvfbServer server(800, 600);
+    ASSERT_FALSE(server.display().empty());
+    const struct {
+        const char* closing; // the shell's redirections
+        bool show;           // the show with a capture and Escape, or a short export
+    } cases[] = {{">&- 2>&-", false}, {"<&- >&- 2>&-", false}, {">&-", true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.show ? "show " : "export ") + c.closing);
+        ShowRun run;
+        const std::vector<std::string> arguments =
+            c.show ? std::vector<std::string>{"--windowed"}
+                   : std::vector<std::string>{"--export", "out.mp4", "--size", "160x120", "--end", "0.5"};
+        std::vector<std::string> argv = {"/bin/sh", "-c", std::string("exec \"$0\" \"$@\" ") + c.closing,
+                                         LUMORAKKA_BUILD_DIR "/lumorakka"};
+        argv.insert(argv.end(), arguments.begin(), arguments.end());
+        ChildProcess program(argv, run.root.string(), {{"DISPLAY", server.display()}, {"SDL_AUDIODRIVER", "dummy"}});
+        if (c.show) {
+            // The capture's line is the first the program writes to standard output.
+            auto window = waitForWindow(server.display(), "Lumorakka by Vorkasta", exportTimeoutMs);
+            ASSERT_TRUE(window);
+            ASSERT_TRUE(sendKey(server.display(), window->id, "F11"));
+            ASSERT_TRUE(waitUntil(exportTimeoutMs, [&] { return std::filesystem::exists(run.root / "shots/shot0000.png"); }));
+            std::this_thread::sleep_for(std::chrono::milliseconds(500));
+            ASSERT_TRUE(sendKey(server.display(), window->id, "Escape"));
+        }
+        EXPECT_EQ(program.waitExit(exportTimeoutMs), 0);
+        if (!c.show) {
+            const ProbedVideo video = probeVideo((run.root / "out.mp4").string());
+            EXPECT_TRUE(video.error.empty()) << video.error;
+            EXPECT_EQ(video.frameSeconds.size(), 30u);
+            std::ifstream in(run.root / "out.mp4", std::ios::binary);
+            const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+            EXPECT_EQ(bytes.find("Exporting out.mp4"), std::string::npos) << "progress lines in the video";
+        }
+    }
 }
