@@ -534,3 +534,6 @@ void VideoFile::abandon() {
     if (created) remove(partial.c_str());
 }
 
+const char* VideoFile::unfinishedPath() const {
+    return state && state->fileCreated ? state->partialPath.c_str() : nullptr;
+}

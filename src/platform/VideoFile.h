@@ -65,6 +65,9 @@ public:
     bool finish(std::string& error);
     // Stops without finishing: closes and removes the partial file.
     void abandon();
+    // The partial file's path from open() until finish() or abandon(), for removing it where
+    // nothing else may be done (a signal handler); null when there is none.
+    const char* unfinishedPath() const;
 
 private:
     struct State;

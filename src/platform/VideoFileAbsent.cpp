@@ -29,3 +29,7 @@ bool VideoFile::finish(std::string& error) {
 }
 
 void VideoFile::abandon() {}
+
+const char* VideoFile::unfinishedPath() const {
+    return nullptr;
+}

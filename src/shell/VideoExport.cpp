@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <csignal>
@@ -57,10 +58,22 @@ public:
     ~UnfinishedWhileInScope() { gUnfinished = nullptr; }
 };
 
-// The first signal asks the export to finish what it has; a second one is not caught.
+// The unfinished file's path while there is one, for the handler below: a copy that outlives the
+// VideoFile's own, up to the end of the export.
+std::string gUnfinishedCopy;
+std::atomic<const char*> gUnfinishedPath{nullptr};
+
+// The first signal asks the export to finish what it has. A second one ends it at once, as the
+// signal would, and takes the unfinished file with it (once the file is finished, it is gone from
+// that path already).
 void stopRequested(int number) {
-    gStopSignal = number;
+    if (gStopSignal == 0) {
+        gStopSignal = number;
+        return;
+    }
+    if (const char* partial = gUnfinishedPath) unlink(partial);
     std::signal(number, SIG_DFL);
+    std::raise(number);
 }
 
 // Why the video must not go to `path`, or empty when it may: the files the show reads are never
@@ -161,6 +174,8 @@ int exportVideo(const ExportSettings& settings) {
         return 1;
     }
     const UnfinishedWhileInScope unfinished(video);
+    gUnfinishedCopy = video.unfinishedPath();
+    gUnfinishedPath = gUnfinishedCopy.c_str();
 
     // Installed before the window system starts, which then leaves these signals to us. A closed
     // terminal (SIGHUP) finishes the file as a polite kill does. A reader of standard output or
@@ -233,6 +248,7 @@ int exportVideo(const ExportSettings& settings) {
     const int stopSignal = gStopSignal;
     if (done == 0) {
         video.abandon();
+        gUnfinishedPath = nullptr;
         if (stopSignal == 0) {
             fprintf(stderr, "No frame of the show lies from %.3f s on: no video written.\n", settings.startSeconds);
             return 1;
@@ -247,7 +263,9 @@ int exportVideo(const ExportSettings& settings) {
         fprintf(stderr, "Cannot write the video %s: %s\n", settings.path.c_str(), lateProblem.c_str());
         return 1;
     }
-    if (!video.finish(error)) {
+    const bool finished = video.finish(error);
+    gUnfinishedPath = nullptr;
+    if (!finished) {
         fprintf(stderr, "%s\n", error.c_str());
         return 1;
     }
