@@ -101,6 +101,11 @@ void Model::draw() {
 
 void Model::measure() {
     Box box;
+    // Each directed edge's uses less its opposite's, and each triangle's corners by position.
+    PositionIds positions;
+    std::unordered_map<uint64_t, int> edgeBalance;
+    std::vector<std::array<int, 3>> triangles;
+    Pieces pieces;
     for (int i = 0; i < count; ++i) {
         const Mesh& mesh = items[i];
         if (mesh.slotByType[0] < 0) continue;
@@ -113,18 +118,6 @@ void Model::measure() {
                 box.high[k] = std::fmax(box.high[k], position[k]);
             }
         }
-    }
-    bounds = box;
-
-    // Each directed edge's uses less its opposite's, and each triangle's corners by position.
-    PositionIds positions;
-    std::unordered_map<uint64_t, int> edgeBalance;
-    std::vector<std::array<int, 3>> triangles;
-    Pieces pieces;
-    for (int i = 0; i < count; ++i) {
-        const Mesh& mesh = items[i];
-        if (mesh.slotByType[0] < 0) continue;
-        const int offset = mesh.attributeOffset(mesh.slotByType[0]);
         for (int t = 0; t < mesh.triangleCount; ++t) {
             std::array<int, 3> corners;
             for (int k = 0; k < 3; ++k) {
@@ -142,6 +135,7 @@ void Model::measure() {
             triangles.push_back(corners);
         }
     }
+    bounds = box;
     closedOutward = !triangles.empty();
     for (const auto& edge : edgeBalance)
         if (edge.second != 0) closedOutward = false;
