@@ -19,7 +19,8 @@ FILE* openRegularFile(const char* path, std::string* reason = nullptr);
 
 // Puts a new, empty regular file at the path and opens it for binary writing ("wb"). A file or a
 // link already there is replaced, not opened: a link's target and the other names of a file stay
-// as they were. A folder, a FIFO or a device at the path is refused without blocking.
+// as they were. A folder, a FIFO or a device at the path is refused without blocking. (Windows,
+// which has neither FIFOs nor links to speak of, truncates a file there instead.)
 FILE* createRegularFile(const char* path, std::string* reason = nullptr);
 
 // Creates a file of the caller's own beside `target`, "TARGET.xxxxxx.partial" under a tag no other

@@ -369,7 +369,8 @@ VideoFile::~VideoFile() {
     abandon();
 }
 
-bool VideoFile::open(const std::string& path, const VideoFormat& format, std::string& error) {
+bool VideoFile::open(const std::string& path, const VideoFormat& format, std::string& error,
+                     void (*created)(const char* partialPath)) {
     abandon();
     // The encoders' chatter would break up the progress line; errors still come through.
     av_log_set_level(AV_LOG_ERROR);
@@ -395,6 +396,7 @@ bool VideoFile::open(const std::string& path, const VideoFormat& format, std::st
         return false;
     }
     s.fileCreated = true;
+    if (created) created(s.partialPath.c_str());
     // The container is named: the file's name has no extension to guess it from. The name is
     // only for the libraries' messages.
     int status = avformat_alloc_output_context2(&s.container, nullptr, "mp4", s.partialPath.c_str());
@@ -534,6 +536,3 @@ void VideoFile::abandon() {
     if (created) remove(partial.c_str());
 }
 
-const char* VideoFile::unfinishedPath() const {
-    return state && state->fileCreated ? state->partialPath.c_str() : nullptr;
-}

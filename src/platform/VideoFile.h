@@ -52,8 +52,11 @@ public:
     VideoFile& operator=(const VideoFile&) = delete;
 
     // Creates the partial file and sets up both encoders. False with a reason naming PATH, also when
-    // something other than a regular file (a folder, a FIFO, a device) is at PATH.
-    bool open(const std::string& path, const VideoFormat& format, std::string& error);
+    // something other than a regular file (a folder, a FIFO, a device) is at PATH. `created`, when
+    // given, is called the moment the partial file exists, with its path, for whoever must be able
+    // to remove it where nothing else may be done (a signal handler).
+    bool open(const std::string& path, const VideoFormat& format, std::string& error,
+              void (*created)(const char* partialPath) = nullptr);
     // The next picture: RGB, 8 bits per channel, rows bottom-up as GL reads them, rows packed
     // (pictureWidth x 3 bytes). It is scaled into fitPicture's area.
     bool writePicture(const unsigned char* rgbBottomUp, std::string& error);
@@ -65,9 +68,6 @@ public:
     bool finish(std::string& error);
     // Stops without finishing: closes and removes the partial file.
     void abandon();
-    // The partial file's path from open() until finish() or abandon(), for removing it where
-    // nothing else may be done (a signal handler); null when there is none.
-    const char* unfinishedPath() const;
 
 private:
     struct State;

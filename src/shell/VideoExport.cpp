@@ -63,6 +63,11 @@ public:
 std::string gUnfinishedCopy;
 std::atomic<const char*> gUnfinishedPath{nullptr};
 
+void noteUnfinished(const char* partialPath) {
+    gUnfinishedCopy = partialPath;
+    gUnfinishedPath = gUnfinishedCopy.c_str();
+}
+
 // The first signal asks the export to finish what it has. A second one ends it at once, as the
 // signal would, and takes the unfinished file with it (once the file is finished, it is gone from
 // that path already).
@@ -169,17 +174,10 @@ int exportVideo(const ExportSettings& settings) {
         fprintf(stderr, "Cannot write the video %s: %s\n", settings.path.c_str(), problem.c_str());
         return 1;
     }
-    if (!video.open(settings.path, format, error)) {
-        fprintf(stderr, "%s\n", error.c_str());
-        return 1;
-    }
-    const UnfinishedWhileInScope unfinished(video);
-    gUnfinishedCopy = video.unfinishedPath();
-    gUnfinishedPath = gUnfinishedCopy.c_str();
-
-    // Installed before the window system starts, which then leaves these signals to us. A closed
-    // terminal (SIGHUP) finishes the file as a polite kill does. A reader of standard output or
-    // error that has gone away must not end the export: writes there just fail (the metaball
+    // Installed before the unfinished file exists, so that no signal ends the export with the file
+    // left behind, and before the window system starts, which then leaves these signals to us. A
+    // closed terminal (SIGHUP) finishes the file as a polite kill does. A reader of standard output
+    // or error that has gone away must not end the export: writes there just fail (the metaball
     // set-up's lines on standard output are only flushed at exit).
     std::signal(SIGINT, stopRequested);
     std::signal(SIGTERM, stopRequested);
@@ -187,6 +185,11 @@ int exportVideo(const ExportSettings& settings) {
     std::signal(SIGHUP, stopRequested);
     std::signal(SIGPIPE, SIG_IGN);
 #endif
+    if (!video.open(settings.path, format, error, noteUnfinished)) {
+        fprintf(stderr, "%s\n", error.c_str());
+        return 1;
+    }
+    const UnfinishedWhileInScope unfinished(video);
 
     long total = exportFrameCount(settings);
     const double fps = settings.framesPerSecond;
