@@ -1,6 +1,7 @@
 #include "base/FatalError.h"
 
 #include <GL/glew.h>
+#include <atomic>
 #include <csignal>
 #include <cstdarg>
 #include <cstdio>
@@ -25,7 +26,12 @@ void reportError(const char* text) {
         if (c == '\n' || c == '\r') c = ' ';
     fprintf(stderr, "%s\n", line.c_str());
     fflush(stderr);
-    if (gBox) gBox(text);
+    // A box that can't be shown (no memory, no thread for it) leaves the line as the report: an
+    // error path must not fail in turn.
+    try {
+        if (gBox) gBox(text);
+    } catch (...) {
+    }
 }
 
 void fatalError(const char* format, ...) {
@@ -75,6 +81,9 @@ void checkGLError() {
 
 namespace {
 [[noreturn]] void reportTermination() {
+    // Should the report itself fail, nothing is left to say.
+    static std::atomic<bool> reporting{false};
+    if (reporting.exchange(true)) endAtOnce(1);
     if (std::exception_ptr current = std::current_exception()) {
         try {
             std::rethrow_exception(current);

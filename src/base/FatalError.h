@@ -20,7 +20,8 @@ using ErrorBox = void (*)(const char* text);
 void setErrorBox(ErrorBox box);
 
 // Writes the text to standard error as one line (line breaks become blanks, a trailing one is
-// dropped), then hands it whole to the error box.
+// dropped), then hands it whole to the error box. A box that throws (it could not be shown) leaves
+// the line as the whole report.
 void reportError(const char* text);
 
 // Formats into 512 bytes (longer text is cut), reports and exits with status 1. Never returns.

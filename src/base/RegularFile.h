@@ -1,7 +1,11 @@
 #pragma once
-// Opening asset files without ever waiting on them. A FIFO, a device or a directory put where an
-// asset belongs would block in open() or read() until something wrote to it; every loader opens
-// through these calls instead, and such a path counts as a file that can't be opened.
+// Opening the program's files without ever waiting on them or writing where it must not. A FIFO, a
+// device or a directory put where an asset belongs would block in open() or read() until something
+// wrote to it; every loader opens through these calls instead, and such a path counts as a file
+// that can't be opened. What the program writes (captures, videos) goes into files of its own that
+// take the place of whatever was at the path: nothing is written through a link or into another
+// name of an existing file.
+#include <cstddef>
 #include <cstdio>
 #include <string>
 
@@ -9,9 +13,36 @@
 bool isReadableRegularFile(const char* path);
 
 // Opens a regular file for binary reading ("rb"). Null for anything else, with why in `reason`
-// when given ("No such file or directory", "not a regular file", ...). Never blocks.
+// when given ("No such file or directory", "not a regular file", ...). Never blocks. The file is
+// counted among those the program reads (isProgramInput).
 FILE* openRegularFile(const char* path, std::string* reason = nullptr);
 
-// Creates or truncates a regular file for binary writing ("wb"); refuses, without blocking, to
-// write into a FIFO or a device found at the path.
+// Puts a new, empty regular file at the path and opens it for binary writing ("wb"). A file or a
+// link already there is replaced, not opened: a link's target and the other names of a file stay
+// as they were. A folder, a FIFO or a device at the path is refused without blocking. (Windows,
+// which has neither FIFOs nor links to speak of, truncates a file there instead.)
 FILE* createRegularFile(const char* path, std::string* reason = nullptr);
+
+// Creates a file of the caller's own beside `target`, "TARGET.xxxxxx.partial" under a tag no other
+// caller picks, exclusively (no existing file or link is opened), readable and writable. The name
+// is cut to fit the longest name the folder takes. The descriptor, or -1 with errno set.
+int createFileBeside(const std::string& target, std::string& createdPath);
+
+// Whether `path` (after links) is the program itself or a file it has read (openRegularFile), or
+// any regular file under a folder given to noteInputFolder.
+bool isProgramInput(const char* path);
+// Counts every regular file under `folder` (after links, at any depth) among the files the
+// program reads, as found now.
+void noteInputFolder(const char* folder);
+
+// The longest shader source or material file read, bytes: any real one is a few kilobytes.
+constexpr size_t longestTextAsset = 1 << 20;
+enum class TextRead {
+    whole,      // the file is in `text`
+    unopenable, // missing, or not a regular file that can be opened
+    unreadable, // opened, but reading it failed
+};
+// Reads a regular file whole into `text` (empty unless it was read whole). One longer than
+// longestTextAsset is a fatal error naming it ("<kind> 'path' is ... bytes long"), found before it
+// is read into memory.
+TextRead readTextAsset(const char* kind, const char* path, std::string& text);

@@ -26,6 +26,8 @@ void DemoContext::reset() {
     beatLatch = false;
     paused = false;
     previousTapTime = 0;
+    seekPending = false;
+    seekTarget = 0;
     messageLog.clear();
 }
 
@@ -37,6 +39,7 @@ void DemoContext::setTime(float seconds) {
     // Placed a whole pulse back, the last beat's pulse has run out.
     if (seconds < lastBeatTime) lastBeatTime = seconds - 2 * pulseLength;
     time = seconds;
+    seekPending = false;
 }
 
 void DemoContext::updateTime() {
@@ -45,7 +48,16 @@ void DemoContext::updateTime() {
 
 void DemoContext::seekTo(float targetSeconds) {
     if (targetSeconds < 0) targetSeconds = 0;
-    FSOUND_Stream_SetTime(musicStream, static_cast<int>(targetSeconds * 1000));
+    // Far past the end is as good as past it, and whole milliseconds must fit an int.
+    if (targetSeconds > 1e6f) targetSeconds = 1e6f;
+    const int targetMs = static_cast<int>(targetSeconds * 1000);
+    FSOUND_Stream_SetTime(musicStream, targetMs);
+    seekPending = true;
+    seekTarget = showSecondsFromMs(targetMs);
+}
+
+void DemoContext::seekBy(float seconds) {
+    seekTo((seekPending ? seekTarget : time) + seconds);
 }
 
 void DemoContext::togglePause() {

@@ -30,8 +30,8 @@ public:
     DemoContext(const DemoContext&) = delete;
     DemoContext& operator=(const DemoContext&) = delete;
 
-    // Back to the start of a show: time 0, no beat counted, latch and pause cleared, no tap made and
-    // the tap log empty.
+    // Back to the start of a show: time 0, no beat counted, latch and pause cleared, no tap or seek
+    // made and the tap log empty.
     void reset();
 
     // The music stream's position (musicStream), seconds.
@@ -45,6 +45,9 @@ public:
     // Seeks the music stream to the target (negative gives 0), truncated to whole milliseconds; the
     // time changes with the next frame's time.
     void seekTo(float targetSeconds);
+    // Seeks `seconds` on from the position the last seek set while no frame has been drawn since,
+    // otherwise from the last frame's time: presses quicker than the frames add up.
+    void seekBy(float seconds);
     // Flips `paused` and pauses or resumes the music with it.
     void togglePause();
     // 1 - (time - lastBeatTime) / 0.3, never below 0.
@@ -67,6 +70,8 @@ public:
     bool paused = false;       // the music stands still
     float pulseLength = 0.3f;  // decay of the beat pulse, seconds
     float previousTapTime = 0; // time of the previous Space tap, seconds
+    bool seekPending = false;  // a seek was made since the last frame's time was set
+    float seekTarget = 0;      // where that seek put the music, seconds
     MessageLog messageLog{16};
 };
 

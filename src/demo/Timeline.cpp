@@ -91,11 +91,11 @@ void eyeInModel(float eye[3], float& unitsPerEyeUnit) {
 
 } // namespace
 
-// The show's models are closed surfaces whose faces turn outward (counter-clockwise seen from
-// outside). From a point outside such a surface every line of sight meets a front face before
-// any back face, so its back faces can't show: they are culled while the eye stands outside the
-// surface by more than the near plane's reach (nearer, the clipping could open it). Inside or
-// passing through, both sides are drawn.
+// From a point outside a closed surface whose faces turn outward (counter-clockwise seen from
+// outside) every line of sight meets a front face before any back face, so its back faces can't
+// show: they are culled while the eye stands outside the surface by more than the near plane's
+// reach (nearer, the clipping could open it). Inside or passing through, and for a model that is
+// not such a surface (load decides, see Model::closedOutward), both sides are drawn.
 void drawFigure(const std::string& name) {
     rovena::Model& model = resources.models.get(name);
     float eye[3], unitsPerEyeUnit;

@@ -1,6 +1,11 @@
 #include "geometry/ModelManager.h"
 
+#include <algorithm>
+#include <array>
+#include <cstdint>
 #include <cstring>
+#include <unordered_map>
+#include <vector>
 
 #include "geometry/AmlReader.h"
 #include "geometry/ResDesc.h"
@@ -39,14 +44,68 @@ Point corner(const Mesh& mesh, int offset, int vertex) {
     return {xyz[0], xyz[1], xyz[2]};
 }
 
+// Every position of the model by its bits (a minus zero taken as zero): corners of triangles in
+// different meshes, or in different vertex records of one, meet where their positions are equal.
+class PositionIds {
+public:
+    int idOf(const float xyz[3]) {
+        std::array<uint32_t, 3> key;
+        for (int k = 0; k < 3; ++k) {
+            const float value = xyz[k] == 0 ? 0.0f : xyz[k];
+            memcpy(&key[k], &value, sizeof value);
+        }
+        const auto found = ids.emplace(key, static_cast<int>(points.size()));
+        if (found.second) points.push_back({xyz[0], xyz[1], xyz[2]});
+        return found.first->second;
+    }
+    std::vector<Point> points;
+
+private:
+    struct KeyHash {
+        size_t operator()(const std::array<uint32_t, 3>& key) const {
+            return (static_cast<size_t>(key[0]) * 73856093u) ^ (static_cast<size_t>(key[1]) * 19349663u) ^
+                   (static_cast<size_t>(key[2]) * 83492791u);
+        }
+    };
+    std::unordered_map<std::array<uint32_t, 3>, int, KeyHash> ids;
+};
+
+// Which connected piece of the surface each position belongs to.
+class Pieces {
+public:
+    int pieceOf(int id) {
+        while (id < static_cast<int>(parent.size()) && parent[id] != id) {
+            parent[id] = parent[parent[id]];
+            id = parent[id];
+        }
+        return id;
+    }
+    void join(int a, int b) {
+        while (static_cast<int>(parent.size()) <= std::max(a, b)) parent.push_back(static_cast<int>(parent.size()));
+        parent[pieceOf(a)] = pieceOf(b);
+    }
+
+private:
+    std::vector<int> parent;
+};
+
+uint64_t edgeKey(int from, int to) {
+    return static_cast<uint64_t>(static_cast<uint32_t>(from)) << 32 | static_cast<uint32_t>(to);
+}
+
 } // namespace
 
 void Model::draw() {
     for (int i = 0; i < count; ++i) items[i].draw();
 }
 
-void Model::measureBounds() {
+void Model::measure() {
     Box box;
+    // Each directed edge's uses less its opposite's, and each triangle's corners by position.
+    PositionIds positions;
+    std::unordered_map<uint64_t, int> edgeBalance;
+    std::vector<std::array<int, 3>> triangles;
+    Pieces pieces;
     for (int i = 0; i < count; ++i) {
         const Mesh& mesh = items[i];
         if (mesh.slotByType[0] < 0) continue;
@@ -59,11 +118,47 @@ void Model::measureBounds() {
                 box.high[k] = std::fmax(box.high[k], position[k]);
             }
         }
+        for (int t = 0; t < mesh.triangleCount; ++t) {
+            std::array<int, 3> corners;
+            for (int k = 0; k < 3; ++k) {
+                float xyz[3];
+                readPosition(mesh, offset, mesh.indices[3 * t + k], xyz);
+                corners[k] = positions.idOf(xyz);
+            }
+            for (int k = 0; k < 3; ++k) {
+                const int from = corners[k], to = corners[(k + 1) % 3];
+                if (from == to) continue;
+                edgeBalance[edgeKey(from, to)] += 1;
+                edgeBalance[edgeKey(to, from)] -= 1;
+                pieces.join(from, to);
+            }
+            triangles.push_back(corners);
+        }
     }
     bounds = box;
+    closedOutward = !triangles.empty();
+    for (const auto& edge : edgeBalance)
+        if (edge.second != 0) closedOutward = false;
+    if (!closedOutward) return;
+
+    // Six times each piece's volume, from tetrahedra on the box's centre (nearer than the origin,
+    // for precision); a closed piece's is the same from any point.
+    const Point centre = {(box.low[0] + box.high[0]) / 2.0, (box.low[1] + box.high[1]) / 2.0,
+                          (box.low[2] + box.high[2]) / 2.0};
+    std::unordered_map<int, double> volume;
+    for (const std::array<int, 3>& corners : triangles) {
+        const Point a = positions.points[static_cast<size_t>(corners[0])] - centre;
+        const Point b = positions.points[static_cast<size_t>(corners[1])] - centre;
+        const Point c = positions.points[static_cast<size_t>(corners[2])] - centre;
+        volume[pieces.pieceOf(corners[0])] +=
+            a.x * (b.y * c.z - b.z * c.y) - a.y * (b.x * c.z - b.z * c.x) + a.z * (b.x * c.y - b.y * c.x);
+    }
+    for (const auto& piece : volume)
+        if (!(piece.second > 0)) closedOutward = false;
 }
 
 bool Model::clearOutside(const float point[3], float clearance) const {
+    if (!closedOutward) return false;
     bool inBox = true;
     for (int k = 0; k < 3; ++k) {
         if (!(bounds.low[k] <= bounds.high[k])) return false;
@@ -117,7 +212,7 @@ void ModelManager::load(const std::string& name) {
         readAml(file, model, fatalAmlError(path));
     }
     for (Mesh& mesh : model) mesh.expandPositions();
-    model.measureBounds();
+    model.measure();
 }
 
 } // namespace rovena

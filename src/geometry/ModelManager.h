@@ -21,16 +21,21 @@ public:
     void draw();
     void computeNormals();
     void createBuffers();
-    // Sets `bounds` to the box around every vertex position of every mesh.
-    void measureBounds();
+    // Sets `bounds` to the box around every vertex position of every mesh, and `closedOutward`.
+    void measure();
     // Whether `point` is sure to lie outside the closed surface the meshes make, more than
     // `clearance` from every part of it. A point that far outside `bounds` is answered at once;
     // one within the box costs a pass over the triangles: the surface's winding number about the
     // point, with every triangle's bounding sphere at least `clearance` away. False when in doubt,
-    // and for a model whose bounds were never measured.
+    // for a model that is not closedOutward, and for one never measured.
     bool clearOutside(const float point[3], float clearance) const;
 
     Box bounds; // as last measured; load measures it
+    // The surface is closed (every edge between two positions is crossed as often one way as the
+    // other) and each connected piece of it encloses a positive volume: its faces turn
+    // counter-clockwise seen from outside. Only then can no back face show from outside it. The
+    // model format doesn't promise either.
+    bool closedOutward = false;
 };
 
 class ModelManager : public Manager<Model> {

@@ -28,15 +28,15 @@ void MaterialManager::unbind() {
 }
 
 void MaterialManager::loadMaterialFile(const std::string& name, const std::string& path) {
-    FILE* file = openRegularFile(path.c_str());
-    if (!file) fatalError("Could not open material file '%s'.", path.c_str());
     std::string text;
-    char chunk[4096];
-    size_t got;
-    while ((got = fread(chunk, 1, sizeof chunk, file)) > 0) text.append(chunk, got);
-    bool failed = ferror(file) != 0;
-    fclose(file);
-    if (failed) fatalError("Could not read material file '%s'.", path.c_str());
+    switch (readTextAsset("Material file", path.c_str(), text)) {
+    case TextRead::whole:
+        break;
+    case TextRead::unopenable:
+        fatalError("Could not open material file '%s'.", path.c_str());
+    case TextRead::unreadable:
+        fatalError("Could not read material file '%s'.", path.c_str());
+    }
 
     MaterialFile parsed;
     std::string error;

@@ -12,20 +12,10 @@ namespace {
 // Both logs of the registry's failures are read into this many bytes.
 const int registryLogBytes = 1024;
 
-// Reads a regular file whole; anything else (missing, a directory, a FIFO, a short read) counts as
-// unopenable, so a caller never sees half a file.
+// Reads a shader source whole; anything else (missing, a directory, a FIFO, a short read) counts
+// as unopenable, so a caller never sees half a file. One too long to be a shader is fatal.
 bool readWhole(const char* path, std::string& contents) {
-    FILE* file = openRegularFile(path);
-    if (!file) return false;
-    bool ok = fseek(file, 0, SEEK_END) == 0;
-    long size = ok ? ftell(file) : -1;
-    ok = size >= 0 && fseek(file, 0, SEEK_SET) == 0;
-    if (ok) {
-        contents.assign(static_cast<size_t>(size), '\0');
-        ok = fread(contents.data(), 1, contents.size(), file) == contents.size();
-    }
-    fclose(file);
-    return ok;
+    return readTextAsset("Shader file", path, contents) == TextRead::whole;
 }
 
 } // namespace

@@ -282,9 +282,10 @@ int write_png(const char* path, Image image) {
         fprintf(stderr, "write_png: can't write %d channels to %s\n", image.channels, path);
         return -1;
     }
-    FILE* file = createRegularFile(path);
+    std::string reason;
+    FILE* file = createRegularFile(path, &reason);
     if (!file) {
-        fprintf(stderr, "can't open %s\n", path);
+        fprintf(stderr, "can't open %s: %s\n", path, reason.c_str());
         return -1;
     }
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, failPng, quietPngMessage);

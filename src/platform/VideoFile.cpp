@@ -16,10 +16,11 @@ extern "C" {
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <vector>
+
+#include "base/RegularFile.h"
 
 const bool videoExportBuiltIn = true;
 
@@ -137,24 +138,6 @@ std::string targetProblem(const std::string& path) {
     if (S_ISDIR(info.st_mode)) return "it is a folder";
     if (!S_ISREG(info.st_mode)) return "it exists and is not a regular file";
     return "";
-}
-
-// Creates a file of the program's own beside `path`: exclusively, so no existing file or link is
-// opened, under a name no other export picks. Readable and writable (the index pass reads it).
-int createPartialFile(const std::string& path, std::string& partialPath) {
-    static unsigned counter = 0;
-    const auto now = std::chrono::steady_clock::now().time_since_epoch().count();
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        unsigned mix = static_cast<unsigned>(now) ^ static_cast<unsigned>(getpid()) * 2654435761u ^
-                       (++counter * 40503u);
-        char tag[16];
-        snprintf(tag, sizeof tag, ".%06x", mix & 0xffffff);
-        partialPath = path + tag + ".partial";
-        int fd = open(partialPath.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-        if (fd >= 0 || errno != EEXIST) return fd;
-    }
-    errno = EEXIST;
-    return -1;
 }
 
 } // namespace
@@ -386,7 +369,8 @@ VideoFile::~VideoFile() {
     abandon();
 }
 
-bool VideoFile::open(const std::string& path, const VideoFormat& format, std::string& error) {
+bool VideoFile::open(const std::string& path, const VideoFormat& format, std::string& error,
+                     void (*created)(const char* partialPath)) {
     abandon();
     // The encoders' chatter would break up the progress line; errors still come through.
     av_log_set_level(AV_LOG_ERROR);
@@ -405,13 +389,14 @@ bool VideoFile::open(const std::string& path, const VideoFormat& format, std::st
         return false;
     }
 
-    s.fd = createPartialFile(path, s.partialPath);
+    s.fd = createFileBeside(path, s.partialPath);
     if (s.fd < 0) {
         error = "Cannot write the video " + path + ": " + strerror(errno);
         abandon();
         return false;
     }
     s.fileCreated = true;
+    if (created) created(s.partialPath.c_str());
     // The container is named: the file's name has no extension to guess it from. The name is
     // only for the libraries' messages.
     int status = avformat_alloc_output_context2(&s.container, nullptr, "mp4", s.partialPath.c_str());
@@ -550,3 +535,4 @@ void VideoFile::abandon() {
     state = nullptr;
     if (created) remove(partial.c_str());
 }
+

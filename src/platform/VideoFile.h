@@ -1,8 +1,9 @@
 #pragma once
 // MP4 video files: H.264 pictures (4:2:0) and AAC sound, encoded as they come and finished with the
 // index at the front of the file, so players start before the whole file has arrived. Until
-// finish() succeeds the bytes go to a file of this VideoFile's own beside PATH, PATH.XXXXXX.partial,
-// created afresh (no existing file or link is opened); finish renames it to PATH, so a file at PATH
+// finish() succeeds the bytes go to a file of this VideoFile's own beside PATH, PATH.XXXXXX.partial
+// (a long name cut to fit), created afresh (no existing file or link is opened); finish renames it
+// to PATH, so a file at PATH
 // is always whole and two exports to one PATH never share a file. PATH is a file's path, never a
 // URL. The media libraries stay behind this header; a build configured without them has the same
 // calls, and open() says that this build has no video export.
@@ -51,8 +52,11 @@ public:
     VideoFile& operator=(const VideoFile&) = delete;
 
     // Creates the partial file and sets up both encoders. False with a reason naming PATH, also when
-    // something other than a regular file (a folder, a FIFO, a device) is at PATH.
-    bool open(const std::string& path, const VideoFormat& format, std::string& error);
+    // something other than a regular file (a folder, a FIFO, a device) is at PATH. `created`, when
+    // given, is called the moment the partial file exists, with its path, for whoever must be able
+    // to remove it where nothing else may be done (a signal handler).
+    bool open(const std::string& path, const VideoFormat& format, std::string& error,
+              void (*created)(const char* partialPath) = nullptr);
     // The next picture: RGB, 8 bits per channel, rows bottom-up as GL reads them, rows packed
     // (pictureWidth x 3 bytes). It is scaled into fitPicture's area.
     bool writePicture(const unsigned char* rgbBottomUp, std::string& error);

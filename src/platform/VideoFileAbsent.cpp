@@ -8,7 +8,7 @@ struct VideoFile::State {};
 VideoFile::VideoFile() : state(nullptr) {}
 VideoFile::~VideoFile() = default;
 
-bool VideoFile::open(const std::string&, const VideoFormat&, std::string& error) {
+bool VideoFile::open(const std::string&, const VideoFormat&, std::string& error, void (*)(const char*)) {
     error = "this build has no video export (it was configured with LUMORAKKA_VIDEO_EXPORT=OFF)";
     return false;
 }
@@ -29,3 +29,4 @@ bool VideoFile::finish(std::string& error) {
 }
 
 void VideoFile::abandon() {}
+

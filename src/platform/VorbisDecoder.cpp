@@ -4,6 +4,7 @@
 #include <vorbis/vorbisfile.h>
 
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -29,6 +30,116 @@ bool playableFormat(const vorbis_info* info, LinkFormat& format) {
         return false;
     format = {static_cast<int>(info->rate), info->channels};
     return true;
+}
+
+// The most a file may hold after its last Ogg page (a tag, or the zeros of a copy cut off) and
+// still be played, bytes. The search for that page reads each byte of the tail once.
+constexpr int64_t longestTail = 16 << 20;
+constexpr long longestPage = 27 + 255 + 255 * 255; // header, segment table, the most data
+
+// 64-bit positions in a file.
+int seekIn(FILE* file, int64_t offset, int whence) {
+#ifdef _WIN32
+    return _fseeki64(file, offset, whence);
+#else
+    return fseeko(file, static_cast<off_t>(offset), whence);
+#endif
+}
+
+int64_t positionIn(FILE* file) {
+#ifdef _WIN32
+    return _ftelli64(file);
+#else
+    return ftello(file);
+#endif
+}
+
+// The file as the decoder sees it: up to the end of its last whole Ogg page. The library finds that
+// page itself by stepping back from the end of the file and reading on to the end again at every
+// step, which over a long tail of anything else took minutes; the tail is left out instead.
+struct OggSource {
+    FILE* file;
+    int64_t end; // bytes the decoder sees
+};
+
+size_t readSource(void* buffer, size_t size, size_t count, void* source) {
+    auto* s = static_cast<OggSource*>(source);
+    const int64_t at = positionIn(s->file);
+    if (at < 0 || size == 0) return 0;
+    const int64_t room = std::max<int64_t>(s->end - at, 0) / static_cast<int64_t>(size);
+    return fread(buffer, size, static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(count), room)), s->file);
+}
+
+int seekSource(void* source, ogg_int64_t offset, int whence) {
+    auto* s = static_cast<OggSource*>(source);
+    if (whence == SEEK_END) {
+        offset += s->end;
+        whence = SEEK_SET;
+    }
+    return seekIn(s->file, offset, whence);
+}
+
+long tellSource(void* source) {
+    return static_cast<long>(positionIn(static_cast<OggSource*>(source)->file));
+}
+
+int closeSource(void* source) {
+    auto* s = static_cast<OggSource*>(source);
+    const int status = fclose(s->file);
+    delete s;
+    return status;
+}
+
+// Whether a whole, valid Ogg page starts at `at`; its length when one does.
+bool pageAt(FILE* file, int64_t at, int64_t size, long& length) {
+    const long available = static_cast<long>(std::min<int64_t>(longestPage, size - at));
+    ogg_sync_state sync;
+    ogg_sync_init(&sync);
+    char* buffer = ogg_sync_buffer(&sync, available);
+    bool found = false;
+    if (buffer && seekIn(file, at, SEEK_SET) == 0 &&
+        fread(buffer, 1, static_cast<size_t>(available), file) == static_cast<size_t>(available)) {
+        ogg_sync_wrote(&sync, available);
+        ogg_page page;
+        length = ogg_sync_pageseek(&sync, &page);
+        found = length > 0;
+    }
+    ogg_sync_clear(&sync);
+    return found;
+}
+
+// Where the last whole Ogg page of the file ends, searched for from the end back at most
+// longestTail bytes, each byte read once. The file's size when it has no such page at all (the
+// library then says what it makes of it); -1 when there is none within longestTail of the end, -2
+// when the file can't be read.
+int64_t endOfOggData(FILE* file) {
+    if (seekIn(file, 0, SEEK_END) != 0) return -2;
+    const int64_t size = positionIn(file);
+    if (size < 0) return -2;
+    // A file that doesn't start as Ogg data is the library's to refuse, at once.
+    char start[4] = {};
+    if (seekIn(file, 0, SEEK_SET) != 0 || fread(start, 1, 4, file) != 4 || memcmp(start, "OggS", 4) != 0)
+        return size;
+    constexpr int64_t blockBytes = 1 << 16;
+    std::vector<char> block(blockBytes + 3);
+    // Candidates for a page's capture pattern "OggS", from the end back; the pattern may straddle
+    // two blocks, so each block is read with the first three bytes of the one after it.
+    for (int64_t blockEnd = size; blockEnd > 0;) {
+        if (size - blockEnd > longestTail) return -1;
+        const int64_t blockStart = std::max<int64_t>(blockEnd - blockBytes, 0);
+        const size_t bytes = static_cast<size_t>(std::min<int64_t>(blockEnd + 3, size) - blockStart);
+        if (seekIn(file, blockStart, SEEK_SET) != 0 ||
+            fread(block.data(), 1, bytes, file) != bytes)
+            return -2;
+        for (int64_t i = static_cast<int64_t>(blockEnd - blockStart) - 1; i >= 0; --i) {
+            long length = 0;
+            if (i + 4 <= static_cast<int64_t>(bytes) && memcmp(&block[static_cast<size_t>(i)], "OggS", 4) == 0 &&
+                pageAt(file, blockStart + i, size, length))
+                return blockStart + i + length;
+        }
+        blockEnd = blockStart;
+    }
+    return size;
 }
 
 } // namespace
@@ -89,10 +200,20 @@ VorbisDecoder::~VorbisDecoder() {
 bool VorbisDecoder::open(FILE* file, int outputRate, int outputChannels, std::string& reason) {
     delete state;
     state = nullptr;
-    auto* s = new State;
-    if (ov_open_callbacks(file, &s->file, nullptr, 0, OV_CALLBACKS_DEFAULT) != 0) {
-        // The decoder owns the file only once it has opened it.
+    const int64_t end = endOfOggData(file);
+    if (end < 0 || seekIn(file, 0, SEEK_SET) != 0) {
         fclose(file);
+        reason = end == -1 ? "no Ogg page ends within its last " + std::to_string(longestTail >> 20) +
+                                 " MB: it ends in something else"
+                           : "it could not be read";
+        return false;
+    }
+    auto* source = new OggSource{file, end};
+    auto* s = new State;
+    const ov_callbacks callbacks = {readSource, seekSource, closeSource, tellSource};
+    if (ov_open_callbacks(source, &s->file, nullptr, 0, callbacks) != 0) {
+        // The decoder owns the file only once it has opened it.
+        closeSource(source);
         delete s;
         reason = "not an Ogg Vorbis file";
         return false;

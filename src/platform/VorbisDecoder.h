@@ -17,8 +17,9 @@ public:
 
     // Takes `file`, which the decoder closes (also when it fails). An output rate of 0 is the first
     // link's; an output channel count of 0 is the most any link has. False with why in `reason`
-    // when the file isn't Ogg Vorbis or a link has a rate or channel count that can't be converted
-    // (below 1000 Hz or above 384 kHz, more than 8 channels).
+    // when the file isn't Ogg Vorbis, a link has a rate or channel count that can't be converted
+    // (below 1000 Hz or above 384 kHz, more than 8 channels), or more than 16 MB of something else
+    // follow the last Ogg page. Less than that is left out: the audio ends with the last page.
     bool open(FILE* file, int outputRate, int outputChannels, std::string& reason);
     bool isOpen() const;
     int outputRate() const;     // frames per second

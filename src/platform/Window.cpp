@@ -7,13 +7,18 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <system_error>
 #include <thread>
 #if !defined(_WIN32)
 #include <EGL/egl.h>
 #include <EGL/eglext.h>
 #include <X11/Xlib.h>
 #include <poll.h>
+#include <pthread.h>
 #include <unistd.h>
+#if defined(__linux__)
+#include <sys/prctl.h>
+#endif
 #endif
 
 #include "base/FatalError.h"
@@ -304,7 +309,8 @@ namespace {
 // While a box waits for the viewer, SDL's own SIGINT and SIGTERM handlers only queue a quit event
 // that nothing reads. These handlers pass the signal through a pipe to a thread that ends the
 // process as the signal would (130 or 143), with the exit handlers, so a switched display is
-// restored.
+// restored. Without a thread to spare, the signals keep their default action while the box is up:
+// they still end the program, only without the exit handlers.
 int gSignalPipe[2] = {-1, -1};
 
 void signalDuringBox(int number) {
@@ -312,34 +318,64 @@ void signalDuringBox(int number) {
     (void)!write(gSignalPipe[1], &byte, 1);
 }
 
+// SDL shows its box from a child process of its own. The child must not outlive the program (it
+// holds the box, and through its copy of the X connection the window, on the screen) nor keep the
+// handlers above, which write to a pipe no one reads there: it takes the default actions and dies
+// with the program.
+std::atomic<pid_t> gBoxShownBy{0}; // the process whose box is up; 0 while none is
+
+void boxChildStarts() {
+    const pid_t parent = gBoxShownBy;
+    if (parent == 0) return; // a fork that is not the box's
+    signal(SIGINT, SIG_DFL);
+    signal(SIGTERM, SIG_DFL);
+#if defined(__linux__)
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+#endif
+    if (getppid() != parent) endAtOnce(1); // the program ended before the line above
+}
+
 class SignalsEndTheProgram {
 public:
     SignalsEndTheProgram() {
+        static const bool childrenWatched = pthread_atfork(nullptr, nullptr, boxChildStarts) == 0;
+        (void)childrenWatched;
+        gBoxShownBy = getpid();
         if (gSignalPipe[0] < 0 && pipe(gSignalPipe) != 0) return;
         struct sigaction action {};
-        action.sa_handler = signalDuringBox;
         sigemptyset(&action.sa_mask);
+        try {
+            watcher = std::thread([this] {
+                pollfd signalled{gSignalPipe[0], POLLIN, 0};
+                while (!boxClosed) {
+                    if (poll(&signalled, 1, 100) <= 0) continue;
+                    unsigned char number = 0;
+                    if (read(gSignalPipe[0], &number, 1) == 1) endAfterFatalError(128 + number);
+                }
+            });
+            action.sa_handler = signalDuringBox;
+        } catch (const std::system_error&) {
+            action.sa_handler = SIG_DFL;
+        }
         sigaction(SIGINT, &action, &previousInt);
         sigaction(SIGTERM, &action, &previousTerm);
-        watcher = std::thread([this] {
-            pollfd signalled{gSignalPipe[0], POLLIN, 0};
-            while (!boxClosed) {
-                if (poll(&signalled, 1, 100) <= 0) continue;
-                unsigned char number = 0;
-                if (read(gSignalPipe[0], &number, 1) == 1) endAfterFatalError(128 + number);
-            }
-        });
+        handlersSet = true;
     }
     ~SignalsEndTheProgram() {
-        if (!watcher.joinable()) return;
-        boxClosed = true;
-        watcher.join();
-        sigaction(SIGINT, &previousInt, nullptr);
-        sigaction(SIGTERM, &previousTerm, nullptr);
+        if (handlersSet) {
+            sigaction(SIGINT, &previousInt, nullptr);
+            sigaction(SIGTERM, &previousTerm, nullptr);
+        }
+        if (watcher.joinable()) {
+            boxClosed = true;
+            watcher.join();
+        }
+        gBoxShownBy = 0;
     }
 
 private:
     struct sigaction previousInt {}, previousTerm {};
+    bool handlersSet = false;
     std::atomic<bool> boxClosed{false};
     std::thread watcher;
 };

@@ -38,7 +38,8 @@ void windowDrawableSize(int& width, int& height);
 
 // The error message box: caption "Error", warning icon, owned by the window once there is one. It
 // waits until the viewer closes it. Long lines are wrapped at blanks. The shell installs it as the
-// error box (base/FatalError.h).
+// error box (base/FatalError.h). SIGTERM and SIGINT end the program while it waits (143, 130), and
+// the box goes with the program.
 void showMessageBox(const char* text);
 
 // Virtual-key codes handed to the key handler; other keys are not reported.

@@ -36,6 +36,17 @@ void loadGL() {
     if (!GLEW_ARB_shading_language_100) fatalError("Seems that ARB_shading_language_100 is not supported.");
 }
 
+// SIGTERM or SIGINT while the show starts (the loading, the music's open) ends the program there,
+// as it would end the show: there is nothing to finish yet.
+void stopIfAsked() {
+    if (const int signal = quitSignal()) endAfterFatalError(128 + signal);
+}
+
+void loadingStep() {
+    showLoadingScreen();
+    stopIfAsked();
+}
+
 } // namespace
 
 void startShow(const ShowOptions& options) {
@@ -75,6 +86,7 @@ void startShow(const ShowOptions& options) {
         FSOUND_Init(44100, 16, 0);
         musicStream = FSOUND_Stream_Open("data/noisebiisi.ogg", 0, 0, 0);
         if (!musicStream) musicStream = openSilentStream();
+        stopIfAsked();
         FSOUND_Stream_Play(0, musicStream);
     }
 }
@@ -101,14 +113,14 @@ void initDemo() {
     // Seventeen loading screens in all: one here, six in loadModels, five in loadRenderTargets and
     // one in loadMaterials, plus those between the stages.
     resources.textures.load2D("loading", -1, -1);
-    showLoadingScreen();
-    loadModels(showLoadingScreen);
-    showLoadingScreen();
-    loadRenderTargets(showLoadingScreen);
-    showLoadingScreen();
-    showLoadingScreen();
-    loadMaterials(showLoadingScreen);
-    showLoadingScreen();
+    loadingStep();
+    loadModels(loadingStep);
+    loadingStep();
+    loadRenderTargets(loadingStep);
+    loadingStep();
+    loadingStep();
+    loadMaterials(loadingStep);
+    loadingStep();
 
     // Into the back buffer after the last loading screen was shown: the first frame covers it.
     preparePostProcess();
@@ -163,22 +175,22 @@ bool handleKey(int virtualKey) {
         demoContext.tapBeat();
         break;
     case keyPageUp:
-        demoContext.seekTo(demoContext.time - 30);
+        demoContext.seekBy(-30);
         break;
     case keyPageDown:
-        demoContext.seekTo(demoContext.time + 30);
+        demoContext.seekBy(30);
         break;
     case keyLeft:
-        demoContext.seekTo(demoContext.time - 1);
+        demoContext.seekBy(-1);
         break;
     case keyUp:
-        demoContext.seekTo(demoContext.time + 5);
+        demoContext.seekBy(5);
         break;
     case keyRight:
-        demoContext.seekTo(demoContext.time + 1);
+        demoContext.seekBy(1);
         break;
     case keyDown:
-        demoContext.seekTo(demoContext.time - 5);
+        demoContext.seekBy(-5);
         break;
     case keyP:
         demoContext.togglePause();

@@ -33,7 +33,9 @@ struct ShowOptions {
 // its context, the window-size view, the show's loading (or GLEW alone), then the music. A window
 // that can't be made is reported ("Cannot start video: ..." or "Cannot create the window: ..." on
 // standard error, then the boxes) and ends the process with status 255, or 1 for a hidden window.
-// A hidden window without an X display is an off-screen context (platform/Window.h).
+// A hidden window without an X display is an off-screen context (platform/Window.h). For a shown
+// window, SIGTERM or SIGINT on the way (after each loading screen, after the music's open) ends the
+// program there with 143 or 130.
 void startShow(const ShowOptions& options);
 
 // Puts everything one show leaves behind back to its start: the beat clock, the capture request and

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <csignal>
@@ -14,6 +15,7 @@
 #include <system_error>
 #include <vector>
 
+#include "base/RegularFile.h"
 #include "platform/MusicFile.h"
 #include "platform/VideoFile.h"
 #include "platform/Window.h"
@@ -26,6 +28,7 @@
 
 namespace {
 
+const char* const dataFolder = "data";
 const char* const soundtrackPath = "data/noisebiisi.ogg";
 constexpr int soundChunkFrames = 4096;
 
@@ -55,10 +58,43 @@ public:
     ~UnfinishedWhileInScope() { gUnfinished = nullptr; }
 };
 
-// The first signal asks the export to finish what it has; a second one is not caught.
+// The unfinished file's path while there is one, for the handler below: a copy that outlives the
+// VideoFile's own, up to the end of the export.
+std::string gUnfinishedCopy;
+std::atomic<const char*> gUnfinishedPath{nullptr};
+
+void noteUnfinished(const char* partialPath) {
+    gUnfinishedCopy = partialPath;
+    gUnfinishedPath = gUnfinishedCopy.c_str();
+}
+
+// The first signal asks the export to finish what it has. A second one ends it at once, as the
+// signal would, and takes the unfinished file with it (once the file is finished, it is gone from
+// that path already).
 void stopRequested(int number) {
-    gStopSignal = number;
+    if (gStopSignal == 0) {
+        gStopSignal = number;
+        return;
+    }
+    if (const char* partial = gUnfinishedPath) unlink(partial);
     std::signal(number, SIG_DFL);
+    std::raise(number);
+}
+
+// Why the video must not go to `path`, or empty when it may: the files the show reads are never
+// replaced, and its data folder, which the next run reads, takes nothing new.
+std::string inputProblem(const std::string& path) {
+    if (isProgramInput(path.c_str())) return "it is the program itself or a file the show reads";
+    namespace fs = std::filesystem;
+    std::error_code error;
+    const fs::path data = fs::canonical(dataFolder, error);
+    if (error) return "";
+    const fs::path folder = fs::path(path).parent_path();
+    const fs::path where = fs::weakly_canonical(folder.empty() ? fs::path(".") : folder, error);
+    if (error) return "";
+    if (std::mismatch(data.begin(), data.end(), where.begin(), where.end()).first == data.end())
+        return "it is in the show's data folder, " + data.string();
+    return "";
 }
 
 double secondsSince(std::chrono::steady_clock::time_point start) {
@@ -131,16 +167,17 @@ int exportVideo(const ExportSettings& settings) {
     format.soundRate = music.rate();
     format.soundChannels = music.channels();
     VideoFile video;
-    // Opened before the long start-up, so a path that can't be written fails at once.
-    if (!video.open(settings.path, format, error)) {
-        fprintf(stderr, "%s\n", error.c_str());
+    // Checked and opened before the long start-up, so a path that can't be written fails at once.
+    noteInputFolder(dataFolder);
+    const std::string problem = inputProblem(settings.path);
+    if (!problem.empty()) {
+        fprintf(stderr, "Cannot write the video %s: %s\n", settings.path.c_str(), problem.c_str());
         return 1;
     }
-    const UnfinishedWhileInScope unfinished(video);
-
-    // Installed before the window system starts, which then leaves these signals to us. A closed
-    // terminal (SIGHUP) finishes the file as a polite kill does. A reader of standard output or
-    // error that has gone away must not end the export: writes there just fail (the metaball
+    // Installed before the unfinished file exists, so that no signal ends the export with the file
+    // left behind, and before the window system starts, which then leaves these signals to us. A
+    // closed terminal (SIGHUP) finishes the file as a polite kill does. A reader of standard output
+    // or error that has gone away must not end the export: writes there just fail (the metaball
     // set-up's lines on standard output are only flushed at exit).
     std::signal(SIGINT, stopRequested);
     std::signal(SIGTERM, stopRequested);
@@ -148,6 +185,11 @@ int exportVideo(const ExportSettings& settings) {
     std::signal(SIGHUP, stopRequested);
     std::signal(SIGPIPE, SIG_IGN);
 #endif
+    if (!video.open(settings.path, format, error, noteUnfinished)) {
+        fprintf(stderr, "%s\n", error.c_str());
+        return 1;
+    }
+    const UnfinishedWhileInScope unfinished(video);
 
     long total = exportFrameCount(settings);
     const double fps = settings.framesPerSecond;
@@ -209,6 +251,7 @@ int exportVideo(const ExportSettings& settings) {
     const int stopSignal = gStopSignal;
     if (done == 0) {
         video.abandon();
+        gUnfinishedPath = nullptr;
         if (stopSignal == 0) {
             fprintf(stderr, "No frame of the show lies from %.3f s on: no video written.\n", settings.startSeconds);
             return 1;
@@ -216,7 +259,16 @@ int exportVideo(const ExportSettings& settings) {
         fprintf(stderr, "Interrupted before the first frame: no video written.\n");
         return 128 + stopSignal;
     }
-    if (!video.finish(error)) {
+    // Anything the show has read since the start may not be replaced either.
+    const std::string lateProblem = inputProblem(settings.path);
+    if (!lateProblem.empty()) {
+        video.abandon();
+        fprintf(stderr, "Cannot write the video %s: %s\n", settings.path.c_str(), lateProblem.c_str());
+        return 1;
+    }
+    const bool finished = video.finish(error);
+    gUnfinishedPath = nullptr;
+    if (!finished) {
         fprintf(stderr, "%s\n", error.c_str());
         return 1;
     }

@@ -3,7 +3,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <unistd.h>
 
+#include "base/StandardDescriptors.h"
 #include "clock/DemoContext.h"
 #include "platform/Window.h"
 #include "shell/CommandLine.h"
@@ -24,10 +26,11 @@ void closeRequested() {
 }
 
 // The usage or version text is the whole answer: one that didn't reach standard output (a full
-// disk, a closed descriptor) is an error.
-int answered(const char* what) {
-    if (fflush(stdout) == 0 && !ferror(stdout)) return 0;
-    fprintf(stderr, "lumorakka: cannot write the %s to standard output: %s\n", what, strerror(errno));
+// disk, a descriptor that was closed at the start) is an error.
+int answered(const char* what, bool outputClosed) {
+    if (!outputClosed && fflush(stdout) == 0 && !ferror(stdout)) return 0;
+    fprintf(stderr, "lumorakka: cannot write the %s to standard output: %s\n", what,
+            strerror(outputClosed ? EBADF : errno));
     return 1;
 }
 
@@ -50,14 +53,15 @@ void playShow() {
 } // namespace
 
 int main(int argc, char** argv) {
+    const bool outputClosed = openClosedStandardDescriptors() & 1 << STDOUT_FILENO;
     const CommandLine command = parseCommandLine(argc, argv);
     switch (command.action) {
     case CommandLine::Action::help:
         fputs(usageText().c_str(), stdout);
-        return answered("usage");
+        return answered("usage", outputClosed);
     case CommandLine::Action::version:
         puts(versionText().c_str());
-        return answered("version");
+        return answered("version", outputClosed);
     case CommandLine::Action::usageError:
         fprintf(stderr, "lumorakka: %s\n%s", command.error.c_str(), usageText().c_str());
         return 2;

@@ -21,6 +21,7 @@
 #include "support/ShowRun.h"
 #include "support/TempDir.h"
 #include "support/VideoProbe.h"
+#include "support/XWindows.h"
 
 namespace fs = std::filesystem;
 
@@ -350,6 +351,63 @@ TEST_F(VideoExport, OnlyARegularFileIsReplacedAndNothingIsWrittenThroughALink) {
     EXPECT_EQ(partialFiles(scratch.path), std::vector<std::string>{"linked.mp4.partial"});
 }
 
+// Nothing the program writes goes through a link, into another name of a file, or over a file the
+// show reads: a capture or a video takes the place of whatever was at its path, and a path that is
+// the program itself, one of its inputs (by any name) or in its data folder is refused before
+// anything is written. A name as long as the folder takes is as good as any, though the unfinished
+// file beside it is named after it.
+TEST_F(VideoExport, NothingIsWrittenThroughALinkOrOverWhatTheShowReads) {
+    ShowRun run;
+    const std::string music = (fs::path(LUMORAKKA_BUILD_DIR) / "data" / "noisebiisi.ogg").string();
+    const std::string notes = (run.root / "notes.txt").string(), otherName = (run.root / "notes-too.txt").string();
+    std::ofstream(notes) << "my notes\n";
+    ASSERT_EQ(link(notes.c_str(), otherName.c_str()), 0);
+    fs::create_symlink(music, run.root / "music.mp4");
+    const std::string longName = std::string(251, 'n') + ".mp4";
+    const std::string readsIt = "it is the program itself or a file the show reads";
+    const struct {
+        std::string path, refusal; // no refusal: a video is written
+    } exports[] = {
+        {"data/noisebiisi.ogg", readsIt}, {program, readsIt}, {"music.mp4", readsIt},
+        {"data/clip.mp4", "it is in the show's data folder"}, {longName, ""},
+    };
+    for (const auto& c : exports) {
+        SCOPED_TRACE(c.path.substr(0, 40));
+        const auto started = std::chrono::steady_clock::now();
+        auto exporter = run.start(server.display(), {"--export", c.path, "--end", "0.1", "--size", "160x120"});
+        const std::optional<int> status = exporter->waitExit(exportTimeoutMs);
+        if (c.refusal.empty()) {
+            ASSERT_EQ(status, 0) << exporter->standardError();
+            EXPECT_EQ(probeVideo((run.root / c.path).string()).frameSeconds.size(), 6u);
+            continue;
+        }
+        EXPECT_EQ(status, 1) << exporter->standardError();
+        EXPECT_NE(exporter->standardError().find("Cannot write the video " + c.path + ": " + c.refusal),
+                  std::string::npos)
+            << exporter->standardError();
+        EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(20)) << "refused only at the end";
+    }
+    EXPECT_EQ(fileText(music).substr(0, 4), "OggS");
+    EXPECT_EQ(fileText(program).substr(1, 3), "ELF");
+
+    // Captures, as the offline renderer writes them through the capture's own writer.
+    const fs::path frames = run.root / "frames";
+    fs::create_directory(frames);
+    fs::create_symlink(notes, frames / "frame0000.png");
+    ASSERT_EQ(link(notes.c_str(), (frames / "frame0001.png").c_str()), 0);
+    const CommandResult rendered = runCommand({LUMORAKKA_BUILD_DIR "/render_frames", "--out", frames.string(), "1", "2"},
+                                              LUMORAKKA_BUILD_DIR, {{"DISPLAY", server.display()}}, exportTimeoutMs);
+    ASSERT_EQ(rendered.exitStatus, 0) << rendered.errors;
+    for (const char* frame : {"frame0000.png", "frame0001.png"}) {
+        Image picture{};
+        EXPECT_EQ(read_png((frames / frame).c_str(), &picture, false), 0) << frame;
+        delete[] picture.pixels;
+    }
+    EXPECT_EQ(fileText(notes), "my notes\n");
+    EXPECT_EQ(fileText(otherName), "my notes\n");
+    EXPECT_TRUE(partialFiles(run.root.string()).empty());
+}
+
 // A name is a path: a colon in it makes no URL of it, relative to the working directory as always.
 TEST_F(VideoExport, NamesWithColonsAreFilesInTheWorkingDirectory) {
     ShowRun run;
@@ -514,4 +572,45 @@ TEST_F(VideoExport, RangesAtTheEndOfTheShowGiveAWholeFileOrARefusal) {
     EXPECT_NE(run.errors.find("holds no frame"), std::string::npos) << run.errors;
     EXPECT_FALSE(fs::exists(path));
     EXPECT_FALSE(fs::exists(path + ".partial"));
+}
+
+// Started with standard descriptors closed (by a service, a cron job, `>&-`), the program puts
+// nothing it opens in their place: its lines go nowhere rather than into the video, or into the X
+// connection, where the show's first capture line once hung it for good.
+TEST(StandardDescriptors, ClosedOnesTakeNothingTheProgramOpens) {
+    XvfbServer server(800, 600);
+    ASSERT_FALSE(server.display().empty());
+    const struct {
+        const char* closing; // the shell's redirections
+        bool show;           // the show with a capture and Escape, or a short export
+    } cases[] = {{">&- 2>&-", false}, {"<&- >&- 2>&-", false}, {">&-", true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.show ? "show " : "export ") + c.closing);
+        ShowRun run;
+        const std::vector<std::string> arguments =
+            c.show ? std::vector<std::string>{"--windowed"}
+                   : std::vector<std::string>{"--export", "out.mp4", "--size", "160x120", "--end", "0.5"};
+        std::vector<std::string> argv = {"/bin/sh", "-c", std::string("exec \"$0\" \"$@\" ") + c.closing,
+                                         LUMORAKKA_BUILD_DIR "/lumorakka"};
+        argv.insert(argv.end(), arguments.begin(), arguments.end());
+        ChildProcess program(argv, run.root.string(), {{"DISPLAY", server.display()}, {"SDL_AUDIODRIVER", "dummy"}});
+        if (c.show) {
+            // The capture's line is the first the program writes to standard output.
+            auto window = waitForWindow(server.display(), "Lumorakka by Vorkasta", exportTimeoutMs);
+            ASSERT_TRUE(window);
+            ASSERT_TRUE(sendKey(server.display(), window->id, "F11"));
+            ASSERT_TRUE(waitUntil(exportTimeoutMs, [&] { return std::filesystem::exists(run.root / "shots/shot0000.png"); }));
+            std::this_thread::sleep_for(std::chrono::milliseconds(500));
+            ASSERT_TRUE(sendKey(server.display(), window->id, "Escape"));
+        }
+        EXPECT_EQ(program.waitExit(exportTimeoutMs), 0);
+        if (!c.show) {
+            const ProbedVideo video = probeVideo((run.root / "out.mp4").string());
+            EXPECT_TRUE(video.error.empty()) << video.error;
+            EXPECT_EQ(video.frameSeconds.size(), 30u);
+            std::ifstream in(run.root / "out.mp4", std::ios::binary);
+            const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+            EXPECT_EQ(bytes.find("Exporting out.mp4"), std::string::npos) << "progress lines in the video";
+        }
+    }
 }

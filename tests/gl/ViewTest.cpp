@@ -123,33 +123,50 @@ TEST_F(ViewTest, ResizeViewSetsViewportAndWindowAspectProjection) {
     for (float v : m) EXPECT_TRUE(std::isfinite(v));
 }
 
-// A figure's inner side shows wherever the eye can see it: from inside, and from just outside,
-// where the near plane cuts the near wall away. The cube is white on black; its model Y axis
-// points at the eye on the screen's Z (the scene turns models' Z up).
+// A figure's inner side shows wherever the eye can see it: from inside, from just outside, where
+// the near plane cuts the near wall away, and from anywhere for a figure that is open or turned
+// inside out, whose inner side faces the eye from outside. Each draws what drawing both sides
+// draws: the nearest surface, at its depth. The cube is white on black; its model Y axis points at
+// the eye on the screen's Z (the scene turns models' Z up).
 TEST_F(ViewTest, FiguresShowTheirInnerSideWhereverTheEyeCanSeeIt) {
-    rovena::Model& cube = resources.models.entry("view test cube");
-    if (cube.count == 0) {
-        appendCube(cube, 0, 0, 0, 1, 1);
-        cube.createBuffers();
-        cube.measureBounds();
-    }
     glViewport(0, 0, 800, 600);
     glEnable(GL_DEPTH_TEST);
     glDisable(GL_LIGHTING);
     glDisable(GL_TEXTURE_2D);
     glClearColor(0, 0, 0, 0);
-    // Eye distances from the centre: inside, just outside (the near plane's corners reach 0.19),
-    // and well outside, where the near wall's outer side is what shows.
-    for (float distance : {0.5f, 1.05f, 1.15f, 3.0f}) {
-        SCOPED_TRACE(distance);
-        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-        placeCamera({0, 0, distance});
-        glColor3f(1, 1, 1);
-        drawFigure("view test cube");
-        unsigned char centre[4] = {};
-        glReadPixels(400, 300, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, centre);
-        EXPECT_EQ(centre[0], 255);
-        EXPECT_FALSE(glIsEnabled(GL_CULL_FACE));
+    const struct {
+        const char* name;
+        CubeShape shape;
+    } figures[] = {{"view test cube", CubeShape::closed},
+                   {"view test open cube", CubeShape::openAtMinusY},
+                   {"view test inward cube", CubeShape::inward}};
+    for (const auto& figure : figures) {
+        rovena::Model& cube = resources.models.entry(figure.name);
+        if (cube.count == 0) {
+            appendCube(cube, 0, 0, 0, 1, 1, figure.shape);
+            cube.createBuffers();
+            cube.measure();
+        }
+        // Eye distances from the centre: inside, just outside (the near plane's corners reach
+        // 0.19), and well outside, where the near wall's outer side is what shows of a closed cube.
+        for (float distance : {0.5f, 1.05f, 1.15f, 3.0f}) {
+            SCOPED_TRACE(testing::Message() << figure.name << " from " << distance);
+            placeCamera({0, 0, distance});
+            glColor3f(1, 1, 1);
+            float bothSides = 0, drawn = 0;
+            glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+            cube.draw();
+            glReadPixels(400, 300, 1, 1, GL_DEPTH_COMPONENT, GL_FLOAT, &bothSides);
+            glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+            drawFigure(figure.name);
+            glReadPixels(400, 300, 1, 1, GL_DEPTH_COMPONENT, GL_FLOAT, &drawn);
+            unsigned char centre[4] = {};
+            glReadPixels(400, 300, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, centre);
+            EXPECT_EQ(centre[0], 255);
+            EXPECT_LT(bothSides, 1.0f);
+            EXPECT_EQ(drawn, bothSides);
+            EXPECT_FALSE(glIsEnabled(GL_CULL_FACE));
+        }
     }
     glLoadIdentity();
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));

@@ -1,8 +1,9 @@
 #include "support/CubeModel.h"
 
 #include <cstring>
+#include <utility>
 
-void appendCube(rovena::Model& model, float x, float y, float z, float halfSide, int cells) {
+void appendCube(rovena::Model& model, float x, float y, float z, float halfSide, int cells, CubeShape shape) {
     Mesh& mesh = model.appendDefault();
     mesh.attributeCount = 1;
     mesh.types[0] = 0;
@@ -10,7 +11,8 @@ void appendCube(rovena::Model& model, float x, float y, float z, float halfSide,
     mesh.updateLayout();
     const int side = cells + 1; // grid points along a face's edge
     mesh.vertexCount = 6 * side * side;
-    mesh.triangleCount = 6 * 2 * cells * cells;
+    const int faces = shape == CubeShape::openAtMinusY ? 5 : 6;
+    mesh.triangleCount = faces * 2 * cells * cells;
     mesh.vertices = new uint32_t[3 * mesh.vertexCount];
     mesh.indices = new uint16_t[3 * mesh.triangleCount];
     const float centre[3] = {x, y, z};
@@ -31,12 +33,17 @@ void appendCube(rovena::Model& model, float x, float y, float z, float halfSide,
                 std::memcpy(vertex, position, sizeof position);
                 vertex += 3;
             }
+        if (shape == CubeShape::openAtMinusY && axis == 1 && sign < 0) continue;
         for (int i = 0; i < cells; ++i)
             for (int j = 0; j < cells; ++j) {
                 const uint16_t at = static_cast<uint16_t>(first + i * side + j);
-                const uint16_t quad[6] = {
+                uint16_t quad[6] = {
                     at, static_cast<uint16_t>(at + side),     static_cast<uint16_t>(at + side + 1),
                     at, static_cast<uint16_t>(at + side + 1), static_cast<uint16_t>(at + 1)};
+                if (shape == CubeShape::inward) {
+                    std::swap(quad[1], quad[2]);
+                    std::swap(quad[4], quad[5]);
+                }
                 std::memcpy(index, quad, sizeof quad);
                 index += 6;
             }

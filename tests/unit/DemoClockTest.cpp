@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <string>
+#include <vector>
 
 #include "base/BeatGrid.h"
 #include "clock/DemoContext.h"
@@ -202,4 +203,35 @@ TEST_F(DemoClockTest, KeysSeekTapPauseAndAskToQuit) {
     EXPECT_EQ(FSOUND_Stream_GetTime(clock), 5000);
     EXPECT_EQ(demoContext.getBeatCount(), count + 1);
     EXPECT_TRUE(handleKey(keyEscape));
+}
+
+// Presses quicker than the frames each go on from where the last one put the music; after a
+// frame, from that frame's time. A step of 0 below is a frame drawn 0.5 s of music later.
+TEST_F(DemoClockTest, SeekKeysQuickerThanTheFramesAddUp) {
+    struct Case {
+        const char* name;
+        int startMs;
+        std::vector<int> steps; // keys, and 0 for a frame
+        int expectedMs;
+    } cases[] = {
+        {"ten Right presses", 40000, std::vector<int>(10, keyRight), 50000},
+        {"mixed", 40000, {keyRight, keyUp, keyLeft, keyPageDown, keyDown}, 70000},
+        {"from the frame after them", 40000, {keyPageDown, 0, keyRight}, 71500},
+        {"from the start after going before it", 10000, {keyPageUp, keyRight, keyRight}, 2000},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        demoContext.reset();
+        setCallerClockTime(clock, c.startMs);
+        demoContext.updateTime();
+        for (int step : c.steps) {
+            if (step == 0) {
+                setCallerClockTime(clock, FSOUND_Stream_GetTime(clock) + 500);
+                demoContext.updateTime();
+            } else {
+                handleKey(step);
+            }
+        }
+        EXPECT_EQ(FSOUND_Stream_GetTime(clock), c.expectedMs);
+    }
 }

@@ -154,7 +154,7 @@ TEST_F(ImageFiles, MissingFilesReportCantOpen) {
     std::vector<unsigned char> bytes = pattern(2, 2, 3);
     write_png("no/such/dir/out.png", imageOver(bytes, 2, 2, 3));
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
-              "can't open absent.png\ncan't open absent.jpg\ncan't open no/such/dir/out.png\n");
+              "can't open absent.png\ncan't open absent.jpg\ncan't open no/such/dir/out.png: No such file or directory\n");
     EXPECT_FALSE(std::filesystem::exists("no"));
 }
 

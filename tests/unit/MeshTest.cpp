@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 #include "geometry/Mesh.h"
@@ -155,7 +156,7 @@ TEST(Model, ClearOutsideOnlyWhereNoSideOfTheSurfaceCanBeNear) {
     appendCube(model, 3, 0, 0, 1, 8);
     const float clearance = 0.2f;
     EXPECT_FALSE(model.clearOutside(std::array<float, 3>{0, 0, 0}.data(), clearance)) << "never measured";
-    model.measureBounds();
+    model.measure();
     EXPECT_EQ(model.bounds.low[0], -4);
     EXPECT_EQ(model.bounds.high[2], 1);
 
@@ -174,4 +175,34 @@ TEST(Model, ClearOutsideOnlyWhereNoSideOfTheSurfaceCanBeNear) {
     for (const Case& c : cases)
         EXPECT_EQ(model.clearOutside(c.point.data(), clearance), c.clear)
             << c.point[0] << ", " << c.point[1] << ", " << c.point[2];
+}
+
+// Culling back faces is right only for a surface that is closed and turns its faces outward; the
+// model format promises neither, so each model is judged on its own when it is measured. Any
+// other is never clear of its outside: it is drawn with both sides from everywhere.
+TEST(Model, OnlyClosedOutwardSurfacesAreCulledFromOutside) {
+    const auto flipFirstTriangle = [](rovena::Model& model) { std::swap(model[0].indices[1], model[0].indices[2]); };
+    struct Case {
+        const char* name;
+        std::vector<std::pair<CubeShape, float>> cubes; // shape and x of the centre, side 2
+        bool flipOne;
+        bool closedOutward;
+    } cases[] = {
+        {"closed", {{CubeShape::closed, 0}}, false, true},
+        {"two closed", {{CubeShape::closed, -3}, {CubeShape::closed, 3}}, false, true},
+        {"open", {{CubeShape::openAtMinusY, 0}}, false, false},
+        {"inward", {{CubeShape::inward, 0}}, false, false},
+        // The pieces' volumes would add up to more than nothing.
+        {"closed beside a smaller inward one", {{CubeShape::closed, -3}, {CubeShape::inward, 3}}, false, false},
+        {"one triangle turned", {{CubeShape::closed, 0}}, true, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        rovena::Model model;
+        for (const auto& [shape, x] : c.cubes) appendCube(model, x, 0, 0, shape == CubeShape::inward ? 0.5f : 1, 2, shape);
+        if (c.flipOne) flipFirstTriangle(model);
+        model.measure();
+        EXPECT_EQ(model.closedOutward, c.closedOutward);
+        EXPECT_EQ(model.clearOutside(std::array<float, 3>{0, 10, 0}.data(), 0.2f), c.closedOutward);
+    }
 }
