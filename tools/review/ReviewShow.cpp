@@ -11,7 +11,14 @@
 //   - per sequence row: the median coverage and, between beats, brightness and subject over sky;
 //   - between beats (the pulse over): the share of frames that are more than half dark violet,
 //     the median brightness and the median subject over sky luma, over the show and per section;
-//   - the metaball surface at its smallest, against the sky.
+//   - the metaball surface at its smallest, against the sky;
+//   - on the beat (the frames 0.02 s after each): the share of white frames (over a tenth of the
+//     pixels near white), by material too, the median and brightest mean luma, and the share with
+//     a seam along the bottom edge (its 3 rows over 8 levels brighter than the 3 above);
+//   - the sequence's subject: median height and coverage, and the share of frames under 5 %;
+//   - close passes at 60 frames a second: every frame of the figure scene and the sequence whose
+//     eye comes within a unit of its figure is rendered blacked out, and those in which the
+//     figure covers over 90 % of the frame are listed.
 //
 // --keep DIR keeps the frames there (full/, black/). Measuring another build the same way: pass
 // its build directory; only its render_frames and data/ are used, and nothing is written there.
@@ -26,6 +33,7 @@
 
 #include "demo/Content.h"
 #include "demo/Timeline.h"
+#include "image/Image.h"
 #include "review/ShowReview.h"
 
 namespace fs = std::filesystem;
@@ -51,10 +59,69 @@ const Section sections[] = {
     {"outro", 196.0, showEndSeconds},
 };
 
+// White beat frames by the material the subject wears, as the file that defines it names it.
+void printBeatWhiteByMaterial(const std::vector<ShowSample>& samples) {
+    printf("  white frames by material:");
+    for (const MaterialLoad& load : materialLoads) {
+        int peaks = 0, white = 0;
+        for (const ShowSample& s : samples)
+            if (s.beatPeak && s.material == load.name) {
+                ++peaks;
+                white += s.light.nearWhiteShare > beatWhiteShare;
+            }
+        if (peaks > 0)
+            printf(" %s (%s) %.0f %% of %d;", load.name, fs::path(load.file).stem().c_str(),
+                   100.0 * white / peaks, peaks);
+    }
+    printf("\n");
+}
+
 void printTimes(const char* label, const std::vector<double>& times) {
     printf("  %s (%zu):", label, times.size());
     for (size_t i = 0; i < times.size() && i < 24; ++i) printf(" %.2f", times[i]);
     printf("%s\n", times.size() > 24 ? " ..." : "");
+}
+
+// Every frame at 60 a second whose eye comes near its figure, rendered with the sky and emblem black.
+bool reviewClosePasses(const std::string& buildDir, const std::string& work, std::string& reason) {
+    const std::vector<double> near = closePassTimes(buildDir, 60, 1.0f, reason);
+    if (near.empty()) {
+        if (!reason.empty()) return false;
+        printf("\nclose passes at 60 fps: the eye never comes within a unit of a figure\n");
+        return true;
+    }
+    const std::vector<std::string> frames =
+        renderShowFrames(buildDir, work + "/blacked-out", near, work + "/close", reason);
+    if (frames.empty()) return false;
+    std::vector<double> inside;
+    double most = 0, mostTime = 0;
+    for (size_t i = 0; i < frames.size(); ++i) {
+        Image mask;
+        if (!readFrame(frames[i], mask)) {
+            reason = "can't read " + frames[i];
+            return false;
+        }
+        const double coverage = measureSubject(mask, mask).coverage;
+        delete[] mask.pixels;
+        if (coverage > insideCoverage) inside.push_back(near[i]);
+        if (coverage > most) {
+            most = coverage;
+            mostTime = near[i];
+        }
+    }
+    printf("\nclose passes at 60 fps: %zu frames within a unit of the figure, most covered %.1f %% at "
+           "%.3f s\n",
+           near.size(), 100 * most, mostTime);
+    // Frames 1/60 s apart make one pass.
+    printf("  inside the figure (over %.0f %% covered): %zu frames", 100 * insideCoverage, inside.size());
+    for (size_t i = 0; i < inside.size();) {
+        size_t end = i;
+        while (end + 1 < inside.size() && inside[end + 1] - inside[end] < 1.5 / 60) ++end;
+        printf("%s %.2f-%.2f s (%zu)", i == 0 ? ":" : ",", inside[i], inside[end], end - i + 1);
+        i = end + 1;
+    }
+    printf("\n");
+    return true;
 }
 
 } // namespace
@@ -113,7 +180,17 @@ int main(int argc, char** argv) {
     printf("beat peaks, %d frames %.2f s after each beat\n", f.beatPeaks, afterBeatDelay);
     printf("  median mean luma %.1f, above %.0f: %.1f %%\n", f.beatPeakMedianLuma, whiteoutLuma,
            100 * f.beatPeakWhiteoutShare);
+    printf("  brightest %.1f at %.3f s\n", f.beatPeakBrightestLuma, f.beatPeakBrightestTime);
+    printf("  white frames (over %.0f %% of the pixels above %d in every channel): %.1f %%\n",
+           100 * beatWhiteShare, nearWhiteLevel, 100 * f.beatWhiteFrameShare);
+    printf("  bottom edge seam (its %d rows over %.0f levels above the %d over them): %.1f %%, worst %.1f at "
+           "%.3f s\n",
+           edgeRows, seamLevels, edgeRows, 100 * f.beatSeamShare, f.worstSeam, f.worstSeamTime);
+    printBeatWhiteByMaterial(samples);
     printf("sequence, %d frames\n", f.sequenceFrames);
+    printf("  subject: median height %.1f %%, median coverage %.2f %%, under %.0f %%: %.1f %% of the frames\n",
+           100 * f.subjectHeightMedian, 100 * f.subjectCoverageMedian, 100 * smallSubjectCoverage,
+           100 * f.smallSubjectShare);
     printf("  camera inside the subject (over %.0f %%) or an empty frame (under %.2f %%): %.1f %%\n",
            100 * insideCoverage, 100 * emptyCoverage, 100 * f.insideOrEmptyShare);
     printTimes("at", insideOrEmpty);
@@ -166,6 +243,11 @@ int main(int argc, char** argv) {
                "%.2f\n",
                smallest->timeSeconds, 100 * smallest->subject.coverage, smallest->subject.subjectLuma,
                smallest->subject.skyLuma, smallest->subject.contrast());
+
+    if (!reviewClosePasses(buildDir, work, reason)) {
+        fprintf(stderr, "review_show: %s\n", reason.c_str());
+        return 1;
+    }
     if (keep.empty()) fs::remove_all(work);
     return 0;
 }
