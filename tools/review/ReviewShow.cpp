@@ -1,4 +1,4 @@
-// review_show [--step S] [--keep DIR] [build directory]: the whole show as a viewer remembers it,
+// review_show [--step S] [--beats K] [--close 0|1] [--keep DIR] [build directory]: the whole show as a viewer remembers it,
 // measured on frames from the offline renderer (render_frames, which needs a display: run under
 // xvfb-run -a). It renders the show every S seconds (0.25 by default) and the peak of every beat
 // (0.02 s after it), the step frames also from a copy of the data whose sky and emblem are black,
@@ -20,7 +20,8 @@
 //     eye comes within a unit of its figure is rendered blacked out, and those in which the
 //     figure covers over 90 % of the frame are listed.
 //
-// --keep DIR keeps the frames there (full/, black/). Measuring another build the same way: pass
+// --beats K samples every K-th beat only, --close 0 leaves out the close passes (quicker looks while
+// working). --keep DIR keeps the frames there (full/, black/, close/). Measuring another build the same way: pass
 // its build directory; only its render_frames and data/ are used, and nothing is written there.
 #include <algorithm>
 #include <cmath>
@@ -130,19 +131,25 @@ int main(int argc, char** argv) {
     int arg = 1;
     std::string keep;
     double step = 0.25;
+    int beatStep = 1;
+    bool closePasses = true;
     for (; arg + 1 < argc && argv[arg][0] == '-'; arg += 2) {
         if (std::string(argv[arg]) == "--keep")
             keep = argv[arg + 1];
         else if (std::string(argv[arg]) == "--step" && atof(argv[arg + 1]) > 0.01)
             step = atof(argv[arg + 1]);
+        else if (std::string(argv[arg]) == "--beats" && atoi(argv[arg + 1]) >= 1)
+            beatStep = atoi(argv[arg + 1]);
+        else if (std::string(argv[arg]) == "--close")
+            closePasses = std::string(argv[arg + 1]) != "0";
         else
             break;
     }
     const std::string buildDir = fs::absolute(arg < argc ? argv[arg] : ".").string();
     if (arg + 1 < argc || !fs::exists(buildDir + "/render_frames") || !fs::is_directory(buildDir + "/data")) {
         fprintf(stderr,
-                "usage: review_show [--step SECONDS] [--keep DIR] [build directory with render_frames "
-                "and data/]\n");
+                "usage: review_show [--step SECONDS] [--beats K] [--close 0|1] [--keep DIR] [build directory "
+                "with render_frames and data/]\n");
         return 2;
     }
     std::string work = keep;
@@ -157,7 +164,7 @@ int main(int argc, char** argv) {
     work = fs::absolute(work).string();
     fs::create_directories(work);
 
-    const std::vector<double> times = showSampleTimes(step, true);
+    const std::vector<double> times = showSampleTimes(step, true, beatStep);
     printf("sampling %s every %.2f s and at every beat's peak: %zu frames\n", buildDir.c_str(), step,
            times.size());
     std::vector<ShowSample> samples;
@@ -244,7 +251,7 @@ int main(int argc, char** argv) {
                smallest->timeSeconds, 100 * smallest->subject.coverage, smallest->subject.subjectLuma,
                smallest->subject.skyLuma, smallest->subject.contrast());
 
-    if (!reviewClosePasses(buildDir, work, reason)) {
+    if (closePasses && !reviewClosePasses(buildDir, work, reason)) {
         fprintf(stderr, "review_show: %s\n", reason.c_str());
         return 1;
     }

@@ -207,11 +207,11 @@ SubjectFigures measureSubject(const Image& blackedOut, const Image& full) {
     return figures;
 }
 
-std::vector<double> showSampleTimes(double stepSeconds, bool beatPeaks) {
+std::vector<double> showSampleTimes(double stepSeconds, bool beatPeaks, int beatStep) {
     std::vector<double> times;
     for (long i = 0; i * stepSeconds < showEndSeconds; ++i) times.push_back(i * stepSeconds);
     if (beatPeaks)
-        for (int k = 1; beatTimeSeconds(k) + afterBeatDelay < showEndSeconds; ++k)
+        for (int k = 1; beatTimeSeconds(k) + afterBeatDelay < showEndSeconds; k += std::max(beatStep, 1))
             times.push_back(beatTimeSeconds(k) + afterBeatDelay);
     std::sort(times.begin(), times.end());
     // A peak that falls on a step (none does at 0.25 s) is kept once.

@@ -77,8 +77,9 @@ constexpr double violetDominance = 0.5;
 constexpr double pulseOverSeconds = 0.32;
 
 // Times from 0 at `stepSeconds` up to the end of the show, and the peak of every beat counted before
-// it (`afterBeatDelay` after the beat), in ascending order as render_frames needs them.
-std::vector<double> showSampleTimes(double stepSeconds, bool beatPeaks);
+// it (`afterBeatDelay` after the beat; with `beatStep` above 1 only every so many, from the first), in
+// ascending order as render_frames needs them.
+std::vector<double> showSampleTimes(double stepSeconds, bool beatPeaks, int beatStep = 1);
 // Seconds since the last beat counted at music time t; a time before the first beat is far from any.
 double secondsSinceBeat(double timeSeconds);
 bool isBeatPeak(double timeSeconds); // one of the beat-peak times above
