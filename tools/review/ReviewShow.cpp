@@ -175,8 +175,9 @@ int main(int argc, char** argv) {
     }
     const ShowFigures f = showFigures(samples);
 
-    std::vector<double> whiteouts, insideOrEmpty;
+    std::vector<double> whiteouts, insideOrEmpty, whiteBeats;
     for (const ShowSample& s : samples) {
+        if (s.beatPeak && s.light.nearWhiteShare > beatWhiteShare) whiteBeats.push_back(s.timeSeconds);
         if (!s.beatPeak && s.light.meanLuma > whiteoutLuma) whiteouts.push_back(s.timeSeconds);
         if (s.row >= 0 && s.insideOrEmpty()) insideOrEmpty.push_back(s.timeSeconds);
     }
@@ -193,6 +194,7 @@ int main(int argc, char** argv) {
     printf("  bottom edge seam (its %d rows over %.0f levels above the %d over them): %.1f %%, worst %.1f at "
            "%.3f s\n",
            edgeRows, seamLevels, edgeRows, 100 * f.beatSeamShare, f.worstSeam, f.worstSeamTime);
+    printTimes("white at", whiteBeats);
     printBeatWhiteByMaterial(samples);
     printf("sequence, %d frames\n", f.sequenceFrames);
     printf("  subject: median height %.1f %%, median coverage %.2f %%, under %.0f %%: %.1f %% of the frames\n",
