@@ -89,7 +89,7 @@ Vec3 skyGradient(Vec3 d) {
     const MoodWeights m = moodWeights(d);
     float up = std::max(d.z, 0.0f);
     const float purity = m.w[0] * m.w[0] + m.w[1] * m.w[1] + m.w[2] * m.w[2] + m.w[3] * m.w[3];
-    Vec3 c = mix(blendMoods(m, &Mood::horizon) * (1.75f * std::sqrt(purity)), blendMoods(m, &Mood::high),
+    Vec3 c = mix(blendMoods(m, &Mood::horizon) * (1.5f * std::sqrt(purity)), blendMoods(m, &Mood::high),
                  smoothstep(0.0f, 0.75f, up));
     c = mix(c, kZenith, smoothstep(0.35f, 0.95f, up));
     float s = std::max(0.0f, dot(d, kSunDirection));
@@ -290,7 +290,7 @@ float marchField(const HeightGrid& grid, Vec3 origin, Vec3 d, float far) {
 }
 
 // Light on the stones is computed as light and shown at this exposure.
-const float kGroundExposure = 0.26f;
+const float kGroundExposure = 0.35f;
 
 Vec3 fieldColour(const HeightGrid& grid, Vec3 d, float t) {
     Vec3 eye = {0, 0, kEyeHeight};
@@ -360,7 +360,7 @@ Vec3 kivikko(const HeightGrid& grid, Vec3 d) {
 // darkest levels go to black: the glow's blur keeps its levels in steps of four, which its layers
 // add up to bands of sixteen, and over a dim smooth gradient those bands would be all one sees on
 // the beat. Black adds nothing to the glow, so the dark field stays a picture.
-const float kBlackLevel = 0.015f;
+const float kBlackLevel = 0.008f;
 
 float pressShown(float shown) {
     float pressed = std::min(1.0f, 2.2f * std::pow(std::max(shown, 0.0f), 2.0f));
