@@ -111,9 +111,9 @@ TEST(ShowReviewTest, NearWhiteAndTheBottomSeamAreReadFromTheRightPixels) {
             p[0] = r, p[1] = g, p[2] = b;
         }
     };
-    paint(0, 240, 240, 240);   // near white
-    paint(1, 255, 255, 200);   // bright yellow: one channel below the line
-    paint(2, 236, 236, 236);   // just above it
+    paint(0, 240, 240, 240); // near white
+    paint(1, 255, 255, 200); // bright yellow: one channel below the line
+    paint(2, 236, 236, 236); // just above it
     for (int y = height - edgeRows; y < height; ++y) paint(y, 100, 100, 100);
     const Image frame = {width, height, 3, 3, width * 3, pixels.data()};
     const FrameLight light = measureFrameLight(frame);
@@ -144,13 +144,13 @@ TEST(ShowReviewTest, BeatAndSubjectFiguresCountTheirOwnFrames) {
         return s;
     };
     const std::vector<ShowSample> samples = {
-        sample(1.0, -1, true, 0.5, 2, 120, 0, 0),     // white, no seam
-        sample(2.0, -1, true, 0.05, 20, 160, 0, 0),   // a seam
-        sample(3.0, -1, true, 0.0, 0, 90, 0, 0),      // a clean beat
+        sample(1.0, -1, true, 0.5, 2, 120, 0, 0),       // white, no seam
+        sample(2.0, -1, true, 0.05, 20, 160, 0, 0),     // a seam
+        sample(3.0, -1, true, 0.0, 0, 90, 0, 0),        // a clean beat
         sample(3.5, -1, false, 0.9, 40, 100, 0.9, 0.9), // the figure scene: neither beat nor sequence
-        sample(31.0, 0, false, 0, 0, 50, 0.4, 0.02),
+        sample(31.0, 0, false, 0, 0, 50, 0.4, 0.02),    // a small subject
         sample(32.0, 0, false, 0, 0, 50, 0.5, 0.08),
-        sample(33.0, 1, false, 0, 0, 50, 0.2, 0.04),
+        sample(33.0, 1, false, 0, 0, 50, 0.2, 0.04), // another
     };
     const ShowFigures f = showFigures(samples);
     EXPECT_DOUBLE_EQ(f.beatWhiteFrameShare, 1.0 / 3);

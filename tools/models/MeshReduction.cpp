@@ -25,7 +25,8 @@ void dropFins(ModelMesh& mesh) {
     const auto faceOf = [&mesh](size_t i) {
         const auto& t = mesh.triangles[i];
         const Vec3& a = mesh.positions[mesh.vertices[t[0]].position];
-        return cross(mesh.positions[mesh.vertices[t[1]].position] - a, mesh.positions[mesh.vertices[t[2]].position] - a);
+        return cross(mesh.positions[mesh.vertices[t[1]].position] - a,
+                     mesh.positions[mesh.vertices[t[2]].position] - a);
     };
     for (const auto& [corners, triangles] : byCorners)
         if (triangles.size() == 2 && dot(faceOf(triangles[0]), faceOf(triangles[1])) < 0)

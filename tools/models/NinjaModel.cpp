@@ -61,7 +61,8 @@ ShapeList buildNinja() {
     // The rear leg reaches far back in a long lunge: the figure's box, and so the origin the cameras
     // circle, lies behind the hips, between the legs, where a low sweep through the middle passes
     // over the rear thigh and under the body.
-    leg(s, Vec3(-0.34, 0.04, -0.1), Vec3(-1.5, 0.45, -1.25), Vec3(-2.55, 0.85, -2.3), Vec3(-3.05, 0.55, -2.56));
+    leg(s, Vec3(-0.34, 0.04, -0.1), Vec3(-1.5, 0.45, -1.25), Vec3(-2.55, 0.85, -2.3),
+        Vec3(-3.05, 0.55, -2.56));
     // Flat soles.
     s.add(S, 0.02, Bounds{Vec3(-4, -4, -5), Vec3(4, 4, -2.7)}, [](const Vec3& p) { return p.z + 2.7; });
 

@@ -1,6 +1,6 @@
-// review_show [--step S] [--beats K] [--close 0|1] [--keep DIR] [build directory]: the whole show as a viewer remembers it,
-// measured on frames from the offline renderer (render_frames, which needs a display: run under
-// xvfb-run -a). It renders the show every S seconds (0.25 by default) and the peak of every beat
+// review_show [--step S] [--beats K] [--close 0|1] [--keep DIR] [build directory]: the whole show
+// as a viewer remembers it, measured on frames from the offline renderer (render_frames, which
+// needs a display: run under xvfb-run -a). It renders the show every S seconds (0.25 by default) and the peak of every beat
 // (0.02 s after it), the step frames also from a copy of the data whose sky and emblem are black,
 // which leaves the subject alone, and prints:
 //
@@ -21,8 +21,9 @@
 //     figure covers over 90 % of the frame are listed.
 //
 // --beats K samples every K-th beat only, --close 0 leaves out the close passes (quicker looks while
-// working). --keep DIR keeps the frames there (full/, black/, close/). Measuring another build the same way: pass
-// its build directory; only its render_frames and data/ are used, and nothing is written there.
+// working). --keep DIR keeps the frames there (full/, black/, close/). Measuring another build the
+// same way: pass its build directory; only its render_frames and data/ are used, and nothing is
+// written there.
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -197,9 +198,10 @@ int main(int argc, char** argv) {
     printTimes("white at", whiteBeats);
     printBeatWhiteByMaterial(samples);
     printf("sequence, %d frames\n", f.sequenceFrames);
-    printf("  subject: median height %.1f %%, median coverage %.2f %%, under %.0f %%: %.1f %% of the frames\n",
-           100 * f.subjectHeightMedian, 100 * f.subjectCoverageMedian, 100 * smallSubjectCoverage,
-           100 * f.smallSubjectShare);
+    printf(
+        "  subject: median height %.1f %%, median coverage %.2f %%, under %.0f %%: %.1f %% of the frames\n",
+        100 * f.subjectHeightMedian, 100 * f.subjectCoverageMedian, 100 * smallSubjectCoverage,
+        100 * f.smallSubjectShare);
     printf("  camera inside the subject (over %.0f %%) or an empty frame (under %.2f %%): %.1f %%\n",
            100 * insideCoverage, 100 * emptyCoverage, 100 * f.insideOrEmptyShare);
     printTimes("at", insideOrEmpty);

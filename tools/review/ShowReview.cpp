@@ -389,7 +389,8 @@ std::vector<double> closePassTimes(const std::string& buildDir, double rate, flo
         const double t = frame / rate;
         const Scene scene = sceneAt(static_cast<float>(t));
         if (scene != Scene::figure && scene != Scene::sequence) continue;
-        const ContentRow* row = scene == Scene::sequence ? &objectSequence[sequenceRow(static_cast<float>(t))] : nullptr;
+        const ContentRow* row =
+            scene == Scene::sequence ? &objectSequence[sequenceRow(static_cast<float>(t))] : nullptr;
         const Vec3 eye = sceneEye(scene, static_cast<float>(t), 0, row ? row->scale : 1);
         // The figure is turned a quarter about X so that its +Z is up: the eye's height is the
         // model's Z and the eye's depth the model's -Y.

@@ -142,7 +142,7 @@ struct ShowFigures {
     double worstSeam = 0;           // over every frame
     double worstSeamTime = 0;
     int sequenceFrames = 0;
-    double insideOrEmptyShare = 0; // of the sequence's frames
+    double insideOrEmptyShare = 0;  // of the sequence's frames
     double subjectHeightMedian = 0; // of the sequence's frames, share of the frame's rows
     double subjectCoverageMedian = 0;
     double smallSubjectShare = 0; // of the sequence's frames, under smallSubjectCoverage
