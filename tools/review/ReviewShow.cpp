@@ -1,8 +1,8 @@
 // review_show [--step S] [--beats K] [--close 0|1] [--keep DIR] [build directory]: the whole show
 // as a viewer remembers it, measured on frames from the offline renderer (render_frames, which
-// needs a display: run under xvfb-run -a). It renders the show every S seconds (0.25 by default) and the peak of every beat
-// (0.02 s after it), the step frames also from a copy of the data whose sky and emblem are black,
-// which leaves the subject alone, and prints:
+// needs a display: run under xvfb-run -a). It renders the show every S seconds (0.25 by default)
+// and the peak of every beat (0.02 s after it), the step frames also from a copy of the data whose
+// sky and emblem are black, which leaves the subject alone, and prints:
 //
 //   - whiteouts: the share of frames whose mean luma is above 150 of 255, the brightest frame, and
 //     the beat peaks' median luma (how much the beat blooms);
