@@ -104,18 +104,41 @@ void loadModels(LoadingStep betweenSteps) {
     }
 }
 
-// Made before any picture is loaded, while the texture manager still has its linear filters
-// and repeat wrapping. Nothing draws into eight of them, so they are reserved: an image of
-// 1024 x 1024 texels is made only for one that becomes a render target.
+namespace {
+
+// Render textures clamp to their edges: a blur sampling past the top row must get the top row
+// again, not the bottom one, or the sky at the top of a frame glows along its bottom. The texture
+// manager's wrapping is put back afterwards for the pictures that follow.
+class ClampedRenderTextures {
+public:
+    ClampedRenderTextures()
+        : s(resources.textures.wrapS), t(resources.textures.wrapT), r(resources.textures.wrapR) {
+        resources.textures.setWrap(GL_CLAMP_TO_EDGE, GL_CLAMP_TO_EDGE, r);
+    }
+    ~ClampedRenderTextures() { resources.textures.setWrap(s, t, r); }
+
+private:
+    int s, t, r;
+};
+
+} // namespace
+
+// Made before any picture is loaded, while the texture manager still has its linear filters.
+// Nothing draws into eight of them, so they are reserved: an image of 1024 x 1024 texels is made
+// only for one that becomes a render target.
 void createRenderTextures() {
     static const char* const names[] = {"rt0",  "rt1",  "rtt2", "rtt3", "rtt4",
                                         "rtt5", "rtt6", "rtt7", "rtt8", "rt9"};
+    ClampedRenderTextures clamped;
     for (const char* name : names) resources.textures.reserve(name, 1024, 768, GL_RGBA8, GL_RGBA);
 }
 
 void createRenderTargets() {
-    for (const RenderTextureSize& target : renderTargets)
-        resources.textures.upload(target.name, target.width, target.height, nullptr, GL_RGBA8, GL_RGBA);
+    {
+        ClampedRenderTextures clamped;
+        for (const RenderTextureSize& target : renderTargets)
+            resources.textures.upload(target.name, target.width, target.height, nullptr, GL_RGBA8, GL_RGBA);
+    }
     // One record serves every target: each generate() gives it a fresh framebuffer object before
     // the registry stores a copy.
     rovena::FBO record;

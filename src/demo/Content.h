@@ -42,7 +42,8 @@ constexpr int contentPictureCount = 5;
 extern const char* const contentPictures[contentPictureCount];
 
 // Ten empty 1024 x 768 RGBA textures "rt0", "rt1", "rtt2" .. "rtt8", "rt9" in the texture registry,
-// made with its state at the time. Start-up makes them first, before any picture.
+// made with its filters at the time and clamped to their edges. Start-up makes them first, before
+// any picture.
 void createRenderTextures();
 
 // The three load stages of start-up, in this order. Each calls `betweenSteps` (when given) after

@@ -187,6 +187,37 @@ TEST_F(PostProcessTest, GlowWithoutLayersOrStrengthCopiesTheSource) {
     }
 }
 
+// The blur reaches about ten texels past an edge. Sampled past the top, the render textures must
+// give the top row again, not the bottom one: a bright sky along the top of a frame would light
+// its bottom edge on every beat. The same holds across the left and right edges.
+TEST_F(PostProcessTest, GlowStaysOnItsSideOfTheFrame) {
+    const struct {
+        const char* edge;
+        std::function<bool(int, int)> lit, farSide;
+    } cases[] = {
+        {"top", [](int, int y) { return y >= 508; }, [](int, int y) { return y < 16; }},
+        {"bottom", [](int, int y) { return y < 4; }, [](int, int y) { return y >= 496; }},
+        {"left", [](int x, int) { return x < 4; }, [](int x, int) { return x >= 1008; }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.edge);
+        fill("rt0", [&](int x, int y) { return c.lit(x, y) ? flat(255) : Rgba{0, 0, 0, 255}; });
+        glow("rt0", "rt1", 4, 1.0f);
+        const auto pixels = read("rt1");
+        int nearSide = 0, farSide = 0;
+        for (int y = 0; y < 512; ++y)
+            for (int x = 0; x < 1024; ++x) {
+                const int red = pixels[(y * 1024 + x) * 4];
+                if (c.farSide(x, y)) farSide = std::max(farSide, red);
+                // Just inside the lit band's reach, where the glow must still show.
+                if (!c.lit(x, y) && (c.lit(x, y + 4) || c.lit(x, y - 4) || c.lit(x - 4, y)))
+                    nearSide = std::max(nearSide, red);
+            }
+        EXPECT_GT(nearSide, 40);
+        EXPECT_EQ(farSide, 0);
+    }
+}
+
 TEST_F(PostProcessTest, GlowAddsTheBlurLayersToTheSource) {
     fill("rt0", [](int, int) { return Rgba{40, 60, 80, 255}; });
     glow("rt0", "rt1", 4, 0.5f);

@@ -7,6 +7,7 @@
 
 #include "base/BeatGrid.h"
 #include "demo/Timeline.h"
+#include "image/Image.h"
 #include "review/ShowReview.h"
 
 // Between beats means the pulse is over; a time before the first beat has no pulse to wait for.
@@ -97,4 +98,78 @@ TEST(ShowReviewTest, FiguresCountEachFrameWhereItBelongs) {
     EXPECT_DOUBLE_EQ(f.rowCoverage[0], 0.3);
     EXPECT_DOUBLE_EQ(f.rowCoverage[1], 0.0001);
     EXPECT_EQ(f.rowCoverage[2], -1);
+}
+
+// A white frame is one whose pixels are white in every channel, not merely bright in one; the seam
+// is measured at the frame's bottom, the last rows read.
+TEST(ShowReviewTest, NearWhiteAndTheBottomSeamAreReadFromTheRightPixels) {
+    const int width = 4, height = 10;
+    std::vector<unsigned char> pixels(width * height * 3, 20);
+    auto paint = [&](int y, unsigned char r, unsigned char g, unsigned char b) {
+        for (int x = 0; x < width; ++x) {
+            unsigned char* p = &pixels[(y * width + x) * 3];
+            p[0] = r, p[1] = g, p[2] = b;
+        }
+    };
+    paint(0, 240, 240, 240); // near white
+    paint(1, 255, 255, 200); // bright yellow: one channel below the line
+    paint(2, 236, 236, 236); // just above it
+    for (int y = height - edgeRows; y < height; ++y) paint(y, 100, 100, 100);
+    const Image frame = {width, height, 3, 3, width * 3, pixels.data()};
+    const FrameLight light = measureFrameLight(frame);
+    EXPECT_DOUBLE_EQ(light.nearWhiteShare, 2.0 / height);
+    EXPECT_DOUBLE_EQ(light.bottomSeam, 80.0);
+
+    // The same band of light along the top instead: no seam.
+    std::fill(pixels.begin(), pixels.end(), 20);
+    for (int y = 0; y < edgeRows; ++y) paint(y, 100, 100, 100);
+    EXPECT_DOUBLE_EQ(measureFrameLight(frame).bottomSeam, 0.0);
+}
+
+// The beat's figures are taken over the beat frames alone, the subject's size over the sequence's.
+TEST(ShowReviewTest, BeatAndSubjectFiguresCountTheirOwnFrames) {
+    auto sample = [](double t, int row, bool peak, double nearWhite, double seam, double luma, double height,
+                     double coverage) {
+        ShowSample s;
+        s.timeSeconds = t;
+        s.scene = row >= 0 ? 3 : 1;
+        s.row = row;
+        s.beatPeak = peak;
+        s.measuredSubject = !peak;
+        s.light.meanLuma = luma;
+        s.light.nearWhiteShare = nearWhite;
+        s.light.bottomSeam = seam;
+        s.subject.heightShare = height;
+        s.subject.coverage = coverage;
+        return s;
+    };
+    const std::vector<ShowSample> samples = {
+        sample(1.0, -1, true, 0.5, 2, 120, 0, 0),       // white, no seam
+        sample(2.0, -1, true, 0.05, 20, 160, 0, 0),     // a seam
+        sample(3.0, -1, true, 0.0, 0, 90, 0, 0),        // a clean beat
+        sample(3.5, -1, false, 0.9, 40, 100, 0.9, 0.9), // the figure scene: neither beat nor sequence
+        sample(31.0, 0, false, 0, 0, 50, 0.4, 0.02),    // a small subject
+        sample(32.0, 0, false, 0, 0, 50, 0.5, 0.08),
+        sample(33.0, 1, false, 0, 0, 50, 0.2, 0.04), // another
+    };
+    const ShowFigures f = showFigures(samples);
+    EXPECT_DOUBLE_EQ(f.beatWhiteFrameShare, 1.0 / 3);
+    EXPECT_DOUBLE_EQ(f.beatSeamShare, 1.0 / 3);
+    EXPECT_DOUBLE_EQ(f.beatPeakBrightestLuma, 160);
+    EXPECT_DOUBLE_EQ(f.beatPeakBrightestTime, 2.0);
+    EXPECT_DOUBLE_EQ(f.worstSeam, 40);
+    EXPECT_DOUBLE_EQ(f.subjectHeightMedian, 0.4);
+    EXPECT_DOUBLE_EQ(f.subjectCoverageMedian, 0.04);
+    EXPECT_DOUBLE_EQ(f.smallSubjectShare, 2.0 / 3);
+}
+
+// Sampling every third beat keeps the first and steps by three.
+TEST(ShowReviewTest, BeatStepTakesEveryFewBeatsFromTheFirst) {
+    std::vector<double> peaks;
+    for (double t : showSampleTimes(1000, true, 3))
+        if (isBeatPeak(t)) peaks.push_back(t);
+    ASSERT_GE(peaks.size(), 3u);
+    EXPECT_NEAR(peaks[0], beatTimeSeconds(1) + afterBeatDelay, 1e-9);
+    EXPECT_NEAR(peaks[1], beatTimeSeconds(4) + afterBeatDelay, 1e-9);
+    EXPECT_NEAR(peaks[2], beatTimeSeconds(7) + afterBeatDelay, 1e-9);
 }

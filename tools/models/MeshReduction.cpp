@@ -3,9 +3,54 @@
 #include <meshoptimizer.h>
 
 #include <algorithm>
+#include <map>
 #include <vector>
 
 #include "SurfaceMesher.h"
+
+namespace {
+
+// Collapses can fold a thin part into a fin: two triangles on the same three corners, back to back.
+// The fin encloses nothing, and a corner that only it uses would get no normal at load (its two
+// faces cancel), so both go, and so do vertex records no triangle uses any more.
+void dropFins(ModelMesh& mesh) {
+    std::map<std::array<uint32_t, 3>, std::vector<size_t>> byCorners;
+    for (size_t i = 0; i < mesh.triangles.size(); ++i) {
+        std::array<uint32_t, 3> corners;
+        for (int c = 0; c < 3; ++c) corners[c] = mesh.vertices[mesh.triangles[i][c]].position;
+        std::sort(corners.begin(), corners.end());
+        byCorners[corners].push_back(i);
+    }
+    std::vector<bool> dropped(mesh.triangles.size(), false);
+    const auto faceOf = [&mesh](size_t i) {
+        const auto& t = mesh.triangles[i];
+        const Vec3& a = mesh.positions[mesh.vertices[t[0]].position];
+        return cross(mesh.positions[mesh.vertices[t[1]].position] - a,
+                     mesh.positions[mesh.vertices[t[2]].position] - a);
+    };
+    for (const auto& [corners, triangles] : byCorners)
+        if (triangles.size() == 2 && dot(faceOf(triangles[0]), faceOf(triangles[1])) < 0)
+            dropped[triangles[0]] = dropped[triangles[1]] = true;
+    std::vector<std::array<uint32_t, 3>> kept;
+    std::vector<uint32_t> newIndex(mesh.vertices.size(), UINT32_MAX);
+    std::vector<ModelVertex> vertices;
+    for (size_t i = 0; i < mesh.triangles.size(); ++i) {
+        if (dropped[i]) continue;
+        std::array<uint32_t, 3> t = mesh.triangles[i];
+        for (uint32_t& v : t) {
+            if (newIndex[v] == UINT32_MAX) {
+                newIndex[v] = static_cast<uint32_t>(vertices.size());
+                vertices.push_back(mesh.vertices[v]);
+            }
+            v = newIndex[v];
+        }
+        kept.push_back(t);
+    }
+    mesh.triangles = std::move(kept);
+    mesh.vertices = std::move(vertices);
+}
+
+} // namespace
 
 ModelMesh reduceMesh(const ModelMesh& model, const ReductionTarget& target, ReductionReport* report) {
     const size_t vertexCount = model.vertices.size();
@@ -53,6 +98,7 @@ ModelMesh reduceMesh(const ModelMesh& model, const ReductionTarget& target, Redu
                              reduced.positions[reduced.vertices[t[2]].position]))
             reduced.triangles.push_back(t);
     }
+    dropFins(reduced);
     if (report) {
         report->trianglesBefore = model.triangles.size();
         report->trianglesAfter = reduced.triangles.size();

@@ -50,6 +50,19 @@ void fitLargestSide(ModelMesh& mesh, double side) {
     for (Vec3& p : mesh.positions) p = p * scale;
 }
 
+void turnAboutZ(ModelMesh& mesh, double radians) {
+    const double c = std::cos(radians), s = std::sin(radians);
+    const auto turn = [c, s](const Vec3& v) { return Vec3(c * v.x - s * v.y, s * v.x + c * v.y, v.z); };
+    Bounds box;
+    for (Vec3& p : mesh.positions) {
+        p = turn(p);
+        box.add(p);
+    }
+    for (ModelVertex& vertex : mesh.vertices) vertex.normal = turn(vertex.normal);
+    const Vec3 centre = (box.lo + box.hi) * 0.5;
+    for (Vec3& p : mesh.positions) p -= centre;
+}
+
 ModelMesh buildWrappedGrid(int uCount, int vCount, const std::function<Vec3(int, int)>& point) {
     ModelMesh mesh;
     for (int u = 0; u < uCount; ++u)

@@ -31,6 +31,9 @@ ModelMesh buildImplicit(const ImplicitModel& model);
 // vertices are shared across both wraps. The result is wound outwards and centred on the origin.
 ModelMesh buildWrappedGrid(int uCount, int vCount, const std::function<Vec3(int, int)>& point);
 
+// Turns a model about +Z (counter-clockwise seen from above) and centres its box on the origin again.
+void turnAboutZ(ModelMesh& mesh, double radians);
+
 // Scales a model centred on the origin so the largest side of its bounding box is `side`.
 void fitLargestSide(ModelMesh& mesh, double side);
 

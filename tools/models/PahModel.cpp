@@ -8,7 +8,7 @@ constexpr int kTurns = 2;       // windings about the Z axis
 constexpr int kLoops = 3;       // windings through the hole
 constexpr double kMajor = 1.7;  // radius of the torus the knot lies on
 constexpr double kMinor = 0.78; // radius of the knot's path about that torus
-constexpr double kTube = 0.42;  // tube radius before ribs and swelling
+constexpr double kTube = 0.4;   // tube radius before ribs and swelling
 constexpr int kRibs = 7;
 constexpr int kRibTwists = 9; // turns of the ribs along the whole knot
 // The knot is turned about Z so that the sequence camera's low sweeps pass through its gaps

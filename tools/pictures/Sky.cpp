@@ -89,8 +89,8 @@ Vec3 skyGradient(Vec3 d) {
     const MoodWeights m = moodWeights(d);
     float up = std::max(d.z, 0.0f);
     const float purity = m.w[0] * m.w[0] + m.w[1] * m.w[1] + m.w[2] * m.w[2] + m.w[3] * m.w[3];
-    Vec3 c = mix(blendMoods(m, &Mood::horizon) * (1.25f * std::sqrt(purity)), blendMoods(m, &Mood::high),
-                 smoothstep(0.0f, 0.65f, up));
+    Vec3 c = mix(blendMoods(m, &Mood::horizon) * (1.5f * std::sqrt(purity)), blendMoods(m, &Mood::high),
+                 smoothstep(0.0f, 0.75f, up));
     c = mix(c, kZenith, smoothstep(0.35f, 0.95f, up));
     float s = std::max(0.0f, dot(d, kSunDirection));
     // A wide warm glow and a soft halo a few degrees across around the disc.
@@ -290,7 +290,7 @@ float marchField(const HeightGrid& grid, Vec3 origin, Vec3 d, float far) {
 }
 
 // Light on the stones is computed as light and shown at this exposure.
-const float kGroundExposure = 0.26f;
+const float kGroundExposure = 0.35f;
 
 Vec3 fieldColour(const HeightGrid& grid, Vec3 d, float t) {
     Vec3 eye = {0, 0, kEyeHeight};
@@ -355,12 +355,32 @@ Vec3 kivikko(const HeightGrid& grid, Vec3 d) {
     return sky(d);
 }
 
-// The value a face stores for a colour shown: the picture is dark but for the glowing horizon,
-// its light pressed toward the bright end (so the beat's glow, which multiplies the whole frame,
-// adds most where the picture is already bright), then stored as its square root.
-float encodeShown(float shown) {
-    float pressed = std::min(1.0f, 1.8f * std::pow(std::max(shown, 0.0f), 1.6f));
-    // toByte stores v^(1/2.2); v = pressed^1.1 makes that pressed^(1/2).
+// A colour shown, pressed toward the bright end: the picture is dark but for the glowing horizon,
+// so the beat's glow, which multiplies the whole frame, adds most where it is already bright. The
+// darkest levels go to black: the glow's blur keeps its levels in steps of four, which its layers
+// add up to bands of sixteen, and over a dim smooth gradient those bands would be all one sees on
+// the beat. Black adds nothing to the glow, so the dark field stays a picture.
+const float kBlackLevel = 0.008f;
+
+float pressShown(float shown) {
+    float pressed = std::min(1.0f, 2.2f * std::pow(std::max(shown, 0.0f), 2.0f));
+    return std::max(pressed - kBlackLevel, 0.0f) / (1.0f - kBlackLevel);
+}
+
+// The beat's glow multiplies the frame about four times over: a colour whose every channel is
+// above a fifth of full scale turns white. Where two moods' glows meet, or cloud catches the sun,
+// the lowest channel would rise that far; it is held down, the others lowered with it, so the
+// sky deepens into its hues on the beat instead of whitening.
+const float kLowestChannel = 0.15f;
+
+Vec3 keepAChannelLow(Vec3 pressed) {
+    float excess = std::max(std::min({pressed.x, pressed.y, pressed.z}) - kLowestChannel, 0.0f);
+    return {pressed.x - excess, pressed.y - excess, pressed.z - excess};
+}
+
+// The value a face stores for a pressed colour: toByte stores v^(1/2.2); v = pressed^1.1 makes
+// that the square root, which the sky's shader squares.
+float encodePressed(float pressed) {
     return std::pow(pressed, 1.1f);
 }
 
@@ -380,7 +400,8 @@ std::vector<std::string> writeKivikko(const std::string& dataDir, int size) {
                 // The faces hold the square root of the colour shown; the sky's shader squares
                 // it, which keeps 8 bits of detail in the dark stones.
                 Vec3 c = kivikko(grid, cubeFaceDirection(face, x - 0.5f, y - 0.5f, size));
-                return Vec3{encodeShown(c.x), encodeShown(c.y), encodeShown(c.z)};
+                Vec3 p = keepAChannelLow({pressShown(c.x), pressShown(c.y), pressShown(c.z)});
+                return Vec3{encodePressed(p.x), encodePressed(p.y), encodePressed(p.z)};
             },
             0.03f);
         char name[32];

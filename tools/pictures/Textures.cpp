@@ -72,7 +72,7 @@ Picture spark() {
 Picture toonRamp() {
     const int width = 256, height = 8;
     const Vec3 bands[4] = {
-        {0.06f, 0.2f, 0.3f}, {0.72f, 0.18f, 0.4f}, {1.0f, 0.52f, 0.18f}, {1.0f, 0.88f, 0.6f}};
+        {0.06f, 0.2f, 0.3f}, {0.72f, 0.18f, 0.4f}, {1.0f, 0.52f, 0.18f}, {1.0f, 0.8f, 0.2f}};
     const float edges[3] = {0.4f, 0.66f, 0.93f};
     Picture picture(width, height, 3);
     renderPicture(picture, [&](int x, int) {

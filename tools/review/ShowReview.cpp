@@ -9,8 +9,10 @@
 #include <vector>
 
 #include "base/BeatGrid.h"
+#include "demo/Content.h"
 #include "common/JpegFile.h"
 #include "demo/Timeline.h"
+#include "geometry/ModelManager.h"
 #include "image/Image.h"
 
 namespace fs = std::filesystem;
@@ -142,18 +144,32 @@ bool readFrame(const std::string& path, Image& image) {
 FrameLight measureFrameLight(const Image& frame) {
     FrameLight light;
     double sum = 0;
-    long clipped = 0;
+    long clipped = 0, nearWhite = 0;
+    std::vector<double> rowLuma(frame.height, 0.0);
     for (int y = 0; y < frame.height; ++y) {
         const unsigned char* row = frame.pixels + static_cast<size_t>(y) * frame.rowBytes;
         for (int x = 0; x < frame.width; ++x) {
-            const int l = luma(row + x * frame.channels);
-            sum += l;
+            const unsigned char* rgb = row + x * frame.channels;
+            const int l = luma(rgb);
+            rowLuma[y] += l;
             clipped += l >= clippedLuma;
+            nearWhite += rgb[0] > nearWhiteLevel && rgb[1] > nearWhiteLevel && rgb[2] > nearWhiteLevel;
         }
+        sum += rowLuma[y];
     }
     const double pixels = static_cast<double>(frame.width) * frame.height;
     light.meanLuma = sum / pixels;
     light.clippedShare = clipped / pixels;
+    light.nearWhiteShare = nearWhite / pixels;
+    // Frames are read top row first: the bottom edge is the last rows.
+    if (frame.height >= 2 * edgeRows && frame.width > 0) {
+        double bottom = 0, above = 0;
+        for (int i = 0; i < edgeRows; ++i) {
+            bottom += rowLuma[frame.height - 1 - i];
+            above += rowLuma[frame.height - 1 - edgeRows - i];
+        }
+        light.bottomSeam = (bottom - above) / (static_cast<double>(edgeRows) * frame.width);
+    }
     return light;
 }
 
@@ -191,11 +207,11 @@ SubjectFigures measureSubject(const Image& blackedOut, const Image& full) {
     return figures;
 }
 
-std::vector<double> showSampleTimes(double stepSeconds, bool beatPeaks) {
+std::vector<double> showSampleTimes(double stepSeconds, bool beatPeaks, int beatStep) {
     std::vector<double> times;
     for (long i = 0; i * stepSeconds < showEndSeconds; ++i) times.push_back(i * stepSeconds);
     if (beatPeaks)
-        for (int k = 1; beatTimeSeconds(k) + afterBeatDelay < showEndSeconds; ++k)
+        for (int k = 1; beatTimeSeconds(k) + afterBeatDelay < showEndSeconds; k += std::max(beatStep, 1))
             times.push_back(beatTimeSeconds(k) + afterBeatDelay);
     std::sort(times.begin(), times.end());
     // A peak that falls on a step (none does at 0.25 s) is kept once.
@@ -242,6 +258,7 @@ bool sampleShow(const std::string& buildDir, const std::string& workDir, const s
         const Scene scene = sceneAt(static_cast<float>(t));
         s.scene = scene == Scene::figure ? 1 : scene == Scene::metaballs ? 2 : 3;
         if (scene == Scene::sequence) s.row = sequenceRow(static_cast<float>(t));
+        s.material = scene == Scene::sequence ? objectSequence[s.row].material : "marble";
         s.beatPeak = isBeatPeak(t);
         s.betweenBeats = secondsSinceBeat(t) >= pulseOverSeconds;
         s.measuredSubject = !s.beatPeak;
@@ -290,18 +307,29 @@ double medianOf(std::vector<double> values) {
 
 ShowFigures showFigures(const std::vector<ShowSample>& samples) {
     ShowFigures f;
-    int whiteouts = 0, peakWhiteouts = 0, insideOrEmpty = 0, violet = 0, lowContrast = 0;
-    std::vector<double> peakLuma, brightness, contrast;
+    int whiteouts = 0, peakWhiteouts = 0, peakWhite = 0, peakSeams = 0, insideOrEmpty = 0, small = 0;
+    int violet = 0, lowContrast = 0;
+    std::vector<double> peakLuma, brightness, contrast, height, coverage;
     std::vector<std::vector<double>> rows(reviewedSequenceRows);
     for (const ShowSample& s : samples) {
         if (s.light.meanLuma > f.brightestLuma) {
             f.brightestLuma = s.light.meanLuma;
             f.brightestTime = s.timeSeconds;
         }
+        if (s.light.bottomSeam > f.worstSeam) {
+            f.worstSeam = s.light.bottomSeam;
+            f.worstSeamTime = s.timeSeconds;
+        }
         if (s.beatPeak) {
             ++f.beatPeaks;
             peakLuma.push_back(s.light.meanLuma);
             peakWhiteouts += s.light.meanLuma > whiteoutLuma;
+            peakWhite += s.light.nearWhiteShare > beatWhiteShare;
+            peakSeams += s.light.bottomSeam > seamLevels;
+            if (s.light.meanLuma > f.beatPeakBrightestLuma) {
+                f.beatPeakBrightestLuma = s.light.meanLuma;
+                f.beatPeakBrightestTime = s.timeSeconds;
+            }
             continue;
         }
         ++f.frames;
@@ -310,6 +338,9 @@ ShowFigures showFigures(const std::vector<ShowSample>& samples) {
             ++f.sequenceFrames;
             insideOrEmpty += s.insideOrEmpty();
             if (s.row < reviewedSequenceRows) rows[s.row].push_back(s.subject.coverage);
+            height.push_back(s.subject.heightShare);
+            coverage.push_back(s.subject.coverage);
+            small += s.subject.coverage < smallSubjectCoverage;
         }
         if (s.betweenBeats) {
             ++f.betweenBeatFrames;
@@ -323,11 +354,48 @@ ShowFigures showFigures(const std::vector<ShowSample>& samples) {
     f.whiteoutShare = share(whiteouts, f.frames);
     f.beatPeakMedianLuma = medianOf(peakLuma);
     f.beatPeakWhiteoutShare = share(peakWhiteouts, f.beatPeaks);
+    f.beatWhiteFrameShare = share(peakWhite, f.beatPeaks);
+    f.beatSeamShare = share(peakSeams, f.beatPeaks);
     f.insideOrEmptyShare = share(insideOrEmpty, f.sequenceFrames);
+    f.subjectHeightMedian = medianOf(height);
+    f.subjectCoverageMedian = medianOf(coverage);
+    f.smallSubjectShare = share(small, f.sequenceFrames);
     f.violetDominatedShare = share(violet, f.betweenBeatFrames);
     f.betweenBeatsBrightness = medianOf(brightness);
     f.betweenBeatsContrast = medianOf(contrast);
     f.lowContrastShare = share(lowContrast, f.betweenBeatFrames);
     for (const std::vector<double>& row : rows) f.rowCoverage.push_back(row.empty() ? -1 : medianOf(row));
     return f;
+}
+
+std::vector<double> closePassTimes(const std::string& buildDir, double rate, float clearance,
+                                   std::string& reason) {
+    // The models are read as the program reads them, from data/ in the working directory.
+    std::error_code error;
+    const fs::path before = fs::current_path(error);
+    fs::current_path(buildDir, error);
+    if (error) {
+        reason = "can't enter " + buildDir + ": " + error.message();
+        return {};
+    }
+    rovena::ModelManager models;
+    models.load("ninja");
+    for (int row = 0; row < reviewedSequenceRows; ++row)
+        if (!models.has(objectSequence[row].model)) models.load(objectSequence[row].model);
+    fs::current_path(before, error);
+
+    std::vector<double> times;
+    for (long frame = 0; frame / rate < showEndSeconds; ++frame) {
+        const double t = frame / rate;
+        const Scene scene = sceneAt(static_cast<float>(t));
+        if (scene != Scene::figure && scene != Scene::sequence) continue;
+        const ContentRow* row =
+            scene == Scene::sequence ? &objectSequence[sequenceRow(static_cast<float>(t))] : nullptr;
+        const Vec3 eye = sceneEye(scene, static_cast<float>(t), 0, row ? row->scale : 1);
+        // The figure is turned a quarter about X so that its +Z is up: the eye's height is the
+        // model's Z and the eye's depth the model's -Y.
+        const float inModel[3] = {eye.x, -eye.z, eye.y};
+        if (!models.get(row ? row->model : "ninja").clearOutside(inModel, clearance)) times.push_back(t);
+    }
+    return times;
 }

@@ -33,9 +33,16 @@ std::vector<std::string> renderShowFrames(const std::string& buildDir, const std
                                           const std::vector<double>& times, const std::string& outDir,
                                           std::string& reason);
 
+// A pixel every channel of which is above this reads as white, whatever its hue.
+constexpr int nearWhiteLevel = 235;
+// Rows measured at the bottom edge, and as many just above them, for a seam along the edge.
+constexpr int edgeRows = 3;
+
 struct FrameLight {
-    double meanLuma = 0;     // 0 to 255
-    double clippedShare = 0; // share of pixels at or above clippedLuma, 0 to 1
+    double meanLuma = 0;       // 0 to 255
+    double clippedShare = 0;   // share of pixels at or above clippedLuma, 0 to 1
+    double nearWhiteShare = 0; // share of pixels with every channel above nearWhiteLevel
+    double bottomSeam = 0;     // mean luma of the bottom edgeRows rows less that of the rows above
 };
 FrameLight measureFrameLight(const Image& frame);
 
@@ -70,8 +77,9 @@ constexpr double violetDominance = 0.5;
 constexpr double pulseOverSeconds = 0.32;
 
 // Times from 0 at `stepSeconds` up to the end of the show, and the peak of every beat counted before
-// it (`afterBeatDelay` after the beat), in ascending order as render_frames needs them.
-std::vector<double> showSampleTimes(double stepSeconds, bool beatPeaks);
+// it (`afterBeatDelay` after the beat; with `beatStep` above 1 only every so many, from the first), in
+// ascending order as render_frames needs them.
+std::vector<double> showSampleTimes(double stepSeconds, bool beatPeaks, int beatStep = 1);
 // Seconds since the last beat counted at music time t; a time before the first beat is far from any.
 double secondsSinceBeat(double timeSeconds);
 bool isBeatPeak(double timeSeconds); // one of the beat-peak times above
@@ -80,12 +88,20 @@ bool isBeatPeak(double timeSeconds); // one of the beat-peak times above
 bool isDarkViolet(const unsigned char* rgb);
 double darkVioletShare(const Image& frame);
 
+// A beat frame whose near-white pixels pass this share is a white frame, not a brighter one.
+constexpr double beatWhiteShare = 0.1;
+// A bottom edge more than this many levels brighter than the rows above it is a seam.
+constexpr double seamLevels = 8;
+// A sequence frame whose subject covers less than this share is a small subject.
+constexpr double smallSubjectCoverage = 0.05;
+
 struct ShowSample {
     double timeSeconds = 0;
     int scene = 0; // 1 figure, 2 metaballs, 3 sequence
     int row = -1;  // sequence row, or -1
     bool beatPeak = false;
     bool betweenBeats = false; // the pulse is over
+    std::string material;      // the material the subject is drawn with
     FrameLight light;
     double violetShare = 0;
     bool measuredSubject = false; // beat peaks are measured for their light alone
@@ -104,6 +120,12 @@ bool sampleShow(const std::string& buildDir, const std::string& workDir, const s
 
 double medianOf(std::vector<double> values);
 
+// Times at `rate` frames a second over the figure scene and the sequence at which the eye comes
+// within `clearance` model units of the figure it orbits, or inside it: the frames a close pass
+// may fill. The figures are read from `buildDir`/data. Empty with the reason when one can't be.
+std::vector<double> closePassTimes(const std::string& buildDir, double rate, float clearance,
+                                   std::string& reason);
+
 // The figures over a set of samples.
 struct ShowFigures {
     int frames = 0;           // on the step grid (beat peaks apart)
@@ -113,8 +135,17 @@ struct ShowFigures {
     int beatPeaks = 0;
     double beatPeakMedianLuma = 0;
     double beatPeakWhiteoutShare = 0;
+    double beatPeakBrightestLuma = 0;
+    double beatPeakBrightestTime = 0;
+    double beatWhiteFrameShare = 0; // of the beat peaks, over beatWhiteShare of the pixels near white
+    double beatSeamShare = 0;       // of the beat peaks, a bottom edge over seamLevels brighter
+    double worstSeam = 0;           // over every frame
+    double worstSeamTime = 0;
     int sequenceFrames = 0;
-    double insideOrEmptyShare = 0; // of the sequence's frames
+    double insideOrEmptyShare = 0;  // of the sequence's frames
+    double subjectHeightMedian = 0; // of the sequence's frames, share of the frame's rows
+    double subjectCoverageMedian = 0;
+    double smallSubjectShare = 0; // of the sequence's frames, under smallSubjectCoverage
     int betweenBeatFrames = 0;
     double violetDominatedShare = 0;   // of the frames between beats
     double betweenBeatsBrightness = 0; // median mean luma between beats, 0 to 1
