@@ -22,8 +22,8 @@ void cross(const float a[3], const float b[3], float out[3]) {
 } // namespace
 
 glm::mat4 rotation(float degrees, float x, float y, float z) {
-    const float s = static_cast<float>(std::sin(degrees * pi / 180.0));
-    const float c = static_cast<float>(std::cos(degrees * pi / 180.0));
+    const float radians = static_cast<float>(degrees * pi / 180.0);
+    const float s = std::sin(radians), c = std::cos(radians);
     glm::mat4 m(1.0f); // m[column][row]
     // About one axis GL sets the four entries alone, with the sign of that axis.
     if (x == 0 && y == 0 && z != 0) {
