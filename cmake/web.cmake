@@ -1,7 +1,7 @@
 # The browser build, configured with Emscripten's CMake toolchain (scripts/build-web.sh): the engine
-# with the browser's platform layer (platform/web: canvas and keys, Web Audio, and OpenGL 2.1
-# emulated on WebGL 2), linked with zlib, libpng and libjpeg-turbo compiled for WebAssembly
-# (scripts/web-deps.sh), and the data directory packed beside it.
+# with the browser's platform layer (platform/web: canvas and keys, Web Audio) and the GL route
+# (platform/glroute: OpenGL 2.1 over WebGL 2), linked with zlib, libpng and libjpeg-turbo compiled
+# for WebAssembly and GLM's headers (scripts/web-deps.sh), and the data directory packed beside it.
 set(LUMORAKKA_WEB_DEPS "" CACHE PATH "Prefix of the WebAssembly libraries (scripts/web-deps.sh)")
 set(LUMORAKKA_WEB_DATA "" CACHE PATH "Run-time data directory to pack (a native build's data/)")
 if(NOT LUMORAKKA_WEB_DEPS OR NOT LUMORAKKA_WEB_DATA)
@@ -14,9 +14,11 @@ file(GLOB_RECURSE WEB_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/*.cpp)
 # encoder hand-off, and the programs' entry points stay out.
 list(FILTER WEB_SOURCES EXCLUDE REGEX
      "/src/(shell/main|shell/WebMain|shell/VideoExport|shell/FrameReadback|shell/FrameQueue|platform/Window|platform/Sound|platform/MusicFile|platform/VorbisDecoder|platform/VideoFile)\\.cpp$")
+# The route's sink here is WebGL 2's; the desktop's is Mesa's GL ES 3.
+list(FILTER WEB_SOURCES EXCLUDE REGEX "/src/platform/glroute/Es3Desktop\\.cpp$")
 add_library(lumorakka_engine STATIC ${WEB_SOURCES})
-# The browser's GL/glew.h and GL/glu.h come before anything else of that name.
-target_include_directories(lumorakka_engine BEFORE PUBLIC ${CMAKE_SOURCE_DIR}/src/platform/web/include)
+# The route's GL/glew.h and GL/glu.h come before anything else of that name.
+target_include_directories(lumorakka_engine BEFORE PUBLIC ${CMAKE_SOURCE_DIR}/src/platform/glroute/include)
 target_include_directories(lumorakka_engine PUBLIC ${CMAKE_SOURCE_DIR}/src ${LUMORAKKA_WEB_DEPS}/include)
 target_compile_options(lumorakka_engine PRIVATE -fmacro-prefix-map=${CMAKE_SOURCE_DIR}/=)
 set_property(SOURCE ${CMAKE_SOURCE_DIR}/src/shell/CommandLine.cpp APPEND PROPERTY

@@ -9,6 +9,8 @@ set -euo pipefail
 build=(cmake g++ make pkg-config libsdl2-dev libglew-dev libglu1-mesa-dev libegl-dev libx11-dev libpng-dev libjpeg62-turbo-dev
        libvorbis-dev libogg-dev zlib1g-dev libfreetype-dev fonts-dejavu-core
        libmeshoptimizer-dev libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev)
+# The GL route's tier draws through GL ES 3 (Mesa's, through EGL), with GLM's matrices.
+route=(libgles-dev libglm-dev)
 # An export without an X display draws through EGL on Mesa's surfaceless platform.
 headless=(libgl1-mesa-dri libegl-mesa0)
 tests=(libgtest-dev libbenchmark-dev xvfb xauth x11-utils xdotool imagemagick sox libgl1-mesa-dri libegl-mesa0
@@ -21,11 +23,11 @@ wanted=("${build[@]}")
 case "${1:-play}" in
     play) ;;
     export) wanted+=("${headless[@]}") ;;
-    test) wanted+=("${tests[@]}") ;;
+    test) wanted+=("${tests[@]}" "${route[@]}") ;;
     windows) wanted+=("${windows[@]}") ;;
-    wine) wanted+=("${tests[@]}" "${windows[@]}" "${wine[@]}") ;;
-    web) wanted+=("${web[@]}") ;;
-    browser) wanted+=("${tests[@]}" "${web[@]}" "${browser[@]}") ;;
+    wine) wanted+=("${tests[@]}" "${route[@]}" "${windows[@]}" "${wine[@]}") ;;
+    web) wanted+=("${web[@]}" libglm-dev) ;;
+    browser) wanted+=("${tests[@]}" "${route[@]}" "${web[@]}" "${browser[@]}") ;;
     *) echo "usage: scripts/install-deps.sh [play|export|test|windows|wine|web|browser]" >&2; exit 2 ;;
 esac
 missing=()

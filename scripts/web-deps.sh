@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds the libraries the browser build links, as static WebAssembly libraries compiled with
 # Emscripten, into DEPS-DIR/prefix: zlib, libpng and libjpeg-turbo (the program decodes its own
-# pictures, so palette and grey pictures become the same textures as on Linux). Sound, windowing and
-# GL are the browser's own. Each library comes from Debian's source package of the version the
+# pictures, so palette and grey pictures become the same textures as on Linux), and GLM's headers
+# (the GL route's matrices). Sound, windowing and GL are the browser's own. Each library comes from Debian's source package of the version the
 # Linux build uses, fetched with apt-get through a private configuration that only this script
 # reads; nothing prebuilt is downloaded. A library is built once and kept: it is rebuilt only when
 # its Linux version, its recipe below, the compiler's version or a library it depends on changes.
@@ -28,6 +28,7 @@ libraries=(
     "zlib zlib1g-dev"
     "libpng1.6 libpng-dev zlib"
     "libjpeg-turbo libjpeg62-turbo-dev"
+    "glm libglm-dev"
 )
 
 static_library() { # library-file object-dir sources...
@@ -79,6 +80,13 @@ build_libjpeg-turbo() {
     cmake --build "$2" -j"$jobs" --target jpeg-static
     cp "$2/libjpeg.a" "$prefix/lib/"
     cp "$2/jconfig.h" "$1/jerror.h" "$1/jmorecfg.h" "$1/jpeglib.h" "$prefix/include/"
+}
+
+build_glm() {
+    # Header-only: the headers as the Linux package installs them.
+    rm -rf "$prefix/include/glm"
+    cp -r "$1/glm" "$prefix/include/"
+    find "$prefix/include/glm" -name CMakeLists.txt -delete
 }
 
 linux_version() { # -dev package

@@ -255,6 +255,9 @@ void TextureManager::loadCube(const std::string& name, int internalFormat, int f
     static const int faceTargets[6] = {GL_TEXTURE_CUBE_MAP_POSITIVE_X, GL_TEXTURE_CUBE_MAP_NEGATIVE_X,
                                        GL_TEXTURE_CUBE_MAP_POSITIVE_Y, GL_TEXTURE_CUBE_MAP_NEGATIVE_Y,
                                        GL_TEXTURE_CUBE_MAP_POSITIVE_Z, GL_TEXTURE_CUBE_MAP_NEGATIVE_Z};
+    // Filtered across the seams between the faces, as GL ES always filters a cube map: the desktop
+    // and the browser then sample the same sky.
+    if (GLEW_ARB_seamless_cube_map) glEnable(GL_TEXTURE_CUBE_MAP_SEAMLESS);
     setTarget(GL_TEXTURE_CUBE_MAP);
     for (int face = 0; face < 6; ++face) {
         setImageTarget(faceTargets[face]);

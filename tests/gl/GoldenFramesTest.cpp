@@ -11,6 +11,11 @@
 #include "support/Process.h"
 #include "support/TempDir.h"
 
+// The renderer whose frames are checked: the program's own, or another build of it (the GL route's).
+#ifndef LUMORAKKA_RENDER_FRAMES
+#define LUMORAKKA_RENDER_FRAMES LUMORAKKA_BUILD_DIR "/render_frames"
+#endif
+
 namespace {
 
 struct GoldenFrame {
@@ -60,7 +65,7 @@ std::string goldenPath(const char* name) {
 TEST(GoldenFramesTest, RendererMatchesTheCommittedFrames) {
     TempDir scratch;
     const std::string folder = scratch.path + "/frames";
-    std::vector<std::string> command = {LUMORAKKA_BUILD_DIR "/render_frames", "--out", folder};
+    std::vector<std::string> command = {LUMORAKKA_RENDER_FRAMES, "--out", folder};
     for (const GoldenFrame& frame : goldenFrames) command.push_back(std::to_string(frame.timeSeconds));
     const CommandResult run = runCommand(command, LUMORAKKA_BUILD_DIR, {}, 240000);
     ASSERT_EQ(run.exitStatus, 0) << run.errors;

@@ -27,7 +27,7 @@ from PIL import Image
 # the marble figure, the metaballs and the sequence.
 # 0.4 s after a beat of the 130 beats-per-minute grid, when the 0.3 s pulse is over.
 STILL_TIMES = [2.508, 8.508, 14.969, 23.277, 26.508, 29.277, 40.815, 66.2, 98.969, 130.815, 161.738, 195.892]
-PSNR_FLOOR = 30.0  # dB
+PSNR_FLOOR = 45.0  # dB
 SYNC_LIMIT = 0.050  # seconds between the show's clock and the sound heard, read at the same moment
 PLAY_SECONDS = 10.0
 # Addresses at or past the end of the show (206 s): "#t" for play, and for a still. Each shows the

@@ -1,12 +1,17 @@
 #pragma once
-// The browser build's view of OpenGL: the engine's sources include <GL/glew.h> and <GL/glu.h> and
-// call the OpenGL 2.1 entry points they always call. In the browser those reach WebGL 2 (OpenGL
-// ES 3.0) through the emulation in platform/web/LegacyGL.cpp, which covers the subset this engine
-// uses: immediate-mode drawing, the matrix stacks, client arrays in buffer objects, the texture
-// environment, attribute push and pop, and shader objects whose GLSL 1.10 sources are rewritten to
-// GLSL ES 3.00 when they are given. Calls with the same meaning in ES 3.0 go straight through.
+// OpenGL as the GL route gives it: the engine's sources include <GL/glew.h> and <GL/glu.h> and call
+// the OpenGL 2.1 entry points they always call. With this header first on the include path, those
+// reach GL ES 3.0 (WebGL 2 in the browser, Mesa's GL ES 3 on the desktop) through the route in
+// platform/glroute, which covers the subset this engine uses: immediate-mode drawing, the matrix
+// stacks, client arrays in buffer objects, the texture environment, attribute push and pop, and
+// shader objects whose GLSL 1.10 sources are rewritten to GLSL ES 3.00 when they are given. Calls
+// with the same meaning in ES 3.0 are handed on unchanged. Every entry point is the route's own,
+// so a program built on it links no GL library.
 #include <GLES3/gl3.h>
 #include <stddef.h>
+
+// Code that must know which GL it has (tests of the route's own limits) asks for this.
+#define LUMORAKKA_GL_ROUTE 1
 
 #ifdef __cplusplus
 extern "C" {
@@ -42,6 +47,7 @@ typedef ptrdiff_t GLintptrARB;
 #define GL_FLAT 0x1D00
 #define GL_PERSPECTIVE_CORRECTION_HINT 0x0C50
 #define GL_CLAMP 0x2900
+#define GL_TEXTURE_CUBE_MAP_SEAMLESS 0x884F
 #define GL_BGR 0x80E0
 #define GL_BGRA 0x80E1
 #define GL_ALPHA8 0x803C
@@ -71,6 +77,40 @@ typedef ptrdiff_t GLintptrARB;
 #define GL_SOURCE0_ALPHA 0x8588
 #define GL_SOURCE1_ALPHA 0x8589
 
+// Desktop enumerants of the queries the route answers from its own state.
+#define GL_CURRENT_COLOR 0x0B00
+#define GL_TEXTURE_MATRIX 0x0BA8
+#define GL_BLEND_DST 0x0BE0
+#define GL_BLEND_SRC 0x0BE1
+#define GL_TEXTURE_WIDTH 0x1000
+#define GL_TEXTURE_HEIGHT 0x1001
+#define GL_TEXTURE_INTERNAL_FORMAT 0x1003
+#define GL_CLIENT_ACTIVE_TEXTURE 0x84E1
+#define GL_VERTEX_ARRAY_SIZE 0x807A
+#define GL_VERTEX_ARRAY_TYPE 0x807B
+#define GL_VERTEX_ARRAY_STRIDE 0x807C
+#define GL_NORMAL_ARRAY_TYPE 0x807E
+#define GL_NORMAL_ARRAY_STRIDE 0x807F
+#define GL_COLOR_ARRAY_SIZE 0x8081
+#define GL_COLOR_ARRAY_TYPE 0x8082
+#define GL_COLOR_ARRAY_STRIDE 0x8083
+#define GL_TEXTURE_COORD_ARRAY_SIZE 0x8088
+#define GL_TEXTURE_COORD_ARRAY_TYPE 0x8089
+#define GL_TEXTURE_COORD_ARRAY_STRIDE 0x808A
+#define GL_SECONDARY_COLOR_ARRAY_SIZE 0x845A
+#define GL_SECONDARY_COLOR_ARRAY_TYPE 0x845B
+#define GL_SECONDARY_COLOR_ARRAY_STRIDE 0x845C
+#define GL_VERTEX_ARRAY_BUFFER_BINDING 0x8896
+#define GL_NORMAL_ARRAY_BUFFER_BINDING 0x8897
+#define GL_COLOR_ARRAY_BUFFER_BINDING 0x8898
+#define GL_TEXTURE_COORD_ARRAY_BUFFER_BINDING 0x889A
+#define GL_SECONDARY_COLOR_ARRAY_BUFFER_BINDING 0x889C
+#define GL_VERTEX_ARRAY_POINTER 0x808E
+#define GL_NORMAL_ARRAY_POINTER 0x808F
+#define GL_COLOR_ARRAY_POINTER 0x8090
+#define GL_TEXTURE_COORD_ARRAY_POINTER 0x8092
+#define GL_SECONDARY_COLOR_ARRAY_POINTER 0x845D
+
 #define GL_ARRAY_BUFFER_ARB GL_ARRAY_BUFFER
 #define GL_ELEMENT_ARRAY_BUFFER_ARB GL_ELEMENT_ARRAY_BUFFER
 #define GL_STATIC_DRAW_ARB GL_STATIC_DRAW
@@ -83,6 +123,9 @@ typedef ptrdiff_t GLintptrARB;
 #define GL_COLOR_ATTACHMENT0_EXT GL_COLOR_ATTACHMENT0
 #define GL_DEPTH_ATTACHMENT_EXT GL_DEPTH_ATTACHMENT
 #define GL_FRAMEBUFFER_COMPLETE_EXT GL_FRAMEBUFFER_COMPLETE
+#define GL_FRAMEBUFFER_BINDING_EXT GL_FRAMEBUFFER_BINDING
+#define GL_BUFFER_SIZE_ARB GL_BUFFER_SIZE
+#define GL_OBJECT_ATTACHED_OBJECTS_ARB GL_ATTACHED_SHADERS
 
 // Entry points the ES 3.0 names carry unchanged.
 #define glGenBuffersARB glGenBuffers
@@ -110,6 +153,14 @@ typedef ptrdiff_t GLintptrARB;
 #define glRenderbufferStorageEXT glRenderbufferStorage
 #define glFramebufferRenderbufferEXT glFramebufferRenderbuffer
 #define glCheckFramebufferStatusEXT glCheckFramebufferStatus
+#define glDeleteRenderbuffersEXT glDeleteRenderbuffers
+#define glIsFramebufferEXT glIsFramebuffer
+#define glGetFramebufferAttachmentParameterivEXT glGetFramebufferAttachmentParameteriv
+#define glDeleteBuffersARB glDeleteBuffers
+#define glIsBufferARB glIsBuffer
+#define glGetBufferParameterivARB glGetBufferParameteriv
+#define glGetUniformivARB glGetUniformiv
+#define glGetActiveUniformARB glGetActiveUniform
 
 // Emulated: immediate mode.
 void glBegin(GLenum mode);
@@ -136,13 +187,19 @@ void glScalef(GLfloat x, GLfloat y, GLfloat z);
 void glRotatef(GLfloat angle, GLfloat x, GLfloat y, GLfloat z);
 void glOrtho(GLdouble left, GLdouble right, GLdouble bottom, GLdouble top, GLdouble zNear, GLdouble zFar);
 
-// Emulated: state of the fixed-function pipeline.
+// Emulated: state of the fixed-function pipeline, and reading it back.
 void glPushAttrib(GLbitfield mask);
 void glPopAttrib(void);
 void glTexEnvi(GLenum target, GLenum pname, GLint param);
 void glTexEnvf(GLenum target, GLenum pname, GLfloat param);
 void glShadeModel(GLenum mode);
 void glClearDepth(GLclampd depth);
+void glGetTexEnviv(GLenum target, GLenum pname, GLint* params);
+void glGetPointerv(GLenum pname, void** params);
+// Level 0 of a 2D texture: its size and internal format as given.
+void glGetTexLevelParameteriv(GLenum target, GLint level, GLenum pname, GLint* params);
+// A 2D texture's level as RGBA bytes.
+void glGetTexImage(GLenum target, GLint level, GLenum format, GLenum type, void* pixels);
 
 // Emulated: client arrays (in buffer objects only; WebGL has no client-side arrays).
 void glEnableClientState(GLenum array);
@@ -164,6 +221,7 @@ void glGetInfoLogARB(GLhandleARB object, GLsizei maxLength, GLsizei* length, GLc
 // The extension loader: everything the engine asks for is there.
 #define GLEW_OK 0
 #define GLEW_ARB_shading_language_100 1
+#define GLEW_ARB_seamless_cube_map 1 // always on in ES 3
 GLenum glewInit(void);
 const GLubyte* glewGetErrorString(GLenum error);
 
