@@ -14,7 +14,7 @@
 #include "gpu/MaterialManager.h"
 #include "gpu/ShaderManager.h"
 #include "gpu/TextureManager.h"
-#include "platform/MusicFile.h"
+#include "platform/export/MusicFile.h"
 #include "support/FatalText.h"
 #include "support/OggWriter.h"
 #include "support/TempDir.h"

@@ -8,9 +8,9 @@
 #include "base/StandardDescriptors.h"
 #include "clock/DemoContext.h"
 #include "platform/Window.h"
-#include "shell/CommandLine.h"
+#include "shell/desktop/CommandLine.h"
 #include "shell/Shell.h"
-#include "shell/VideoExport.h"
+#include "shell/export/VideoExport.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "base/RegularFile.h"
-#include "platform/VorbisDecoder.h"
+#include "platform/desktop/VorbisDecoder.h"
 
 namespace {
 class TimeSource;
