@@ -225,7 +225,8 @@ int exportVideo(const ExportSettings& settings) {
     while (drawn < total && !gStopSignal && !encoder.failed()) {
         // Every frame of the range lies before the end of the show; should one not, the video ends
         // with the frame before it, whole.
-        if (renderFrame(clock.advanceTo(settings.startSeconds + drawn / fps))) {
+        clock.advanceTo(settings.startSeconds + drawn / fps);
+        if (renderFrame(clock)) {
             total = drawn;
             break;
         }
