@@ -11,7 +11,7 @@ ModelMesh reduceMesh(const ModelMesh& model, const ReductionTarget& target, Redu
     const size_t vertexCount = model.vertices.size();
     std::vector<float> positions(vertexCount * 3);
     for (size_t v = 0; v < vertexCount; ++v) {
-        const Vec3& p = model.positions[model.vertices[v].position];
+        const Vec3d& p = model.positions[model.vertices[v].position];
         positions[3 * v] = static_cast<float>(p.x);
         positions[3 * v + 1] = static_cast<float>(p.y);
         positions[3 * v + 2] = static_cast<float>(p.z);
