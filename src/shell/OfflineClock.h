@@ -21,7 +21,7 @@ public:
     void jumpTo(double seconds);
 
     // The next frame's show time, in whole milliseconds as the music clock counts them
-    // (offlineShowTime).
+    // (offlineShowMs).
     int positionMs() override;
     bool nextPassedFrameMs(int& positionMs) override;
 
