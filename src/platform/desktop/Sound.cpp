@@ -95,13 +95,17 @@ protected:
     }
 };
 
-DeviceStreams gStreams;
+// Never destroyed: the device's thread may still read the stream playing while the process exits.
+DeviceStreams& deviceStreams() {
+    static DeviceStreams* const streams = new DeviceStreams;
+    return *streams;
+}
 
 // Fills `length` bytes of device frames: decoded audio of the stream playing, silence past it. A
 // damaged file plays what was decoded, then stops.
 void fillDevice(void*, Uint8* out, int length) {
     memset(out, 0, length);
-    auto* s = dynamic_cast<DeviceStream*>(gStreams.playing());
+    auto* s = dynamic_cast<DeviceStream*>(deviceStreams().playing());
     if (!s || s->count != Count::heardFrames || !s->playing || s->paused) return;
     const int frames = length / bytesPerDeviceFrame;
     const int64_t now = monotonicNowNs();
@@ -140,7 +144,7 @@ SDL_AudioDeviceID openDevice(int mixRate) {
 } // namespace
 
 MusicStreams& soundStreams() {
-    return gStreams;
+    return deviceStreams();
 }
 
 signed char FSOUND_Init(int mixRate, int, unsigned int) {
@@ -178,7 +182,7 @@ FSOUND_STREAM* FSOUND_Stream_Open(const char* path, unsigned int, int, int) {
         return nullptr;
     }
     s->audioEnd = static_cast<int>(std::min<int64_t>(s->decoder.length(1000), INT_MAX));
-    return gStreams.add(std::move(s));
+    return deviceStreams().add(std::move(s));
 }
 
 void FSOUND_Close() {
@@ -189,5 +193,5 @@ void FSOUND_Close() {
     gFileCount = Count::heardFrames;
     if (SDL_WasInit(SDL_INIT_AUDIO)) SDL_QuitSubSystem(SDL_INIT_AUDIO);
     SDL_ResetHint(SDL_HINT_AUDIODRIVER);
-    gStreams.clear();
+    deviceStreams().clear();
 }
