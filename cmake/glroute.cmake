@@ -18,12 +18,10 @@ if(NOT GLM_INCLUDE_DIR OR NOT GLES3_INCLUDE_DIR)
     return()
 endif()
 
-file(GLOB_RECURSE ROUTE_ENGINE_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/*.cpp)
-# The browser's platform files and sink, the programs' entry points, and the video export (whose
-# read-back maps buffers, which the browser has not either) stay out, wherever they live.
-list(FILTER ROUTE_ENGINE_SOURCES EXCLUDE REGEX "/src/platform/web/")
-list(FILTER ROUTE_ENGINE_SOURCES EXCLUDE REGEX
-     "/(main|WebMain|Es3Web|VideoExport|FrameReadback|FrameQueue|VideoFile)\\.cpp$")
+# The desktop's platform layer with the route in place of GL; the video export (whose read-back maps
+# buffers, which the browser has not either) stays out.
+engine_sources(ROUTE_ENGINE_SOURCES * */desktop platform/glroute platform/glroute/desktop)
+list(REMOVE_ITEM ROUTE_ENGINE_SOURCES ${CMAKE_SOURCE_DIR}/src/shell/desktop/main.cpp)
 add_library(lumorakka_engine_route STATIC EXCLUDE_FROM_ALL ${ROUTE_ENGINE_SOURCES})
 target_include_directories(lumorakka_engine_route BEFORE PUBLIC ${CMAKE_SOURCE_DIR}/src/platform/glroute/include)
 target_include_directories(lumorakka_engine_route PUBLIC ${CMAKE_SOURCE_DIR}/src ${GLM_INCLUDE_DIR})

@@ -9,24 +9,20 @@ if(NOT LUMORAKKA_WEB_DEPS OR NOT LUMORAKKA_WEB_DATA)
                         "scripts/build-web.sh sets both")
 endif()
 
-file(GLOB_RECURSE WEB_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/*.cpp)
-# The desktop's platform files (SDL, libvorbis, FFmpeg), the video export with its read-back and
-# encoder hand-off, and the programs' entry points stay out.
-list(FILTER WEB_SOURCES EXCLUDE REGEX
-     "/src/(shell/main|shell/WebMain|shell/VideoExport|shell/FrameReadback|shell/FrameQueue|platform/Window|platform/Sound|platform/MusicFile|platform/VorbisDecoder|platform/VideoFile)\\.cpp$")
-# The route's sink here is WebGL 2's; the desktop's is Mesa's GL ES 3.
-list(FILTER WEB_SOURCES EXCLUDE REGEX "/src/platform/glroute/Es3Desktop\\.cpp$")
+# The engine with the browser's platform layer; the desktop's folders (SDL, libvorbis, FFmpeg, the
+# video export, the program's command line) stay out.
+engine_sources(WEB_SOURCES * */web platform/glroute platform/glroute/web)
+set(PAGE_ENTRY ${CMAKE_SOURCE_DIR}/src/shell/web/WebMain.cpp)
+list(REMOVE_ITEM WEB_SOURCES ${PAGE_ENTRY})
 add_library(lumorakka_engine STATIC ${WEB_SOURCES})
 # The route's GL/glew.h and GL/glu.h come before anything else of that name.
 target_include_directories(lumorakka_engine BEFORE PUBLIC ${CMAKE_SOURCE_DIR}/src/platform/glroute/include)
 target_include_directories(lumorakka_engine PUBLIC ${CMAKE_SOURCE_DIR}/src ${LUMORAKKA_WEB_DEPS}/include)
 target_compile_options(lumorakka_engine PRIVATE -fmacro-prefix-map=${CMAKE_SOURCE_DIR}/=)
-set_property(SOURCE ${CMAKE_SOURCE_DIR}/src/shell/CommandLine.cpp APPEND PROPERTY
-    COMPILE_DEFINITIONS LUMORAKKA_VERSION="${PROJECT_VERSION}")
 target_link_libraries(lumorakka_engine PUBLIC
     ${LUMORAKKA_WEB_DEPS}/lib/libpng16.a ${LUMORAKKA_WEB_DEPS}/lib/libjpeg.a ${LUMORAKKA_WEB_DEPS}/lib/libz.a)
 
-add_executable(lumorakka src/shell/WebMain.cpp)
+add_executable(lumorakka ${PAGE_ENTRY})
 target_link_libraries(lumorakka PRIVATE lumorakka_engine)
 set_target_properties(lumorakka PROPERTIES SUFFIX ".js" RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 target_link_options(lumorakka PRIVATE

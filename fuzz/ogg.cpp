@@ -8,8 +8,8 @@
 
 #include "InputFile.h"
 #include "base/RegularFile.h"
-#include "platform/MusicFile.h"
-#include "platform/VorbisDecoder.h"
+#include "platform/export/MusicFile.h"
+#include "platform/desktop/VorbisDecoder.h"
 
 namespace {
 

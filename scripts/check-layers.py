@@ -1,6 +1,9 @@
 #!/usr/bin/env python3
 """Checks the floors of src/: every include points down (or stays in its folder), every member of a
-class is defined on the floor that declares the class, and only the fatal path ends the process.
+class is defined on the floor that declares the class, a host's folders (desktop/ and export/, or
+web/, in any floor) are included only from that host's folders, and only the fatal path ends the
+process. Includes in angle brackets count when they name a header of src/ ("<base/...>", or
+"<GL/glew.h>", which the browser's platform layer provides itself).
 Prints what it finds wrong and exits 1; with --list, also prints every process-ending call.
 Usage: scripts/check-layers.py [--list] [src-dir]"""
 import pathlib
@@ -13,7 +16,10 @@ FLOORS = {"base": 0, "image": 1, "platform": 2, "clock": 3, "gpu": 4, "geometry"
 # The one place the process may end before main returns: the end of the fatal path.
 ENDS_ALLOWED = {("base/FatalError.cpp", "endAfterFatalError")}
 
-INCLUDE = re.compile(r'^\s*#\s*include\s+"([a-z]+)/[^"]+"', re.M)
+INCLUDE = re.compile(r'^\s*#\s*include\s*(["<])([^">]+)[">]', re.M)
+# The folders each host builds besides the shared ones (cmake/sources.cmake); a file in one host's
+# folder may include the shared files and its own host's, a shared file neither host's.
+HOSTS = {"desktop": "desktop", "export": "desktop", "web": "web"}
 CLASS = re.compile(r'^\s*(?:class|struct)\s+([A-Z]\w*)\b[^;]*$', re.M)
 MEMBER = re.compile(r'^(?:[\w:<>,*&\s]+\s+[*&]?)?(?:\w+::)*([A-Z]\w*)::~?\w+\s*\(', re.M)
 END = re.compile(r'\b(exit|_exit|_Exit|quick_exit|abort)\s*\(')
@@ -22,6 +28,24 @@ END = re.compile(r'\b(exit|_exit|_Exit|quick_exit|abort)\s*\(')
 def strip_comments(text):
     text = re.sub(r'/\*.*?\*/', '', text, flags=re.S)
     return re.sub(r'//[^\n]*', '', text)
+
+
+def host_of(path):
+    for part in path.split("/")[1:-1]:
+        if part in HOSTS:
+            return HOSTS[part]
+    return None
+
+
+def resolve(include, quoted, files):
+    """The header of src/ an include names, or None for a system or library header."""
+    if include in files:
+        return include
+    if quoted:
+        return None
+    # Angle brackets also reach headers in include folders below src/ (the browser's GL headers).
+    matches = [name for name in files if name.endswith("/" + include)]
+    return matches[0] if matches else None
 
 
 def main():
@@ -44,11 +68,18 @@ def main():
         if floor is None:
             problems.append(f"{name}: folder {folder}/ has no floor")
             continue
-        for target in INCLUDE.findall(text):
-            if target == folder:
+        for mark, include in INCLUDE.findall(text):
+            header = resolve(include, mark == '"', files)
+            if header is None:
+                if mark == '"' and include.split("/")[0] in FLOORS:
+                    problems.append(f"{name}: includes {include}, which is not in src/")
                 continue
-            if target not in FLOORS or FLOORS[target] >= floor:
-                problems.append(f"{name}: includes {target}/, which is not below {folder}/")
+            target = header.split("/")[0]
+            if target != folder and FLOORS.get(target, floor) >= floor:
+                problems.append(f"{name}: includes {include} ({target}/), which is not below {folder}/")
+            host, target_host = host_of(name), host_of(header)
+            if target_host is not None and target_host != host and mark == '"':
+                problems.append(f"{name}: includes {include}, which only the {target_host} build has")
         if name.endswith(".cpp"):
             for cls in set(MEMBER.findall(text)):
                 home = declared.get(cls)

@@ -1,6 +1,5 @@
 #include "base/FatalError.h"
 
-#include <GL/glew.h>
 #include <atomic>
 #include <csignal>
 #include <cstdarg>
@@ -73,11 +72,6 @@ void endAfterFatalErrorWithin(int seconds, int status) {
     exit(status);
 }
 #endif
-
-void checkGLError() {
-    GLenum code = glGetError();
-    if (code != GL_NO_ERROR) fatalError("GL error 0x%04x!", code);
-}
 
 namespace {
 [[noreturn]] void reportTermination() {

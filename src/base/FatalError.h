@@ -36,9 +36,6 @@ void reportError(const char* text);
 // Ends the process at once, without exit handlers: for a fatal path met again while ending.
 [[noreturn]] void endAtOnce(int status);
 
-// Reports a pending GL error as "GL error 0x%04x!".
-void checkGLError();
-
 // Makes an exception that nothing catches a fatal report ("Out of memory." for std::bad_alloc)
 // instead of a silent abort. Loaders that can name their file catch what they expect first.
 void reportUncaughtExceptions();

@@ -188,26 +188,63 @@ void noteInputFolder(const char* folder) {
     }
 }
 
-TextRead readTextAsset(const char* kind, const char* path, std::string& text) {
-    text.clear();
+FileRead readWholeFile(const char* path, size_t limitBytes, std::string& bytes, long long* lengthBytes) {
+    bytes.clear();
     FILE* file = openRegularFile(path);
-    if (!file) return TextRead::unopenable;
+    if (!file) return FileRead::unopenable;
     struct stat info;
-    if (fstat(fileno(file), &info) == 0 && info.st_size > static_cast<off_t>(longestTextAsset)) {
+    if (fstat(fileno(file), &info) == 0 && static_cast<unsigned long long>(info.st_size) > limitBytes) {
         fclose(file);
-        fatalError("%s '%s' is %lld bytes long; at most %zu are read.", kind, path,
-                   static_cast<long long>(info.st_size), longestTextAsset);
+        if (lengthBytes) *lengthBytes = static_cast<long long>(info.st_size);
+        return FileRead::tooLong;
     }
-    // Read up to a chunk past the bound: a file that has grown since still can't take the memory.
+    // Read up to a chunk past the limit: a file that has grown since still can't take the memory.
     char chunk[4096];
     size_t got;
-    while (text.size() <= longestTextAsset && (got = fread(chunk, 1, sizeof chunk, file)) > 0) text.append(chunk, got);
+    while (bytes.size() <= limitBytes && (got = fread(chunk, 1, sizeof chunk, file)) > 0) bytes.append(chunk, got);
     const bool failed = ferror(file) != 0;
     fclose(file);
-    if (text.size() > longestTextAsset)
-        fatalError("%s '%s' is more than %zu bytes long; at most that many are read.", kind, path,
-                   longestTextAsset);
-    if (!failed) return TextRead::whole;
-    text.clear();
-    return TextRead::unreadable;
+    FileRead read = FileRead::whole;
+    if (bytes.size() > limitBytes) {
+        if (lengthBytes) *lengthBytes = -1;
+        read = FileRead::tooLong;
+    } else if (failed) {
+        read = FileRead::unreadable;
+    }
+    if (read != FileRead::whole) bytes.clear();
+    return read;
+}
+
+std::string describeFileRead(FileRead read, size_t limitBytes, long long lengthBytes) {
+    switch (read) {
+    case FileRead::whole:
+        return "was read whole";
+    case FileRead::unopenable:
+        return "can't be opened";
+    case FileRead::unreadable:
+        return "can't be read";
+    case FileRead::tooLong:
+        break;
+    }
+    char text[128];
+    if (lengthBytes >= 0)
+        snprintf(text, sizeof text, "is %lld bytes long; at most %zu are read", lengthBytes, limitBytes);
+    else
+        snprintf(text, sizeof text, "is more than %zu bytes long; at most that many are read", limitBytes);
+    return text;
+}
+
+TextRead readTextAsset(const char* kind, const char* path, std::string& text) {
+    long long length = -1;
+    switch (readWholeFile(path, longestTextAsset, text, &length)) {
+    case FileRead::whole:
+        return TextRead::whole;
+    case FileRead::unopenable:
+        return TextRead::unopenable;
+    case FileRead::unreadable:
+        return TextRead::unreadable;
+    case FileRead::tooLong:
+        break;
+    }
+    fatalError("%s '%s' %s.", kind, path, describeFileRead(FileRead::tooLong, longestTextAsset, length).c_str());
 }

@@ -35,14 +35,31 @@ bool isProgramInput(const char* path);
 // program reads, as found now.
 void noteInputFolder(const char* folder);
 
+enum class FileRead {
+    whole,      // the file is in `bytes`
+    unopenable, // missing, or not a regular file that can be opened
+    unreadable, // opened, but reading it failed
+    tooLong,    // longer than the caller takes
+};
+// Reads a regular file whole into `bytes` (empty unless it was read whole), at most `limitBytes`
+// of it: one that is longer is refused before it is read into memory, with its length in
+// `lengthBytes` when given, or, should it have grown since, once reading passes the limit, with
+// -1 there. Never reads more than a chunk past the limit.
+FileRead readWholeFile(const char* path, size_t limitBytes, std::string& bytes, long long* lengthBytes = nullptr);
+// What became of a read, as the rest of a sentence about the file ("can't be opened", "is 3221225472
+// bytes long; at most 1048576 are read").
+std::string describeFileRead(FileRead read, size_t limitBytes, long long lengthBytes = -1);
+
 // The longest shader source or material file read, bytes: any real one is a few kilobytes.
 constexpr size_t longestTextAsset = 1 << 20;
+// The longest music file the browser's program reads into memory to decode, bytes: the show's
+// track is a few megabytes.
+constexpr size_t longestMusicFile = 64u << 20;
 enum class TextRead {
     whole,      // the file is in `text`
     unopenable, // missing, or not a regular file that can be opened
     unreadable, // opened, but reading it failed
 };
-// Reads a regular file whole into `text` (empty unless it was read whole). One longer than
-// longestTextAsset is a fatal error naming it ("<kind> 'path' is ... bytes long"), found before it
-// is read into memory.
+// readWholeFile for a text asset of the show. One longer than longestTextAsset is a fatal error
+// naming it ("<kind> 'path' is ... bytes long").
 TextRead readTextAsset(const char* kind, const char* path, std::string& text);

@@ -5,7 +5,6 @@
 #include <cstring>
 
 #include "base/BeatGrid.h"
-#include "platform/Sound.h"
 
 DemoContext demoContext;
 
@@ -24,45 +23,14 @@ void DemoContext::reset() {
     lastBeatTime = 0;
     beatCount = 0;
     beatLatch = false;
-    paused = false;
     previousTapTime = 0;
-    seekPending = false;
-    seekTarget = 0;
     messageLog.clear();
-}
-
-float DemoContext::musicTime() {
-    return showSecondsFromMs(FSOUND_Stream_GetTime(musicStream));
 }
 
 void DemoContext::setTime(float seconds) {
     // Placed a whole pulse back, the last beat's pulse has run out.
     if (seconds < lastBeatTime) lastBeatTime = seconds - 2 * pulseLength;
     time = seconds;
-    seekPending = false;
-}
-
-void DemoContext::updateTime() {
-    setTime(musicTime());
-}
-
-void DemoContext::seekTo(float targetSeconds) {
-    if (targetSeconds < 0) targetSeconds = 0;
-    // Far past the end is as good as past it, and whole milliseconds must fit an int.
-    if (targetSeconds > 1e6f) targetSeconds = 1e6f;
-    const int targetMs = static_cast<int>(targetSeconds * 1000);
-    FSOUND_Stream_SetTime(musicStream, targetMs);
-    seekPending = true;
-    seekTarget = showSecondsFromMs(targetMs);
-}
-
-void DemoContext::seekBy(float seconds) {
-    seekTo((seekPending ? seekTarget : time) + seconds);
-}
-
-void DemoContext::togglePause() {
-    paused = !paused;
-    FSOUND_SetPaused(0, paused);
 }
 
 float DemoContext::beatPulse() const {

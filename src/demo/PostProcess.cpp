@@ -4,6 +4,7 @@
 
 #include <cmath>
 
+#include "gpu/TexturedQuad.h"
 #include "resources/Resources.h"
 
 void (*framePhaseDone)(FramePhase phase) = nullptr;
@@ -135,24 +136,8 @@ float constantLevel(float value) {
     return std::nearbyint(value * 255.0f);
 }
 
-// drawFullscreen's quad, the same vertices and texture coordinates through the same matrices.
-void fullscreenQuad(float scale) {
-    glPushMatrix();
-    glLoadIdentity();
-    glTranslatef(0, 0, -1);
-    glScalef(scale, scale, 1);
-    glBegin(GL_QUADS);
-    glTexCoord2f(0, 0);
-    glVertex2f(-1.33334f, -1);
-    glTexCoord2f(1, 0);
-    glVertex2f(1.33334f, -1);
-    glTexCoord2f(1, 1);
-    glVertex2f(1.33334f, 1);
-    glTexCoord2f(0, 1);
-    glVertex2f(-1.33334f, 1);
-    glEnd();
-    glPopMatrix();
-}
+// drawFullscreen's quad: the demo's 90-degree 4:3 view at distance 1, the whole texture on it.
+constexpr QuadArea fullView = {-1.33334f, -1, 1.33334f, 1, 1, 1};
 
 // drawFullscreen's quad through a pass program reading `first` on unit 0 and `second` on unit 1.
 // Leaves no program in use, unit 0 active with `first` bound and GL_TEXTURE_2D enabled, as
@@ -162,7 +147,7 @@ void fullscreenPair(const std::string& first, const std::string& second) {
     glBindTexture(GL_TEXTURE_2D, resources.textures.get(second).id);
     glActiveTextureARB(GL_TEXTURE0_ARB);
     glBindTexture(GL_TEXTURE_2D, resources.textures.get(first).id);
-    fullscreenQuad(1.0f);
+    drawQuadAtUnitDistance(fullView, 1.0f);
     glUseProgramObjectARB(0);
     glActiveTextureARB(GL_TEXTURE1_ARB);
     glBindTexture(GL_TEXTURE_2D, 0);
@@ -173,12 +158,7 @@ void fullscreenPair(const std::string& first, const std::string& second) {
 } // namespace
 
 void drawFullscreen(const std::string& name, float scale) {
-    glPushAttrib(GL_LIGHTING_BIT);
-    glDisable(GL_LIGHTING);
-    glBindTexture(GL_TEXTURE_2D, resources.textures.get(name).id);
-    glEnable(GL_TEXTURE_2D);
-    fullscreenQuad(scale);
-    glPopAttrib();
+    drawTexturedQuad(resources.textures.get(name).id, fullView, scale);
 }
 
 namespace {

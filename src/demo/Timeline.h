@@ -7,6 +7,7 @@
 #include <string>
 
 #include "base/BeatGrid.h"
+#include "base/Vector3.h"
 
 class DemoContext;
 
@@ -15,10 +16,6 @@ enum class Scene {
     metaballs, // the metaball surface
     sequence,  // the material-and-model sequence, one row per eight beats
     over       // the show has ended
-};
-
-struct Vec3 {
-    float x = 0, y = 0, z = 0;
 };
 
 // Time bounds, seconds. They are compared against the single-precision time in double precision.

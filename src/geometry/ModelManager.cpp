@@ -7,6 +7,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "base/Vector3.h"
 #include "geometry/AmlReader.h"
 #include "geometry/ResDesc.h"
 #include "base/FindFile.h"
@@ -17,28 +18,12 @@ namespace {
 
 constexpr double pi = 3.14159265358979323846;
 
-struct Point {
-    double x, y, z;
-};
-
-Point operator-(const Point& a, const Point& b) {
-    return {a.x - b.x, a.y - b.y, a.z - b.z};
-}
-
-double dot(const Point& a, const Point& b) {
-    return a.x * b.x + a.y * b.y + a.z * b.z;
-}
-
-double length(const Point& a) {
-    return std::sqrt(dot(a, a));
-}
-
 // A vertex's position, `offset` words into its record.
 void readPosition(const Mesh& mesh, int offset, int vertex, float xyz[3]) {
     memcpy(xyz, mesh.vertices + static_cast<size_t>(vertex) * mesh.stride + offset, 3 * sizeof(float));
 }
 
-Point corner(const Mesh& mesh, int offset, int vertex) {
+Vec3d corner(const Mesh& mesh, int offset, int vertex) {
     float xyz[3];
     readPosition(mesh, offset, vertex, xyz);
     return {xyz[0], xyz[1], xyz[2]};
@@ -58,7 +43,7 @@ public:
         if (found.second) points.push_back({xyz[0], xyz[1], xyz[2]});
         return found.first->second;
     }
-    std::vector<Point> points;
+    std::vector<Vec3d> points;
 
 private:
     struct KeyHash {
@@ -143,15 +128,14 @@ void Model::measure() {
 
     // Six times each piece's volume, from tetrahedra on the box's centre (nearer than the origin,
     // for precision); a closed piece's is the same from any point.
-    const Point centre = {(box.low[0] + box.high[0]) / 2.0, (box.low[1] + box.high[1]) / 2.0,
+    const Vec3d centre = {(box.low[0] + box.high[0]) / 2.0, (box.low[1] + box.high[1]) / 2.0,
                           (box.low[2] + box.high[2]) / 2.0};
     std::unordered_map<int, double> volume;
     for (const std::array<int, 3>& corners : triangles) {
-        const Point a = positions.points[static_cast<size_t>(corners[0])] - centre;
-        const Point b = positions.points[static_cast<size_t>(corners[1])] - centre;
-        const Point c = positions.points[static_cast<size_t>(corners[2])] - centre;
-        volume[pieces.pieceOf(corners[0])] +=
-            a.x * (b.y * c.z - b.z * c.y) - a.y * (b.x * c.z - b.z * c.x) + a.z * (b.x * c.y - b.y * c.x);
+        const Vec3d a = positions.points[static_cast<size_t>(corners[0])] - centre;
+        const Vec3d b = positions.points[static_cast<size_t>(corners[1])] - centre;
+        const Vec3d c = positions.points[static_cast<size_t>(corners[2])] - centre;
+        volume[pieces.pieceOf(corners[0])] += dot(a, cross(b, c));
     }
     for (const auto& piece : volume)
         if (!(piece.second > 0)) closedOutward = false;
@@ -168,7 +152,7 @@ bool Model::clearOutside(const float point[3], float clearance) const {
 
     // The solid angle each triangle spans seen from the point (Van Oosterom and Strackee), summed:
     // 4 pi times the number of times the surface winds around the point, 0 outside.
-    const Point p = {point[0], point[1], point[2]};
+    const Vec3d p = {point[0], point[1], point[2]};
     double solidAngle = 0;
     for (int i = 0; i < count; ++i) {
         const Mesh& mesh = items[i];
@@ -176,17 +160,16 @@ bool Model::clearOutside(const float point[3], float clearance) const {
         const int offset = mesh.attributeOffset(mesh.slotByType[0]);
         for (int t = 0; t < mesh.triangleCount; ++t) {
             const uint16_t* triangle = mesh.indices + 3 * t;
-            const Point a = corner(mesh, offset, triangle[0]) - p;
-            const Point b = corner(mesh, offset, triangle[1]) - p;
-            const Point c = corner(mesh, offset, triangle[2]) - p;
-            const Point centre = {(a.x + b.x + c.x) / 3, (a.y + b.y + c.y) / 3, (a.z + b.z + c.z) / 3};
-            const Point toA = a - centre, toB = b - centre, toC = c - centre;
+            const Vec3d a = corner(mesh, offset, triangle[0]) - p;
+            const Vec3d b = corner(mesh, offset, triangle[1]) - p;
+            const Vec3d c = corner(mesh, offset, triangle[2]) - p;
+            const Vec3d centre = (a + b + c) / 3.0;
+            const Vec3d toA = a - centre, toB = b - centre, toC = c - centre;
             const double reach =
                 std::sqrt(std::fmax(dot(toA, toA), std::fmax(dot(toB, toB), dot(toC, toC)))) + clearance;
             if (dot(centre, centre) <= reach * reach) return false;
             const double la = length(a), lb = length(b), lc = length(c);
-            const double volume =
-                a.x * (b.y * c.z - b.z * c.y) - a.y * (b.x * c.z - b.z * c.x) + a.z * (b.x * c.y - b.y * c.x);
+            const double volume = dot(a, cross(b, c));
             solidAngle +=
                 2 * std::atan2(volume, la * lb * lc + dot(a, b) * lc + dot(a, c) * lb + dot(b, c) * la);
         }

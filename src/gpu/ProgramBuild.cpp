@@ -6,6 +6,11 @@
 
 #include "base/FatalError.h"
 
+void checkGLError() {
+    const GLenum code = glGetError();
+    if (code != GL_NO_ERROR) fatalError("GL error 0x%04x!", code);
+}
+
 void fatalWithLog(const char* head, const char* log) {
     char text[512];
     size_t used = strlen(head);

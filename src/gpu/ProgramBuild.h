@@ -12,5 +12,8 @@ unsigned int compileStage(unsigned int stage, const char* source, int length, co
 // Links the program.
 void linkProgram(unsigned int program, const char* failureHead, int logBytes);
 
+// A pending GL error is fatal: "GL error 0x%04x!".
+void checkGLError();
+
 // The report behind both: the head kept whole, the log cut to what fits.
 [[noreturn]] void fatalWithLog(const char* head, const char* log);

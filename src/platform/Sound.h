@@ -1,17 +1,15 @@
 #pragma once
-// Music playback and the demo clock: Ogg Vorbis streams decoded with libvorbisfile into one SDL
-// audio device (44.1 kHz, stereo, 16-bit). The calls keep the names and arguments the demo code was
-// written against; positions are integer milliseconds.
-// Each stream takes its position from one time source, chosen when it opens: the samples the
-// device has played on a real device, the monotonic clock on SDL's silent "dummy" driver or with no
-// device at all, or the caller's setting for a caller-clock stream (tests, offline rendering).
-// Past the end of its audio (the track's length, or where a damaged file stops decoding) a file
-// stream runs on in silence on the monotonic clock: a short or broken track never stops the show.
+// Music playback, whose position is the show's time: Ogg Vorbis streams played on the desktop by one
+// SDL audio device (44.1 kHz, stereo, 16-bit; desktop/Sound.cpp) and in the browser by Web Audio
+// (web/SoundWeb.cpp). The calls keep the names and arguments the demo code was written against;
+// positions are integer milliseconds. The rules the streams share are in platform/MusicStream.h.
+// Each stream takes its position from one source, chosen when it opens: the sound heard on a real
+// device, the monotonic clock on SDL's silent "dummy" driver or with no device at all, or the
+// caller's setting for a caller-clock stream (tests). Past the end of its audio (the track's
+// length, or where a damaged file stops decoding) a file stream runs on in silence on the monotonic
+// clock: a short or broken track never stops the show.
 
 struct FSOUND_STREAM;
-
-// The stream the demo clock reads (clock/DemoContext.h); null when there is none (time stays 0).
-extern FSOUND_STREAM* musicStream;
 
 // Opens the audio device. When no device opens, falls back to SDL's "dummy" driver, which
 // consumes audio in real time, so the show keeps its pace in silence. True when a device is open.
@@ -19,7 +17,7 @@ signed char FSOUND_Init(int mixRate, int maxSoftwareChannels, unsigned int flags
 
 // Opens an Ogg Vorbis file. A missing or unreadable file, one that isn't a regular file, or one with
 // a link of a rate or channel count that can't be converted, gives null and one line on stderr.
-// Links of other formats than the device's are converted to it (platform/VorbisDecoder.h).
+// Links of other formats than the device's are converted to it (platform/desktop/VorbisDecoder.h).
 // `mode`, `offset` and `length` are accepted and ignored: streams always play the whole file.
 FSOUND_STREAM* FSOUND_Stream_Open(const char* path, unsigned int mode, int offset, int length);
 

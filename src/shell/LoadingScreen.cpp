@@ -5,6 +5,7 @@
 #include <GL/glew.h>
 
 #include "demo/Random.h"
+#include "gpu/TexturedQuad.h"
 #include "platform/Window.h"
 #include "resources/Resources.h"
 
@@ -37,30 +38,11 @@ void showLoadingScreen() {
 }
 
 void drawTexturedQuad(const char* textureName, float scale) {
-    glPushAttrib(GL_LIGHTING_BIT);
-    glDisable(GL_LIGHTING);
-    glPushMatrix();
-    glLoadIdentity();
-    glTranslatef(0, 0, -1);
-    glScalef(scale, scale, 1);
     const rovena::Texture& texture = resources.textures.get(textureName);
     // The quad is square and sized by the picture's share of the allocated width; t runs over the
     // allocated height's share of that width.
     const float r = static_cast<float>(texture.width) / static_cast<float>(texture.texWidth);
     const float q = static_cast<float>(texture.texHeight) / static_cast<float>(texture.texWidth);
     const float edge = 2 * r - 1;
-    glBindTexture(GL_TEXTURE_2D, texture.id);
-    glEnable(GL_TEXTURE_2D);
-    glBegin(GL_QUADS);
-    glTexCoord2f(0, 0);
-    glVertex2f(-1, -1);
-    glTexCoord2f(1, 0);
-    glVertex2f(edge, -1);
-    glTexCoord2f(1, q);
-    glVertex2f(edge, edge);
-    glTexCoord2f(0, q);
-    glVertex2f(-1, edge);
-    glEnd();
-    glPopMatrix();
-    glPopAttrib();
+    drawTexturedQuad(texture.id, {-1, -1, edge, edge, 1, q}, scale);
 }

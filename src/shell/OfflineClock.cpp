@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 
-#include "clock/DemoContext.h"
 #include "demo/Timeline.h"
 
 namespace {
@@ -12,27 +11,44 @@ namespace {
 // the last step: that step is the rendered frame itself, not one before it.
 constexpr double sameTimeSeconds = 1e-6;
 
-const int lastShowMs = static_cast<int>(std::ceil(showEndSeconds * 1000)) - 1;
+const int showEndMs = static_cast<int>(std::ceil(showEndSeconds * 1000));
 
 } // namespace
 
-float offlineShowTime(double seconds) {
-    if (seconds >= showEndSeconds) return static_cast<float>(showEndSeconds);
-    return showSecondsFromMs(std::min(static_cast<int>(std::lround(seconds * 1000.0)), lastShowMs));
+int offlineShowMs(double seconds) {
+    if (seconds >= showEndSeconds) return showEndMs;
+    return std::min(static_cast<int>(std::lround(seconds * 1000.0)), showEndMs - 1);
 }
 
 OfflineClock::OfflineClock(double framesPerSecond) : stepSeconds(1.0 / framesPerSecond) {}
 
-float OfflineClock::advanceTo(double seconds) {
-    for (double t = lastSeconds + stepSeconds; t < seconds - sameTimeSeconds; t += stepSeconds) {
-        // Truncated, as the steps always were: a step never lands after the time it stands for.
-        demoContext.setTime(showSecondsFromMs(static_cast<int>(t * 1000.0)));
-        demoContext.detectBeat();
-    }
-    return jumpTo(seconds);
+void OfflineClock::advanceTo(double seconds) {
+    if (held) return;
+    passedSeconds = frameSeconds + stepSeconds;
+    frameSeconds = seconds;
 }
 
-float OfflineClock::jumpTo(double seconds) {
-    lastSeconds = seconds;
-    return offlineShowTime(seconds);
+void OfflineClock::jumpTo(double seconds) {
+    frameSeconds = seconds;
+    passedSeconds = seconds;
+}
+
+int OfflineClock::positionMs() {
+    return offlineShowMs(frameSeconds);
+}
+
+bool OfflineClock::nextPassedFrameMs(int& positionMs) {
+    if (passedSeconds >= frameSeconds - sameTimeSeconds || passedSeconds >= showEndSeconds) return false;
+    // Truncated, as the steps always were: a step never lands after the time it stands for.
+    positionMs = static_cast<int>(passedSeconds * 1000.0);
+    passedSeconds += stepSeconds;
+    return true;
+}
+
+void OfflineClock::moveToMs(int positionMs) {
+    jumpTo(positionMs * 0.001);
+}
+
+void OfflineClock::hold(bool paused) {
+    held = paused;
 }

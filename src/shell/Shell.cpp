@@ -8,11 +8,11 @@
 
 #include "base/FatalError.h"
 #include "clock/DemoContext.h"
+#include "clock/MusicTime.h"
 #include "demo/Camera.h"
 #include "demo/Content.h"
 #include "demo/PostProcess.h"
 #include "demo/Timeline.h"
-#include "platform/Sound.h"
 #include "platform/Window.h"
 #include "resources/Resources.h"
 #include "shell/FrameCapture.h"
@@ -80,14 +80,12 @@ void startShow(const ShowOptions& options) {
     else
         loadGL();
 
-    if (options.clock == ShowOptions::Clock::music) {
-        // The music starts only after loading, so show time 0 is the start of the track. Failures
-        // are reported by the sound layer, and without its music the show keeps time in silence.
-        FSOUND_Init(44100, 16, 0);
-        musicStream = FSOUND_Stream_Open("data/noisebiisi.ogg", 0, 0, 0);
-        if (!musicStream) musicStream = openSilentStream();
+    if (options.music) {
+        // Failures are reported by the sound layer, and without its music the show keeps time in
+        // silence.
+        options.music->open("data/noisebiisi.ogg");
         stopIfAsked();
-        FSOUND_Stream_Play(0, musicStream);
+        options.music->play();
     }
 }
 
@@ -137,7 +135,12 @@ void loadDemoView() {
     setLetterboxViewport(4, 3);
 }
 
-bool renderFrame(float showSeconds) {
+bool renderFrame(TimeSource& time) {
+    for (int passedMs; time.nextPassedFrameMs(passedMs);) {
+        demoContext.setTime(showSecondsFromMs(passedMs));
+        demoContext.detectBeat();
+    }
+    const float showSeconds = showSecondsFromMs(time.frameMs());
     demoContext.setTime(showSeconds);
     float flash = 0;
     if (renderTimeline(demoContext, flash)) return true;
@@ -167,7 +170,7 @@ bool renderFrame(float showSeconds) {
     return false;
 }
 
-bool handleKey(int virtualKey) {
+bool handleKey(int virtualKey, TimeSource& time) {
     switch (virtualKey) {
     case keyEscape:
         return true;
@@ -175,25 +178,25 @@ bool handleKey(int virtualKey) {
         demoContext.tapBeat();
         break;
     case keyPageUp:
-        demoContext.seekBy(-30);
+        time.seekBy(-30);
         break;
     case keyPageDown:
-        demoContext.seekBy(30);
+        time.seekBy(30);
         break;
     case keyLeft:
-        demoContext.seekBy(-1);
+        time.seekBy(-1);
         break;
     case keyUp:
-        demoContext.seekBy(5);
+        time.seekBy(5);
         break;
     case keyRight:
-        demoContext.seekBy(1);
+        time.seekBy(1);
         break;
     case keyDown:
-        demoContext.seekBy(-5);
+        time.seekBy(-5);
         break;
     case keyP:
-        demoContext.togglePause();
+        time.togglePause();
         break;
     case keyF11:
         requestCapture();

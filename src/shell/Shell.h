@@ -1,9 +1,13 @@
 #pragma once
 // The show's steps for whichever host runs it: start-up (window, GL, loading and the music, in one
 // call), the start of a show, one frame, the key actions and the window-size projection. A host owns
-// its loop: it starts up once, begins a show, and calls renderFrame once per frame with the show
-// time until renderFrame says the show is over. The program's own loop (main.cpp), the video
-// export, the offline renderer, the review tools, the benches and the GL tests all do so.
+// its loop and its time source (clock/TimeSource.h): it starts up once, begins a show, and calls
+// renderFrame once per frame with its source until renderFrame says the show is over. The
+// program's own loop (desktop/main.cpp) and the page (web/WebMain.cpp) on the music, the video
+// export, the offline renderer, the review tools, the benches and the GL tests on an offline clock.
+
+class MusicTime;
+class TimeSource;
 
 struct ShowOptions {
     const char* title = "Lumorakka by Vorkasta";
@@ -14,17 +18,17 @@ struct ShowOptions {
     // Load the show behind the loading screen (initDemo). Without it: the bare context with GLEW
     // loaded, for tests that build their own scene.
     bool loadShow = true;
-    // Where show time comes from: the music, started after loading (the host reads it with
-    // DemoContext::musicTime), or the caller's own frame times, with no music at all.
-    enum class Clock { music, caller } clock = Clock::music;
+    // The music to open and start once loading is over, so that show time 0 is the start of the
+    // track: the host's time source. Null: no music at all (the host keeps time with an offline
+    // clock).
+    MusicTime* music = nullptr;
 
-    // A hidden window on the caller's clock: offline rendering, review tools, benches, tests.
+    // A hidden window without music: offline rendering, review tools, benches, tests.
     static ShowOptions headless(const char* title) {
         ShowOptions options;
         options.title = title;
         options.hidden = true;
         options.fullScreen = false;
-        options.clock = Clock::caller;
         return options;
     }
 };
@@ -40,7 +44,8 @@ void startShow(const ShowOptions& options);
 
 // Puts everything one show leaves behind back to its start: the beat clock, the capture request and
 // the record of the shown frame. Start-up ends with it; a host calls it again to play the show
-// again, and the second show draws the same frames as the first.
+// again (its time source back at the start too), and the second show draws the same frames as the
+// first.
 void beginShow();
 
 // GLEW, the GLSL check, the demo context, projection, GL state, the letterbox viewport, then the
@@ -52,12 +57,13 @@ void initDemo();
 // matrix selected, and the 4:3 letterbox viewport of the 800 by 600 window.
 void loadDemoView();
 
-// The frame step. Draws the frame at `showSeconds` into the back buffer (the caller swaps), puts the
-// GL state a frame may leave behind back, tracks the beat, and captures the frame when one was asked
+// The frame step. Tracks the beats of the frames the source says a viewer saw since the last one,
+// then draws the frame at the source's time into the back buffer (the caller swaps), puts the GL
+// state a frame may leave behind back, tracks the beat, and captures the frame when one was asked
 // for, reported on standard output as one line, "shots/shot0000.png: show time 5.234 s, beat
 // flash 0.00". Returns true, having shown nothing, once the show is over (206 s); the host decides
-// what comes next. The time is as a music clock gives it (whole milliseconds, see DemoContext).
-bool renderFrame(float showSeconds);
+// what comes next.
+bool renderFrame(TimeSource& time);
 
 // What the last frame drawn by renderFrame showed. The flash depends on when earlier frames counted
 // the beat, so two runs at different frame rates draw the same picture at a time only without it.
@@ -67,9 +73,9 @@ struct ShownFrame {
 };
 extern ShownFrame shownFrame;
 
-// The key actions, by virtual-key code; other codes do nothing. Returns true for Escape, which asks
-// the host to end the show.
-bool handleKey(int virtualKey);
+// The key actions, by virtual-key code, seeking and pausing through the host's time source; other
+// codes do nothing. Returns true for Escape, which asks the host to end the show.
+bool handleKey(int virtualKey, TimeSource& time);
 // F11: the next finished frame is captured.
 void requestCapture();
 

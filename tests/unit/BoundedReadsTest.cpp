@@ -11,10 +11,11 @@
 #include <string>
 #include <vector>
 
+#include "base/RegularFile.h"
 #include "gpu/MaterialManager.h"
 #include "gpu/ShaderManager.h"
 #include "gpu/TextureManager.h"
-#include "platform/MusicFile.h"
+#include "platform/export/MusicFile.h"
 #include "support/FatalText.h"
 #include "support/OggWriter.h"
 #include "support/TempDir.h"
@@ -81,5 +82,34 @@ TEST(BoundedReads, HugeTextAssetsAreRefusedByNameAndLongMusicTailsAreSkippedOrRe
         EXPECT_EQ(framesOfMusic(music, error), c.frames);
         EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count(), 10.0);
         EXPECT_EQ(error.find(c.says), 0u) << error;
+    }
+}
+
+// The whole-file reader keeps a file of exactly the limit and refuses one byte more, naming its
+// length, without keeping any of it.
+TEST(BoundedReads, WholeFileReaderTakesUpToItsLimitAndSaysWhyNot) {
+    TempDir dir;
+    dir.write("data/a.bin", std::string(4096 * 3 + 7, 'a'));
+    dir.write("data/b.bin", std::string(4096 * 3 + 8, 'b'));
+    const size_t limit = 4096 * 3 + 7;
+    struct Case {
+        const char* path;
+        FileRead read;
+        size_t bytes;
+        const char* says;
+    } cases[] = {
+        {"data/a.bin", FileRead::whole, limit, "was read whole"},
+        {"data/b.bin", FileRead::tooLong, 0, "is 12296 bytes long; at most 12295 are read"},
+        {"data/none.bin", FileRead::unopenable, 0, "can't be opened"},
+        {"data", FileRead::unopenable, 0, "can't be opened"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        std::string bytes = "left over";
+        long long length = -1;
+        const FileRead read = readWholeFile(c.path, limit, bytes, &length);
+        EXPECT_EQ(read, c.read);
+        EXPECT_EQ(bytes.size(), c.bytes);
+        EXPECT_EQ(describeFileRead(read, limit, length), c.says);
     }
 }

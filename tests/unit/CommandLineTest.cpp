@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "shell/CommandLine.h"
+#include "shell/desktop/CommandLine.h"
 
 namespace {
 

@@ -1,5 +1,6 @@
 // The beat clock on its own, frames given their times directly; seeking, pausing and the key actions
-// through a caller-set music clock, so time is exact and no sound device is involved.
+// through the music's time source on a caller-set clock, so time is exact and no sound device is
+// involved.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -8,6 +9,7 @@
 
 #include "base/BeatGrid.h"
 #include "clock/DemoContext.h"
+#include "clock/MusicTime.h"
 #include "platform/Sound.h"
 #include "platform/Window.h"
 #include "shell/Shell.h"
@@ -17,8 +19,6 @@ namespace {
 class DemoClockTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!clock) clock = openCallerClockStream();
-        musicStream = clock;
         setCallerClockTime(clock, 0);
         demoContext.reset();
     }
@@ -29,9 +29,18 @@ protected:
         context.detectBeat();
     }
 
-    static FSOUND_STREAM* clock;
+    // A frame's time read from the music, as the frame step reads it.
+    void frameFromMusic() { demoContext.setTime(showSecondsFromMs(music.frameMs())); }
+
+    // One for the process: the sound module keeps every stream it opens.
+    static FSOUND_STREAM* callerClock() {
+        static FSOUND_STREAM* const stream = openCallerClockStream();
+        return stream;
+    }
+
+    FSOUND_STREAM* const clock = callerClock();
+    MusicTime music{clock};
 };
-FSOUND_STREAM* DemoClockTest::clock = nullptr;
 
 std::string logLine(const DemoContext& context, int i) {
     return context.messageLog[i];
@@ -126,14 +135,13 @@ TEST_F(DemoClockTest, SeekClampsNegativeTargetsAndTruncatesToMilliseconds) {
         float targetSeconds;
         int expectedMs;
     } cases[] = {{-5.0f, 0}, {-0.0001f, 0}, {0.0009f, 0}, {1.2345f, 1234}, {2.5f, 2500}, {250.0f, 250000}};
-    DemoContext context;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.targetSeconds);
         setCallerClockTime(clock, 77);
-        context.seekTo(c.targetSeconds);
+        music.seekTo(c.targetSeconds);
         EXPECT_EQ(FSOUND_Stream_GetTime(clock), c.expectedMs);
-        context.updateTime();
-        EXPECT_FLOAT_EQ(context.time, c.expectedMs * 0.001f);
+        frameFromMusic();
+        EXPECT_FLOAT_EQ(demoContext.time, c.expectedMs * 0.001f);
     }
 }
 
@@ -178,31 +186,32 @@ TEST_F(DemoClockTest, KeysSeekTapPauseAndAskToQuit) {
     for (const Case& c : seeks) {
         SCOPED_TRACE(c.key);
         setCallerClockTime(clock, 40000);
-        demoContext.updateTime();
-        handleKey(c.key);
+        frameFromMusic();
+        handleKey(c.key, music);
         EXPECT_EQ(FSOUND_Stream_GetTime(clock), c.expectedMs);
     }
     setCallerClockTime(clock, 20000);
-    demoContext.updateTime();
-    handleKey(keyPageUp);
+    frameFromMusic();
+    handleKey(keyPageUp, music);
     EXPECT_EQ(FSOUND_Stream_GetTime(clock), 0); // before the start is the start
 
     const int count = demoContext.getBeatCount();
-    handleKey(keySpace);
+    handleKey(keySpace, music);
     EXPECT_EQ(demoContext.getBeatCount(), count + 1);
 
-    const bool paused = demoContext.paused;
-    handleKey(keyP);
-    EXPECT_NE(demoContext.paused, paused);
-    handleKey(keyP);
-    EXPECT_EQ(demoContext.paused, paused);
+    const bool paused = music.paused();
+    handleKey(keyP, music);
+    EXPECT_NE(music.paused(), paused);
+    handleKey(keyP, music);
+    EXPECT_EQ(music.paused(), paused);
 
     // Keys outside the table change nothing; only Escape asks the host to end the show.
     setCallerClockTime(clock, 5000);
-    for (int key : {0, 65, 81, 13, 36, 41, 121, 123, 255, int(keyF11)}) EXPECT_FALSE(handleKey(key)) << key;
+    for (int key : {0, 65, 81, 13, 36, 41, 121, 123, 255, int(keyF11)})
+        EXPECT_FALSE(handleKey(key, music)) << key;
     EXPECT_EQ(FSOUND_Stream_GetTime(clock), 5000);
     EXPECT_EQ(demoContext.getBeatCount(), count + 1);
-    EXPECT_TRUE(handleKey(keyEscape));
+    EXPECT_TRUE(handleKey(keyEscape, music));
 }
 
 // Presses quicker than the frames each go on from where the last one put the music; after a
@@ -223,13 +232,13 @@ TEST_F(DemoClockTest, SeekKeysQuickerThanTheFramesAddUp) {
         SCOPED_TRACE(c.name);
         demoContext.reset();
         setCallerClockTime(clock, c.startMs);
-        demoContext.updateTime();
+        frameFromMusic();
         for (int step : c.steps) {
             if (step == 0) {
                 setCallerClockTime(clock, FSOUND_Stream_GetTime(clock) + 500);
-                demoContext.updateTime();
+                frameFromMusic();
             } else {
-                handleKey(step);
+                handleKey(step, music);
             }
         }
         EXPECT_EQ(FSOUND_Stream_GetTime(clock), c.expectedMs);

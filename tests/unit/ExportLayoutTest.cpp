@@ -2,9 +2,9 @@
 // show makes, and the progress texts.
 #include <gtest/gtest.h>
 
-#include "platform/VideoFile.h"
-#include "shell/CommandLine.h"
-#include "shell/ExportProgress.h"
+#include "platform/export/VideoFile.h"
+#include "shell/desktop/CommandLine.h"
+#include "shell/export/ExportProgress.h"
 
 TEST(ExportLayout, PictureIsCentredAtItsAspectWithEvenEdges) {
     const struct {

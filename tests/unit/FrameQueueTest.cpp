@@ -7,7 +7,7 @@
 #include <thread>
 #include <vector>
 
-#include "shell/FrameQueue.h"
+#include "shell/export/FrameQueue.h"
 
 namespace {
 

@@ -16,7 +16,7 @@ namespace {
 struct ThinPartCase {
     const char* name;
     ShapeList shape;
-    Vec3 tipDirection; // the thin part reaches furthest this way
+    Vec3d tipDirection; // the thin part reaches furthest this way
 };
 
 // A ball with a thin spike (a horn or a hair) and a ball with a thin flat sheet (a blade or a
@@ -24,18 +24,18 @@ struct ThinPartCase {
 std::vector<ThinPartCase> thinPartCases() {
     std::vector<ThinPartCase> cases(2);
     cases[0].name = "spike";
-    cases[0].shape.sphere(ShapeList::Op::Union, 0, Vec3(0, 0, 0), 1.0);
-    cases[0].shape.capsule(ShapeList::Op::Union, 0.05, Vec3(0, 0, 0.8), Vec3(0.2, 0, 2.4), 0.04);
-    cases[0].tipDirection = normalize(Vec3(0.2, 0, 1.6));
+    cases[0].shape.sphere(ShapeList::Op::Union, 0, Vec3d(0, 0, 0), 1.0);
+    cases[0].shape.capsule(ShapeList::Op::Union, 0.05, Vec3d(0, 0, 0.8), Vec3d(0.2, 0, 2.4), 0.04);
+    cases[0].tipDirection = normalize(Vec3d(0.2, 0, 1.6));
     cases[1].name = "sheet";
-    cases[1].shape.sphere(ShapeList::Op::Union, 0, Vec3(0, 0, 0), 1.0);
-    cases[1].shape.roundBox(ShapeList::Op::Union, 0.05, Vec3(1.6, 0, 0), Vec3(1, 0, 0), Vec3(0, 1, 0),
-                            Vec3(0, 0, 1), Vec3(0.9, 0.5, 0.03), 0.02);
-    cases[1].tipDirection = Vec3(1, 0, 0);
+    cases[1].shape.sphere(ShapeList::Op::Union, 0, Vec3d(0, 0, 0), 1.0);
+    cases[1].shape.roundBox(ShapeList::Op::Union, 0.05, Vec3d(1.6, 0, 0), Vec3d(1, 0, 0), Vec3d(0, 1, 0),
+                            Vec3d(0, 0, 1), Vec3d(0.9, 0.5, 0.03), 0.02);
+    cases[1].tipDirection = Vec3d(1, 0, 0);
     return cases;
 }
 
-double reach(const ModelMesh& mesh, const Vec3& direction) {
+double reach(const ModelMesh& mesh, const Vec3d& direction) {
     double furthest = -1e30;
     for (const ModelVertex& v : mesh.vertices)
         furthest = std::max(furthest, dot(mesh.positions[v.position], direction));
@@ -48,7 +48,7 @@ TEST(MeshReductionTest, ThinPartsSurviveAndTheSurfaceStaysClosedWithinTheBudget)
     for (ThinPartCase& c : thinPartCases()) {
         SCOPED_TRACE(c.name);
         const ShapeList shape = c.shape;
-        ImplicitModel implicit{[shape](const Vec3& p) { return shape.evaluate(p); },
+        ImplicitModel implicit{[shape](const Vec3d& p) { return shape.evaluate(p); },
                                shape.bounds().grown(0.1), 0.02};
         implicit.size = 3.0;
         const ModelMesh source = buildImplicit(implicit);
@@ -80,12 +80,12 @@ TEST(MeshReductionTest, ThinPartsSurviveAndTheSurfaceStaysClosedWithinTheBudget)
         // Vertex records are the source's own: the same point with the same texture coordinates.
         std::map<std::tuple<double, double, double>, std::pair<double, double>> texCoordAt;
         for (const ModelVertex& v : source.vertices) {
-            const Vec3& p = source.positions[v.position];
+            const Vec3d& p = source.positions[v.position];
             texCoordAt[{p.x, p.y, p.z}] = {v.s, v.t};
         }
         int foreign = 0;
         for (const ModelVertex& v : reduced.vertices) {
-            const Vec3& p = reduced.positions[v.position];
+            const Vec3d& p = reduced.positions[v.position];
             auto found = texCoordAt.find({p.x, p.y, p.z});
             foreign += found == texCoordAt.end() || found->second != std::make_pair(v.s, v.t);
         }

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "base/RegularFile.h"
-#include "platform/MusicFile.h"
-#include "platform/VorbisDecoder.h"
+#include "platform/export/MusicFile.h"
+#include "platform/desktop/VorbisDecoder.h"
 #include "support/OggWriter.h"
 #include "support/TempDir.h"
 

@@ -26,15 +26,15 @@ constexpr double kBodyRadius = 1.2;
 constexpr double kBodyStart = -1.0, kBodyEnd = 0.6; // the spine's ends along X
 
 // The body's centre line: a gentle arc in the XZ plane.
-Vec3 spine(double x) {
-    return Vec3(x, 0, 0.12 * (1 - x * x / 1.6));
+Vec3d spine(double x) {
+    return Vec3d(x, 0, 0.12 * (1 - x * x / 1.6));
 }
 
 } // namespace
 
 ModelMesh makeBakteeri() {
     ShapeList body;
-    std::vector<Vec3> line;
+    std::vector<Vec3d> line;
     std::vector<double> radii;
     for (int i = 0; i <= 12; ++i) {
         line.push_back(spine(kBodyStart + (kBodyEnd - kBodyStart) * i / 12));
@@ -49,14 +49,14 @@ ModelMesh makeBakteeri() {
         // Golden-angle spiral along the body, so the pili spread evenly, tips leaning back a little.
         double along = middle + (half + 0.15) * (2.0 * (i + 0.5) / pili - 1.0);
         double angle = 2.39996323 * i;
-        Vec3 out(0, std::cos(angle), std::sin(angle));
+        Vec3d out(0, std::cos(angle), std::sin(angle));
         double capX = std::max(std::fabs(along - middle) - (half - 0.15), 0.0) * (along < middle ? -1 : 1);
-        Vec3 normal =
-            normalize(out * std::sqrt(std::max(1 - capX * capX / 0.1, 0.05)) + Vec3(capX * 2.5, 0, 0));
-        Vec3 base = spine(std::clamp(along, kBodyStart, kBodyEnd)) + normal * (kBodyRadius - 0.15);
-        Vec3 bend = normalize(Vec3(hashUnit(i, 1) - 0.5, hashUnit(i, 2) - 0.5, hashUnit(i, 3) - 0.5));
+        Vec3d normal =
+            normalize(out * std::sqrt(std::max(1 - capX * capX / 0.1, 0.05)) + Vec3d(capX * 2.5, 0, 0));
+        Vec3d base = spine(std::clamp(along, kBodyStart, kBodyEnd)) + normal * (kBodyRadius - 0.15);
+        Vec3d bend = normalize(Vec3d(hashUnit(i, 1) - 0.5, hashUnit(i, 2) - 0.5, hashUnit(i, 3) - 0.5));
         double len = 0.3 + 0.25 * hashUnit(i, 4);
-        std::vector<Vec3> path = smoothPath({base, base + normal * (0.3 + len * 0.35),
+        std::vector<Vec3d> path = smoothPath({base, base + normal * (0.3 + len * 0.35),
                                              base + normal * (0.15 + len * 0.8) + bend * (len * 0.15),
                                              base + normal * (0.1 + len) + bend * (len * 0.35)},
                                             3);
@@ -65,7 +65,7 @@ ModelMesh makeBakteeri() {
     }
 
     // Flagellum: leaves the tail end and coils away in a helix that widens as it goes.
-    std::vector<Vec3> whip;
+    std::vector<Vec3d> whip;
     std::vector<double> whipRadii;
     const int steps = 90;
     for (int i = 0; i <= steps; ++i) {
@@ -73,7 +73,7 @@ ModelMesh makeBakteeri() {
         double swing = 0.05 + 0.4 * s;
         double phase = 2 * kPi * 1.8 * s;
         whip.push_back(spine(kBodyEnd) +
-                       Vec3(0.6 + 1.9 * s, swing * std::sin(phase), swing * std::cos(phase) - 0.05));
+                       Vec3d(0.6 + 1.9 * s, swing * std::sin(phase), swing * std::cos(phase) - 0.05));
         whipRadii.push_back(0.15 * (1 - s) + 0.045);
     }
     ShapeList flagellum;
@@ -82,11 +82,11 @@ ModelMesh makeBakteeri() {
     Bounds box = body.bounds();
     box.add(hair.bounds());
     box.add(flagellum.bounds());
-    auto field = [body, hair, flagellum](const Vec3& p) {
+    auto field = [body, hair, flagellum](const Vec3d& p) {
         double d = body.evaluate(p);
         // Lumps and dimples in the cell wall, only evaluated near the wall.
         if (std::fabs(d) < 0.3)
-            d += 0.05 * gradientNoise(p * 2.6 + Vec3(3.1, 0.4, 7.7)) + 0.018 * gradientNoise(p * 7.0);
+            d += 0.05 * gradientNoise(p * 2.6 + Vec3d(3.1, 0.4, 7.7)) + 0.018 * gradientNoise(p * 7.0);
         // Parts farther than the blend width leave d as it is, so start them from there.
         d = smoothMin(d, hair.evaluate(p, d + 0.1), 0.1);
         return smoothMin(d, flagellum.evaluate(p, d + 0.3), 0.3);

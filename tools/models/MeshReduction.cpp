@@ -24,7 +24,7 @@ void dropFins(ModelMesh& mesh) {
     std::vector<bool> dropped(mesh.triangles.size(), false);
     const auto faceOf = [&mesh](size_t i) {
         const auto& t = mesh.triangles[i];
-        const Vec3& a = mesh.positions[mesh.vertices[t[0]].position];
+        const Vec3d& a = mesh.positions[mesh.vertices[t[0]].position];
         return cross(mesh.positions[mesh.vertices[t[1]].position] - a,
                      mesh.positions[mesh.vertices[t[2]].position] - a);
     };
@@ -56,7 +56,7 @@ ModelMesh reduceMesh(const ModelMesh& model, const ReductionTarget& target, Redu
     const size_t vertexCount = model.vertices.size();
     std::vector<float> positions(vertexCount * 3);
     for (size_t v = 0; v < vertexCount; ++v) {
-        const Vec3& p = model.positions[model.vertices[v].position];
+        const Vec3d& p = model.positions[model.vertices[v].position];
         positions[3 * v] = static_cast<float>(p.x);
         positions[3 * v + 1] = static_cast<float>(p.y);
         positions[3 * v + 2] = static_cast<float>(p.z);

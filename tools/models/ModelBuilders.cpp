@@ -18,15 +18,15 @@ ModelMesh buildImplicit(const ImplicitModel& model) {
     computeFieldNormals(surface, model.field, model.cellSize * 0.25);
 
     Bounds box;
-    for (const Vec3& p : surface.positions) box.add(p);
-    const Vec3 centre = (box.lo + box.hi) * 0.5;
-    const Vec3 extent = box.hi - box.lo;
+    for (const Vec3d& p : surface.positions) box.add(p);
+    const Vec3d centre = (box.lo + box.hi) * 0.5;
+    const Vec3d extent = box.hi - box.lo;
     const double scale = model.size / std::fmax(extent.x, std::fmax(extent.y, extent.z));
-    const Vec3 size = extent * scale;
+    const Vec3d size = extent * scale;
     ModelMesh mesh;
     mesh.positions.reserve(surface.positions.size());
     for (size_t v = 0; v < surface.positions.size(); ++v) {
-        Vec3 p = (surface.positions[v] - centre) * scale;
+        Vec3d p = (surface.positions[v] - centre) * scale;
         mesh.positions.push_back(p);
         ModelVertex vertex{static_cast<uint32_t>(v), surface.normals[v], 0, 0};
         if (model.mapping == TextureMapping::AroundZ) {
@@ -44,26 +44,26 @@ ModelMesh buildImplicit(const ImplicitModel& model) {
 
 void fitLargestSide(ModelMesh& mesh, double side) {
     Bounds box;
-    for (const Vec3& p : mesh.positions) box.add(p);
-    const Vec3 extent = box.hi - box.lo;
+    for (const Vec3d& p : mesh.positions) box.add(p);
+    const Vec3d extent = box.hi - box.lo;
     const double scale = side / std::fmax(extent.x, std::fmax(extent.y, extent.z));
-    for (Vec3& p : mesh.positions) p = p * scale;
+    for (Vec3d& p : mesh.positions) p = p * scale;
 }
 
 void turnAboutZ(ModelMesh& mesh, double radians) {
     const double c = std::cos(radians), s = std::sin(radians);
-    const auto turn = [c, s](const Vec3& v) { return Vec3(c * v.x - s * v.y, s * v.x + c * v.y, v.z); };
+    const auto turn = [c, s](const Vec3d& v) { return Vec3d(c * v.x - s * v.y, s * v.x + c * v.y, v.z); };
     Bounds box;
-    for (Vec3& p : mesh.positions) {
+    for (Vec3d& p : mesh.positions) {
         p = turn(p);
         box.add(p);
     }
     for (ModelVertex& vertex : mesh.vertices) vertex.normal = turn(vertex.normal);
-    const Vec3 centre = (box.lo + box.hi) * 0.5;
-    for (Vec3& p : mesh.positions) p -= centre;
+    const Vec3d centre = (box.lo + box.hi) * 0.5;
+    for (Vec3d& p : mesh.positions) p -= centre;
 }
 
-ModelMesh buildWrappedGrid(int uCount, int vCount, const std::function<Vec3(int, int)>& point) {
+ModelMesh buildWrappedGrid(int uCount, int vCount, const std::function<Vec3d(int, int)>& point) {
     ModelMesh mesh;
     for (int u = 0; u < uCount; ++u)
         for (int v = 0; v < vCount; ++v) mesh.positions.push_back(point(u, v));
@@ -82,9 +82,9 @@ ModelMesh buildWrappedGrid(int uCount, int vCount, const std::function<Vec3(int,
             }
         }
     // Area-weighted normals; the engine recomputes its own at load.
-    std::vector<Vec3> normals(mesh.positions.size());
+    std::vector<Vec3d> normals(mesh.positions.size());
     for (const auto& t : mesh.triangles) {
-        Vec3 n =
+        Vec3d n =
             cross(mesh.positions[t[1]] - mesh.positions[t[0]], mesh.positions[t[2]] - mesh.positions[t[0]]);
         for (uint32_t v : t) normals[v] += n;
     }
@@ -94,12 +94,12 @@ ModelMesh buildWrappedGrid(int uCount, int vCount, const std::function<Vec3(int,
         volume += dot(mesh.positions[t[0]], cross(mesh.positions[t[1]], mesh.positions[t[2]]));
     if (volume < 0) {
         for (auto& t : mesh.triangles) std::swap(t[1], t[2]);
-        for (Vec3& n : normals) n = -n;
+        for (Vec3d& n : normals) n = -n;
     }
     Bounds box;
-    for (const Vec3& p : mesh.positions) box.add(p);
-    const Vec3 centre = (box.lo + box.hi) * 0.5;
-    for (Vec3& p : mesh.positions) p -= centre;
+    for (const Vec3d& p : mesh.positions) box.add(p);
+    const Vec3d centre = (box.lo + box.hi) * 0.5;
+    for (Vec3d& p : mesh.positions) p -= centre;
     for (size_t i = 0; i < mesh.positions.size(); ++i) {
         int u = static_cast<int>(i) / vCount, v = static_cast<int>(i) % vCount;
         // Mirrored coordinates run 0..1..0 around each wrap, so they meet without a seam.
@@ -115,23 +115,23 @@ namespace {
 // A latitude-longitude ellipsoid: `rings` bands from the north pole (+Z, t = 0) to the south pole
 // (t = 1) and `segments` around, with a seam column and one vertex per pole triangle so every
 // vertex carries its own longitude. Seam and pole vertices share their positions.
-ModelMesh latLongEllipsoid(const Vec3& radii, int rings, int segments) {
+ModelMesh latLongEllipsoid(const Vec3d& radii, int rings, int segments) {
     ModelMesh mesh;
-    mesh.positions.push_back(Vec3(0, 0, radii.z));
+    mesh.positions.push_back(Vec3d(0, 0, radii.z));
     for (int ring = 1; ring < rings; ++ring) {
         double theta = kPi * ring / rings;
         for (int seg = 0; seg < segments; ++seg) {
             double phi = 2 * kPi * seg / segments;
-            mesh.positions.push_back(Vec3(radii.x * std::sin(theta) * std::cos(phi),
+            mesh.positions.push_back(Vec3d(radii.x * std::sin(theta) * std::cos(phi),
                                           radii.y * std::sin(theta) * std::sin(phi),
                                           radii.z * std::cos(theta)));
         }
     }
-    mesh.positions.push_back(Vec3(0, 0, -radii.z));
+    mesh.positions.push_back(Vec3d(0, 0, -radii.z));
     const uint32_t south = static_cast<uint32_t>(mesh.positions.size() - 1);
-    auto normalAt = [&](const Vec3& p) {
+    auto normalAt = [&](const Vec3d& p) {
         return normalize(
-            Vec3(p.x / (radii.x * radii.x), p.y / (radii.y * radii.y), p.z / (radii.z * radii.z)));
+            Vec3d(p.x / (radii.x * radii.x), p.y / (radii.y * radii.y), p.z / (radii.z * radii.z)));
     };
     auto addVertex = [&](uint32_t position, double s, double t) {
         mesh.vertices.push_back({position, normalAt(mesh.positions[position]), s, t});
@@ -166,9 +166,9 @@ ModelMesh latLongEllipsoid(const Vec3& radii, int rings, int segments) {
 } // namespace
 
 ModelMesh makePallo() {
-    return latLongEllipsoid(Vec3(1, 1, 1), 32, 64);
+    return latLongEllipsoid(Vec3d(1, 1, 1), 32, 64);
 }
 
 ModelMesh makeOvaali() {
-    return latLongEllipsoid(Vec3(2.2, 2.2, 2.9), 48, 96);
+    return latLongEllipsoid(Vec3d(2.2, 2.2, 2.9), 48, 96);
 }

@@ -59,16 +59,16 @@ void putFloat(std::vector<uint8_t>& out, double v) {
 } // namespace
 
 std::vector<ModelMesh> splitForIndices(const ModelMesh& model) {
-    Vec3 lo(1e30, 1e30, 1e30), hi(-1e30, -1e30, -1e30);
-    for (const Vec3& p : model.positions) {
-        lo = vmin(lo, p);
-        hi = vmax(hi, p);
+    Vec3d lo(1e30, 1e30, 1e30), hi(-1e30, -1e30, -1e30);
+    for (const Vec3d& p : model.positions) {
+        lo = componentMin(lo, p);
+        hi = componentMax(hi, p);
     }
-    Vec3 size = hi - lo;
+    Vec3d size = hi - lo;
     int axis = size.x >= size.y && size.x >= size.z ? 0 : (size.y >= size.z ? 1 : 2);
     std::vector<double> key(model.triangles.size());
     for (size_t t = 0; t < model.triangles.size(); ++t) {
-        Vec3 c;
+        Vec3d c;
         for (uint32_t v : model.triangles[t]) c += model.positions[model.vertices[v].position];
         key[t] = axis == 0 ? c.x : (axis == 1 ? c.y : c.z);
     }
@@ -101,7 +101,7 @@ std::vector<uint8_t> encodeAml(const std::vector<ModelMesh>& meshes) {
             out.push_back(a[0]);
             out.push_back(a[1]);
         }
-        for (const Vec3& p : mesh.positions) {
+        for (const Vec3d& p : mesh.positions) {
             putFloat(out, p.x);
             putFloat(out, p.y);
             putFloat(out, p.z);

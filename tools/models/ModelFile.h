@@ -7,16 +7,16 @@
 #include <string>
 #include <vector>
 
-#include "Vec3.h"
+#include "Maths.h"
 
 struct ModelVertex {
     uint32_t position; // index into ModelMesh::positions
-    Vec3 normal;       // unit
+    Vec3d normal;       // unit
     double s, t;       // texture coordinates of unit 0
 };
 
 struct ModelMesh {
-    std::vector<Vec3> positions;
+    std::vector<Vec3d> positions;
     std::vector<ModelVertex> vertices;
     std::vector<std::array<uint32_t, 3>> triangles; // vertex indices
 };

@@ -29,7 +29,7 @@ ModelMesh buildImplicit(const ImplicitModel& model);
 
 // A closed tube or sheet from a grid of points that wraps in both directions (u, v);
 // vertices are shared across both wraps. The result is wound outwards and centred on the origin.
-ModelMesh buildWrappedGrid(int uCount, int vCount, const std::function<Vec3(int, int)>& point);
+ModelMesh buildWrappedGrid(int uCount, int vCount, const std::function<Vec3d(int, int)>& point);
 
 // Turns a model about +Z (counter-clockwise seen from above) and centres its box on the origin again.
 void turnAboutZ(ModelMesh& mesh, double radians);

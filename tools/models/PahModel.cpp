@@ -15,9 +15,9 @@ constexpr int kRibTwists = 9; // turns of the ribs along the whole knot
 // rather than through its tube.
 constexpr double kTurn = 35.0 * kPi / 180.0;
 
-Vec3 knotPoint(double a) {
+Vec3d knotPoint(double a) {
     double ring = kMajor + kMinor * std::cos(kLoops * a);
-    return Vec3(ring * std::cos(kTurns * a + kTurn), ring * std::sin(kTurns * a + kTurn),
+    return Vec3d(ring * std::cos(kTurns * a + kTurn), ring * std::sin(kTurns * a + kTurn),
                 kMinor * std::sin(kLoops * a) * 1.25);
 }
 
@@ -29,11 +29,11 @@ ModelMesh makePah() {
         double a = 2 * kPi * i / along;
         double theta = 2 * kPi * j / around;
         const double d = 1e-4;
-        Vec3 p = knotPoint(a), prev = knotPoint(a - d), next = knotPoint(a + d);
-        Vec3 tangent = normalize(next - prev);
-        Vec3 bend = next + prev - p * 2;
-        Vec3 normal = normalize(bend - tangent * dot(bend, tangent));
-        Vec3 binormal = cross(tangent, normal);
+        Vec3d p = knotPoint(a), prev = knotPoint(a - d), next = knotPoint(a + d);
+        Vec3d tangent = normalize(next - prev);
+        Vec3d bend = next + prev - p * 2;
+        Vec3d normal = normalize(bend - tangent * dot(bend, tangent));
+        Vec3d binormal = cross(tangent, normal);
         double swell = 1 + 0.16 * std::sin(3 * a + 0.7) + 0.05 * std::sin(9 * a);
         double phase = kRibs * theta + kRibTwists * a;
         double c = std::cos(phase);

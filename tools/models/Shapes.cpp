@@ -3,35 +3,35 @@
 #include <algorithm>
 #include <cstdint>
 
-double sdSphere(const Vec3& p, const Vec3& centre, double radius) {
+double sdSphere(const Vec3d& p, const Vec3d& centre, double radius) {
     return length(p - centre) - radius;
 }
 
-double sdEllipsoid(const Vec3& p, const Vec3& centre, const Vec3& radii) {
-    Vec3 q = p - centre;
-    double k0 = length(Vec3(q.x / radii.x, q.y / radii.y, q.z / radii.z));
-    double k1 = length(Vec3(q.x / (radii.x * radii.x), q.y / (radii.y * radii.y), q.z / (radii.z * radii.z)));
+double sdEllipsoid(const Vec3d& p, const Vec3d& centre, const Vec3d& radii) {
+    Vec3d q = p - centre;
+    double k0 = length(Vec3d(q.x / radii.x, q.y / radii.y, q.z / radii.z));
+    double k1 = length(Vec3d(q.x / (radii.x * radii.x), q.y / (radii.y * radii.y), q.z / (radii.z * radii.z)));
     if (k1 < 1e-12) return -std::min(radii.x, std::min(radii.y, radii.z));
     return k0 * (k0 - 1.0) / k1;
 }
 
-double sdCapsule(const Vec3& p, const Vec3& a, const Vec3& b, double radius) {
-    Vec3 pa = p - a, ba = b - a;
+double sdCapsule(const Vec3d& p, const Vec3d& a, const Vec3d& b, double radius) {
+    Vec3d pa = p - a, ba = b - a;
     double h = clamp01(dot(pa, ba) / std::max(dot(ba, ba), 1e-18));
     return length(pa - ba * h) - radius;
 }
 
-double sdRoundCone(const Vec3& p, const Vec3& a, const Vec3& b, double ra, double rb) {
-    Vec3 ba = b - a;
+double sdRoundCone(const Vec3d& p, const Vec3d& a, const Vec3d& b, double ra, double rb) {
+    Vec3d ba = b - a;
     double l2 = dot(ba, ba);
     if (l2 < 1e-18) return length(p - a) - std::max(ra, rb);
     double rr = ra - rb;
     double a2 = l2 - rr * rr;
     double il2 = 1.0 / l2;
-    Vec3 pa = p - a;
+    Vec3d pa = p - a;
     double y = dot(pa, ba);
     double z = y - l2;
-    Vec3 xv = pa * l2 - ba * y;
+    Vec3d xv = pa * l2 - ba * y;
     double x2 = dot(xv, xv);
     double y2 = y * y * l2;
     double z2 = z * z * l2;
@@ -41,20 +41,20 @@ double sdRoundCone(const Vec3& p, const Vec3& a, const Vec3& b, double ra, doubl
     return (std::sqrt(x2 * a2 * il2) + y * rr) * il2 - ra;
 }
 
-double sdTorus(const Vec3& p, const Vec3& centre, const Vec3& axis, double majorRadius, double minorRadius) {
-    Vec3 q = p - centre;
+double sdTorus(const Vec3d& p, const Vec3d& centre, const Vec3d& axis, double majorRadius, double minorRadius) {
+    Vec3d q = p - centre;
     double along = dot(q, axis);
     double radial = length(q - axis * along);
     double dx = radial - majorRadius;
     return std::sqrt(dx * dx + along * along) - minorRadius;
 }
 
-double sdRoundBox(const Vec3& p, const Vec3& centre, const Vec3& u, const Vec3& v, const Vec3& w,
-                  const Vec3& halfSize, double rounding) {
-    Vec3 d = p - centre;
-    Vec3 q(std::fabs(dot(d, u)) - halfSize.x + rounding, std::fabs(dot(d, v)) - halfSize.y + rounding,
+double sdRoundBox(const Vec3d& p, const Vec3d& centre, const Vec3d& u, const Vec3d& v, const Vec3d& w,
+                  const Vec3d& halfSize, double rounding) {
+    Vec3d d = p - centre;
+    Vec3d q(std::fabs(dot(d, u)) - halfSize.x + rounding, std::fabs(dot(d, v)) - halfSize.y + rounding,
            std::fabs(dot(d, w)) - halfSize.z + rounding);
-    Vec3 outside = vmax(q, Vec3(0, 0, 0));
+    Vec3d outside = componentMax(q, Vec3d(0, 0, 0));
     return length(outside) + std::min(std::max(q.x, std::max(q.y, q.z)), 0.0) - rounding;
 }
 
@@ -96,7 +96,7 @@ double fade(double t) {
 
 } // namespace
 
-double gradientNoise(const Vec3& p) {
+double gradientNoise(const Vec3d& p) {
     double fx = std::floor(p.x), fy = std::floor(p.y), fz = std::floor(p.z);
     int32_t ix = static_cast<int32_t>(fx), iy = static_cast<int32_t>(fy), iz = static_cast<int32_t>(fz);
     double x = p.x - fx, y = p.y - fy, z = p.z - fz;
@@ -111,25 +111,25 @@ double gradientNoise(const Vec3& p) {
     return mix(mix(x00, x10, v), mix(x01, x11, v), w);
 }
 
-double fractalNoise(const Vec3& p, int octaves) {
+double fractalNoise(const Vec3d& p, int octaves) {
     double sum = 0, amplitude = 1, norm = 0;
-    Vec3 q = p;
+    Vec3d q = p;
     for (int i = 0; i < octaves; ++i) {
         sum += gradientNoise(q) * amplitude;
         norm += amplitude;
         amplitude *= 0.5;
         // Offset each octave so their lattices do not line up at the origin.
-        q = q * 2.03 + Vec3(17.3, -9.1, 4.7);
+        q = q * 2.03 + Vec3d(17.3, -9.1, 4.7);
     }
     return sum / norm;
 }
 
-std::vector<Vec3> smoothPath(const std::vector<Vec3>& controls, int perSpan) {
-    std::vector<Vec3> points;
+std::vector<Vec3d> smoothPath(const std::vector<Vec3d>& controls, int perSpan) {
+    std::vector<Vec3d> points;
     const size_t n = controls.size();
     for (size_t i = 0; i + 1 < n; ++i) {
-        Vec3 p0 = controls[i > 0 ? i - 1 : 0], p1 = controls[i], p2 = controls[i + 1];
-        Vec3 p3 = controls[i + 2 < n ? i + 2 : n - 1];
+        Vec3d p0 = controls[i > 0 ? i - 1 : 0], p1 = controls[i], p2 = controls[i + 1];
+        Vec3d p3 = controls[i + 2 < n ? i + 2 : n - 1];
         for (int step = 0; step < perSpan; ++step) {
             double t = static_cast<double>(step) / perSpan, t2 = t * t, t3 = t2 * t;
             points.push_back((p1 * 2 + (p2 - p0) * t + (p0 * 2 - p1 * 5 + p2 * 4 - p3) * t2 +
@@ -155,49 +155,49 @@ void ShapeList::add(Op op, double blend, const Bounds& bounds, Distance distance
     if (op == Op::Union) unionBounds.add(bounds);
 }
 
-void ShapeList::sphere(Op op, double blend, const Vec3& c, double r) {
-    Bounds b{c - Vec3(r, r, r), c + Vec3(r, r, r)};
-    add(op, blend, b, [=](const Vec3& p) { return sdSphere(p, c, r); });
+void ShapeList::sphere(Op op, double blend, const Vec3d& c, double r) {
+    Bounds b{c - Vec3d(r, r, r), c + Vec3d(r, r, r)};
+    add(op, blend, b, [=](const Vec3d& p) { return sdSphere(p, c, r); });
 }
 
-void ShapeList::ellipsoid(Op op, double blend, const Vec3& c, const Vec3& radii) {
-    add(op, blend, Bounds{c - radii, c + radii}, [=](const Vec3& p) { return sdEllipsoid(p, c, radii); });
+void ShapeList::ellipsoid(Op op, double blend, const Vec3d& c, const Vec3d& radii) {
+    add(op, blend, Bounds{c - radii, c + radii}, [=](const Vec3d& p) { return sdEllipsoid(p, c, radii); });
 }
 
-void ShapeList::capsule(Op op, double blend, const Vec3& a, const Vec3& b, double r) {
+void ShapeList::capsule(Op op, double blend, const Vec3d& a, const Vec3d& b, double r) {
     Bounds box;
     box.add(a);
     box.add(b);
-    add(op, blend, box.grown(r), [=](const Vec3& p) { return sdCapsule(p, a, b, r); });
+    add(op, blend, box.grown(r), [=](const Vec3d& p) { return sdCapsule(p, a, b, r); });
 }
 
-void ShapeList::roundCone(Op op, double blend, const Vec3& a, const Vec3& b, double ra, double rb) {
+void ShapeList::roundCone(Op op, double blend, const Vec3d& a, const Vec3d& b, double ra, double rb) {
     Bounds box;
     box.add(a);
     box.add(b);
-    add(op, blend, box.grown(std::max(ra, rb)), [=](const Vec3& p) { return sdRoundCone(p, a, b, ra, rb); });
+    add(op, blend, box.grown(std::max(ra, rb)), [=](const Vec3d& p) { return sdRoundCone(p, a, b, ra, rb); });
 }
 
-void ShapeList::torus(Op op, double blend, const Vec3& c, const Vec3& axis, double major, double minor) {
-    Vec3 n = normalize(axis);
+void ShapeList::torus(Op op, double blend, const Vec3d& c, const Vec3d& axis, double major, double minor) {
+    Vec3d n = normalize(axis);
     double reach = major + minor;
-    add(op, blend, Bounds{c - Vec3(reach, reach, reach), c + Vec3(reach, reach, reach)},
-        [=](const Vec3& p) { return sdTorus(p, c, n, major, minor); });
+    add(op, blend, Bounds{c - Vec3d(reach, reach, reach), c + Vec3d(reach, reach, reach)},
+        [=](const Vec3d& p) { return sdTorus(p, c, n, major, minor); });
 }
 
-void ShapeList::roundBox(Op op, double blend, const Vec3& c, const Vec3& u, const Vec3& v, const Vec3& w,
-                         const Vec3& halfSize, double rounding) {
-    Vec3 nu = normalize(u), nv = normalize(v), nw = normalize(w);
+void ShapeList::roundBox(Op op, double blend, const Vec3d& c, const Vec3d& u, const Vec3d& v, const Vec3d& w,
+                         const Vec3d& halfSize, double rounding) {
+    Vec3d nu = normalize(u), nv = normalize(v), nw = normalize(w);
     double reach = length(halfSize);
-    add(op, blend, Bounds{c - Vec3(reach, reach, reach), c + Vec3(reach, reach, reach)},
-        [=](const Vec3& p) { return sdRoundBox(p, c, nu, nv, nw, halfSize, rounding); });
+    add(op, blend, Bounds{c - Vec3d(reach, reach, reach), c + Vec3d(reach, reach, reach)},
+        [=](const Vec3d& p) { return sdRoundBox(p, c, nu, nv, nw, halfSize, rounding); });
 }
 
-void ShapeList::tube(Op op, double blend, const std::vector<Vec3>& points, const std::vector<double>& radii) {
+void ShapeList::tube(Op op, double blend, const std::vector<Vec3d>& points, const std::vector<double>& radii) {
     // One entry with a hard minimum over the spans: a smooth union between overlapping spans
     // would swell every joint.
     struct Span {
-        Vec3 a, b;
+        Vec3d a, b;
         double ra, rb;
         Bounds bounds;
     };
@@ -211,7 +211,7 @@ void ShapeList::tube(Op op, double blend, const std::vector<Vec3>& points, const
         spans.push_back({points[i], points[i + 1], radii[i], radii[i + 1], box});
         all.add(box);
     }
-    add(op, blend, all, [spans](const Vec3& p) {
+    add(op, blend, all, [spans](const Vec3d& p) {
         double best = 1e9;
         for (const Span& span : spans)
             if (!span.bounds.fartherThan(p, best))
@@ -220,32 +220,32 @@ void ShapeList::tube(Op op, double blend, const std::vector<Vec3>& points, const
     });
 }
 
-void ShapeList::ribbon(Op op, double blend, const std::vector<Vec3>& points, const std::vector<Vec3>& side,
+void ShapeList::ribbon(Op op, double blend, const std::vector<Vec3d>& points, const std::vector<Vec3d>& side,
                        const std::vector<double>& widths, double thickness) {
     struct Piece {
-        Vec3 centre, u, v, w, halfSize;
+        Vec3d centre, u, v, w, halfSize;
         Bounds bounds;
     };
     std::vector<Piece> pieces;
     Bounds all;
     for (size_t i = 0; i + 1 < points.size(); ++i) {
-        Vec3 along = points[i + 1] - points[i];
+        Vec3d along = points[i + 1] - points[i];
         double len = length(along);
-        Vec3 u = along / len;
-        Vec3 across = side[i] + side[i + 1];
-        Vec3 v = normalize(across - u * dot(across, u));
-        Vec3 w = cross(u, v);
+        Vec3d u = along / len;
+        Vec3d across = side[i] + side[i + 1];
+        Vec3d v = normalize(across - u * dot(across, u));
+        Vec3d w = cross(u, v);
         double width = 0.5 * (widths[i] + widths[i + 1]);
         // Pieces overlap by half a thickness so the joints close.
-        Vec3 halfSize(len * 0.5 + thickness * 0.5, width * 0.5, thickness * 0.5);
-        Vec3 centre = (points[i] + points[i + 1]) * 0.5;
+        Vec3d halfSize(len * 0.5 + thickness * 0.5, width * 0.5, thickness * 0.5);
+        Vec3d centre = (points[i] + points[i + 1]) * 0.5;
         double reach = length(halfSize);
-        Bounds box{centre - Vec3(reach, reach, reach), centre + Vec3(reach, reach, reach)};
+        Bounds box{centre - Vec3d(reach, reach, reach), centre + Vec3d(reach, reach, reach)};
         pieces.push_back({centre, u, v, w, halfSize, box});
         all.add(box);
     }
     const double rounding = thickness * 0.49;
-    add(op, blend, all, [pieces, rounding](const Vec3& p) {
+    add(op, blend, all, [pieces, rounding](const Vec3d& p) {
         double best = 1e9;
         for (const Piece& piece : pieces)
             if (!piece.bounds.fartherThan(p, best))
@@ -255,21 +255,21 @@ void ShapeList::ribbon(Op op, double blend, const std::vector<Vec3>& points, con
     });
 }
 
-void ShapeList::woundCone(Op op, double blend, const Vec3& a, const Vec3& b, double ra, double rb, int turns,
+void ShapeList::woundCone(Op op, double blend, const Vec3d& a, const Vec3d& b, double ra, double rb, int turns,
                           double ridge) {
     Bounds box;
     box.add(a);
     box.add(b);
-    Vec3 axis = b - a;
+    Vec3d axis = b - a;
     double axisLength2 = dot(axis, axis);
-    add(op, blend, box.grown(std::max(ra, rb) + ridge), [=](const Vec3& p) {
+    add(op, blend, box.grown(std::max(ra, rb) + ridge), [=](const Vec3d& p) {
         double h = clamp01(dot(p - a, axis) / axisLength2);
         double band = 0.5 + 0.5 * std::cos(2 * kPi * turns * h);
         return sdRoundCone(p, a, b, ra, rb) - ridge * band * band;
     });
 }
 
-double ShapeList::evaluate(const Vec3& p, double start) const {
+double ShapeList::evaluate(const Vec3d& p, double start) const {
     double d = start;
     for (const Entry& e : entries) {
         if (e.op == Op::Union) {

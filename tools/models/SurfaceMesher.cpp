@@ -107,8 +107,8 @@ const std::vector<std::vector<int>>& marchingCubesCases() {
 
 SurfaceMesh polygonise(const ScalarField& field, const MeshingGrid& grid) {
     const double h = grid.cellSize;
-    const Vec3 origin = grid.box.lo;
-    const Vec3 extent = grid.box.hi - grid.box.lo;
+    const Vec3d origin = grid.box.lo;
+    const Vec3d extent = grid.box.hi - grid.box.lo;
     const int blocks[3] = {std::max(1, static_cast<int>(std::ceil(extent.x / (h * kBlock)))),
                            std::max(1, static_cast<int>(std::ceil(extent.y / (h * kBlock)))),
                            std::max(1, static_cast<int>(std::ceil(extent.z / (h * kBlock))))};
@@ -116,7 +116,7 @@ SurfaceMesh polygonise(const ScalarField& field, const MeshingGrid& grid) {
     auto nodeIndex = [&](int i, int j, int k) {
         return (static_cast<size_t>(k) * nodes[1] + j) * nodes[0] + i;
     };
-    auto nodePosition = [&](int i, int j, int k) { return origin + Vec3(i, j, k) * h; };
+    auto nodePosition = [&](int i, int j, int k) { return origin + Vec3d(i, j, k) * h; };
 
     // Blocks the surface may pass through: the field at the centre is no farther from zero than
     // the field can change over half the block's diagonal.
@@ -126,7 +126,7 @@ SurfaceMesh polygonise(const ScalarField& field, const MeshingGrid& grid) {
     parallelFor(blockCount, [&](size_t b) {
         int bi = static_cast<int>(b % blocks[0]), bj = static_cast<int>(b / blocks[0] % blocks[1]),
             bk = static_cast<int>(b / blocks[0] / blocks[1]);
-        Vec3 centre = origin + Vec3(bi + 0.5, bj + 0.5, bk + 0.5) * (kBlock * h);
+        Vec3d centre = origin + Vec3d(bi + 0.5, bj + 0.5, bk + 0.5) * (kBlock * h);
         active[b] = std::fabs(field(centre)) <= reach;
     });
 
@@ -178,7 +178,7 @@ SurfaceMesh polygonise(const ScalarField& field, const MeshingGrid& grid) {
         double f0 = values[nodeIndex(i0, j0, k0)], f1 = values[nodeIndex(i1, j1, k1)];
         double t = std::clamp(f0 / (f0 - f1), 0.02, 0.98);
         uint32_t index = static_cast<uint32_t>(mesh.positions.size());
-        mesh.positions.push_back(lerp(nodePosition(i0, j0, k0), nodePosition(i1, j1, k1), t));
+        mesh.positions.push_back(mix(nodePosition(i0, j0, k0), nodePosition(i1, j1, k1), t));
         vertexOfEdge.emplace(key, index);
         return index;
     };
@@ -206,11 +206,11 @@ SurfaceMesh polygonise(const ScalarField& field, const MeshingGrid& grid) {
 namespace {
 
 // Field value and gradient from four samples on a tetrahedron around p.
-void sampleGradient(const ScalarField& field, const Vec3& p, double step, double& value, Vec3& gradient) {
-    static const Vec3 offsets[4] = {{1, -1, -1}, {-1, -1, 1}, {-1, 1, -1}, {1, 1, 1}};
+void sampleGradient(const ScalarField& field, const Vec3d& p, double step, double& value, Vec3d& gradient) {
+    static const Vec3d offsets[4] = {{1, -1, -1}, {-1, -1, 1}, {-1, 1, -1}, {1, 1, 1}};
     value = 0;
-    gradient = Vec3();
-    for (const Vec3& o : offsets) {
+    gradient = Vec3d();
+    for (const Vec3d& o : offsets) {
         double f = field(p + o * step);
         value += f;
         gradient += o * f;
@@ -237,29 +237,29 @@ std::vector<std::vector<uint32_t>> neighbourLists(const SurfaceMesh& mesh) {
 
 void relaxOntoSurface(SurfaceMesh& mesh, const ScalarField& field, double cellSize, int iterations) {
     std::vector<std::vector<uint32_t>> neighbours = neighbourLists(mesh);
-    std::vector<Vec3> moved(mesh.positions.size());
+    std::vector<Vec3d> moved(mesh.positions.size());
     const double step = cellSize * 0.05;
     for (int iteration = 0; iteration < iterations; ++iteration) {
         parallelFor(mesh.positions.size(), [&](size_t v) {
-            const Vec3 p = mesh.positions[v];
+            const Vec3d p = mesh.positions[v];
             double value;
-            Vec3 gradient;
+            Vec3d gradient;
             sampleGradient(field, p, step, value, gradient);
             double g2 = dot(gradient, gradient);
             if (neighbours[v].empty() || g2 < 1e-12) {
                 moved[v] = p;
                 return;
             }
-            Vec3 centre;
+            Vec3d centre;
             for (uint32_t n : neighbours[v]) centre += mesh.positions[n];
             centre = centre / static_cast<double>(neighbours[v].size());
-            Vec3 normal = gradient / std::sqrt(g2);
-            Vec3 shift = centre - p;
+            Vec3d normal = gradient / std::sqrt(g2);
+            Vec3d shift = centre - p;
             shift -= normal * dot(shift, normal);
             // Project the tangential move back to the surface with one Newton step from the
             // gradient at p; never move more than a cell in one go.
-            Vec3 target = p + shift * 0.5 - gradient * (value / g2);
-            Vec3 delta = target - p;
+            Vec3d target = p + shift * 0.5 - gradient * (value / g2);
+            Vec3d delta = target - p;
             double len = length(delta);
             if (len > cellSize) delta = delta * (cellSize / len);
             moved[v] = p + delta;
@@ -269,11 +269,11 @@ void relaxOntoSurface(SurfaceMesh& mesh, const ScalarField& field, double cellSi
     // A last pure projection so every vertex sits on the surface.
     parallelFor(mesh.positions.size(), [&](size_t v) {
         double value;
-        Vec3 gradient;
+        Vec3d gradient;
         sampleGradient(field, mesh.positions[v], step, value, gradient);
         double g2 = dot(gradient, gradient);
         if (g2 < 1e-12) return;
-        Vec3 delta = gradient * (-value / g2);
+        Vec3d delta = gradient * (-value / g2);
         double len = length(delta);
         if (len > cellSize * 0.5) delta = delta * (cellSize * 0.5 / len);
         mesh.positions[v] += delta;
@@ -281,24 +281,24 @@ void relaxOntoSurface(SurfaceMesh& mesh, const ScalarField& field, double cellSi
 }
 
 void computeFieldNormals(SurfaceMesh& mesh, const ScalarField& field, double step) {
-    std::vector<Vec3> areaNormals(mesh.positions.size());
+    std::vector<Vec3d> areaNormals(mesh.positions.size());
     for (const auto& t : mesh.triangles) {
-        Vec3 n =
+        Vec3d n =
             cross(mesh.positions[t[1]] - mesh.positions[t[0]], mesh.positions[t[2]] - mesh.positions[t[0]]);
         for (uint32_t v : t) areaNormals[v] += n;
     }
-    mesh.normals.assign(mesh.positions.size(), Vec3());
+    mesh.normals.assign(mesh.positions.size(), Vec3d());
     parallelFor(mesh.positions.size(), [&](size_t v) {
         double value;
-        Vec3 gradient;
+        Vec3d gradient;
         sampleGradient(field, mesh.positions[v], step, value, gradient);
         mesh.normals[v] = length(gradient) > 1e-9 ? normalize(gradient) : normalize(areaNormals[v]);
     });
 }
 
-bool givesFloatNormal(const Vec3& a, const Vec3& b, const Vec3& c) {
+bool givesFloatNormal(const Vec3d& a, const Vec3d& b, const Vec3d& c) {
     // The loader computes face normals in single precision from the stored floats.
-    const Vec3* corners[3] = {&a, &b, &c};
+    const Vec3d* corners[3] = {&a, &b, &c};
     float p[3][3];
     for (int i = 0; i < 3; ++i) {
         p[i][0] = static_cast<float>(corners[i]->x);
@@ -324,7 +324,7 @@ void removeDegenerateTriangles(SurfaceMesh& mesh) {
     mesh.triangles.swap(kept);
 
     std::vector<uint32_t> remap(mesh.positions.size(), UINT32_MAX);
-    std::vector<Vec3> positions, normals;
+    std::vector<Vec3d> positions, normals;
     for (auto& t : mesh.triangles)
         for (uint32_t& v : t) {
             if (remap[v] == UINT32_MAX) {

@@ -9,13 +9,13 @@
 #include <vector>
 
 #include "Shapes.h"
-#include "Vec3.h"
+#include "Maths.h"
 
-using ScalarField = std::function<double(const Vec3&)>;
+using ScalarField = std::function<double(const Vec3d&)>;
 
 struct SurfaceMesh {
-    std::vector<Vec3> positions;
-    std::vector<Vec3> normals;                      // unit, one per position
+    std::vector<Vec3d> positions;
+    std::vector<Vec3d> normals;                      // unit, one per position
     std::vector<std::array<uint32_t, 3>> triangles; // counter-clockwise seen from outside
 };
 
@@ -36,7 +36,7 @@ void relaxOntoSurface(SurfaceMesh& mesh, const ScalarField& field, double cellSi
 // Normals from the field's gradient; vertices where it vanishes take the area-weighted face normal.
 void computeFieldNormals(SurfaceMesh& mesh, const ScalarField& field, double step);
 // Whether the triangle's corners, stored as floats, give the loader a face normal.
-bool givesFloatNormal(const Vec3& a, const Vec3& b, const Vec3& c);
+bool givesFloatNormal(const Vec3d& a, const Vec3d& b, const Vec3d& c);
 // Drops triangles whose float positions give no normal and vertices no triangle uses.
 void removeDegenerateTriangles(SurfaceMesh& mesh);
 

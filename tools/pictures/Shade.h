@@ -1,40 +1,13 @@
 #pragma once
-// Small maths for the picture generator: colours and directions as three floats, value noise and
-// fractal sums. Every function is a pure function of its arguments, so pictures come out the same
-// on every run.
+// Small maths for the picture generator: colours and directions as three floats (Vec3, from
+// base/Vector3.h), value noise and fractal sums. Every function is a pure function of its
+// arguments, so pictures come out the same on every run.
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 
-struct Vec3 {
-    float x = 0, y = 0, z = 0;
-    Vec3() = default;
-    constexpr Vec3(float x_, float y_, float z_) : x(x_), y(y_), z(z_) {}
-    Vec3 operator+(Vec3 o) const { return {x + o.x, y + o.y, z + o.z}; }
-    Vec3 operator-(Vec3 o) const { return {x - o.x, y - o.y, z - o.z}; }
-    Vec3 operator*(Vec3 o) const { return {x * o.x, y * o.y, z * o.z}; }
-    Vec3 operator*(float s) const { return {x * s, y * s, z * s}; }
-    Vec3 operator/(float s) const { return {x / s, y / s, z / s}; }
-    Vec3& operator+=(Vec3 o) { return *this = *this + o; }
-    Vec3& operator*=(float s) { return *this = *this * s; }
-};
+#include "base/Vector3.h"
 
-inline float dot(Vec3 a, Vec3 b) {
-    return a.x * b.x + a.y * b.y + a.z * b.z;
-}
-inline float length(Vec3 a) {
-    return std::sqrt(dot(a, a));
-}
-inline Vec3 normalize(Vec3 a) {
-    float l = length(a);
-    return l > 0 ? a / l : a;
-}
-inline Vec3 cross(Vec3 a, Vec3 b) {
-    return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
-}
-inline Vec3 mix(Vec3 a, Vec3 b, float t) {
-    return a + (b - a) * t;
-}
 inline float mix(float a, float b, float t) {
     return a + (b - a) * t;
 }

@@ -13,17 +13,17 @@ Vec3 cubeFaceDirection(int face, float column, float row, int size) {
     float tc = 2.0f * (size - row - 0.5f) / size - 1.0f;
     switch (face) {
     case 0:
-        return normalize({1, -tc, -sc});
+        return normalize(Vec3{1, -tc, -sc});
     case 1:
-        return normalize({-1, -tc, sc});
+        return normalize(Vec3{-1, -tc, sc});
     case 2:
-        return normalize({sc, 1, tc});
+        return normalize(Vec3{sc, 1, tc});
     case 3:
-        return normalize({sc, -1, -tc});
+        return normalize(Vec3{sc, -1, -tc});
     case 4:
-        return normalize({sc, -tc, 1});
+        return normalize(Vec3{sc, -tc, 1});
     default:
-        return normalize({-sc, -tc, -1});
+        return normalize(Vec3{-sc, -tc, -1});
     }
 }
 
@@ -31,7 +31,7 @@ namespace {
 
 // The low evening sun of the boulder field, a little above the horizon. The paints that mirror
 // the sky light their sparkle from the same direction.
-const Vec3 kSunDirection = normalize({0.62f, 0.74f, 0.16f});
+const Vec3 kSunDirection = normalize(Vec3{0.62f, 0.74f, 0.16f});
 const Vec3 kSunColour = {1.0f, 0.62f, 0.34f};
 const float kPi = 3.14159265f;
 
@@ -61,7 +61,7 @@ const Mood kMoods[4] = {
     {{0.1f, 0.46f, 0.88f}, {0.02f, 0.05f, 0.13f}, {0.02f, 0.04f, 0.08f}, {0.3f, 0.36f, 0.48f}},
 };
 const Vec3 kZenith = {0.012f, 0.03f, 0.08f};
-const Vec3 kMoonDirection = normalize({0.55f, -0.74f, 0.45f});
+const Vec3 kMoonDirection = normalize(Vec3{0.55f, -0.74f, 0.45f});
 
 struct MoodWeights {
     float w[4];
@@ -298,7 +298,7 @@ Vec3 fieldColour(const HeightGrid& grid, Vec3 d, float t) {
     float tone = 0.0f;
     fieldHeight(p.x, p.y, &tone);
     float e = 0.02f + 0.002f * t;
-    Vec3 n = normalize({fieldHeight(p.x - e, p.y) - fieldHeight(p.x + e, p.y),
+    Vec3 n = normalize(Vec3{fieldHeight(p.x - e, p.y) - fieldHeight(p.x + e, p.y),
                         fieldHeight(p.x, p.y - e) - fieldHeight(p.x, p.y + e), 2.0f * e});
     float grain = fbm(p.x * 6.0f, p.y * 6.0f + p.z * 3.0f, 3, 404);
     Vec3 albedo;
@@ -340,7 +340,7 @@ Vec3 fieldColour(const HeightGrid& grid, Vec3 d, float t) {
     float horizontal = std::sqrt(d.x * d.x + d.y * d.y);
     Vec3 even = (kMoods[0].horizon + kMoods[1].horizon + kMoods[2].horizon + kMoods[3].horizon) * 0.25f;
     Vec3 hazeColour =
-        mix(even, skyGradient(normalize({d.x, d.y, 0.02f})), smoothstep(0.5f, 0.95f, horizontal)) * 0.8f;
+        mix(even, skyGradient(normalize(Vec3{d.x, d.y, 0.02f})), smoothstep(0.5f, 0.95f, horizontal)) * 0.8f;
     // Reaches full haze at the far distance, where rays that escape the field end.
     float haze = (1.0f - std::exp(-t * 0.03f)) / (1.0f - std::exp(-kFarDistance * 0.03f));
     return mix(c, hazeColour, haze);
@@ -350,7 +350,7 @@ Vec3 kivikko(const HeightGrid& grid, Vec3 d) {
     if (d.z < 0.25f) {
         float t = marchField(grid, {0, 0, kEyeHeight}, d, kFarDistance);
         if (t > 0.0f) return fieldColour(grid, d, t);
-        if (d.z < 0.02f) return skyGradient(normalize({d.x, d.y, 0.02f})) * 0.8f;
+        if (d.z < 0.02f) return skyGradient(normalize(Vec3{d.x, d.y, 0.02f})) * 0.8f;
     }
     return sky(d);
 }
@@ -469,7 +469,7 @@ Vec3 blueHour(Vec3 d) {
 
 Vec3 sunset(Vec3 d) {
     float up = d.y;
-    Vec3 sun = normalize({0.45f, 0.1f, 0.55f});
+    Vec3 sun = normalize(Vec3{0.45f, 0.1f, 0.55f});
     float s = std::max(0.0f, dot(d, sun));
     Vec3 c = mix(Vec3{1.0f, 0.45f, 0.16f}, Vec3{0.55f, 0.18f, 0.35f}, smoothstep(0.0f, 0.25f, up));
     c = mix(c, Vec3{0.10f, 0.06f, 0.25f}, smoothstep(0.2f, 0.8f, up));
@@ -483,7 +483,7 @@ Vec3 sunset(Vec3 d) {
          Vec3{1.2f, 1.0f, 0.7f} * smoothstep(0.997f, 0.999f, s);
     if (up < 0.0f) {
         // Sea: darkening toward the viewer, with the sun's glitter path.
-        float glitter = std::pow(std::max(0.0f, dot(normalize({d.x, -d.y, d.z}), sun)), 60.0f);
+        float glitter = std::pow(std::max(0.0f, dot(normalize(Vec3{d.x, -d.y, d.z}), sun)), 60.0f);
         float ripple = valueNoise(d.x * 80.0f, up * 400.0f, 606);
         c = mix(Vec3{0.35f, 0.14f, 0.18f}, Vec3{0.03f, 0.02f, 0.06f}, smoothstep(0.0f, -0.4f, up));
         c += Vec3{1.0f, 0.55f, 0.25f} * (glitter * (0.4f + 1.2f * ripple));

@@ -74,7 +74,8 @@ int renderFrames(const std::vector<double>& times, const std::string& folder) {
     startOffline();
     OfflineClock clock(beatTrackingRate);
     for (size_t i = 0; i < times.size(); ++i) {
-        if (renderFrame(clock.advanceTo(times[i]))) return 0; // the show is over
+        clock.advanceTo(times[i]);
+        if (renderFrame(clock)) return 0; // the show is over
         char name[32];
         snprintf(name, sizeof name, "/frame%04zu.png", i);
         const std::string path = folder + name;
@@ -172,14 +173,14 @@ std::vector<FrameTimes> timeFrames(OfflineClock& clock, double start, double end
     std::vector<FrameTimes> frames(count);
     framePhaseDone = phases ? finishPhase : nullptr;
     for (int i = 0; i < count; ++i) {
-        const float showSeconds = clock.advanceTo(start + (i + 0.5) * (end - start) / count);
+        clock.advanceTo(start + (i + 0.5) * (end - start) / count);
         glFinish();
         timedFrame = &frames[i];
         const double cpuBegin = processCpuSeconds();
         const Clock::time_point begin = Clock::now();
         phaseStart = begin;
         phaseCpuStart = cpuBegin;
-        renderFrame(showSeconds);
+        renderFrame(clock);
         swapWindow();
         glFinish();
         frames[i].frameMs = 1000 * secondsSince(begin);
@@ -194,7 +195,7 @@ std::vector<FrameTimes> timeFrames(OfflineClock& clock, double start, double end
 int bench(int frames, bool phases, bool everyRow) {
     startOffline();
     OfflineClock clock(beatTrackingRate);
-    renderFrame(clock.advanceTo(0));
+    renderFrame(clock);
     swapWindow();
     printf("start-up, process start to the first frame of the show: %.3f s\n", secondsSince(processStart));
 
@@ -257,7 +258,11 @@ int main(int argc, char** argv) {
         if (argc - arg != 4 || !parseNumber(argv[arg + 1], start) || !parseNumber(argv[arg + 2], end) ||
             !parseNumber(argv[arg + 3], rate) || rate <= 0 || start < 0 || end < start)
             usage();
-        for (long i = 0; start + i / rate < end; ++i) times.push_back(start + i / rate);
+        // The first time at or past the end of the show ends the run: none after it is needed.
+        for (long i = 0; start + i / rate < end; ++i) {
+            times.push_back(start + i / rate);
+            if (times.back() >= showEndSeconds) break;
+        }
     } else {
         for (; arg < argc; ++arg) {
             double t;

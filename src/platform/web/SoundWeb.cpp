@@ -8,15 +8,13 @@
 #include <emscripten.h>
 
 #include <algorithm>
-#include <climits>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
-#include <vector>
 
 #include "base/RegularFile.h"
-
-FSOUND_STREAM* musicStream = nullptr;
+#include "platform/MusicStream.h"
 
 // clang-format off
 EM_JS(void, audioInit, (), {
@@ -93,93 +91,64 @@ EM_JS(void, audioStop, (), {
 
 namespace {
 
-enum class Clock { file, monotonic, caller };
-
-} // namespace
-
-struct FSOUND_STREAM {
-    Clock clock = Clock::monotonic;
-    std::string path;
-    bool playing = false;
-    bool paused = false;
-    int baseMs = 0;         // position when counting restarted
-    double anchor = 0;      // monotonic: milliseconds then; file: context time the track started
-    bool started = false;   // file: the browser plays the track from baseMs
-    int lastReportedMs = 0; // readings never go backwards
-    bool endAnnounced = false;
-};
-
-namespace {
-
-std::vector<FSOUND_STREAM*> streams;
-FSOUND_STREAM* playingStream = nullptr;
-int playingChannel = -1;
 bool contextMade = false;
 
-void restartCount(FSOUND_STREAM* s, int positionMs) {
-    if (s->clock == Clock::file && s->started) audioStop();
-    s->baseMs = positionMs;
-    s->anchor = emscripten_get_now();
-    s->started = false;
-    s->lastReportedMs = positionMs;
-}
-
-// A file stream starts sounding once its track is decoded and the page may play sound.
-void startWhenAudible(FSOUND_STREAM* s) {
-    if (s->started || !s->playing || s->paused) return;
-    const int status = audioStatus();
-    if (status < 0) {
-        fprintf(stderr,
-                "Cannot play music '%s': the browser could not decode it; the demo runs without it.\n",
-                s->path.c_str());
-        s->clock = Clock::monotonic;
-        s->anchor = emscripten_get_now();
-        return;
+// The track as the browser plays it. Until it sounds, its position waits where it is; should the
+// browser fail to decode it, the position runs on the monotonic clock instead, in silence.
+struct AudioStream final : SilentStream {
+    int64_t playedMs() override {
+        startWhenAudible();
+        if (silent) return SilentStream::playedMs();
+        if (!started) return 0;
+        return static_cast<int64_t>(std::max(0.0, (audioHeardContextTime() - startedAt) * 1000));
     }
-    if (status == 0 || !audioRunning()) return;
-    s->anchor = audioStart(s->baseMs);
-    s->started = true;
-}
 
-int positionMs(FSOUND_STREAM* s) {
-    if (!s->playing || s->paused) return s->lastReportedMs;
-    double ms = s->baseMs;
-    switch (s->clock) {
-    case Clock::caller:
-        break;
-    case Clock::monotonic:
-        ms += emscripten_get_now() - s->anchor;
-        break;
-    case Clock::file:
-        startWhenAudible(s);
-        if (s->clock == Clock::monotonic)
-            ms += emscripten_get_now() - s->anchor;
-        else if (s->started)
-            ms += std::max(0.0, (audioHeardContextTime() - s->anchor) * 1000);
-        break;
+    void restartAt(int positionMs) override {
+        stopSound();
+        SilentStream::restartAt(positionMs);
     }
-    const int reading = static_cast<int>(std::min<double>(std::max<double>(ms, s->lastReportedMs), INT_MAX));
-    s->lastReportedMs = reading;
-    if (s->clock == Clock::file && !s->endAnnounced && s->started) {
-        const int lengthMs = audioLengthMs();
-        if (reading >= lengthMs) {
-            s->endAnnounced = true;
-            fprintf(stderr, "Music '%s' ends at %.3f s; the clock runs on in silence.\n", s->path.c_str(),
-                    lengthMs * 0.001);
+
+    void stopPlaying() override {
+        stopSound();
+        playing = false;
+    }
+
+    int audioEndMs() override { return started ? audioLengthMs() : INT_MAX; }
+
+    // Starts the sound once the track is decoded and the page may play sound.
+    void startWhenAudible() {
+        if (started || silent) return;
+        const int status = audioStatus();
+        if (status < 0) {
+            fprintf(stderr,
+                    "Cannot play music '%s': the browser could not decode it; the demo runs without it.\n",
+                    path.c_str());
+            silent = true;
+            anchorNs = monotonicNowNs();
+            return;
         }
+        if (status == 0 || !audioRunning()) return;
+        startedAt = audioStart(baseMs);
+        started = true;
     }
-    return reading;
-}
 
-FSOUND_STREAM* openClockStream(Clock clock) {
-    auto* s = new FSOUND_STREAM;
-    s->clock = clock;
-    s->anchor = emscripten_get_now();
-    streams.push_back(s);
-    return s;
-}
+    void stopSound() {
+        if (started) audioStop();
+        started = false;
+    }
+
+    bool started = false; // the browser plays the track from baseMs
+    double startedAt = 0; // the context time it started at, seconds
+    bool silent = false;  // the browser could not decode it
+};
+
+MusicStreams gStreams;
 
 } // namespace
+
+MusicStreams& soundStreams() {
+    return gStreams;
+}
 
 signed char FSOUND_Init(int, int, unsigned int) {
     audioInit();
@@ -188,81 +157,23 @@ signed char FSOUND_Init(int, int, unsigned int) {
 }
 
 FSOUND_STREAM* FSOUND_Stream_Open(const char* path, unsigned int, int, int) {
-    FILE* file = openRegularFile(path);
-    if (!file) {
-        fprintf(stderr, "Cannot open music '%s': no such file; the demo runs without it.\n", path);
+    std::string bytes;
+    long long length = -1;
+    const FileRead read = readWholeFile(path, longestMusicFile, bytes, &length);
+    if (read != FileRead::whole || bytes.empty() || !contextMade) {
+        const std::string why = !contextMade          ? "there is no audio context"
+                                : read == FileRead::whole ? "it is empty"
+                                                          : "it " + describeFileRead(read, longestMusicFile, length);
+        fprintf(stderr, "Cannot open music '%s': %s; the demo runs without it.\n", path, why.c_str());
         return nullptr;
     }
-    std::vector<unsigned char> bytes;
-    unsigned char chunk[65536];
-    size_t got;
-    while ((got = fread(chunk, 1, sizeof chunk, file)) > 0) bytes.insert(bytes.end(), chunk, chunk + got);
-    const bool failed = ferror(file) != 0;
-    fclose(file);
-    if (failed || bytes.empty() || !contextMade) {
-        fprintf(stderr, "Cannot open music '%s': %s; the demo runs without it.\n", path,
-                !contextMade ? "no audio context" : "it can't be read");
-        return nullptr;
-    }
-    audioDecode(bytes.data(), static_cast<int>(bytes.size()));
-    FSOUND_STREAM* s = openClockStream(Clock::file);
+    audioDecode(reinterpret_cast<const unsigned char*>(bytes.data()), static_cast<int>(bytes.size()));
+    auto s = std::make_unique<AudioStream>();
     s->path = path;
-    return s;
-}
-
-int FSOUND_Stream_Play(int channel, FSOUND_STREAM* stream) {
-    if (!stream) return -1;
-    if (channel < 0) channel = 0;
-    if (playingStream && playingStream != stream) {
-        if (playingStream->clock == Clock::file && playingStream->started) audioStop();
-        playingStream->started = false;
-        playingStream->playing = false;
-    }
-    restartCount(stream, positionMs(stream));
-    stream->playing = true;
-    stream->paused = false;
-    playingStream = stream;
-    playingChannel = channel;
-    return channel;
-}
-
-int FSOUND_Stream_GetTime(FSOUND_STREAM* stream) {
-    return stream ? positionMs(stream) : 0;
-}
-
-signed char FSOUND_Stream_SetTime(FSOUND_STREAM* stream, int positionMs) {
-    if (!stream) return 0;
-    restartCount(stream, std::max(positionMs, 0));
-    return 1;
-}
-
-signed char FSOUND_SetPaused(int channel, signed char paused) {
-    FSOUND_STREAM* s = playingStream;
-    if (!s || channel != playingChannel || !s->playing) return 0;
-    if ((paused != 0) == s->paused) return 1;
-    const int at = positionMs(s);
-    restartCount(s, at);
-    s->paused = paused != 0;
-    return 1;
+    return gStreams.add(std::move(s));
 }
 
 void FSOUND_Close() {
     if (contextMade) audioStop();
-    for (FSOUND_STREAM* s : streams) delete s;
-    streams.clear();
-    playingStream = nullptr;
-    playingChannel = -1;
-}
-
-FSOUND_STREAM* openCallerClockStream() {
-    return openClockStream(Clock::caller);
-}
-
-FSOUND_STREAM* openSilentStream() {
-    return openClockStream(Clock::monotonic);
-}
-
-void setCallerClockTime(FSOUND_STREAM* stream, int positionMs) {
-    if (!stream || stream->clock != Clock::caller) return;
-    restartCount(stream, positionMs);
+    gStreams.clear();
 }

@@ -1,5 +1,5 @@
 #pragma once
-// What the browser build's host (shell/WebMain.cpp) asks of the page around the canvas. The page
+// What the browser build's host (shell/web/WebMain.cpp) asks of the page around the canvas. The page
 // (index.html) defines the JavaScript side: Module.lumorakka.
 #include <string>
 

@@ -1,4 +1,4 @@
-#include "platform/VideoFile.h"
+#include "platform/export/VideoFile.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>

@@ -1,4 +1,4 @@
-#include "shell/FrameReadback.h"
+#include "shell/export/FrameReadback.h"
 
 #include <GL/glew.h>
 

@@ -1,5 +1,5 @@
 // The video file in a build configured without video export: every file fails to open.
-#include "platform/VideoFile.h"
+#include "platform/export/VideoFile.h"
 
 const bool videoExportBuiltIn = false;
 

@@ -1,4 +1,4 @@
-#include "platform/VorbisDecoder.h"
+#include "platform/desktop/VorbisDecoder.h"
 
 #include <SDL.h>
 #include <vorbis/vorbisfile.h>

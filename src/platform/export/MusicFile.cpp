@@ -1,7 +1,7 @@
-#include "platform/MusicFile.h"
+#include "platform/export/MusicFile.h"
 
 #include "base/RegularFile.h"
-#include "platform/VorbisDecoder.h"
+#include "platform/desktop/VorbisDecoder.h"
 
 struct MusicFile::State {
     VorbisDecoder decoder;

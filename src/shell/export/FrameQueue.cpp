@@ -1,4 +1,4 @@
-#include "shell/FrameQueue.h"
+#include "shell/export/FrameQueue.h"
 
 #include <csignal>
 #include <utility>

@@ -2,7 +2,7 @@
 // Reading an Ogg Vorbis file's samples from a chosen point to its end, as 16-bit interleaved frames,
 // for writing the soundtrack into something else (the video export). Playback is Sound.h's. The
 // frames have the first link's rate, and two channels when any link has two: links of other
-// formats are converted (platform/VorbisDecoder.h).
+// formats are converted (platform/desktop/VorbisDecoder.h).
 #include <cstdint>
 #include <string>
 

@@ -1,4 +1,4 @@
-#include "shell/VideoExport.h"
+#include "shell/export/VideoExport.h"
 
 #include <unistd.h>
 
@@ -16,13 +16,13 @@
 #include <vector>
 
 #include "base/RegularFile.h"
-#include "platform/MusicFile.h"
-#include "platform/VideoFile.h"
+#include "platform/export/MusicFile.h"
+#include "platform/export/VideoFile.h"
 #include "platform/Window.h"
-#include "shell/ExportProgress.h"
+#include "shell/export/ExportProgress.h"
 #include "shell/FrameCapture.h"
-#include "shell/FrameQueue.h"
-#include "shell/FrameReadback.h"
+#include "shell/export/FrameQueue.h"
+#include "shell/export/FrameReadback.h"
 #include "shell/OfflineClock.h"
 #include "shell/Shell.h"
 
@@ -225,7 +225,8 @@ int exportVideo(const ExportSettings& settings) {
     while (drawn < total && !gStopSignal && !encoder.failed()) {
         // Every frame of the range lies before the end of the show; should one not, the video ends
         // with the frame before it, whole.
-        if (renderFrame(clock.advanceTo(settings.startSeconds + drawn / fps))) {
+        clock.advanceTo(settings.startSeconds + drawn / fps);
+        if (renderFrame(clock)) {
             total = drawn;
             break;
         }

@@ -1,4 +1,4 @@
-#include "shell/CommandLine.h"
+#include "shell/desktop/CommandLine.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -8,7 +8,7 @@
 #include <optional>
 
 #include "demo/Timeline.h"
-#include "platform/VideoFile.h"
+#include "platform/export/VideoFile.h"
 
 #ifndef LUMORAKKA_VERSION
 #define LUMORAKKA_VERSION "unknown"

@@ -1,4 +1,4 @@
-#include "shell/ExportProgress.h"
+#include "shell/export/ExportProgress.h"
 
 #include <algorithm>
 #include <cmath>

@@ -6,7 +6,7 @@
 
 #include <algorithm>
 
-#include "clock/DemoContext.h"
+#include "clock/MusicTime.h"
 #include "demo/Timeline.h"
 #include "platform/Window.h"
 #include "platform/web/WebPage.h"
@@ -18,10 +18,13 @@ namespace {
 // The offline renderer's beat-tracking rate, so a still shows the flash it shows.
 constexpr double stillBeatTrackingRate = 60.0; // Hz
 
+// The show's time: the music being heard through Web Audio.
+MusicTime music;
+
 void keyPressed(int virtualKey) {
     // Escape leaves full screen, which the browser does by itself; a page has nothing to quit.
     if (virtualKey == keyEscape) return;
-    handleKey(virtualKey);
+    handleKey(virtualKey, music);
 }
 
 void playAgain();
@@ -31,7 +34,7 @@ EM_BOOL showFrame(double, void*) {
     WindowEvents events;
     events.key = keyPressed;
     pumpEvents(events);
-    const bool over = renderFrame(DemoContext::musicTime());
+    const bool over = renderFrame(music);
     if (over) {
         pageShowEndCard(playAgain);
         return EM_FALSE;
@@ -43,10 +46,9 @@ EM_BOOL showFrame(double, void*) {
 void playAgain() {
     // Keys pressed while the end card showed were meant for no show: they are dropped unread.
     pumpEvents(WindowEvents());
-    // A show may end paused (a seek past the end while paused); the new one plays.
-    if (demoContext.paused) demoContext.togglePause();
     beginShow();
-    demoContext.seekTo(0);
+    // A show may end paused (a seek past the end while paused); the new one plays.
+    music.startOver();
     emscripten_request_animation_frame_loop(showFrame, nullptr);
 }
 
@@ -59,8 +61,7 @@ EM_BOOL stillShown(double, void*) {
 
 // The show's clock as the next frame would read it, for the page and its checks.
 extern "C" EMSCRIPTEN_KEEPALIVE double lumorakkaShowClock() {
-    const float seconds = DemoContext::musicTime();
-    return seconds;
+    return showSecondsFromMs(music.positionMs());
 }
 
 int main() {
@@ -68,7 +69,7 @@ int main() {
     const double startSeconds = pageStartSeconds();
     ShowOptions options;
     options.fullScreen = false;
-    if (still) options.clock = ShowOptions::Clock::caller;
+    if (!still) options.music = &music;
     startShow(options);
     if (pageHasFailed()) return 1;
     setFramesPresentedByBrowser(true);
@@ -78,10 +79,8 @@ int main() {
     const double showSeconds = std::min(startSeconds, showEndSeconds);
     if (still) {
         OfflineClock clock(stillBeatTrackingRate);
-        // Past the end there is no frame to step the beat tracking up to.
-        const float at =
-            showSeconds < showEndSeconds ? clock.advanceTo(showSeconds) : clock.jumpTo(showSeconds);
-        if (renderFrame(at)) {
+        clock.advanceTo(showSeconds);
+        if (renderFrame(clock)) {
             pageStillPastEnd(startSeconds, showEndSeconds);
             return 0;
         }
@@ -89,7 +88,7 @@ int main() {
         emscripten_request_animation_frame_loop(stillShown, nullptr);
         return 0;
     }
-    if (showSeconds > 0) demoContext.seekTo(static_cast<float>(showSeconds));
+    if (showSeconds > 0) music.seekTo(static_cast<float>(showSeconds));
     pageShowReady();
     emscripten_request_animation_frame_loop(showFrame, nullptr);
     return 0;

@@ -6,19 +6,22 @@
 #include <unistd.h>
 
 #include "base/StandardDescriptors.h"
-#include "clock/DemoContext.h"
+#include "clock/MusicTime.h"
 #include "platform/Window.h"
-#include "shell/CommandLine.h"
+#include "shell/desktop/CommandLine.h"
 #include "shell/Shell.h"
-#include "shell/VideoExport.h"
+#include "shell/export/VideoExport.h"
 
 namespace {
+
+// The show's time: the music being heard.
+MusicTime music;
 
 // Escape and a closed window end the show at once, without another frame.
 bool stopNow = false;
 
 void keyPressed(int virtualKey) {
-    if (handleKey(virtualKey)) stopNow = true;
+    if (handleKey(virtualKey, music)) stopNow = true;
 }
 
 void closeRequested() {
@@ -45,7 +48,7 @@ void playShow() {
     while (!quit) {
         quit = pumpEvents(events);
         if (stopNow) return;
-        if (renderFrame(DemoContext::musicTime())) return;
+        if (renderFrame(music)) return;
         swapWindow();
     }
 }
@@ -73,8 +76,9 @@ int main(int argc, char** argv) {
 
     ShowOptions options;
     options.fullScreen = !command.windowed;
+    options.music = &music;
     startShow(options);
-    if (command.startSeconds > 0) demoContext.seekTo(static_cast<float>(command.startSeconds));
+    if (command.startSeconds > 0) music.seekTo(static_cast<float>(command.startSeconds));
     playShow();
     // SIGTERM and SIGINT end the show as they end other programs.
     return quitSignal() ? 128 + quitSignal() : 0;
