@@ -81,8 +81,7 @@ void main() {
 )";
 // A picture with `uCount` copies of another added over it, each modulated by `uTint`, as additive
 // quads leave them: every copy adds the same non-negative level, so the clamped sums are one clamp
-// of the whole. The glow's copy of the scene and its layers (tint white, count the layers), and
-// the finished picture with the beat's emblem (tint the flash, count 1).
+// of the whole. The finished picture with the beat's emblem (tint the flash, count 1).
 const char* const addFragmentSource = R"(
 uniform sampler2D uPicture;
 uniform sampler2D uAdded;
@@ -93,6 +92,16 @@ void main() {
     vec4 picture = stored(texture2D(uPicture, at) * gl_Color);
     vec4 added = stored(texture2D(uAdded, at) * uTint);
     gl_FragColor = min(picture + uCount * added, 255.0) / 255.0;
+}
+)";
+
+// `uCount` copies of a picture (modulated by the colour) as additive quads would add them to the
+// target: each copy adds the same level, so one quad adds their sum and the blender clamps it.
+const char* const layersFragmentSource = R"(
+uniform sampler2D uPicture;
+uniform float uCount;
+void main() {
+    gl_FragColor = stored(texture2D(uPicture, gl_TexCoord[0].st) * gl_Color) * (uCount / 255.0);
 }
 )";
 
@@ -114,6 +123,7 @@ unsigned int passProgram(const char* name, const char* vertexSource, const char*
 
 const char* const blurProgramName = "post.blur";
 const char* const addProgramName = "post.add";
+const char* const layersProgramName = "post.layers";
 
 unsigned int blurProgram() {
     return passProgram(blurProgramName, blurVertexSource, blurFragmentSource, "uInput", nullptr);
@@ -126,6 +136,13 @@ void useAddProgram(float count, float tint) {
     glUseProgramObjectARB(program);
     glUniform1fARB(glGetUniformLocationARB(program, "uCount"), count);
     glUniform4fARB(glGetUniformLocationARB(program, "uTint"), tint, tint, tint, 1);
+}
+
+void useLayersProgram(float count) {
+    const unsigned int program =
+        passProgram(layersProgramName, fullscreenVertexSource, layersFragmentSource, "uPicture", nullptr);
+    glUseProgramObjectARB(program);
+    glUniform1fARB(glGetUniformLocationARB(program, "uCount"), count);
 }
 
 // The byte an 8-bit blender makes of a blend constant: x 255, to nearest, halves to even, clamped.
@@ -318,17 +335,23 @@ void glow(const std::string& source, const std::string& destination, int layers,
     glColor3f(1, 1, 1);
 
     // No clear: the copy replaces every texel of the destination, and depth testing stays off for
-    // these quads (they all lie at one depth, so the test never decided anything).
+    // these quads (they all lie at one depth, so the test never decided anything). A source that
+    // is its own destination already holds the copy.
     resources.fbos.use(destination);
     glDisable(GL_BLEND);
-    if (blackLayers) {
-        drawFullscreen(source, 1.0f);
-    } else {
-        // The copy and the layers in one quad; the colour is white, as the copy's and the layers' was.
-        useAddProgram(static_cast<float>(layers), 1);
-        fullscreenPair(source, "rt.glow");
-    }
+    if (destination != source) drawFullscreen(source, 1.0f);
     glBlendFunc(GL_ONE, GL_ONE);
+    if (!blackLayers) {
+        // The layers in one additive quad: each adds the same level, so their clamped sums are the
+        // blender's one clamp of the whole.
+        glEnable(GL_BLEND);
+        useLayersProgram(static_cast<float>(layers));
+        glBindTexture(GL_TEXTURE_2D, resources.textures.get("rt.glow").id);
+        glEnable(GL_TEXTURE_2D);
+        fullscreenQuad(1.0f);
+        glUseProgramObjectARB(0);
+        glDisable(GL_BLEND);
+    }
 
     // This pop takes the viewport entry fbos.use pushed, and the pop inside fbos.unuse takes the
     // lighting entry pushed above: both states come back and the attribute stack is as it was.
@@ -350,9 +373,9 @@ void drawPictureWithFlash(const std::string& picture, const std::string& emblem,
 }
 
 void preparePostProcess() {
-    glow("rt0", "rt1", 4, 1.0f);
+    glow("rt0", "rt0", 4, 1.0f);
     glDisable(GL_DEPTH_TEST);
-    drawPictureWithFlash("rt1", "nyrkki", 0.5f);
+    drawPictureWithFlash("rt0", "nyrkki", 0.5f);
     glDisable(GL_BLEND);
     glEnable(GL_DEPTH_TEST);
     glFinish();
@@ -360,5 +383,6 @@ void preparePostProcess() {
 
 std::vector<PassShaderSources> passShaderSources() {
     return {{blurProgramName, blurVertexSource, std::string(storedSource) + blurFragmentSource},
-            {addProgramName, fullscreenVertexSource, std::string(storedSource) + addFragmentSource}};
+            {addProgramName, fullscreenVertexSource, std::string(storedSource) + addFragmentSource},
+            {layersProgramName, fullscreenVertexSource, std::string(storedSource) + layersFragmentSource}};
 }

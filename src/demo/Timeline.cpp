@@ -163,7 +163,8 @@ bool renderTimeline(const DemoContext& clock, float& beatFlash) {
     resources.fbos.unuse();
     reportFramePhase(FramePhase::sky);
 
-    glow("rt0", "rt1", 4, glowStrength(scene, pulse));
+    // Glowed in place: the layers add to the scene where it lies, with no copy of it to draw.
+    glow("rt0", "rt0", 4, glowStrength(scene, pulse));
     // The window is cleared (to the scene's clear colour) only now, so that the scene is the first
     // drawing after the last frame's swap. Mesa's software rasteriser keeps a finished batch's
     // memory until it reuses the batch: with the clear ahead, the scene went to whichever batch
@@ -173,7 +174,7 @@ bool renderTimeline(const DemoContext& clock, float& beatFlash) {
     // The picture and the beat's emblem over it, in one full-view quad over the cleared window: the
     // depth test never decided anything there, so it goes without it.
     glDisable(GL_DEPTH_TEST);
-    drawPictureWithFlash("rt1", "nyrkki", flash);
+    drawPictureWithFlash("rt0", "nyrkki", flash);
     glEnable(GL_DEPTH_TEST);
     reportFramePhase(FramePhase::final);
     beatFlash = flash;
