@@ -129,8 +129,10 @@ unsigned int blurProgram() {
     return passProgram(blurProgramName, blurVertexSource, blurFragmentSource, "uInput", nullptr);
 }
 
-// Uses the adding program: `count` copies at the tint (its alpha 1).
+// Uses the adding program: `count` copies at the tint (its alpha 1), clamped to 0 to 1 as GL clamps
+// a colour: a pulse above 1 after a seek back must not brighten what it tints beyond the texels.
 void useAddProgram(float count, float tint) {
+    tint = std::fmin(std::fmax(tint, 0.0f), 1.0f);
     const unsigned int program =
         passProgram(addProgramName, fullscreenVertexSource, addFragmentSource, "uPicture", "uAdded");
     glUseProgramObjectARB(program);

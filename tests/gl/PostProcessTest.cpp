@@ -367,8 +367,9 @@ TEST_F(PostProcessTest, GlowLeavesOutOnlyBlursThatRoundToBlack) {
 
 // The picture with the beat's emblem in one quad: its colour channels must be the picture drawn and
 // the emblem added over it at every flash, down to the faintest (one level of a white emblem
-// texel), and at flashes whose products fall halfway between two levels (0.5 and 0.9 of odd
-// levels: stored as the even one). At flash 0 the emblem is left out.
+// texel), at flashes whose products fall halfway between two levels (0.5 and 0.9 of odd levels:
+// stored as the even one), and above 1 (a pulse after a seek back), which GL clamps as a colour.
+// At flash 0 the emblem is left out.
 TEST_F(PostProcessTest, PictureWithFlashMatchesThePictureAndTheEmblemDrawnInTurn) {
     std::vector<unsigned char> emblem(512 * 512 * 3);
     for (size_t i = 0; i < emblem.size(); ++i)
@@ -376,7 +377,7 @@ TEST_F(PostProcessTest, PictureWithFlashMatchesThePictureAndTheEmblemDrawnInTurn
     resources.textures.upload("nyrkki", 512, 512, emblem.data(), GL_RGB8, GL_RGB);
     fill("rt0", pattern);
     glDisable(GL_DEPTH_TEST); // as the timeline draws it
-    for (float flash : {0.0f, 1.0f / 255, 0.5f, 0.9f, 1.0f}) {
+    for (float flash : {0.0f, 1.0f / 255, 0.5f, 0.9f, 1.0f, 1.6f}) {
         SCOPED_TRACE("flash " + std::to_string(flash));
         fill("rt1", [](int, int) { return flat(3); });
         resources.fbos.use("rt1");
