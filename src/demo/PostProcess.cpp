@@ -70,6 +70,20 @@ void main() {
     gl_FragColor = min(sum, 255.0) / 255.0;
 }
 )";
+// The same under a white colour, the show's: a sample is then a stored level already (k / 255, off
+// by far less than the product's distance from any half), so it goes straight into the product.
+const char* const whiteBlurFragmentSource = R"(#version 110
+uniform sampler2D uInput;
+uniform float uConstant; // levels
+vec4 quad(vec2 at) {
+    return floor(texture2D(uInput, at) * uConstant + 0.5);
+}
+void main() {
+    vec4 sum = quad(gl_TexCoord[0].st) + quad(gl_TexCoord[1].st) + quad(gl_TexCoord[2].st) +
+               quad(gl_TexCoord[3].st);
+    gl_FragColor = min(sum, 255.0) / 255.0;
+}
+)";
 
 // drawFullscreen's quad with two textures read at its coordinates.
 const char* const fullscreenVertexSource = R"(#version 110
@@ -106,15 +120,19 @@ void main() {
 )";
 
 // The named pass program, built and registered with the shaders on first use; its samplers read
-// units 0 and 1.
+// units 0 and 1. A source that `rounds` gets the stored() helper ahead of it.
 unsigned int passProgram(const char* name, const char* vertexSource, const char* fragmentSource,
-                         const char* firstSampler, const char* secondSampler) {
+                         const char* firstSampler, const char* secondSampler, bool rounds = true) {
     if (resources.shaders.has(name)) return resources.shaders.get(name).program;
     const unsigned int program =
-        resources.shaders.addProgram(name, vertexSource, std::string(storedSource) + fragmentSource).program;
+        resources.shaders
+            .addProgram(name, vertexSource, rounds ? std::string(storedSource) + fragmentSource : fragmentSource)
+            .program;
     glUseProgramObjectARB(program);
-    glUniform1fARB(glGetUniformLocationARB(program, "uRoundUp"), 8388608.0f);
-    glUniform1fARB(glGetUniformLocationARB(program, "uRoundDown"), -8388608.0f);
+    if (rounds) {
+        glUniform1fARB(glGetUniformLocationARB(program, "uRoundUp"), 8388608.0f);
+        glUniform1fARB(glGetUniformLocationARB(program, "uRoundDown"), -8388608.0f);
+    }
     glUniform1iARB(glGetUniformLocationARB(program, firstSampler), 0);
     if (secondSampler) glUniform1iARB(glGetUniformLocationARB(program, secondSampler), 1);
     glUseProgramObjectARB(0);
@@ -122,10 +140,17 @@ unsigned int passProgram(const char* name, const char* vertexSource, const char*
 }
 
 const char* const blurProgramName = "post.blur";
+const char* const whiteBlurProgramName = "post.blur.white";
 const char* const addProgramName = "post.add";
 const char* const layersProgramName = "post.layers";
 
+// The blur program for the current colour.
 unsigned int blurProgram() {
+    float colour[4];
+    glGetFloatv(GL_CURRENT_COLOR, colour);
+    if (colour[0] == 1 && colour[1] == 1 && colour[2] == 1 && colour[3] == 1)
+        return passProgram(whiteBlurProgramName, blurVertexSource, whiteBlurFragmentSource, "uInput", nullptr,
+                           false);
     return passProgram(blurProgramName, blurVertexSource, blurFragmentSource, "uInput", nullptr);
 }
 
@@ -385,6 +410,7 @@ void preparePostProcess() {
 
 std::vector<PassShaderSources> passShaderSources() {
     return {{blurProgramName, blurVertexSource, std::string(storedSource) + blurFragmentSource},
+            {whiteBlurProgramName, blurVertexSource, whiteBlurFragmentSource},
             {addProgramName, fullscreenVertexSource, std::string(storedSource) + addFragmentSource},
             {layersProgramName, fullscreenVertexSource, std::string(storedSource) + layersFragmentSource}};
 }
