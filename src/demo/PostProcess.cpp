@@ -109,13 +109,14 @@ void main() {
 }
 )";
 
-// `uCount` copies of a picture (modulated by the colour) as additive quads would add them to the
-// target: each copy adds the same level, so one quad adds their sum and the blender clamps it.
-const char* const layersFragmentSource = R"(
+// `uCount` copies of a picture as additive quads in white would add them to the target: each copy
+// adds the same level, a sample (k / 255 within far less than half a level), so one quad adds
+// their sum and the blender clamps it.
+const char* const layersFragmentSource = R"(#version 110
 uniform sampler2D uPicture;
 uniform float uCount;
 void main() {
-    gl_FragColor = stored(texture2D(uPicture, gl_TexCoord[0].st) * gl_Color) * (uCount / 255.0);
+    gl_FragColor = texture2D(uPicture, gl_TexCoord[0].st) * uCount;
 }
 )";
 
@@ -167,7 +168,7 @@ void useAddProgram(float count, float tint) {
 
 void useLayersProgram(float count) {
     const unsigned int program =
-        passProgram(layersProgramName, fullscreenVertexSource, layersFragmentSource, "uPicture", nullptr);
+        passProgram(layersProgramName, fullscreenVertexSource, layersFragmentSource, "uPicture", nullptr, false);
     glUseProgramObjectARB(program);
     glUniform1fARB(glGetUniformLocationARB(program, "uCount"), count);
 }
@@ -369,8 +370,8 @@ void glow(const std::string& source, const std::string& destination, int layers,
     if (destination != source) drawFullscreen(source, 1.0f);
     glBlendFunc(GL_ONE, GL_ONE);
     if (!blackLayers) {
-        // The layers in one additive quad: each adds the same level, so their clamped sums are the
-        // blender's one clamp of the whole.
+        // The layers in one additive quad, in white as they were drawn: each adds the same level,
+        // so their clamped sums are the blender's one clamp of the whole.
         glEnable(GL_BLEND);
         useLayersProgram(static_cast<float>(layers));
         glBindTexture(GL_TEXTURE_2D, resources.textures.get("rt.glow").id);
@@ -412,5 +413,5 @@ std::vector<PassShaderSources> passShaderSources() {
     return {{blurProgramName, blurVertexSource, std::string(storedSource) + blurFragmentSource},
             {whiteBlurProgramName, blurVertexSource, whiteBlurFragmentSource},
             {addProgramName, fullscreenVertexSource, std::string(storedSource) + addFragmentSource},
-            {layersProgramName, fullscreenVertexSource, std::string(storedSource) + layersFragmentSource}};
+            {layersProgramName, fullscreenVertexSource, layersFragmentSource}};
 }
