@@ -134,7 +134,10 @@ void drawSceneSubject(Scene scene, float timeSeconds, float flash) {
 void drawSkyBox() {
     resources.materials.use("kivikko skybox");
     glScalef(400, 400, 400);
+    // The sky is tested against the subject's depth but writes none: nothing is drawn after it.
+    glDepthMask(GL_FALSE);
     resources.models.get("pallo").draw();
+    glDepthMask(GL_TRUE);
     resources.materials.unuse();
 }
 
