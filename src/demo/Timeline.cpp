@@ -168,14 +168,13 @@ bool renderTimeline(const DemoContext& clock, float& beatFlash) {
 
     // Glowed in place: the layers add to the scene where it lies, with no copy of it to draw.
     glow("rt0", "rt0", 4, glowStrength(scene, pulse));
-    // The window is cleared (to the scene's clear colour) only now, so that the scene is the first
-    // drawing after the last frame's swap. Mesa's software rasteriser keeps a finished batch's
-    // memory until it reuses the batch: with the clear ahead, the scene went to whichever batch
-    // the clear had left, and a frame or two of earlier triangles stayed held beside it (16 MB
-    // each, measured as peak memory).
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    // The picture and the beat's emblem over it, in one full-view quad over the cleared window: the
-    // depth test never decided anything there, so it goes without it.
+    // The window is not cleared: the picture's quad below covers all of it with blending off, and
+    // its depth is never read. (Cleared at the start of the frame, it also put the scene into
+    // whichever batch the clear had left in Mesa's software rasteriser, which keeps a finished
+    // batch's memory until it reuses the batch: a frame or two of earlier triangles, 16 MB each,
+    // stayed held beside it.)
+    // The picture and the beat's emblem over it, in one full-view quad: the depth test never
+    // decided anything there, so it goes without it.
     glDisable(GL_DEPTH_TEST);
     drawPictureWithFlash("rt0", "nyrkki", flash);
     glEnable(GL_DEPTH_TEST);
