@@ -391,8 +391,14 @@ void glow(const std::string& source, const std::string& destination, int layers,
 
 void drawPictureWithFlash(const std::string& picture, const std::string& emblem, float flash) {
     glDisable(GL_BLEND);
+    glColor3f(1, 1, 1);
     if (flash == 0) {
-        drawFullscreen(picture, 1.0f);
+        // One copy through the layers' program: the fixed pipeline's texturing costs more.
+        useLayersProgram(1);
+        glBindTexture(GL_TEXTURE_2D, resources.textures.get(picture).id);
+        glEnable(GL_TEXTURE_2D);
+        fullscreenQuad(1.0f);
+        glUseProgramObjectARB(0);
         return;
     }
     useAddProgram(1, flash);
@@ -403,6 +409,7 @@ void drawPictureWithFlash(const std::string& picture, const std::string& emblem,
 void preparePostProcess() {
     glow("rt0", "rt0", 4, 1.0f);
     glDisable(GL_DEPTH_TEST);
+    drawPictureWithFlash("rt0", "nyrkki", 0);
     drawPictureWithFlash("rt0", "nyrkki", 0.5f);
     glDisable(GL_BLEND);
     glEnable(GL_DEPTH_TEST);

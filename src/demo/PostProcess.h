@@ -58,10 +58,11 @@ void glow(const std::string& source, const std::string& destination, int layers,
 
 // The picture drawn over the whole view with the emblem added at the flash's brightness (0 to 1),
 // in one quad: in the colour channels of an 8-bit framebuffer, what drawFullscreen (picture, 1)
-// with blending off leaves and then drawFullscreen (emblem, 1) adds at the colour (flash, flash,
-// flash) with the blend function (GL_ONE, GL_ONE). At flash 0 only the picture is drawn. Acts on
-// the current matrix as drawFullscreen does. Leaves blending off, GL_TEXTURE_2D enabled and, when
-// it flashes, the blend function (GL_ONE, GL_ONE).
+// in white with blending off leaves and then drawFullscreen (emblem, 1) adds at the colour (flash,
+// flash, flash) with the blend function (GL_ONE, GL_ONE). At flash 0 only the picture is drawn.
+// Acts on the current matrix as drawFullscreen does. Leaves the colour white, blending off,
+// GL_TEXTURE_2D enabled, no program in use and, when it flashes, the blend function (GL_ONE,
+// GL_ONE).
 void drawPictureWithFlash(const std::string& picture, const std::string& emblem, float flash);
 
 // Builds the passes' programs and has the GL ready them for the show's targets and window by
