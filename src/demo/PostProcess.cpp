@@ -145,9 +145,9 @@ const char* const whiteBlurProgramName = "post.blur.white";
 const char* const addProgramName = "post.add";
 const char* const layersProgramName = "post.layers";
 
-// The blur program for the current colour.
+// The blur program for the current colour (a GL that can't tell it gets the one for any colour).
 unsigned int blurProgram() {
-    float colour[4];
+    float colour[4] = {0, 0, 0, 0};
     glGetFloatv(GL_CURRENT_COLOR, colour);
     if (colour[0] == 1 && colour[1] == 1 && colour[2] == 1 && colour[3] == 1)
         return passProgram(whiteBlurProgramName, blurVertexSource, whiteBlurFragmentSource, "uInput", nullptr,
