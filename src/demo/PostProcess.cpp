@@ -58,26 +58,23 @@ void main() {
 // Each quad's sample (modulated by the colour) as stored, times the blend constant in levels,
 // rounded as the blender rounds a product of two bytes (a x b / 255 to nearest; none lies
 // halfway); the four add up, saturating.
-const char* const blurFragmentSource = R"(
+const char* const blurQuadSource = R"(
 uniform sampler2D uInput;
 uniform float uConstant; // levels
 vec4 quad(vec2 at) {
     return floor(stored(texture2D(uInput, at) * gl_Color) * uConstant / 255.0 + 0.5);
 }
-void main() {
-    vec4 sum = quad(gl_TexCoord[0].st) + quad(gl_TexCoord[1].st) + quad(gl_TexCoord[2].st) +
-               quad(gl_TexCoord[3].st);
-    gl_FragColor = min(sum, 255.0) / 255.0;
-}
 )";
 // The same under a white colour, the show's: a sample is then a stored level already (k / 255, off
 // by far less than the product's distance from any half), so it goes straight into the product.
-const char* const whiteBlurFragmentSource = R"(#version 110
+const char* const whiteBlurQuadSource = R"(#version 110
 uniform sampler2D uInput;
 uniform float uConstant; // levels
 vec4 quad(vec2 at) {
     return floor(texture2D(uInput, at) * uConstant + 0.5);
 }
+)";
+const char* const blurSumSource = R"(
 void main() {
     vec4 sum = quad(gl_TexCoord[0].st) + quad(gl_TexCoord[1].st) + quad(gl_TexCoord[2].st) +
                quad(gl_TexCoord[3].st);
@@ -121,23 +118,29 @@ void main() {
 )";
 
 // The named pass program, built and registered with the shaders on first use; its samplers read
-// units 0 and 1. A source that `rounds` gets the stored() helper ahead of it.
-unsigned int passProgram(const char* name, const char* vertexSource, const char* fragmentSource,
-                         const char* firstSampler, const char* secondSampler, bool rounds = true) {
+// units 0 and 1.
+unsigned int passProgram(const char* name, const char* vertexSource, const std::string& fragmentSource,
+                         const char* firstSampler, const char* secondSampler) {
     if (resources.shaders.has(name)) return resources.shaders.get(name).program;
-    const unsigned int program =
-        resources.shaders
-            .addProgram(name, vertexSource, rounds ? std::string(storedSource) + fragmentSource : fragmentSource)
-            .program;
+    const unsigned int program = resources.shaders.addProgram(name, vertexSource, fragmentSource).program;
     glUseProgramObjectARB(program);
-    if (rounds) {
-        glUniform1fARB(glGetUniformLocationARB(program, "uRoundUp"), 8388608.0f);
-        glUniform1fARB(glGetUniformLocationARB(program, "uRoundDown"), -8388608.0f);
-    }
+    glUniform1fARB(glGetUniformLocationARB(program, "uRoundUp"), 8388608.0f);
+    glUniform1fARB(glGetUniformLocationARB(program, "uRoundDown"), -8388608.0f);
     glUniform1iARB(glGetUniformLocationARB(program, firstSampler), 0);
     if (secondSampler) glUniform1iARB(glGetUniformLocationARB(program, secondSampler), 1);
     glUseProgramObjectARB(0);
     return program;
+}
+
+// The programs' fragment sources as they are built.
+std::string blurFragmentSource() {
+    return std::string(storedSource) + blurQuadSource + blurSumSource;
+}
+std::string whiteBlurFragmentSource() {
+    return std::string(whiteBlurQuadSource) + blurSumSource;
+}
+std::string addProgramSource() {
+    return std::string(storedSource) + addFragmentSource;
 }
 
 const char* const blurProgramName = "post.blur";
@@ -150,9 +153,8 @@ unsigned int blurProgram() {
     float colour[4] = {0, 0, 0, 0};
     glGetFloatv(GL_CURRENT_COLOR, colour);
     if (colour[0] == 1 && colour[1] == 1 && colour[2] == 1 && colour[3] == 1)
-        return passProgram(whiteBlurProgramName, blurVertexSource, whiteBlurFragmentSource, "uInput", nullptr,
-                           false);
-    return passProgram(blurProgramName, blurVertexSource, blurFragmentSource, "uInput", nullptr);
+        return passProgram(whiteBlurProgramName, blurVertexSource, whiteBlurFragmentSource(), "uInput", nullptr);
+    return passProgram(blurProgramName, blurVertexSource, blurFragmentSource(), "uInput", nullptr);
 }
 
 // Uses the adding program: `count` copies at the tint (its alpha 1), clamped to 0 to 1 as GL clamps
@@ -160,18 +162,12 @@ unsigned int blurProgram() {
 void useAddProgram(float count, float tint) {
     tint = std::fmin(std::fmax(tint, 0.0f), 1.0f);
     const unsigned int program =
-        passProgram(addProgramName, fullscreenVertexSource, addFragmentSource, "uPicture", "uAdded");
+        passProgram(addProgramName, fullscreenVertexSource, addProgramSource(), "uPicture", "uAdded");
     glUseProgramObjectARB(program);
     glUniform1fARB(glGetUniformLocationARB(program, "uCount"), count);
     glUniform4fARB(glGetUniformLocationARB(program, "uTint"), tint, tint, tint, 1);
 }
 
-void useLayersProgram(float count) {
-    const unsigned int program =
-        passProgram(layersProgramName, fullscreenVertexSource, layersFragmentSource, "uPicture", nullptr, false);
-    glUseProgramObjectARB(program);
-    glUniform1fARB(glGetUniformLocationARB(program, "uCount"), count);
-}
 
 // The byte an 8-bit blender makes of a blend constant: x 255, to nearest, halves to even, clamped.
 float constantLevel(float value) {
@@ -197,6 +193,19 @@ void fullscreenQuad(float scale) {
     glVertex2f(-1.33334f, 1);
     glEnd();
     glPopMatrix();
+}
+
+// `count` copies of the named texture in one drawFullscreen quad, through the layers' program, in
+// the current blend state. Leaves no program in use and the texture bound, GL_TEXTURE_2D enabled.
+void drawLayers(const std::string& name, float count) {
+    const unsigned int program =
+        passProgram(layersProgramName, fullscreenVertexSource, layersFragmentSource, "uPicture", nullptr);
+    glUseProgramObjectARB(program);
+    glUniform1fARB(glGetUniformLocationARB(program, "uCount"), count);
+    glBindTexture(GL_TEXTURE_2D, resources.textures.get(name).id);
+    glEnable(GL_TEXTURE_2D);
+    fullscreenQuad(1.0f);
+    glUseProgramObjectARB(0);
 }
 
 // drawFullscreen's quad through a pass program reading `first` on unit 0 and `second` on unit 1.
@@ -373,11 +382,7 @@ void glow(const std::string& source, const std::string& destination, int layers,
         // The layers in one additive quad, in white as they were drawn: each adds the same level,
         // so their clamped sums are the blender's one clamp of the whole.
         glEnable(GL_BLEND);
-        useLayersProgram(static_cast<float>(layers));
-        glBindTexture(GL_TEXTURE_2D, resources.textures.get("rt.glow").id);
-        glEnable(GL_TEXTURE_2D);
-        fullscreenQuad(1.0f);
-        glUseProgramObjectARB(0);
+        drawLayers("rt.glow", static_cast<float>(layers));
         glDisable(GL_BLEND);
     }
 
@@ -394,11 +399,7 @@ void drawPictureWithFlash(const std::string& picture, const std::string& emblem,
     glColor3f(1, 1, 1);
     if (flash == 0) {
         // One copy through the layers' program: the fixed pipeline's texturing costs more.
-        useLayersProgram(1);
-        glBindTexture(GL_TEXTURE_2D, resources.textures.get(picture).id);
-        glEnable(GL_TEXTURE_2D);
-        fullscreenQuad(1.0f);
-        glUseProgramObjectARB(0);
+        drawLayers(picture, 1);
         return;
     }
     useAddProgram(1, flash);
@@ -417,8 +418,8 @@ void preparePostProcess() {
 }
 
 std::vector<PassShaderSources> passShaderSources() {
-    return {{blurProgramName, blurVertexSource, std::string(storedSource) + blurFragmentSource},
-            {whiteBlurProgramName, blurVertexSource, whiteBlurFragmentSource},
-            {addProgramName, fullscreenVertexSource, std::string(storedSource) + addFragmentSource},
+    return {{blurProgramName, blurVertexSource, blurFragmentSource()},
+            {whiteBlurProgramName, blurVertexSource, whiteBlurFragmentSource()},
+            {addProgramName, fullscreenVertexSource, addProgramSource()},
             {layersProgramName, fullscreenVertexSource, layersFragmentSource}};
 }
