@@ -153,7 +153,8 @@ unsigned int blurProgram() {
     float colour[4] = {0, 0, 0, 0};
     glGetFloatv(GL_CURRENT_COLOR, colour);
     if (colour[0] == 1 && colour[1] == 1 && colour[2] == 1 && colour[3] == 1)
-        return passProgram(whiteBlurProgramName, blurVertexSource, whiteBlurFragmentSource(), "uInput", nullptr);
+        return passProgram(whiteBlurProgramName, blurVertexSource, whiteBlurFragmentSource(), "uInput",
+                           nullptr);
     return passProgram(blurProgramName, blurVertexSource, blurFragmentSource(), "uInput", nullptr);
 }
 
@@ -167,7 +168,6 @@ void useAddProgram(float count, float tint) {
     glUniform1fARB(glGetUniformLocationARB(program, "uCount"), count);
     glUniform4fARB(glGetUniformLocationARB(program, "uTint"), tint, tint, tint, 1);
 }
-
 
 // The byte an 8-bit blender makes of a blend constant: x 255, to nearest, halves to even, clamped.
 float constantLevel(float value) {
