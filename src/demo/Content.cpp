@@ -2,6 +2,8 @@
 
 #include <GL/glew.h>
 
+#include <cstring>
+
 #include "resources/Resources.h"
 
 // Rows 25 to 46 repeat rows 0 to 21, row 47 repeats row 46, and rows 48 and 49 repeat 22 and 23.
@@ -152,11 +154,16 @@ void createRenderTargets() {
 
 void loadRenderTargets(LoadingStep betweenSteps) {
     createRenderTargets();
-    resources.textures.setFilter(GL_LINEAR_MIPMAP_NEAREST, GL_LINEAR);
     for (const char* picture : contentPictures) {
+        // The emblem is only ever drawn over the whole 800 x 600 view, larger than its picture: its
+        // smaller levels would never be read, and choosing among them cost every flashed frame
+        // about a millisecond.
+        const bool emblem = strcmp(picture, "nyrkki") == 0;
+        resources.textures.setFilter(emblem ? GL_LINEAR : GL_LINEAR_MIPMAP_NEAREST, GL_LINEAR);
         resources.textures.load2D(picture, -1, -1);
         stepDone(betweenSteps);
     }
+    resources.textures.setFilter(GL_LINEAR_MIPMAP_NEAREST, GL_LINEAR);
 }
 
 void loadMaterials(LoadingStep betweenSteps) {

@@ -59,12 +59,23 @@ void main() {
 // Each quad's sample (modulated by the colour) as stored, times the blend constant in levels,
 // rounded as the blender rounds a product of two bytes (a x b / 255 to nearest; none lies
 // halfway); the four add up, saturating.
-const char* const blurFragmentSource = R"(
+const char* const blurQuadSource = R"(
 uniform sampler2D uInput;
 uniform float uConstant; // levels
 vec4 quad(vec2 at) {
     return floor(stored(texture2D(uInput, at) * gl_Color) * uConstant / 255.0 + 0.5);
 }
+)";
+// The same under a white colour, the show's: a sample is then a stored level already (k / 255, off
+// by far less than the product's distance from any half), so it goes straight into the product.
+const char* const whiteBlurQuadSource = R"(#version 110
+uniform sampler2D uInput;
+uniform float uConstant; // levels
+vec4 quad(vec2 at) {
+    return floor(texture2D(uInput, at) * uConstant + 0.5);
+}
+)";
+const char* const blurSumSource = R"(
 void main() {
     vec4 sum = quad(gl_TexCoord[0].st) + quad(gl_TexCoord[1].st) + quad(gl_TexCoord[2].st) +
                quad(gl_TexCoord[3].st);
@@ -82,8 +93,7 @@ void main() {
 )";
 // A picture with `uCount` copies of another added over it, each modulated by `uTint`, as additive
 // quads leave them: every copy adds the same non-negative level, so the clamped sums are one clamp
-// of the whole. The glow's copy of the scene and its layers (tint white, count the layers), and
-// the finished picture with the beat's emblem (tint the flash, count 1).
+// of the whole. The finished picture with the beat's emblem (tint the flash, count 1).
 const char* const addFragmentSource = R"(
 uniform sampler2D uPicture;
 uniform sampler2D uAdded;
@@ -97,13 +107,23 @@ void main() {
 }
 )";
 
+// `uCount` copies of a picture as additive quads in white would add them to the target: each copy
+// adds the same level, a sample (k / 255 within far less than half a level), so one quad adds
+// their sum and the blender clamps it.
+const char* const layersFragmentSource = R"(#version 110
+uniform sampler2D uPicture;
+uniform float uCount;
+void main() {
+    gl_FragColor = texture2D(uPicture, gl_TexCoord[0].st) * uCount;
+}
+)";
+
 // The named pass program, built and registered with the shaders on first use; its samplers read
 // units 0 and 1.
-unsigned int passProgram(const char* name, const char* vertexSource, const char* fragmentSource,
+unsigned int passProgram(const char* name, const char* vertexSource, const std::string& fragmentSource,
                          const char* firstSampler, const char* secondSampler) {
     if (resources.shaders.has(name)) return resources.shaders.get(name).program;
-    const unsigned int program =
-        resources.shaders.addProgram(name, vertexSource, std::string(storedSource) + fragmentSource).program;
+    const unsigned int program = resources.shaders.addProgram(name, vertexSource, fragmentSource).program;
     glUseProgramObjectARB(program);
     glUniform1fARB(glGetUniformLocationARB(program, "uRoundUp"), 8388608.0f);
     glUniform1fARB(glGetUniformLocationARB(program, "uRoundDown"), -8388608.0f);
@@ -113,17 +133,41 @@ unsigned int passProgram(const char* name, const char* vertexSource, const char*
     return program;
 }
 
-const char* const blurProgramName = "post.blur";
-const char* const addProgramName = "post.add";
-
-unsigned int blurProgram() {
-    return passProgram(blurProgramName, blurVertexSource, blurFragmentSource, "uInput", nullptr);
+// The programs' fragment sources as they are built.
+std::string blurFragmentSource() {
+    return std::string(storedSource) + blurQuadSource + blurSumSource;
+}
+std::string whiteBlurFragmentSource() {
+    return std::string(whiteBlurQuadSource) + blurSumSource;
+}
+std::string addProgramSource() {
+    return std::string(storedSource) + addFragmentSource;
 }
 
-// Uses the adding program: `count` copies at the tint (its alpha 1).
+const char* const blurProgramName = "post.blur";
+const char* const whiteBlurProgramName = "post.blur.white";
+const char* const addProgramName = "post.add";
+const char* const layersProgramName = "post.layers";
+
+// The blur program for the current colour. A GL that can't tell it (the browser's emulation has no
+// such query yet) gets the one for any colour.
+unsigned int blurProgram() {
+    float colour[4] = {0, 0, 0, 0};
+#ifdef GL_CURRENT_COLOR
+    glGetFloatv(GL_CURRENT_COLOR, colour);
+#endif
+    if (colour[0] == 1 && colour[1] == 1 && colour[2] == 1 && colour[3] == 1)
+        return passProgram(whiteBlurProgramName, blurVertexSource, whiteBlurFragmentSource(), "uInput",
+                           nullptr);
+    return passProgram(blurProgramName, blurVertexSource, blurFragmentSource(), "uInput", nullptr);
+}
+
+// Uses the adding program: `count` copies at the tint (its alpha 1), clamped to 0 to 1 as GL clamps
+// a colour: a pulse above 1 after a seek back must not brighten what it tints beyond the texels.
 void useAddProgram(float count, float tint) {
+    tint = std::fmin(std::fmax(tint, 0.0f), 1.0f);
     const unsigned int program =
-        passProgram(addProgramName, fullscreenVertexSource, addFragmentSource, "uPicture", "uAdded");
+        passProgram(addProgramName, fullscreenVertexSource, addProgramSource(), "uPicture", "uAdded");
     glUseProgramObjectARB(program);
     glUniform1fARB(glGetUniformLocationARB(program, "uCount"), count);
     glUniform4fARB(glGetUniformLocationARB(program, "uTint"), tint, tint, tint, 1);
@@ -138,6 +182,19 @@ float constantLevel(float value) {
 
 // drawFullscreen's quad: the demo's 90-degree 4:3 view at distance 1, the whole texture on it.
 constexpr QuadArea fullView = {-1.33334f, -1, 1.33334f, 1, 1, 1};
+
+// `count` copies of the named texture in one drawFullscreen quad, through the layers' program, in
+// the current blend state. Leaves no program in use and the texture bound, GL_TEXTURE_2D enabled.
+void drawLayers(const std::string& name, float count) {
+    const unsigned int program =
+        passProgram(layersProgramName, fullscreenVertexSource, layersFragmentSource, "uPicture", nullptr);
+    glUseProgramObjectARB(program);
+    glUniform1fARB(glGetUniformLocationARB(program, "uCount"), count);
+    glBindTexture(GL_TEXTURE_2D, resources.textures.get(name).id);
+    glEnable(GL_TEXTURE_2D);
+    drawQuadAtUnitDistance(fullView, 1.0f);
+    glUseProgramObjectARB(0);
+}
 
 // drawFullscreen's quad through a pass program reading `first` on unit 0 and `second` on unit 1.
 // Leaves no program in use, unit 0 active with `first` bound and GL_TEXTURE_2D enabled, as
@@ -298,17 +355,19 @@ void glow(const std::string& source, const std::string& destination, int layers,
     glColor3f(1, 1, 1);
 
     // No clear: the copy replaces every texel of the destination, and depth testing stays off for
-    // these quads (they all lie at one depth, so the test never decided anything).
+    // these quads (they all lie at one depth, so the test never decided anything). A source that
+    // is its own destination already holds the copy.
     resources.fbos.use(destination);
     glDisable(GL_BLEND);
-    if (blackLayers) {
-        drawFullscreen(source, 1.0f);
-    } else {
-        // The copy and the layers in one quad; the colour is white, as the copy's and the layers' was.
-        useAddProgram(static_cast<float>(layers), 1);
-        fullscreenPair(source, "rt.glow");
-    }
+    if (destination != source) drawFullscreen(source, 1.0f);
     glBlendFunc(GL_ONE, GL_ONE);
+    if (!blackLayers) {
+        // The layers in one additive quad, in white as they were drawn: each adds the same level,
+        // so their clamped sums are the blender's one clamp of the whole.
+        glEnable(GL_BLEND);
+        drawLayers("rt.glow", static_cast<float>(layers));
+        glDisable(GL_BLEND);
+    }
 
     // This pop takes the viewport entry fbos.use pushed, and the pop inside fbos.unuse takes the
     // lighting entry pushed above: both states come back and the attribute stack is as it was.
@@ -320,8 +379,10 @@ void glow(const std::string& source, const std::string& destination, int layers,
 
 void drawPictureWithFlash(const std::string& picture, const std::string& emblem, float flash) {
     glDisable(GL_BLEND);
+    glColor3f(1, 1, 1);
     if (flash == 0) {
-        drawFullscreen(picture, 1.0f);
+        // One copy through the layers' program: the fixed pipeline's texturing costs more.
+        drawLayers(picture, 1);
         return;
     }
     useAddProgram(1, flash);
@@ -330,15 +391,18 @@ void drawPictureWithFlash(const std::string& picture, const std::string& emblem,
 }
 
 void preparePostProcess() {
-    glow("rt0", "rt1", 4, 1.0f);
+    glow("rt0", "rt0", 4, 1.0f);
     glDisable(GL_DEPTH_TEST);
-    drawPictureWithFlash("rt1", "nyrkki", 0.5f);
+    drawPictureWithFlash("rt0", "nyrkki", 0);
+    drawPictureWithFlash("rt0", "nyrkki", 0.5f);
     glDisable(GL_BLEND);
     glEnable(GL_DEPTH_TEST);
     glFinish();
 }
 
 std::vector<PassShaderSources> passShaderSources() {
-    return {{blurProgramName, blurVertexSource, std::string(storedSource) + blurFragmentSource},
-            {addProgramName, fullscreenVertexSource, std::string(storedSource) + addFragmentSource}};
+    return {{blurProgramName, blurVertexSource, blurFragmentSource()},
+            {whiteBlurProgramName, blurVertexSource, whiteBlurFragmentSource()},
+            {addProgramName, fullscreenVertexSource, addProgramSource()},
+            {layersProgramName, fullscreenVertexSource, layersFragmentSource}};
 }

@@ -49,21 +49,24 @@ bool blurRoundsToBlack(float strength, int passes);
 // "rt.glow" at offsets 0.75), clamped by the colour buffer. The blur is drawn only as far as it is
 // read: its sixth pass, into "rt.blur", is left out, and when blurRoundsToBlack says the layers
 // would add nothing, the blur and the layers are left out and "rt.glow" and "rt.blur" keep what
-// they held. Each blur pass is one quad, and the copy and the layers are one more. Leaves the
-// colour white, the blend function (GL_ONE, GL_ONE) with blending off, the blend colour
-// (1, 1, 1, strength / 4), depth testing on, the model-view matrix selected, no program in use.
+// they held. Each blur pass is one quad, the copy one more and the layers one additive quad. A
+// source that is its own destination is glowed in place: no copy, only the layers added to it
+// (they never read the source). Leaves the colour white, the blend function (GL_ONE, GL_ONE) with
+// blending off, the blend colour (1, 1, 1, strength / 4), depth testing on, the model-view matrix
+// selected, no program in use.
 void glow(const std::string& source, const std::string& destination, int layers, float strength);
 
 // The picture drawn over the whole view with the emblem added at the flash's brightness (0 to 1),
 // in one quad: in the colour channels of an 8-bit framebuffer, what drawFullscreen (picture, 1)
-// with blending off leaves and then drawFullscreen (emblem, 1) adds at the colour (flash, flash,
-// flash) with the blend function (GL_ONE, GL_ONE). At flash 0 only the picture is drawn. Acts on
-// the current matrix as drawFullscreen does. Leaves blending off, GL_TEXTURE_2D enabled and, when
-// it flashes, the blend function (GL_ONE, GL_ONE).
+// in white with blending off leaves and then drawFullscreen (emblem, 1) adds at the colour (flash,
+// flash, flash) with the blend function (GL_ONE, GL_ONE). At flash 0 only the picture is drawn.
+// Acts on the current matrix as drawFullscreen does. Leaves the colour white, blending off,
+// GL_TEXTURE_2D enabled, no program in use and, when it flashes, the blend function (GL_ONE,
+// GL_ONE).
 void drawPictureWithFlash(const std::string& picture, const std::string& emblem, float flash);
 
 // Builds the passes' programs and has the GL ready them for the show's targets and window by
-// drawing each pass once: over "rt1" and the window, from "rt0" and "nyrkki". Otherwise that comes
+// drawing each pass once: over "rt0" and the window, from "rt0" and "nyrkki". Otherwise that comes
 // with the first frame of the show, whose build adds to the process's peak memory and delays it.
 // Leaves what glow and drawPictureWithFlash leave, with blending off and depth testing on.
 void preparePostProcess();

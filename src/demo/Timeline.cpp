@@ -134,7 +134,10 @@ void drawSceneSubject(Scene scene, float timeSeconds, float flash) {
 void drawSkyBox() {
     resources.materials.use("kivikko skybox");
     glScalef(400, 400, 400);
+    // The sky is tested against the subject's depth but writes none: nothing is drawn after it.
+    glDepthMask(GL_FALSE);
     resources.models.get("pallo").draw();
+    glDepthMask(GL_TRUE);
     resources.materials.unuse();
 }
 
@@ -145,8 +148,9 @@ bool renderTimeline(const DemoContext& clock, float& beatFlash) {
 
     glLoadIdentity();
     resources.fbos.use("rt0");
+    // Only the depth is cleared: the sky, drawn in every scene, covers every texel of the colour.
     glClearColor(0.3f, 0.3f, 0.6f, 0.1f);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glClear(GL_DEPTH_BUFFER_BIT);
     glColor3f(1, 1, 1);
     glLoadIdentity();
 
@@ -163,17 +167,17 @@ bool renderTimeline(const DemoContext& clock, float& beatFlash) {
     resources.fbos.unuse();
     reportFramePhase(FramePhase::sky);
 
-    glow("rt0", "rt1", 4, glowStrength(scene, pulse));
-    // The window is cleared (to the scene's clear colour) only now, so that the scene is the first
-    // drawing after the last frame's swap. Mesa's software rasteriser keeps a finished batch's
-    // memory until it reuses the batch: with the clear ahead, the scene went to whichever batch
-    // the clear had left, and a frame or two of earlier triangles stayed held beside it (16 MB
-    // each, measured as peak memory).
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    // The picture and the beat's emblem over it, in one full-view quad over the cleared window: the
-    // depth test never decided anything there, so it goes without it.
+    // Glowed in place: the layers add to the scene where it lies, with no copy of it to draw.
+    glow("rt0", "rt0", 4, glowStrength(scene, pulse));
+    // The window is not cleared: the picture's quad below covers all of it with blending off, and
+    // its depth is never read. (Cleared at the start of the frame, it also put the scene into
+    // whichever batch the clear had left in Mesa's software rasteriser, which keeps a finished
+    // batch's memory until it reuses the batch: a frame or two of earlier triangles, 16 MB each,
+    // stayed held beside it.)
+    // The picture and the beat's emblem over it, in one full-view quad: the depth test never
+    // decided anything there, so it goes without it.
     glDisable(GL_DEPTH_TEST);
-    drawPictureWithFlash("rt1", "nyrkki", flash);
+    drawPictureWithFlash("rt0", "nyrkki", flash);
     glEnable(GL_DEPTH_TEST);
     reportFramePhase(FramePhase::final);
     beatFlash = flash;

@@ -1,8 +1,8 @@
 #pragma once
 // The demo's script. Each frame is a function of the beat clock (show time, beat count, pulse) and
-// the loaded resources alone: three scenes drawn into "rt0", glowed into "rt1", shown on the window
-// and overlaid with the beat flash; the show ends at 206 s. The decisions (scene, sequence row,
-// flash, camera eye, glow strength) are plain functions so they can be checked without GL; the
+// the loaded resources alone: three scenes drawn into "rt0", glowed there in place, shown on the
+// window and overlaid with the beat flash; the show ends at 206 s. The decisions (scene, sequence
+// row, flash, camera eye, glow strength) are plain functions so they can be checked without GL; the
 // drawing of a scene's subject is exported so review tools draw it exactly as the show does.
 #include <string>
 

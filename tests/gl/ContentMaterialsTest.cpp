@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "demo/Timeline.h"
 #include "resources/Resources.h"
 #include "support/GLContext.h"
 #include "support/ShowContent.h"
@@ -263,4 +264,36 @@ TEST_F(ContentMaterialsTest, MarbleVeinsKeepTheirDensityOnAScaledModel) {
     float largest = 0;
     for (size_t i = 0; i < scaled.size(); ++i) largest = std::max(largest, std::fabs(scaled[i] - plain[i]));
     EXPECT_LT(largest, 0.02f);
+}
+
+// The show clears only the depth of the scene's target: the sky must cover every texel, from every
+// orbit (the first scene's, and the sequence's nearest and farthest), or texels of an earlier frame
+// would show through. Each view starts from magenta.
+TEST_F(ContentMaterialsTest, TheSkyCoversEveryTexelOfTheScene) {
+    glDepthFunc(GL_LEQUAL);
+    glEnable(GL_DEPTH_TEST);
+    std::vector<unsigned char> magenta(1024 * 512 * 4, 255);
+    for (size_t i = 1; i < magenta.size(); i += 4) magenta[i] = 0;
+    const struct {
+        Scene scene;
+        float scale;
+    } orbits[] = {{Scene::figure, 1}, {Scene::sequence, 0.1f}, {Scene::sequence, 3}};
+    for (const auto& orbit : orbits)
+        for (float t = 0; t < 40; t += 2.5f) {
+            SCOPED_TRACE("scale " + std::to_string(orbit.scale) + " at " + std::to_string(t) + " s");
+            glBindTexture(GL_TEXTURE_2D, resources.textures.get("rt0").id);
+            glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 1024, 512, GL_RGBA, GL_UNSIGNED_BYTE, magenta.data());
+            resources.fbos.use("rt0");
+            glClear(GL_DEPTH_BUFFER_BIT);
+            glColor3f(1, 1, 1);
+            placeCamera(sceneEye(orbit.scene, t, 0, orbit.scale));
+            drawSkyBox();
+            std::vector<unsigned char> pixels(1024 * 512 * 4);
+            glReadPixels(0, 0, 1024, 512, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+            resources.fbos.unuse();
+            int uncovered = 0;
+            for (size_t i = 0; i < pixels.size(); i += 4)
+                uncovered += pixels[i] == 255 && pixels[i + 1] == 0 && pixels[i + 2] == 255;
+            EXPECT_EQ(uncovered, 0);
+        }
 }

@@ -307,11 +307,12 @@ TEST_F(PostProcessTest, GlowRestoresViewportFramebufferAndAttributeStack) {
 }
 
 // glow draws each blur pass as one quad, stops its blur after the fifth pass and adds its layers
-// to the copy in the same quad; the picture must be the one the six passes, the copy and one quad
-// per layer give, level for level: where the sum clamps (strength 1 glows the white square beyond
-// 255 / 4), for blend constants that lie halfway between two levels (strength 0.3843 gives 24.5,
-// 0.4471 gives 28.5: stored as the even one), and with a caller's colour that halves the samples
-// (the 8-bit target rounds those halves to even).
+// in one quad; the picture must be the one the six passes, the copy and one quad per layer give,
+// level for level: where the sum clamps (strength 1 glows the white square beyond 255 / 4), for
+// blend constants that lie halfway between two levels (strength 0.3843 gives 24.5, 0.4471 gives
+// 28.5: stored as the even one), and with a caller's colour that halves the samples (the 8-bit
+// target rounds those halves to even). Glowed in place, the source keeps its own texels where the
+// copy would take up to 1/256 of a neighbour's: within one level of the passes drawn in full.
 TEST_F(PostProcessTest, GlowMatchesTheBlurAndLayersDrawnOneAtATime) {
     const struct {
         int layers;
@@ -324,19 +325,21 @@ TEST_F(PostProcessTest, GlowMatchesTheBlurAndLayersDrawnOneAtATime) {
         Rgba square = whiteSquare(x, y), p = pattern(x, y);
         return Rgba{std::max(square.r, p.r / 2), std::max(square.g, p.g / 3), square.b, 255};
     };
-    fill("rt0", picture);
-    for (const auto& c : cases) {
-        SCOPED_TRACE(std::to_string(c.layers) + " layers, strength " + std::to_string(c.strength) +
-                     ", colour " + std::to_string(c.red) + " " + std::to_string(c.green));
-        glColor3f(c.red, c.green, c.red);
-        glowOneLayerAtATime(c.layers, c.strength);
-        const auto blurred = read("rt.glow");
-        fill("rt.glow", [](int, int) { return flat(77); }); // so the check sees glow's own blur
-        glColor3f(c.red, c.green, c.red);
-        glow("rt0", "rt1", c.layers, c.strength);
-        EXPECT_TRUE(read("rt.glow") == blurred);
-        EXPECT_EQ(worstDifferenceBetween("rt1", "rt2"), 0);
-    }
+    for (const auto& c : cases)
+        for (const char* destination : {"rt1", "rt0"}) {
+            SCOPED_TRACE(std::to_string(c.layers) + " layers, strength " + std::to_string(c.strength) +
+                         ", colour " + std::to_string(c.red) + " " + std::to_string(c.green) + " into " +
+                         destination);
+            fill("rt0", picture);
+            glColor3f(c.red, c.green, c.red);
+            glowOneLayerAtATime(c.layers, c.strength);
+            const auto blurred = read("rt.glow");
+            fill("rt.glow", [](int, int) { return flat(77); }); // so the check sees glow's own blur
+            glColor3f(c.red, c.green, c.red);
+            glow("rt0", destination, c.layers, c.strength);
+            EXPECT_TRUE(read("rt.glow") == blurred);
+            EXPECT_LE(worstDifferenceBetween(destination, "rt2"), destination == std::string("rt0") ? 1 : 0);
+        }
 }
 
 // glow leaves out the blur and its layers below the bound: at the largest strength it does so for,
@@ -364,8 +367,9 @@ TEST_F(PostProcessTest, GlowLeavesOutOnlyBlursThatRoundToBlack) {
 
 // The picture with the beat's emblem in one quad: its colour channels must be the picture drawn and
 // the emblem added over it at every flash, down to the faintest (one level of a white emblem
-// texel), and at flashes whose products fall halfway between two levels (0.5 and 0.9 of odd
-// levels: stored as the even one). At flash 0 the emblem is left out.
+// texel), at flashes whose products fall halfway between two levels (0.5 and 0.9 of odd levels:
+// stored as the even one), and above 1 (a pulse after a seek back), which GL clamps as a colour.
+// At flash 0 the emblem is left out.
 TEST_F(PostProcessTest, PictureWithFlashMatchesThePictureAndTheEmblemDrawnInTurn) {
     std::vector<unsigned char> emblem(512 * 512 * 3);
     for (size_t i = 0; i < emblem.size(); ++i)
@@ -373,7 +377,7 @@ TEST_F(PostProcessTest, PictureWithFlashMatchesThePictureAndTheEmblemDrawnInTurn
     resources.textures.upload("nyrkki", 512, 512, emblem.data(), GL_RGB8, GL_RGB);
     fill("rt0", pattern);
     glDisable(GL_DEPTH_TEST); // as the timeline draws it
-    for (float flash : {0.0f, 1.0f / 255, 0.5f, 0.9f, 1.0f}) {
+    for (float flash : {0.0f, 1.0f / 255, 0.5f, 0.9f, 1.0f, 1.6f}) {
         SCOPED_TRACE("flash " + std::to_string(flash));
         fill("rt1", [](int, int) { return flat(3); });
         resources.fbos.use("rt1");
