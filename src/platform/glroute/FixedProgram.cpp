@@ -20,7 +20,7 @@ uniform mat4 uTextureMatrix;
 out vec4 vColor;
 out vec4 vTexCoord;
 void main() {
-    vColor = aColor;
+    vColor = clamp(aColor, 0.0, 1.0); // GL clamps the current colour before it is interpolated
     vTexCoord = uTextureMatrix * aTexCoord;
     gl_Position = uModelViewProjection * aVertex;
 }
