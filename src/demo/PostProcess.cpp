@@ -149,13 +149,10 @@ const char* const whiteBlurProgramName = "post.blur.white";
 const char* const addProgramName = "post.add";
 const char* const layersProgramName = "post.layers";
 
-// The blur program for the current colour. A GL that can't tell it (the browser's emulation has no
-// such query yet) gets the one for any colour.
+// The blur program for the current colour: the one for any colour unless it is white.
 unsigned int blurProgram() {
     float colour[4] = {0, 0, 0, 0};
-#ifdef GL_CURRENT_COLOR
     glGetFloatv(GL_CURRENT_COLOR, colour);
-#endif
     if (colour[0] == 1 && colour[1] == 1 && colour[2] == 1 && colour[3] == 1)
         return passProgram(whiteBlurProgramName, blurVertexSource, whiteBlurFragmentSource(), "uInput",
                            nullptr);
