@@ -66,13 +66,14 @@ vec4 quad(vec2 at) {
     return floor(stored(texture2D(uInput, at) * gl_Color) * uConstant / 255.0 + 0.5);
 }
 )";
-// The same under a white colour, the show's: a sample is then a stored level already (k / 255, off
-// by far less than the product's distance from any half), so it goes straight into the product.
+// The same under a white colour, the show's: the sample only needs rounding to its level, which
+// Mesa's software rasteriser has done already. A renderer that filters in floating point (the
+// browser's) returns levels in between, and the five passes would carry each one's difference on.
 const char* const whiteBlurQuadSource = R"(#version 110
 uniform sampler2D uInput;
 uniform float uConstant; // levels
 vec4 quad(vec2 at) {
-    return floor(texture2D(uInput, at) * uConstant + 0.5);
+    return floor(floor(texture2D(uInput, at) * 255.0 + 0.5) * (uConstant / 255.0) + 0.5);
 }
 )";
 const char* const blurSumSource = R"(
