@@ -3,7 +3,7 @@
 class is defined on the floor that declares the class, a host's folders (desktop/ and export/, or
 web/, in any floor) are included only from that host's folders, and only the fatal path ends the
 process. Includes in angle brackets count when they name a header of src/ ("<base/...>", or
-"<GL/glew.h>", which the browser's platform layer provides itself).
+"<GL/glew.h>", which the GL route provides).
 Prints what it finds wrong and exits 1; with --list, also prints every process-ending call.
 Usage: scripts/check-layers.py [--list] [src-dir]"""
 import pathlib
@@ -78,7 +78,7 @@ def main():
             if target != folder and FLOORS.get(target, floor) >= floor:
                 problems.append(f"{name}: includes {include} ({target}/), which is not below {folder}/")
             host, target_host = host_of(name), host_of(header)
-            if target_host is not None and target_host != host and mark == '"':
+            if target_host is not None and target_host != host:
                 problems.append(f"{name}: includes {include}, which only the {target_host} build has")
         if name.endswith(".cpp"):
             for cls in set(MEMBER.findall(text)):

@@ -7,9 +7,9 @@ import subprocess
 import sys
 import tempfile
 
-# Files every tree has: the browser's own GL header, a shared window header and a desktop sound file.
+# Files every tree has: the GL route's header, a shared window header and a desktop sound file.
 BASE = {
-    "platform/web/include/GL/glew.h": "",
+    "platform/glroute/include/GL/glew.h": "",
     "platform/Window.h": "",
     "platform/desktop/Sound.cpp": '#include "platform/Window.h"\n',
     "gpu/Shader.cpp": "#include <GL/glew.h>\n#include <cstdio>\n",
