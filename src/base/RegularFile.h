@@ -52,9 +52,6 @@ std::string describeFileRead(FileRead read, size_t limitBytes, long long lengthB
 
 // The longest shader source or material file read, bytes: any real one is a few kilobytes.
 constexpr size_t longestTextAsset = 1 << 20;
-// The longest music file the browser's program reads into memory to decode, bytes: the show's
-// track is a few megabytes.
-constexpr size_t longestMusicFile = 64u << 20;
 enum class TextRead {
     whole,      // the file is in `text`
     unopenable, // missing, or not a regular file that can be opened

@@ -16,6 +16,9 @@
 #include "base/RegularFile.h"
 #include "platform/MusicStream.h"
 
+// The longest music file read into memory to decode, bytes: the show's track is a few megabytes.
+static constexpr size_t longestMusicFile = 64u << 20;
+
 // clang-format off
 EM_JS(void, audioInit, (), {
     const page = Module.lumorakka;
