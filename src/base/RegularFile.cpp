@@ -2,7 +2,6 @@
 
 #include <cerrno>
 #include <chrono>
-#include <climits>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
@@ -32,7 +31,7 @@ FileIdentity identityOf(const struct stat& info) {
     return {static_cast<unsigned long long>(info.st_dev), static_cast<unsigned long long>(info.st_ino)};
 }
 
-[[maybe_unused]] void noteInput(const struct stat& info) {
+void noteInput(const struct stat& info) {
     const std::lock_guard<std::mutex> hold(gInputsLock);
     gInputs.insert(identityOf(info));
 }
@@ -77,7 +76,6 @@ FILE* openChecked(const char* path, std::string* reason) {
     return file;
 }
 #endif
-
 
 // The longest name `folder` takes, bytes.
 size_t longestName(const std::string& folder) {

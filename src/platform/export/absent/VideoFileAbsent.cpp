@@ -29,4 +29,3 @@ bool VideoFile::finish(std::string& error) {
 }
 
 void VideoFile::abandon() {}
-

@@ -535,4 +535,3 @@ void VideoFile::abandon() {
     state = nullptr;
     if (created) remove(partial.c_str());
 }
-
