@@ -9,6 +9,24 @@ using glroute::state;
 namespace glroute {
 namespace {
 
+// The queries of each fixed-function array: its size (none for normals), type, stride, buffer and
+// pointer.
+const struct ArrayQueries {
+    GLenum array, size, type, stride, buffer, pointer;
+} arrayQueries[] = {
+    {GL_VERTEX_ARRAY, GL_VERTEX_ARRAY_SIZE, GL_VERTEX_ARRAY_TYPE, GL_VERTEX_ARRAY_STRIDE,
+     GL_VERTEX_ARRAY_BUFFER_BINDING, GL_VERTEX_ARRAY_POINTER},
+    {GL_NORMAL_ARRAY, 0, GL_NORMAL_ARRAY_TYPE, GL_NORMAL_ARRAY_STRIDE, GL_NORMAL_ARRAY_BUFFER_BINDING,
+     GL_NORMAL_ARRAY_POINTER},
+    {GL_COLOR_ARRAY, GL_COLOR_ARRAY_SIZE, GL_COLOR_ARRAY_TYPE, GL_COLOR_ARRAY_STRIDE,
+     GL_COLOR_ARRAY_BUFFER_BINDING, GL_COLOR_ARRAY_POINTER},
+    {GL_TEXTURE_COORD_ARRAY, GL_TEXTURE_COORD_ARRAY_SIZE, GL_TEXTURE_COORD_ARRAY_TYPE,
+     GL_TEXTURE_COORD_ARRAY_STRIDE, GL_TEXTURE_COORD_ARRAY_BUFFER_BINDING, GL_TEXTURE_COORD_ARRAY_POINTER},
+    {GL_SECONDARY_COLOR_ARRAY, GL_SECONDARY_COLOR_ARRAY_SIZE, GL_SECONDARY_COLOR_ARRAY_TYPE,
+     GL_SECONDARY_COLOR_ARRAY_STRIDE, GL_SECONDARY_COLOR_ARRAY_BUFFER_BINDING,
+     GL_SECONDARY_COLOR_ARRAY_POINTER},
+};
+
 void setPointer(ClientArray& array, GLint size, GLenum type, GLsizei stride, const void* pointer,
                 bool normalized) {
     State& s = state();
@@ -52,21 +70,11 @@ ClientArray* clientArray(State& s, GLenum array) {
 }
 
 bool arrayQuery(State& s, GLenum pname, GLint* data) {
-    // Each fixed-function array's size, type, stride and buffer, in the order of GL's enumerants.
-    static const struct {
-        GLenum array, size, type, stride, buffer;
-    } queries[] = {
-        {GL_VERTEX_ARRAY, 0x807A, 0x807B, 0x807C, 0x8896},
-        {GL_NORMAL_ARRAY, 0, 0x807E, 0x807F, 0x8897},
-        {GL_COLOR_ARRAY, 0x8081, 0x8082, 0x8083, 0x8898},
-        {GL_TEXTURE_COORD_ARRAY, 0x8088, 0x8089, 0x808A, 0x889A},
-        {GL_SECONDARY_COLOR_ARRAY, 0x845A, 0x845B, 0x845C, 0x889C},
-    };
     if (pname == GL_CLIENT_ACTIVE_TEXTURE) {
         *data = GL_TEXTURE0 + s.clientActiveUnit;
         return true;
     }
-    for (const auto& q : queries) {
+    for (const ArrayQueries& q : arrayQueries) {
         const ClientArray& array = *clientArray(s, q.array);
         if (pname == q.size && q.size != 0)
             *data = array.size;
@@ -154,15 +162,10 @@ void glBindBufferARB(GLenum target, GLuint buffer) {
 }
 
 void glGetPointerv(GLenum pname, void** params) {
-    static const GLenum arrays[][2] = {{0x808E, GL_VERTEX_ARRAY},
-                                       {0x808F, GL_NORMAL_ARRAY},
-                                       {0x8090, GL_COLOR_ARRAY},
-                                       {0x8092, GL_TEXTURE_COORD_ARRAY},
-                                       {0x845D, GL_SECONDARY_COLOR_ARRAY}};
     State& s = state();
-    for (const auto& entry : arrays)
-        if (pname == entry[0]) {
-            *params = reinterpret_cast<void*>(glroute::clientArray(s, entry[1])->offset);
+    for (const auto& q : glroute::arrayQueries)
+        if (pname == q.pointer) {
+            *params = reinterpret_cast<void*>(glroute::clientArray(s, q.array)->offset);
             return;
         }
     glroute::raise(s, GL_INVALID_ENUM);
