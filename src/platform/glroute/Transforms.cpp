@@ -2,22 +2,12 @@
 
 #include <cmath>
 
+#include "base/Vector3.h"
+
 namespace glroute {
 namespace {
 
 const double pi = 3.14159265358979323846;
-
-void normalize(float v[3]) {
-    const float r = static_cast<float>(std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]));
-    if (r == 0.0f) return;
-    for (int i = 0; i < 3; ++i) v[i] /= r;
-}
-
-void cross(const float a[3], const float b[3], float out[3]) {
-    out[0] = a[1] * b[2] - a[2] * b[1];
-    out[1] = a[2] * b[0] - a[0] * b[2];
-    out[2] = a[0] * b[1] - a[1] * b[0];
-}
 
 } // namespace
 
@@ -96,20 +86,15 @@ glm::mat4 perspective(double fovyDegrees, double aspect, double zNear, double zF
 
 glm::mat4 lookAtRotation(double eyeX, double eyeY, double eyeZ, double centerX, double centerY, double centerZ,
                          double upX, double upY, double upZ) {
-    float forward[3] = {static_cast<float>(centerX - eyeX), static_cast<float>(centerY - eyeY),
-                        static_cast<float>(centerZ - eyeZ)};
-    float up[3] = {static_cast<float>(upX), static_cast<float>(upY), static_cast<float>(upZ)};
-    float side[3];
-    normalize(forward);
-    cross(forward, up, side);
-    normalize(side);
-    cross(side, forward, up);
+    const Vec3 forward = normalize(Vec3{static_cast<float>(centerX - eyeX), static_cast<float>(centerY - eyeY),
+                                        static_cast<float>(centerZ - eyeZ)});
+    const Vec3 side = normalize(cross(forward, {static_cast<float>(upX), static_cast<float>(upY),
+                                                static_cast<float>(upZ)}));
+    const Vec3 up = cross(side, forward);
     glm::mat4 m(1.0f);
-    for (int i = 0; i < 3; ++i) {
-        m[i][0] = side[i];
-        m[i][1] = up[i];
-        m[i][2] = -forward[i];
-    }
+    m[0] = {side.x, up.x, -forward.x, 0};
+    m[1] = {side.y, up.y, -forward.y, 0};
+    m[2] = {side.z, up.z, -forward.z, 0};
     return m;
 }
 
