@@ -26,15 +26,10 @@ add_library(lumorakka_engine_route STATIC EXCLUDE_FROM_ALL ${ROUTE_ENGINE_SOURCE
 target_include_directories(lumorakka_engine_route BEFORE PUBLIC ${CMAKE_SOURCE_DIR}/src/platform/glroute/include)
 target_include_directories(lumorakka_engine_route PUBLIC ${CMAKE_SOURCE_DIR}/src ${GLM_INCLUDE_DIR})
 target_compile_options(lumorakka_engine_route PRIVATE -fmacro-prefix-map=${CMAKE_SOURCE_DIR}/=)
-find_package(X11 REQUIRED)
 target_link_libraries(lumorakka_engine_route PUBLIC
     OpenGL::EGL PNG::PNG JPEG::JPEG ZLIB::ZLIB ${SDL2_TARGET} PkgConfig::VORBIS Threads::Threads m
     PRIVATE X11::X11)
-if(LUMORAKKA_SANITIZE)
-    target_compile_options(lumorakka_engine_route PUBLIC
-        -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
-    target_link_options(lumorakka_engine_route PUBLIC -fsanitize=address,undefined)
-endif()
+lumorakka_sanitize(lumorakka_engine_route)
 # Every GL symbol must come from the route: an undefined one is an error even in a static library's
 # users, and no GL library is there to quietly provide it.
 target_link_options(lumorakka_engine_route INTERFACE -Wl,--no-undefined)
