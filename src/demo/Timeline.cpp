@@ -149,7 +149,6 @@ bool renderTimeline(const DemoContext& clock, float& beatFlash) {
     glLoadIdentity();
     resources.fbos.use("rt0");
     // Only the depth is cleared: the sky, drawn in every scene, covers every texel of the colour.
-    glClearColor(0.3f, 0.3f, 0.6f, 0.1f);
     glClear(GL_DEPTH_BUFFER_BIT);
     glColor3f(1, 1, 1);
     glLoadIdentity();
