@@ -134,15 +134,22 @@ unsigned int passProgram(const char* name, const char* vertexSource, const std::
     return program;
 }
 
-// The programs' fragment sources as they are built.
-std::string blurFragmentSource() {
-    return std::string(storedSource) + blurQuadSource + blurSumSource;
+// The programs' fragment sources as they are built, put together once.
+const std::string& blurFragmentSource() {
+    static const std::string source = std::string(storedSource) + blurQuadSource + blurSumSource;
+    return source;
 }
-std::string whiteBlurFragmentSource() {
-    return std::string(whiteBlurQuadSource) + blurSumSource;
+const std::string& whiteBlurFragmentSource() {
+    static const std::string source = std::string(whiteBlurQuadSource) + blurSumSource;
+    return source;
 }
-std::string addProgramSource() {
-    return std::string(storedSource) + addFragmentSource;
+const std::string& addProgramSource() {
+    static const std::string source = std::string(storedSource) + addFragmentSource;
+    return source;
+}
+const std::string& layersProgramSource() {
+    static const std::string source = layersFragmentSource;
+    return source;
 }
 
 const char* const blurProgramName = "post.blur";
@@ -185,7 +192,7 @@ constexpr QuadArea fullView = {-1.33334f, -1, 1.33334f, 1, 1, 1};
 // the current blend state. Leaves no program in use and the texture bound, GL_TEXTURE_2D enabled.
 void drawLayers(const std::string& name, float count) {
     const unsigned int program =
-        passProgram(layersProgramName, fullscreenVertexSource, layersFragmentSource, "uPicture", nullptr);
+        passProgram(layersProgramName, fullscreenVertexSource, layersProgramSource(), "uPicture", nullptr);
     glUseProgramObjectARB(program);
     glUniform1fARB(glGetUniformLocationARB(program, "uCount"), count);
     glBindTexture(GL_TEXTURE_2D, resources.textures.get(name).id);
@@ -402,5 +409,5 @@ std::vector<PassShaderSources> passShaderSources() {
     return {{blurProgramName, blurVertexSource, blurFragmentSource()},
             {whiteBlurProgramName, blurVertexSource, whiteBlurFragmentSource()},
             {addProgramName, fullscreenVertexSource, addProgramSource()},
-            {layersProgramName, fullscreenVertexSource, layersFragmentSource}};
+            {layersProgramName, fullscreenVertexSource, layersProgramSource()}};
 }
