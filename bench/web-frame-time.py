@@ -10,6 +10,7 @@ them with SwiftShader). Then render_frames --bench in the same scene, off-screen
 Usage: bench/web-frame-time.py WEB-DIST LINUX-BUILD [SECONDS (default 10)] [ROUNDS (default 2)]
 """
 import os
+import shutil
 import subprocess
 import sys
 import tempfile
@@ -58,6 +59,7 @@ def measure_page(dist, seconds):
     finally:
         browser.close()
         server.close()
+        shutil.rmtree(work, ignore_errors=True)
     frames = end[0] - start[0]
     per_frame = lambda value: 1000.0 * value / max(frames, 1)
     print("page: %d frames in %.1f s of play (to show time %.1f s): %.1f frames per second; per frame: "
