@@ -86,7 +86,7 @@ void Model::draw() {
 
 void Model::measure() {
     Box box;
-    // Each directed edge's uses less its opposite's, and each triangle's corners by position.
+    // Each edge's crossings one way less the other way's, and each triangle's corners by position.
     PositionIds positions;
     std::unordered_map<uint64_t, int> edgeBalance;
     std::vector<std::array<int, 3>> triangles;
@@ -113,8 +113,7 @@ void Model::measure() {
             for (int k = 0; k < 3; ++k) {
                 const int from = corners[k], to = corners[(k + 1) % 3];
                 if (from == to) continue;
-                edgeBalance[edgeKey(from, to)] += 1;
-                edgeBalance[edgeKey(to, from)] -= 1;
+                edgeBalance[edgeKey(std::min(from, to), std::max(from, to))] += from < to ? 1 : -1;
                 pieces.join(from, to);
             }
             triangles.push_back(corners);
