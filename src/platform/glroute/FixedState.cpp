@@ -11,31 +11,42 @@ using glroute::state;
 namespace glroute {
 namespace {
 
-// Caps the route keeps itself. Lighting is not drawn: the engine only ever switches it off, so
-// switching it (or a light) on is refused rather than drawn unlit.
-bool setEmulatedCap(State& s, GLenum cap, bool enable) {
+// Caps the route keeps itself: the active unit's texture targets, which it tracks, and caps whose
+// value is fixed. Lighting is not drawn: the engine only ever switches it off, so switching it (or a
+// light) on is refused rather than drawn unlit. ES 3 always filters across a cube map's seams.
+// False for a cap the sink keeps; otherwise `tracked` is the unit's flag, or null with `fixed` the
+// cap's one value.
+bool emulatedCap(State& s, GLenum cap, bool*& tracked, bool& fixed) {
+    tracked = nullptr;
+    fixed = false;
     switch (cap) {
     case GL_TEXTURE_2D:
-        s.units[s.activeUnit].texture2D = enable;
+        tracked = &s.units[s.activeUnit].texture2D;
         return true;
     case GL_TEXTURE_CUBE_MAP:
-        s.units[s.activeUnit].textureCube = enable;
+        tracked = &s.units[s.activeUnit].textureCube;
         return true;
     case GL_LIGHTING:
     case GL_NORMALIZE:
     case GL_COLOR_MATERIAL:
-        if (enable) raise(s, GL_INVALID_ENUM);
         return true;
-    case GL_TEXTURE_CUBE_MAP_SEAMLESS: // ES 3 always filters across a cube map's seams
-        if (!enable) raise(s, GL_INVALID_ENUM);
+    case GL_TEXTURE_CUBE_MAP_SEAMLESS:
+        fixed = true;
         return true;
     default:
-        if (cap >= GL_LIGHT0 && cap < GL_LIGHT0 + 8) {
-            if (enable) raise(s, GL_INVALID_ENUM);
-            return true;
-        }
-        return false;
+        return cap >= GL_LIGHT0 && cap < GL_LIGHT0 + 8;
     }
+}
+
+bool setEmulatedCap(State& s, GLenum cap, bool enable) {
+    bool* tracked;
+    bool fixed;
+    if (!emulatedCap(s, cap, tracked, fixed)) return false;
+    if (tracked)
+        *tracked = enable;
+    else if (enable != fixed)
+        raise(s, GL_INVALID_ENUM);
+    return true;
 }
 
 GLfloat clampUnit(GLfloat value) {
@@ -43,32 +54,17 @@ GLfloat clampUnit(GLfloat value) {
 }
 
 bool isEmulatedCapEnabled(State& s, GLenum cap, GLboolean& enabled) {
-    switch (cap) {
-    case GL_TEXTURE_2D:
-        enabled = s.units[s.activeUnit].texture2D;
+    bool* tracked;
+    bool fixed;
+    if (emulatedCap(s, cap, tracked, fixed)) {
+        enabled = tracked ? *tracked : fixed;
         return true;
-    case GL_TEXTURE_CUBE_MAP:
-        enabled = s.units[s.activeUnit].textureCube;
-        return true;
-    case GL_LIGHTING:
-    case GL_NORMALIZE:
-    case GL_COLOR_MATERIAL:
-        enabled = GL_FALSE;
-        return true;
-    case GL_TEXTURE_CUBE_MAP_SEAMLESS:
-        enabled = GL_TRUE;
-        return true;
-    default:
-        if (cap >= GL_LIGHT0 && cap < GL_LIGHT0 + 8) {
-            enabled = GL_FALSE;
-            return true;
-        }
-        if (ClientArray* array = clientArray(s, cap)) {
-            enabled = array->enabled;
-            return true;
-        }
-        return false;
     }
+    if (ClientArray* array = clientArray(s, cap)) {
+        enabled = array->enabled;
+        return true;
+    }
+    return false;
 }
 
 } // namespace
