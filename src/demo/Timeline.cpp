@@ -133,11 +133,20 @@ void drawSceneSubject(Scene scene, float timeSeconds, float flash) {
 
 void drawSkyBox() {
     resources.materials.use("kivikko skybox");
+    // The sky reads only its cube's full-size level. Through the 90-degree view a face's texel is
+    // about a pixel, so a smaller level would serve only a few pixels where a face's corner passes
+    // the middle of the view, and choosing a level for every pixel was a third of the sky's cost
+    // in Mesa's software rasteriser. The paints' reflections, which shrink the sky many times
+    // over, keep reading the smaller levels of the same cube.
+    GLint minFilter = GL_LINEAR;
+    glGetTexParameteriv(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_MIN_FILTER, &minFilter);
+    glTexParameteri(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
     glScalef(400, 400, 400);
     // The sky is tested against the subject's depth but writes none: nothing is drawn after it.
     glDepthMask(GL_FALSE);
     resources.models.get("pallo").draw();
     glDepthMask(GL_TRUE);
+    glTexParameteri(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_MIN_FILTER, minFilter);
     resources.materials.unuse();
 }
 
