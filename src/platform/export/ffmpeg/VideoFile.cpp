@@ -235,17 +235,23 @@ struct VideoFile::State {
         return true;
     }
 
-    bool openVideoEncoder(std::string& error) {
-        const AVCodec* codec = avcodec_find_encoder(AV_CODEC_ID_H264);
+    // A context for the named encoder, or null with the reason in `error`; `codec` is the encoder.
+    AVCodecContext* newEncoder(AVCodecID id, const std::string& name, const AVCodec*& codec,
+                               std::string& error) const {
+        codec = avcodec_find_encoder(id);
         if (!codec) {
-            error = fail("this system's media libraries have no H.264 encoder", 0);
-            return false;
+            error = fail("this system's media libraries have no " + name + " encoder", 0);
+            return nullptr;
         }
-        videoCodec = avcodec_alloc_context3(codec);
-        if (!videoCodec) {
-            error = fail("no memory for the H.264 encoder", 0);
-            return false;
-        }
+        AVCodecContext* context = avcodec_alloc_context3(codec);
+        if (!context) error = fail("no memory for the " + name + " encoder", 0);
+        return context;
+    }
+
+    bool openVideoEncoder(std::string& error) {
+        const AVCodec* codec = nullptr;
+        videoCodec = newEncoder(AV_CODEC_ID_H264, "H.264", codec, error);
+        if (!videoCodec) return false;
         videoCodec->width = format.width;
         videoCodec->height = format.height;
         videoCodec->pix_fmt = AV_PIX_FMT_YUV420P;
@@ -309,16 +315,9 @@ struct VideoFile::State {
     }
 
     bool openSoundEncoder(std::string& error) {
-        const AVCodec* codec = avcodec_find_encoder(AV_CODEC_ID_AAC);
-        if (!codec) {
-            error = fail("this system's media libraries have no AAC encoder", 0);
-            return false;
-        }
-        soundCodec = avcodec_alloc_context3(codec);
-        if (!soundCodec) {
-            error = fail("no memory for the AAC encoder", 0);
-            return false;
-        }
+        const AVCodec* codec = nullptr;
+        soundCodec = newEncoder(AV_CODEC_ID_AAC, "AAC", codec, error);
+        if (!soundCodec) return false;
         soundCodec->sample_fmt = AV_SAMPLE_FMT_FLTP;
         soundCodec->sample_rate = format.soundRate;
         soundCodec->bit_rate = soundBitRate;
