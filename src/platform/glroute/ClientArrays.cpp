@@ -50,6 +50,14 @@ ClientArray* genericArray(GLuint index) {
     return nullptr;
 }
 
+// glEnableClientState or glDisableClientState: an array the route doesn't keep is GL_INVALID_ENUM.
+void setClientArrayEnabled(State& s, GLenum array, bool enabled) {
+    if (ClientArray* found = clientArray(s, array))
+        found->enabled = enabled;
+    else
+        raise(s, GL_INVALID_ENUM);
+}
+
 } // namespace
 
 ClientArray* clientArray(State& s, GLenum array) {
@@ -96,19 +104,11 @@ bool arrayQuery(State& s, GLenum pname, GLint* data) {
 extern "C" {
 
 void glEnableClientState(GLenum array) {
-    State& s = state();
-    if (ClientArray* found = glroute::clientArray(s, array))
-        found->enabled = true;
-    else
-        glroute::raise(s, GL_INVALID_ENUM);
+    glroute::setClientArrayEnabled(state(), array, true);
 }
 
 void glDisableClientState(GLenum array) {
-    State& s = state();
-    if (ClientArray* found = glroute::clientArray(s, array))
-        found->enabled = false;
-    else
-        glroute::raise(s, GL_INVALID_ENUM);
+    glroute::setClientArrayEnabled(state(), array, false);
 }
 
 void glClientActiveTexture(GLenum texture) {
