@@ -280,8 +280,10 @@ int main(int argc, char** argv) {
         // The product may round either way: frame i is drawn when start + i / rate < last.
         if (frames >= 1 && frames <= mostFrames && start + (frames - 1) / rate >= last) frames -= 1;
         if (frames > mostFrames) {
-            fprintf(stderr, "render_frames: --range %s %s %s asks for %.0f frames; one run draws at most %.0f\n",
-                    argv[arg + 1], argv[arg + 2], argv[arg + 3], frames, mostFrames);
+            char count[32];
+            snprintf(count, sizeof count, frames < 1e15 ? "%.0f" : "%.3g", frames);
+            fprintf(stderr, "render_frames: --range %s %s %s asks for %s frames; one run draws at most %.0f\n",
+                    argv[arg + 1], argv[arg + 2], argv[arg + 3], count, mostFrames);
             return 2;
         }
         times.range = true;
