@@ -32,6 +32,7 @@ seeds_for() {
     case $1 in
     aml | resdesc) echo "$data"/*.aml "$data"/*.AML ;;
     material) echo "$data"/materials/*.mat ;;
+    shader) echo "$data"/shaders/* "$data"/materials/*.mat ;;
     png) echo "$data"/*.png ;;
     jpeg) echo "$data"/*.jpg ;;
     # The show's own music is megabytes: the small seeds get further in the time.
@@ -40,7 +41,7 @@ seeds_for() {
 }
 
 failed=()
-for target in aml resdesc material png jpeg ogg; do
+for target in aml resdesc material png jpeg ogg shader; do
     corpus=$build/fuzz/corpus/$target
     seeds=$build/fuzz/seeds/$target
     crashes=$here/fuzz/crashes/$target

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
@@ -13,6 +14,11 @@
 #include <utility>
 
 #include "base/FatalError.h"
+
+#ifdef _WIN32
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+#endif
 
 namespace {
 
@@ -95,7 +101,13 @@ bool isReadableRegularFile(const char* path) {
     return stat(path, &info) == 0 && S_ISREG(info.st_mode) && access(path, R_OK) == 0;
 }
 
-int createFileBeside(const std::string& target, std::string& createdPath) {
+namespace {
+
+// Tries names "TARGET.xxxxxx.partial" beside `target` under tags no other caller picks until
+// `make` (which returns 0 or an errno) takes one that doesn't exist yet. The name is cut to fit the
+// longest name the folder takes. 0, or the errno of the last try.
+template <typename Make>
+int nameBeside(const std::string& target, std::string& createdPath, Make make) {
     // The folder as the target names it (empty for the working directory), and the name in it.
     const size_t slash = target.find_last_of('/');
     const std::string prefix = slash == std::string::npos ? "" : target.substr(0, slash + 1);
@@ -119,51 +131,137 @@ int createFileBeside(const std::string& target, std::string& createdPath) {
         char tag[16];
         snprintf(tag, sizeof tag, ".%06x", mix & 0xffffff);
         createdPath = stem + tag + suffix;
-#ifdef _WIN32
-        int fd = open(createdPath.c_str(), O_RDWR | O_CREAT | O_EXCL | O_BINARY, 0666);
-#else
-        int fd = open(createdPath.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-#endif
-        if (fd >= 0 || errno != EEXIST) return fd;
+        const int error = make(createdPath);
+        if (error != EEXIST) return error;
     }
-    errno = EEXIST;
-    return -1;
+    return EEXIST;
+}
+
+#if defined(O_TMPFILE)
+// An unnamed file gets its name through its /proc link; without /proc it could never get one.
+bool unnamedFilesCanBeNamed() {
+    static const bool can = access("/proc/self/fd", X_OK) == 0;
+    return can;
+}
+#endif
+
+} // namespace
+
+int createFileBeside(const std::string& target, std::string& createdPath) {
+    int fd = -1;
+    const int error = nameBeside(target, createdPath, [&](const std::string& path) {
+#ifdef _WIN32
+        fd = open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_BINARY, 0666);
+#else
+        fd = open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+#endif
+        return fd >= 0 ? 0 : errno;
+    });
+    if (error != 0) errno = error;
+    return error == 0 ? fd : -1;
+}
+
+bool NewFile::create(const std::string& path, std::string& reason) {
+    discard();
+#ifndef _WIN32
+    struct stat info;
+    if (lstat(path.c_str(), &info) == 0) {
+        if (S_ISDIR(info.st_mode)) return (reason = strerror(EISDIR)), false;
+        if (!S_ISREG(info.st_mode) && !S_ISLNK(info.st_mode)) return (reason = "not a regular file"), false;
+    } else if (errno != ENOENT) {
+        return (reason = strerror(errno)), false;
+    }
+#else
+    struct _stat info;
+    if (_stat(path.c_str(), &info) == 0 && !(info.st_mode & _S_IFREG))
+        return (reason = "not a regular file"), false;
+#endif
+    target = path;
+#if defined(O_TMPFILE)
+    if (unnamedFilesCanBeNamed()) {
+        const size_t slash = path.find_last_of('/');
+        const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+        fd = open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
+        if (fd >= 0) return true;
+        // A file system without unnamed files says so in one of these ways; anything else (no such
+        // folder, no permission, read-only) is the reason a named file would fail for too.
+        if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) return (reason = strerror(errno)), false;
+    }
+#endif
+    fd = createFileBeside(path, partial);
+    if (fd < 0) {
+        reason = strerror(errno);
+        partial.clear();
+        return false;
+    }
+    return true;
+}
+
+bool NewFile::publish(std::string& reason) {
+    if (fd < 0) return (reason = strerror(EBADF)), false;
+#ifndef _WIN32
+    struct stat info;
+    if (lstat(target.c_str(), &info) == 0 && !S_ISREG(info.st_mode) && !S_ISLNK(info.st_mode)) {
+        reason = S_ISDIR(info.st_mode) ? strerror(EISDIR) : "not a regular file";
+        discard();
+        return false;
+    }
+#endif
+#if defined(O_TMPFILE)
+    if (partial.empty()) {
+        // linkat won't replace a file: the complete file gets a name of its own beside the target
+        // first, and that name is renamed over the target.
+        char self[40];
+        snprintf(self, sizeof self, "/proc/self/fd/%d", fd);
+        const int error = nameBeside(target, partial, [&](const std::string& name) {
+            return linkat(AT_FDCWD, self, AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0 ? 0 : errno;
+        });
+        if (error != 0) {
+            partial.clear();
+            reason = strerror(error);
+            discard();
+            return false;
+        }
+    }
+#endif
+    close(fd);
+    fd = -1;
+#ifdef _WIN32
+    const bool renamed = MoveFileExA(partial.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+    const std::string why = renamed ? "" : "cannot replace the file";
+#else
+    const bool renamed = rename(partial.c_str(), target.c_str()) == 0;
+    const std::string why = renamed ? "" : strerror(errno);
+#endif
+    if (!renamed) {
+        reason = why;
+        discard();
+        return false;
+    }
+    partial.clear();
+    return true;
+}
+
+void NewFile::discard() {
+    if (fd >= 0) close(fd);
+    fd = -1;
+    if (!partial.empty()) remove(partial.c_str());
+    partial.clear();
+}
+
+void reportFileSizeLimitAsError() {
+#ifdef SIGXFSZ
+    std::signal(SIGXFSZ, SIG_IGN);
+#endif
 }
 
 #ifdef _WIN32
 FILE* openRegularFile(const char* path, std::string* reason) {
     return openChecked(path, "rb", false, reason);
 }
-
-FILE* createRegularFile(const char* path, std::string* reason) {
-    return openChecked(path, "wb", true, reason);
-}
 #else
 FILE* openRegularFile(const char* path, std::string* reason) {
     return openChecked(path, reason);
-}
-
-// The new file is made beside the path and renamed over it before anything is written: the path
-// names a file of its own from the start, so a write that fails leaves no one else's bytes changed.
-FILE* createRegularFile(const char* path, std::string* reason) {
-    struct stat info;
-    if (lstat(path, &info) == 0) {
-        if (S_ISDIR(info.st_mode)) return fail(reason, strerror(EISDIR));
-        if (!S_ISREG(info.st_mode) && !S_ISLNK(info.st_mode)) return fail(reason, "not a regular file");
-    } else if (errno != ENOENT) {
-        return fail(reason, strerror(errno));
-    }
-    std::string fresh;
-    const int fd = createFileBeside(path, fresh);
-    if (fd < 0) return fail(reason, strerror(errno));
-    FILE* file = rename(fresh.c_str(), path) == 0 ? fdopen(fd, "wb") : nullptr;
-    if (!file) {
-        const int error = errno;
-        close(fd);
-        unlink(fresh.c_str());
-        return fail(reason, strerror(error));
-    }
-    return file;
 }
 #endif
 

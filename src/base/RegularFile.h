@@ -17,16 +17,43 @@ bool isReadableRegularFile(const char* path);
 // counted among those the program reads (isProgramInput).
 FILE* openRegularFile(const char* path, std::string* reason = nullptr);
 
-// Puts a new, empty regular file at the path and opens it for binary writing ("wb"). A file or a
-// link already there is replaced, not opened: a link's target and the other names of a file stay
-// as they were. A folder, a FIFO or a device at the path is refused without blocking. (Windows,
-// which has neither FIFOs nor links to speak of, truncates a file there instead.)
-FILE* createRegularFile(const char* path, std::string* reason = nullptr);
+// A file the program writes (a capture, a video) that appears at its path only once it is
+// complete: until publish() it has no name at all (O_TMPFILE, where the file system has it), so
+// nothing is left behind even by SIGKILL, or else a name of its own beside the target,
+// "TARGET.xxxxxx.partial" (createFileBeside). publish() puts it at the target in one rename: a file
+// or a link already there is replaced, not written through, so a link's target and the other names
+// of a file keep what they held, and a write that fails leaves the earlier file at the path as it
+// was. A folder, a FIFO or a device at the path is refused without blocking. Dropped unpublished,
+// the file goes (its partial name is removed).
+class NewFile {
+public:
+    NewFile() = default;
+    ~NewFile() { discard(); }
+    NewFile(const NewFile&) = delete;
+    NewFile& operator=(const NewFile&) = delete;
 
-// Creates a file of the caller's own beside `target`, "TARGET.xxxxxx.partial" under a tag no other
-// caller picks, exclusively (no existing file or link is opened), readable and writable. The name
-// is cut to fit the longest name the folder takes. The descriptor, or -1 with errno set.
-int createFileBeside(const std::string& target, std::string& createdPath);
+    // False with the reason ("Is a directory", "not a regular file", "Read-only file system", ...).
+    bool create(const std::string& target, std::string& reason);
+    // Readable and writable; -1 before create() or after publish() or discard().
+    int descriptor() const { return fd; }
+    // The file's temporary name, or empty while it has none.
+    const std::string& partialPath() const { return partial; }
+    // Gives the complete file the target's name and closes it. False with the reason, the file
+    // discarded and the path as it was, when the name can't be given or something other than a
+    // regular file or a link has appeared at the path since.
+    bool publish(std::string& reason);
+    // Closes and removes the file.
+    void discard();
+
+private:
+    int fd = -1;
+    std::string target;
+    std::string partial;
+};
+
+// A write past a file-size limit (ulimit -f) fails with "File too large" like any other failed
+// write, instead of the signal's default of ending the process. Hosts call this first thing.
+void reportFileSizeLimitAsError();
 
 // Whether `path` (after links) is the program itself or a file it has read (openRegularFile), or
 // any regular file under a folder given to noteInputFolder.

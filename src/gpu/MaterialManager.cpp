@@ -7,6 +7,7 @@
 #include "gpu/ShaderManager.h"
 #include "gpu/TextureManager.h"
 #include "base/FatalError.h"
+#include "base/FindFile.h"
 #include "base/RegularFile.h"
 
 namespace rovena {
@@ -56,6 +57,12 @@ void MaterialManager::buildMaterial(const std::string& name, const std::string& 
     if (bindings.count > units)
         fatalError("Material '%s' binds %d textures, but the GL has only %d texture units.", name.c_str(),
                    bindings.count, units);
+
+    for (const TextureBinding& binding : bindings)
+        if (!nameStaysInFolder(binding.texture))
+            fatalError("%s: the texture name '%s' leads out of the data folder: textures are named by their "
+                       "path inside it.",
+                       sourceFile.c_str(), printableName(binding.texture).c_str());
 
     std::string program = "SHD$" + name;
     shaders.addProgram(program, vertexSource, fragmentSource, sourceFile, sourceFile);

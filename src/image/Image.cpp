@@ -8,6 +8,12 @@
 #include <jpeglib.h>
 #include <new>
 #include <png.h>
+#include <string>
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
 
 #include "base/RegularFile.h"
 
@@ -282,19 +288,24 @@ int write_png(const char* path, Image image) {
         fprintf(stderr, "write_png: can't write %d channels to %s\n", image.channels, path);
         return -1;
     }
+    // The picture is written into a file of its own that takes the path's place only once it is
+    // whole: a failed write leaves whatever was at the path as it was.
     std::string reason;
-    FILE* file = createRegularFile(path, &reason);
+    NewFile newFile;
+    const int fd = newFile.create(path, reason) ? dup(newFile.descriptor()) : -1;
+    FILE* file = fd >= 0 ? fdopen(fd, "wb") : nullptr;
     if (!file) {
+        if (reason.empty()) reason = strerror(errno);
+        if (fd >= 0) close(fd);
         fprintf(stderr, "can't open %s: %s\n", path, reason.c_str());
         return -1;
     }
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, failPng, quietPngMessage);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
     if (!png || !info) {
-        fprintf(stderr, "write_png: Error creating write structs for %s\n", path);
+        fprintf(stderr, "can't write %s: no memory for the PNG writer\n", path);
         png_destroy_write_struct(&png, nullptr);
         fclose(file);
-        remove(path);
         return -1;
     }
     PngOutput output{file};
@@ -304,9 +315,7 @@ int write_png(const char* path, Image image) {
         const int error = static_cast<PngOutput*>(png_get_io_ptr(png))->error;
         png_destroy_write_struct(&png, &info);
         fclose(file);
-        remove(path);
-        fprintf(stderr, "write_png: Error 3 writing %s: %s\n", path,
-                error ? strerror(error) : "the picture could not be encoded");
+        fprintf(stderr, "can't write %s: %s\n", path, error ? strerror(error) : "the picture could not be encoded");
         return -1;
     }
     png_set_IHDR(png, info, image.width, image.height, 8, colorType, PNG_INTERLACE_NONE,
@@ -316,11 +325,14 @@ int write_png(const char* path, Image image) {
         png_write_row(png, image.pixels + static_cast<size_t>(i) * image.rowBytes);
     png_write_end(png, info);
     png_destroy_write_struct(&png, &info);
-    // Writes go through stdio; a full disk may only show when the buffer is flushed.
+    // Writes go through stdio; a full disk or a file-size limit may only show when the buffer is
+    // flushed.
     if (fclose(file) != 0) {
-        const int error = errno;
-        remove(path);
-        fprintf(stderr, "write_png: Error 3 writing %s: %s\n", path, strerror(error));
+        fprintf(stderr, "can't write %s: %s\n", path, strerror(errno));
+        return -1;
+    }
+    if (!newFile.publish(reason)) {
+        fprintf(stderr, "can't write %s: %s\n", path, reason.c_str());
         return -1;
     }
     return 0;

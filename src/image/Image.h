@@ -32,10 +32,11 @@ int read_jpeg(const char* path, Image* image, bool flip, int maxSide = defaultMa
 int load_image(const char* path, Image* image, bool flip, int maxSide = defaultMaxImageSide);
 
 // 8-bit gray, gray+alpha, RGB or RGBA by channel count; the first row in memory becomes the top.
-// Writes into a new regular file put at the path (createRegularFile: a file or link there is
-// replaced, never written through; a FIFO is refused, not waited on). Returns 0 when the whole
-// picture reached the file; otherwise -1 and one line on stderr naming the file and the reason, and
-// no partly written file is left at the path.
+// Writes into a new file that takes the path's place only once the whole picture is in it
+// (NewFile: a file or link there is replaced, never written through; a FIFO is refused, not waited
+// on). Returns 0 when the whole picture reached the file; otherwise -1 and one line on stderr
+// naming the file and the reason ("can't write shots/shot0000.png: File too large"), and whatever
+// was at the path is left as it was.
 int write_png(const char* path, Image image);
 
 // The horizontal flip moves whole pixels of 8- or 16-bit samples; rows of samples packed several

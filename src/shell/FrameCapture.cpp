@@ -56,10 +56,15 @@ bool captureFrameTo(const char* path) {
 }
 
 bool captureFrame() {
-    // A folder that can't be made is left to the writer, whose message names the file.
-    std::error_code ignored;
-    std::filesystem::create_directory(shotFolder, ignored);
-    const bool written = captureFrameTo(shotPath(captureCounter).c_str());
+    const std::string path = shotPath(captureCounter);
     captureCounter += 1;
-    return written;
+    // A folder that can't be made is named with its own reason; the writer's "No such file or
+    // directory" that would follow says nothing about why.
+    std::error_code error;
+    if (!std::filesystem::create_directory(shotFolder, error) && error && error != std::errc::file_exists) {
+        fprintf(stderr, "can't open %s: can't make the folder %s: %s\n", path.c_str(), shotFolder,
+                error.message().c_str());
+        return false;
+    }
+    return captureFrameTo(path.c_str());
 }

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "base/FatalError.h"
+#include "base/RegularFile.h"
 #include "clock/DemoContext.h"
 #include "clock/MusicTime.h"
 #include "demo/Camera.h"
@@ -52,6 +53,7 @@ void loadingStep() {
 void startShow(const ShowOptions& options) {
     if (!options.hidden) setErrorBox(showMessageBox);
     reportUncaughtExceptions();
+    reportFileSizeLimitAsError();
     std::string reason;
     // Offline hosts end a failed start-up as every other fatal error does.
     const int startFailure = options.hidden ? 1 : 255;

@@ -1,10 +1,12 @@
 #include <cstdlib>
+#include <iterator>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 #include <string>
 
 #include <GL/glew.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include "image/Image.h"
@@ -72,13 +74,42 @@ TEST_F(FrameCaptureTest, ShotsAreNumberedAndTheFolderIsMadeOnce) {
     EXPECT_EQ(shotPath(10000), "shots/shot10000.png");
 }
 
-// A capture that can't be written is reported and the show goes on with the next number.
-TEST_F(FrameCaptureTest, UnwritableFolderIsReportedAndNumberingGoesOn) {
-    std::ofstream("shots") << "not a folder";
+// A capture that can't be written is one line naming the file and the real reason; the shot an
+// earlier run left at that name keeps its picture, nothing else is left, and the numbering goes on.
+TEST_F(FrameCaptureTest, UnwritableShotKeepsTheEarlierOneAndSaysWhy) {
+    const struct {
+        const char* what;
+        const char* folder;   // the working directory
+        rlim_t fileSizeLimit; // bytes; RLIM_INFINITY for none
+        const char* says;
+    } cases[] = {
+        {"shots is a file", ".", RLIM_INFINITY, "can't open shots/shot0000.png: Not a directory"},
+        {"the folder can't be made", "/sys", RLIM_INFINITY,
+         "can't open shots/shot0000.png: can't make the folder shots: Operation not permitted"},
+        {"a file-size limit", ".", 64, "can't write shots/shot0000.png: File too large"},
+    };
     drawBandedFrame();
-    testing::internal::CaptureStderr();
-    captureFrame();
-    const std::string errors = testing::internal::GetCapturedStderr();
-    EXPECT_NE(errors.find("can't open shots/shot0000.png"), std::string::npos) << errors;
-    EXPECT_EQ(captureCounter, 1);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const auto capture = [&] {
+            if (std::string(c.what) == "shots is a file") {
+                std::ofstream("shots") << "not a folder";
+            } else if (c.fileSizeLimit != RLIM_INFINITY) {
+                std::filesystem::create_directory("shots");
+                std::ofstream("shots/shot0000.png") << "an earlier run's shot";
+            }
+            if (chdir(c.folder) != 0) exit(5);
+            const rlimit limit{c.fileSizeLimit, c.fileSizeLimit};
+            setrlimit(RLIMIT_FSIZE, &limit);
+            const bool written = captureFrame();
+            std::string kept;
+            std::getline(std::ifstream("shots/shot0000.png"), kept);
+            const bool onlyTheEarlier = c.fileSizeLimit == RLIM_INFINITY ||
+                                        (kept == "an earlier run's shot" &&
+                                         std::distance(std::filesystem::directory_iterator("shots"),
+                                                       std::filesystem::directory_iterator()) == 1);
+            exit(!written && captureCounter == 1 && onlyTheEarlier ? 3 : 4);
+        };
+        EXPECT_EXIT(capture(), testing::ExitedWithCode(3), c.says);
+    }
 }

@@ -177,3 +177,26 @@ TEST_F(MaterialDeathTest, MoreBindingsThanTextureUnitsIsFatal) {
                 "Material 'over' binds " + std::to_string(units + 1) + " textures, but the GL has only " +
                     std::to_string(units) + " texture units\\.");
 }
+
+// A material names its textures by their path inside data/: one that leads out of it, or whose NUL
+// would cut the extension off and open any file as a picture, is refused before anything is read.
+TEST_F(MaterialDeathTest, TextureNamesThatLeaveTheDataFolderAreRefused) {
+    scratch.write("outside/secret.png", "not for the show");
+    const struct {
+        std::string name;
+        const char* shown;
+    } cases[] = {
+        {"../outside/secret", "\\.\\./outside/secret"},
+        {"sub/../../outside/secret", "sub/\\.\\./\\.\\./outside/secret"},
+        {"/etc/hostname", "/etc/hostname"},
+        {std::string("x\0.txt", 6), "x\\\\0\\.txt"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.shown);
+        scratch.write("data/materials/away.mat", "%TEX2D t = " + c.name + "\n");
+        EXPECT_EXIT(resources.materials.loadMaterialFile("away", "data/materials/away.mat"),
+                    testing::ExitedWithCode(1),
+                    std::string("data/materials/away\\.mat: the texture name '") + c.shown +
+                        "' leads out of the data folder");
+    }
+}

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <png.h>
 #include <sys/resource.h>
@@ -159,8 +160,8 @@ TEST_F(ImageFiles, MissingFilesReportCantOpen) {
 }
 
 // A disk that fills up mid-picture (a file-size limit stands in for it): -1, the file named with the
-// reason, and no truncated picture left behind.
-TEST_F(ImageFiles, WriteThatFailsPartWayLeavesNoFileAndNamesIt) {
+// reason, no truncated picture left behind, and the picture an earlier run left at the path kept.
+TEST_F(ImageFiles, WriteThatFailsPartWayKeepsTheEarlierFileAndNamesIt) {
     std::vector<unsigned char> noise(256 * 256 * 3);
     unsigned value = 1;
     for (unsigned char& byte : noise) byte = static_cast<unsigned char>((value = value * 1103515245 + 12345) >> 16);
@@ -168,10 +169,15 @@ TEST_F(ImageFiles, WriteThatFailsPartWayLeavesNoFileAndNamesIt) {
         signal(SIGXFSZ, SIG_IGN);
         const rlimit limit{4096, 4096};
         setrlimit(RLIMIT_FSIZE, &limit);
-        const int status = write_png("full.png", imageOver(noise, 256, 256, 3));
-        exit(status == -1 && !std::filesystem::exists("full.png") ? 3 : 4);
+        std::filesystem::create_directory("out");
+        std::ofstream("out/full.png") << "earlier";
+        const int status = write_png("out/full.png", imageOver(noise, 256, 256, 3));
+        std::string kept;
+        std::getline(std::ifstream("out/full.png"), kept);
+        const auto files = std::distance(std::filesystem::directory_iterator("out"), std::filesystem::directory_iterator());
+        exit(status == -1 && kept == "earlier" && files == 1 ? 3 : 4);
     };
-    EXPECT_EXIT(writeWithLimit(), testing::ExitedWithCode(3), "write_png: Error 3 writing full\\.png: File too large");
+    EXPECT_EXIT(writeWithLimit(), testing::ExitedWithCode(3), "can't write out/full\\.png: File too large");
 }
 
 TEST_F(ImageFiles, UnwritableChannelCountLeavesNoFileBehind) {

@@ -32,8 +32,11 @@ SYNC_LIMIT = 0.050  # seconds between the show's clock and the sound heard, read
 PLAY_SECONDS = 10.0
 # Addresses at or past the end of the show (206 s): "#t" for play, and for a still. Each shows the
 # end card at once, with no frame of the show drawn.
-PLAY_PAST_THE_END = ["206", "300", "3000000", "9" * 400]
-STILL_PAST_THE_END = ["206", "1000", "99999999999"]
+PLAY_PAST_THE_END = ["206", "300", "3000000", "9" * 400, "1e3"]
+STILL_PAST_THE_END = ["206", "1000", "99999999999", "2.06e2"]
+# Times written as the program's options and render_frames take them, and the still's title.
+STILL_TIME_SPELLINGS = [("5.", "ready: show time 5.000 s"), (".25", "ready: show time 0.250 s"),
+                        ("1.5e1", "ready: show time 15.000 s")]
 # What becomes of the data package on the server, and the words the page must say of it.
 BROKEN_PACKAGES = [
     ("without-data", None, "404"),
@@ -378,6 +381,72 @@ def check_past_the_end(checks, work, url):
                          "%s: the end card, no frame drawn (%s frames, title %r)" % (what, state[1], state[0]))
 
 
+def check_page_edges(checks, work, dist, url):
+    """Times spelt as the program takes them, full screen refused in a frame, a program error of
+    several lines, and the page opened from the disk."""
+    for fragment, title in STILL_TIME_SPELLINGS:
+        browser = Browser(work, "spelling")
+        try:
+            browser.open("%s?still&n=spelling#t=%s" % (url, fragment))
+            shown = browser.wait_for("document.title.startsWith('ready') || document.title.startsWith('error')"
+                                     " ? document.title : ''", 120)
+        finally:
+            browser.close()
+        checks.check((shown or "").startswith(title), "still at #t=%s: %r" % (fragment, shown))
+
+    # In another site's frame that doesn't allow full screen, the button's refusal leaves the show on.
+    framed = os.path.join(work, "framed")
+    shutil.rmtree(framed, ignore_errors=True)
+    shutil.copytree(dist, framed)
+    with open(os.path.join(framed, "frame.html"), "w") as out:
+        out.write('<!DOCTYPE html><iframe src="index.html" width="800" height="600"></iframe>')
+    server = Server(framed)
+    browser = Browser(work, "framed")
+    inner = "document.querySelector('iframe').contentWindow"
+    try:
+        browser.open(server.url + "frame.html")
+        browser.wait_for(inner + ".Module.lumorakka.framesDrawn > 0", 120)
+        browser.evaluate(inner + ".document.getElementById('full').click()")
+        before = browser.evaluate(inner + ".Module.lumorakka.framesDrawn")
+        browser.pump(2)
+        state = browser.evaluate("[%s.document.getElementById('error').hidden, %s.Module.lumorakka.framesDrawn, "
+                                 "%s.document.getElementById('full').disabled]" % (inner, inner, inner))
+    finally:
+        browser.close()
+        server.close()
+    checks.check(state[0] and state[1] > (before or 0) and state[2],
+                 "full screen refused in a frame: no error, the show goes on (frames %s to %s), the button "
+                 "is disabled (%s)" % (before, state[1], state[2]))
+
+    # The program's message comes in lines on its standard error and whole to the panel: once each.
+    browser = Browser(work, "lines")
+    try:
+        browser.open(url + "?n=lines")
+        browser.wait_for("window.Module && Module.lumorakka", 60)
+        reason = browser.evaluate("""(() => {
+            const text = 'Error compiling fragment shader: data/materials/m.mat:\\n0:3(1): error: syntax';
+            for (const line of ['loading', ...text.split('\\n')]) Module.printErr(line);
+            Module.lumorakka.showError(text);
+            return document.getElementById('reason').textContent;
+        })()""")
+    finally:
+        browser.close()
+    lines = (reason or "").split("\n")
+    checks.check(lines.count("0:3(1): error: syntax") == 1 and "loading" in lines,
+                 "a program error of two lines shows each once: %r" % reason)
+
+    # Opened from the disk, the page says it must be served, and how.
+    browser = Browser(work, "disk")
+    try:
+        browser.open("file://" + os.path.abspath(os.path.join(dist, "index.html")))
+        browser.wait_for("document.title.startsWith('error')", 60)
+        shown = browser.evaluate("document.getElementById('reason').textContent") or ""
+    finally:
+        browser.close()
+    checks.check("scripts/serve-web.sh" in shown and "web/lumorakka.html" in shown,
+                 "opened from the disk, the page says how to serve it: %r" % shown)
+
+
 def check_broken_packages(checks, work, dist):
     """A data package missing, cut short or of another build: the page says so in words."""
     data = open(os.path.join(dist, "lumorakka.data"), "rb").read()
@@ -429,6 +498,7 @@ def main():
         browser.close()
     try:
         check_past_the_end(checks, work, server.url)
+        check_page_edges(checks, work, dist, server.url)
     finally:
         server.close()
     check_broken_packages(checks, work, dist)

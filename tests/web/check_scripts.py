@@ -10,8 +10,10 @@ import shlex
 import shutil
 import signal
 import socket
+import struct
 import subprocess
 import sys
+import time
 import urllib.error
 import urllib.request
 
@@ -20,7 +22,11 @@ from check_page import Checks, SERVE_WEB
 SCRIPTS = os.path.dirname(SERVE_WEB)
 # Ports serve-web.sh must refuse in one line, with the words it gives; "taken" is a port in use.
 BAD_PORTS = [("abc", "a port is a number"), ("70000", "a port is a number"), ("-1", "a port is a number"),
-             ("taken", "the port is taken")]
+             ("\u00b2", "a port is a number"), ("taken", "the port is taken")]
+# Requests no browser sends, and the first line of the answer wanted.
+RAW_REQUESTS = [(b"GET /index.html%00 HTTP/1.0\r\n\r\n", b"HTTP/1.0 400"),
+                (b"GET /index.html\x00 HTTP/1.0\r\n\r\n", b"HTTP/1.0 400")]
+HALF_OPEN_SECONDS = 20  # serve-web.sh lets a request that never ends go after this long
 # Paths asked of serve-web.sh over the folder laid out below, and the status wanted: the folder's own
 # files and links to them, no listings, nothing under it and no link out of it.
 FILES = {"index.html": "page", "lumorakka.data": "data", "sub/page.txt": "below", ".hidden": "hidden",
@@ -40,6 +46,27 @@ def status_of(url):
         return error.code
 
 
+def raw_answer(port, request):
+    with socket.create_connection(("127.0.0.1", port), timeout=10) as connection:
+        connection.sendall(request)
+        try:
+            return connection.recv(200).split(b"\r\n")[0]
+        except OSError as error:
+            return repr(error).encode()
+
+
+def connection_closed(connection):
+    connection.settimeout(1)
+    try:
+        return connection.recv(100) == b""
+    except socket.timeout:
+        return False
+    except OSError:
+        return True
+    finally:
+        connection.close()
+
+
 def check_serve(checks, work):
     folder = os.path.join(work, "serve", "dist")
     shutil.rmtree(os.path.dirname(folder), ignore_errors=True)
@@ -49,6 +76,8 @@ def check_serve(checks, work):
             out.write(text)
     for name, target in LINKS.items():
         os.symlink(target, os.path.join(folder, name))
+    with open(os.path.join(folder, "big.data"), "wb") as out:
+        out.write(bytes(8 << 20))
 
     taken = socket.create_server(("127.0.0.1", 0))
     for port, words in BAD_PORTS:
@@ -68,6 +97,22 @@ def check_serve(checks, work):
                  if (got := port and status_of("http://127.0.0.1:%d%s" % (port, path))) != wanted]
         checks.check(port > 0 and not wrong, "serve-web.sh on port 0, %r: the folder's own files and nothing else "
                      "(%d requests; wrong: %s)" % (line.strip(), len(REQUESTS), wrong or "none"))
+        answers = [raw_answer(port, request) for request, _ in RAW_REQUESTS]
+        checks.check(all(answer.startswith(wanted) for answer, (_, wanted) in zip(answers, RAW_REQUESTS)),
+                     "serve-web.sh answers requests it can't read: %r" % answers)
+        # Downloads the browser cancels, and connections that never finish their request.
+        for _ in range(3):
+            with socket.create_connection(("127.0.0.1", port)) as cancelled:
+                cancelled.sendall(b"GET /big.data HTTP/1.0\r\n\r\n")
+                cancelled.recv(100)
+                cancelled.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+        half_open = [socket.create_connection(("127.0.0.1", port)) for _ in range(20)]
+        for connection in half_open:
+            connection.sendall(b"GET /ind")
+        time.sleep(HALF_OPEN_SECONDS + 3)
+        dropped = sum(connection_closed(connection) for connection in half_open)
+        checks.check(dropped == len(half_open), "serve-web.sh lets go of %d of %d requests left unfinished for %d s"
+                     % (dropped, len(half_open), HALF_OPEN_SECONDS + 3))
         server.send_signal(signal.SIGINT)
         status = server.wait(10)
         said = server.stdout.read() + server.stderr.read()

@@ -3,7 +3,8 @@
 // finished frame written as a PNG through the frame capture. Run it from the build directory.
 //
 //   render_frames [--out DIR] TIME...           frames at these times, seconds
-//   render_frames [--out DIR] --range A B FPS    frames from A up to (not including) B at FPS
+//   render_frames [--out DIR] --range A B FPS    frames from A up to (not including) B at FPS, at
+//                                                most 206000 of them (the show at 1000 fps)
 //   render_frames --bench [--phases] [--rows] [FRAMES]
 //                                                start-up time, then frame times (wall clock, and
 //                                                the process's CPU time) of each scene and of the
@@ -30,6 +31,7 @@
 
 #include <time.h>
 
+#include "base/TimeText.h"
 #include "demo/Content.h"
 #include "demo/PostProcess.h"
 #include "demo/Timeline.h"
@@ -54,17 +56,31 @@ void usage() {
 }
 
 bool parseNumber(const char* text, double& value) {
-    char* end = nullptr;
-    value = strtod(text, &end);
-    return end != text && *end == '\0' && std::isfinite(value);
+    return parseSeconds(text, value) && std::isfinite(value);
 }
+
+// The most frames one run draws: the whole show at 1000 frames a second. A range asking for more
+// is refused before anything is drawn rather than running for days.
+constexpr double mostFrames = 206000;
+
+// The times to draw: those given, or frame i of a range at start + i / rate, worked out as they
+// are needed, so that no list of them is ever built.
+struct Times {
+    std::vector<double> given;
+    bool range = false;
+    double start = 0, rate = 1;
+    size_t count = 0;
+
+    double at(size_t i) const { return range ? start + i / rate : given[i]; }
+    size_t size() const { return range ? count : given.size(); }
+};
 
 // The program's own start-up in a hidden window, with the clock set from here.
 void startOffline() {
     startShow(ShowOptions::headless("Lumorakka by Vorkasta"));
 }
 
-int renderFrames(const std::vector<double>& times, const std::string& folder) {
+int renderFrames(const Times& times, const std::string& folder) {
     std::error_code error;
     std::filesystem::create_directories(folder, error);
     if (error) {
@@ -74,14 +90,14 @@ int renderFrames(const std::vector<double>& times, const std::string& folder) {
     startOffline();
     OfflineClock clock(beatTrackingRate);
     for (size_t i = 0; i < times.size(); ++i) {
-        clock.advanceTo(times[i]);
+        clock.advanceTo(times.at(i));
         if (renderFrame(clock)) return 0; // the show is over
         char name[32];
         snprintf(name, sizeof name, "/frame%04zu.png", i);
         const std::string path = folder + name;
         if (!captureFrameTo(path.c_str())) return 1;
         swapWindow();
-        printf("%.3f %s beat flash %.2f\n", times[i], path.c_str(), shownFrame.beatFlash);
+        printf("%.3f %s beat flash %.2f\n", times.at(i), path.c_str(), shownFrame.beatFlash);
     }
     return 0;
 }
@@ -234,7 +250,7 @@ int bench(int frames, bool phases, bool everyRow) {
 
 int main(int argc, char** argv) {
     std::string folder = "frames";
-    std::vector<double> times;
+    Times times;
     int arg = 1;
     if (arg < argc && strcmp(argv[arg], "--bench") == 0) {
         bool phases = false, everyRow = false;
@@ -259,17 +275,28 @@ int main(int argc, char** argv) {
             !parseNumber(argv[arg + 3], rate) || rate <= 0 || start < 0 || end < start)
             usage();
         // The first time at or past the end of the show ends the run: none after it is needed.
-        for (long i = 0; start + i / rate < end; ++i) {
-            times.push_back(start + i / rate);
-            if (times.back() >= showEndSeconds) break;
+        const double last = std::min(end, std::max(start, showEndSeconds) + 1 / rate);
+        double frames = std::ceil((last - start) * rate);
+        // The product may round either way: frame i is drawn when start + i / rate < last.
+        if (frames >= 1 && frames <= mostFrames && start + (frames - 1) / rate >= last) frames -= 1;
+        if (frames > mostFrames) {
+            char count[32];
+            snprintf(count, sizeof count, frames < 1e15 ? "%.0f" : "%.3g", frames);
+            fprintf(stderr, "render_frames: --range %s %s %s asks for %s frames; one run draws at most %.0f\n",
+                    argv[arg + 1], argv[arg + 2], argv[arg + 3], count, mostFrames);
+            return 2;
         }
+        times.range = true;
+        times.start = start;
+        times.rate = rate;
+        times.count = frames > 0 ? static_cast<size_t>(frames) : 0;
     } else {
         for (; arg < argc; ++arg) {
             double t;
             if (!parseNumber(argv[arg], t) || t < 0) usage();
-            times.push_back(t);
+            times.given.push_back(t);
         }
     }
-    if (times.empty()) usage();
+    if (times.size() == 0) usage();
     return renderFrames(times, folder);
 }

@@ -222,11 +222,25 @@ bool initVideo(std::string& reason, bool offscreenAllowed) {
     // An X server that has just started, or is busy with many clients, can refuse one connection:
     // try a few times before giving up.
     for (int attempt = 0; SDL_InitSubSystem(SDL_INIT_VIDEO) != 0; ++attempt) {
-        if (attempt == 4) {
-            reason = SDL_GetError();
-            return false;
+        if (attempt < 4) {
+            SDL_Delay(200);
+            continue;
         }
-        SDL_Delay(200);
+#if !defined(_WIN32)
+        // A display that isn't there is no display: an offline host draws off-screen, as without
+        // DISPLAY.
+        if (offscreenAllowed) {
+            fprintf(stderr, "The X display %s can't be opened (%s): drawing off-screen instead.\n", display,
+                    SDL_GetError());
+            gOffscreen = true;
+            return true;
+        }
+        reason = std::string("the X display ") + display + " can't be opened (" + SDL_GetError() +
+                 "; run under X11 or Xvfb)";
+#else
+        reason = SDL_GetError();
+#endif
+        return false;
     }
 #if !defined(_WIN32)
     XSetIOErrorHandler(displayLost);

@@ -1,10 +1,11 @@
 #pragma once
 // MP4 video files: H.264 pictures (4:2:0) and AAC sound, encoded as they come and finished with the
 // index at the front of the file, so players start before the whole file has arrived. Until
-// finish() succeeds the bytes go to a file of this VideoFile's own beside PATH, PATH.XXXXXX.partial
-// (a long name cut to fit), created afresh (no existing file or link is opened); finish renames it
-// to PATH, so a file at PATH
-// is always whole and two exports to one PATH never share a file. PATH is a file's path, never a
+// finish() succeeds the bytes go to a file of this VideoFile's own (NewFile: without a name where
+// the file system allows, so not even SIGKILL leaves it behind; otherwise PATH.XXXXXX.partial, a
+// long name cut to fit), created afresh (no existing file or link is opened); finish gives it the
+// name PATH, so a file at PATH is always whole and two exports to one PATH never share a file. PATH
+// is a file's path, never a
 // URL. The media libraries stay behind this header; a build configured without them has the same
 // calls, and open() says that this build has no video export.
 #include <cstdint>
@@ -53,7 +54,7 @@ public:
 
     // Creates the partial file and sets up both encoders. False with a reason naming PATH, also when
     // something other than a regular file (a folder, a FIFO, a device) is at PATH. `created`, when
-    // given, is called the moment the partial file exists, with its path, for whoever must be able
+    // given, is called the moment a partial file with a name exists, with its path, for whoever must be able
     // to remove it where nothing else may be done (a signal handler).
     bool open(const std::string& path, const VideoFormat& format, std::string& error,
               void (*created)(const char* partialPath) = nullptr);
@@ -62,8 +63,8 @@ public:
     bool writePicture(const unsigned char* rgbBottomUp, std::string& error);
     // The next `frames` sound frames, 16-bit interleaved. Sound frame 0 plays with picture 0.
     bool writeSound(const int16_t* samples, int frames, std::string& error);
-    // Drains the encoders, writes the index at the front, flushes to the disk and renames the partial
-    // file to PATH. False with a reason naming PATH when anything could not be written, or when
+    // Drains the encoders, writes the index at the front, flushes to the disk and names the finished
+    // file PATH. False with a reason naming PATH when anything could not be written, or when
     // something other than a regular file has appeared at PATH; nothing is left then.
     bool finish(std::string& error);
     // Stops without finishing: closes and removes the partial file.

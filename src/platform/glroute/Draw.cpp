@@ -17,6 +17,9 @@ void lookUpMatrices(const Es3& es3, GLuint program, ProgramUniforms& u) {
     u.modelViewProjection = es3.GetUniformLocation(program, modelViewProjectionUniform);
     u.modelViewInverse = es3.GetUniformLocation(program, modelViewInverseUniform);
     u.normalMatrix = es3.GetUniformLocation(program, normalMatrixUniform);
+    for (int unit = 0; unit < textureUnits; ++unit)
+        u.textureMatrix[unit] =
+            es3.GetUniformLocation(program, (textureMatrixUniform + std::to_string(unit)).c_str());
     u.looked = true;
 }
 
@@ -52,7 +55,7 @@ void setRealArray(State& s, int location, bool enabled) {
 void prepareProgram(State& s) {
     const glm::mat4& modelView = s.modelView.top();
     const glm::mat4 modelViewProjection = s.projection.top() * modelView;
-    if (s.userProgram == 0) {
+    if (s.userProgram == 0 || s.programsWithoutShaders.count(s.userProgram)) {
         prepareFixedProgram(s, modelViewProjection);
         return;
     }
@@ -70,6 +73,9 @@ void prepareProgram(State& s) {
         es3.UniformMatrix4fv(u.modelViewProjection, 1, GL_FALSE, glm::value_ptr(modelViewProjection));
     if (u.modelViewInverse >= 0)
         es3.UniformMatrix4fv(u.modelViewInverse, 1, GL_FALSE, glm::value_ptr(glm::inverse(modelView)));
+    for (int unit = 0; unit < textureUnits; ++unit)
+        if (u.textureMatrix[unit] >= 0)
+            es3.UniformMatrix4fv(u.textureMatrix[unit], 1, GL_FALSE, glm::value_ptr(s.textureMatrices[unit].top()));
     if (u.normalMatrix >= 0) {
         const glm::mat3 normal = glm::transpose(glm::inverse(glm::mat3(modelView)));
         es3.UniformMatrix3fv(u.normalMatrix, 1, GL_FALSE, glm::value_ptr(normal));

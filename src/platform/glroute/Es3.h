@@ -12,7 +12,6 @@
 // as an entry point that hands it on unchanged (PassThrough.cpp). The engine's tests make some of
 // these too (the Is* and Get* ones).
 #define GLROUTE_PASSED_CALLS(X)                                                                           \
-    X(void, AttachShader, (GLuint program, GLuint shader), (program, shader))                            \
     X(void, BindFramebuffer, (GLenum target, GLuint framebuffer), (target, framebuffer))                 \
     X(void, BindRenderbuffer, (GLenum target, GLuint renderbuffer), (target, renderbuffer))              \
     X(void, BlendFunc, (GLenum sfactor, GLenum dfactor), (sfactor, dfactor))                             \
@@ -54,7 +53,6 @@
     X(void, GetFramebufferAttachmentParameteriv,                                                          \
       (GLenum target, GLenum attachment, GLenum pname, GLint * params), (target, attachment, pname, params)) \
     X(void, GetTexParameteriv, (GLenum target, GLenum pname, GLint * params), (target, pname, params))    \
-    X(GLint, GetUniformLocation, (GLuint program, const GLchar* name), (program, name))                   \
     X(void, GetUniformiv, (GLuint program, GLint location, GLint * params), (program, location, params))  \
     X(GLboolean, IsBuffer, (GLuint buffer), (buffer))                                                     \
     X(GLboolean, IsFramebuffer, (GLuint framebuffer), (framebuffer))                                      \
@@ -80,6 +78,7 @@
 // are the route's own, with the fixed-function pipeline's meaning.
 #define GLROUTE_OWN_CALLS(X)                                                                              \
     X(void, ActiveTexture, (GLenum texture), (texture))                                                   \
+    X(void, AttachShader, (GLuint program, GLuint shader), (program, shader))                            \
     X(void, BindBuffer, (GLenum target, GLuint buffer), (target, buffer))                                 \
     X(void, BindTexture, (GLenum target, GLuint texture), (target, texture))                              \
     X(void, BlendColor, (GLfloat r, GLfloat g, GLfloat b, GLfloat a), (r, g, b, a))                       \
@@ -94,6 +93,7 @@
     X(void, DrawArrays, (GLenum mode, GLint first, GLsizei count), (mode, first, count))                  \
     X(void, DrawElements, (GLenum mode, GLsizei count, GLenum type, const void* indices),                 \
       (mode, count, type, indices))                                                                       \
+    X(void, DetachShader, (GLuint program, GLuint shader), (program, shader))                            \
     X(void, Enable, (GLenum cap), (cap))                                                                  \
     X(void, EnableVertexAttribArray, (GLuint index), (index))                                             \
     X(GLenum, GetError, (void), ())                                                                       \
@@ -105,6 +105,7 @@
     X(void, GetShaderInfoLog, (GLuint shader, GLsizei bufSize, GLsizei* length, GLchar* log),             \
       (shader, bufSize, length, log))                                                                     \
     X(void, GetShaderiv, (GLuint shader, GLenum pname, GLint * params), (shader, pname, params))          \
+    X(GLint, GetUniformLocation, (GLuint program, const GLchar* name), (program, name))                   \
     X(void, Hint, (GLenum target, GLenum mode), (target, mode))                                           \
     X(GLboolean, IsEnabled, (GLenum cap), (cap))                                                          \
     X(void, LinkProgram, (GLuint program), (program))                                                     \

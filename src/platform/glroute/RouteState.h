@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/glroute/Es3.h"
+#include "platform/glroute/ShaderRewrite.h"
 
 namespace glroute {
 
@@ -79,6 +80,14 @@ struct AttribEntry {
 struct ProgramUniforms {
     bool looked = false;
     GLint modelView = -1, projection = -1, modelViewProjection = -1, modelViewInverse = -1, normalMatrix = -1;
+    GLint textureMatrix[textureUnits] = {-1, -1, -1, -1, -1, -1, -1, -1}; // a stand-in vertex stage's
+};
+
+// A shader as its source left it: its stage and what it passes to the other stage.
+struct ShaderRecord {
+    bool vertex = false;
+    bool rewritten = false; // false: no source, or one that could not be rewritten
+    ShaderInterface interface;
 };
 
 // The program that draws when no shader is in use: vertex colour times texture unit 0 through its
@@ -135,6 +144,12 @@ struct State {
     std::set<GLuint> programs;
     std::map<GLuint, ProgramUniforms> programUniforms;
     std::map<GLuint, std::string> shaderRewriteErrors; // shaders whose source could not be rewritten
+    std::map<GLuint, ShaderRecord> shaders;
+    std::map<GLuint, std::vector<GLuint>> attachedShaders; // by program, as the engine attached them
+    // A program of one stage links with the other stage standing in for GL's fixed function (the
+    // route's shader, attached at link); one of none draws as no program does.
+    std::map<GLuint, GLuint> standInShaders;
+    std::set<GLuint> programsWithoutShaders;
     GLuint userProgram = 0;                            // glUseProgramObjectARB
     GLuint realProgram = 0;                            // what the sink has bound
     FixedProgram fixed;

@@ -1,10 +1,13 @@
 #include "platform/glroute/ShaderRewrite.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <map>
 #include <set>
 #include <string>
+
+#include "platform/glroute/GlslPreprocessor.h"
 
 namespace glroute {
 
@@ -13,14 +16,46 @@ const char* const projectionUniform = "lmk_ProjectionMatrix";
 const char* const modelViewProjectionUniform = "lmk_ModelViewProjectionMatrix";
 const char* const modelViewInverseUniform = "lmk_ModelViewMatrixInverse";
 const char* const normalMatrixUniform = "lmk_NormalMatrix";
+const char* const textureMatrixUniform = "lmk_TextureMatrix";
 
 namespace {
 
-// Names GLSL 1.10 leaves free that GLSL ES 3.00 reserves or defines: a shader's own identifier of
-// that name is renamed.
-const std::set<std::string> reservedInEs3 = {"texture", "layout",    "centroid", "flat",
-                                             "smooth",  "uint",      "lowp",     "mediump",
-                                             "highp",   "precision", "sampler3D"};
+// Names GLSL 1.10 leaves free that GLSL ES 3.00 reserves or defines (its keywords, the words it
+// keeps for later, its built-in functions and macros): a shader's own identifier of that name is
+// renamed. Those GLSL 1.20 takes itself carry 120 and are renamed only in a 1.10 shader.
+const std::map<std::string, int> reservedInEs3 = {
+    // keywords and types
+    {"layout", 0}, {"centroid", 120}, {"flat", 0}, {"smooth", 0}, {"case", 0}, {"invariant", 120},
+    {"uint", 0}, {"uvec2", 0}, {"uvec3", 0}, {"uvec4", 0}, {"lowp", 0}, {"mediump", 0}, {"highp", 0},
+    {"precision", 0}, {"mat2x2", 120}, {"mat2x3", 120}, {"mat2x4", 120}, {"mat3x2", 120}, {"mat3x3", 120},
+    {"mat3x4", 120}, {"mat4x2", 120}, {"mat4x3", 120}, {"mat4x4", 120}, {"samplerCubeShadow", 0},
+    {"sampler2DArray", 0}, {"sampler2DArrayShadow", 0}, {"isampler2D", 0}, {"isampler3D", 0},
+    {"isamplerCube", 0}, {"isampler2DArray", 0}, {"usampler2D", 0}, {"usampler3D", 0}, {"usamplerCube", 0},
+    {"usampler2DArray", 0},
+    // kept for later
+    {"coherent", 0}, {"restrict", 0}, {"readonly", 0}, {"writeonly", 0}, {"resource", 0}, {"atomic_uint", 0},
+    {"noperspective", 0}, {"patch", 0}, {"sample", 0}, {"subroutine", 0}, {"common", 0}, {"partition", 0},
+    {"active", 0}, {"superp", 0}, {"filter", 0}, {"image1D", 0}, {"image2D", 0}, {"image3D", 0},
+    {"imageCube", 0}, {"iimage1D", 0}, {"iimage2D", 0}, {"iimage3D", 0}, {"iimageCube", 0}, {"uimage1D", 0},
+    {"uimage2D", 0}, {"uimage3D", 0}, {"uimageCube", 0}, {"image1DArray", 0}, {"image2DArray", 0},
+    {"iimage1DArray", 0}, {"iimage2DArray", 0}, {"uimage1DArray", 0}, {"uimage2DArray", 0},
+    {"imageBuffer", 0}, {"iimageBuffer", 0}, {"uimageBuffer", 0}, {"sampler1DArray", 0},
+    {"sampler1DArrayShadow", 0}, {"isampler1D", 0}, {"isampler1DArray", 0}, {"usampler1D", 0},
+    {"usampler1DArray", 0}, {"isampler2DRect", 0}, {"usampler2DRect", 0}, {"samplerBuffer", 0},
+    {"isamplerBuffer", 0}, {"usamplerBuffer", 0}, {"sampler2DMS", 0}, {"isampler2DMS", 0},
+    {"usampler2DMS", 0}, {"sampler2DMSArray", 0}, {"isampler2DMSArray", 0}, {"usampler2DMSArray", 0},
+    // built-in functions
+    {"sinh", 0}, {"cosh", 0}, {"tanh", 0}, {"asinh", 0}, {"acosh", 0}, {"atanh", 0}, {"round", 0},
+    {"roundEven", 0}, {"trunc", 0}, {"modf", 0}, {"isnan", 0}, {"isinf", 0}, {"floatBitsToInt", 0},
+    {"floatBitsToUint", 0}, {"intBitsToFloat", 0}, {"uintBitsToFloat", 0}, {"packSnorm2x16", 0},
+    {"unpackSnorm2x16", 0}, {"packUnorm2x16", 0}, {"unpackUnorm2x16", 0}, {"packHalf2x16", 0},
+    {"unpackHalf2x16", 0}, {"outerProduct", 120}, {"transpose", 120}, {"determinant", 0}, {"inverse", 0},
+    {"texture", 0}, {"textureSize", 0}, {"textureProj", 0}, {"textureLod", 0}, {"textureOffset", 0},
+    {"texelFetch", 0}, {"texelFetchOffset", 0}, {"textureProjOffset", 0}, {"textureLodOffset", 0},
+    {"textureProjLod", 0}, {"textureProjLodOffset", 0}, {"textureGrad", 0}, {"textureGradOffset", 0},
+    {"textureProjGrad", 0}, {"textureProjGradOffset", 0},
+    // macros
+    {"GL_ES", 0}, {"GL_FRAGMENT_PRECISION_HIGH", 0}};
 
 // Built-in names of the fixed-function pipeline the route does not feed.
 const std::set<std::string> unsupported = {
@@ -37,15 +72,14 @@ const std::set<std::string> unsupported = {
     "gl_ProjectionMatrixInverse", "gl_ModelViewProjectionMatrixInverse",
     "gl_ModelViewMatrixTranspose", "gl_ProjectionMatrixTranspose",
     "gl_ModelViewProjectionMatrixTranspose", "gl_NormalScale",
-    "gl_DepthRange",           "gl_PointSize",
-    "gl_FragDepth",            "gl_FrontFacing"};
+    "gl_DepthRange",           "gl_PointSize"};
 
 // Words whose GLSL ES 3.00 spelling is another word, in either stage.
-const std::map<std::string, std::string> renamedFunctions = {{"texture2D", "texture"},
-                                                             {"textureCube", "texture"},
-                                                             {"texture2DProj", "textureProj"},
-                                                             {"texture2DLod", "textureLod"},
-                                                             {"textureCubeLod", "textureLod"}};
+const std::map<std::string, std::string> renamedFunctions = {
+    {"texture2D", "texture"},         {"texture3D", "texture"},         {"textureCube", "texture"},
+    {"texture2DProj", "textureProj"}, {"texture3DProj", "textureProj"}, {"texture2DLod", "textureLod"},
+    {"texture3DLod", "textureLod"},   {"textureCubeLod", "textureLod"}, {"texture2DProjLod", "textureProjLod"},
+    {"texture3DProjLod", "textureProjLod"}};
 
 const std::set<std::string> matrices = {"gl_ModelViewMatrix", "gl_ProjectionMatrix", "gl_ModelViewProjectionMatrix",
                                         "gl_ModelViewMatrixInverse", "gl_NormalMatrix"};
@@ -63,14 +97,17 @@ size_t skipSpaces(const std::string& text, size_t at) {
     return at;
 }
 
-// Matches "[N]" at `at` with one digit N (spaces allowed inside); gives N and the index after it.
+// Matches "[N]" at `at` with a decimal constant N (spaces allowed inside, as a macro's expansion
+// leaves them); gives N (99 for anything above) and the index after it.
 bool bracketIndex(const std::string& text, size_t at, int& index, size_t& end) {
     at = skipSpaces(text, at);
     if (at >= text.size() || text[at] != '[') return false;
     at = skipSpaces(text, at + 1);
     if (at >= text.size() || !std::isdigit(static_cast<unsigned char>(text[at]))) return false;
-    index = text[at] - '0';
-    at = skipSpaces(text, at + 1);
+    index = 0;
+    for (; at < text.size() && std::isdigit(static_cast<unsigned char>(text[at])); ++at)
+        index = std::min(99, index * 10 + (text[at] - '0'));
+    at = skipSpaces(text, at);
     if (at >= text.size() || text[at] != ']') return false;
     end = at + 1;
     return true;
@@ -79,8 +116,9 @@ bool bracketIndex(const std::string& text, size_t at, int& index, size_t& end) {
 // One pass over a source: the rewritten body, and what it turned out to read and write of the
 // fixed-function pipeline, which the header then declares.
 struct Rewrite {
-    const std::string& source;
+    const std::string& source; // preprocessed
     const bool vertex;
+    const int version; // of GLSL: 110 or 120
     size_t at = 0; // the next character of the source to read
     std::string body;
     std::set<std::string> inputs;   // attributes the vertex shader reads: "gl_Vertex", "gl_MultiTexCoord3"
@@ -90,24 +128,20 @@ struct Rewrite {
     bool fragColor = false;
     std::string error;
 
-    Rewrite(const std::string& text, ShaderStage stage) : source(text), vertex(stage == ShaderStage::vertex) {}
+    Rewrite(const std::string& text, ShaderStage stage, int version)
+        : source(text), vertex(stage == ShaderStage::vertex), version(version) {}
 
-    // Comments pass through untouched; the version line gives way to ES 3.00's. True when one was
-    // passed.
-    bool passCommentOrVersion() {
-        size_t end = std::string::npos;
-        if (source.compare(at, 2, "//") == 0 || source.compare(at, 8, "#version") == 0) {
-            end = source.find('\n', at);
-            if (end == std::string::npos) end = source.size();
-        } else if (source.compare(at, 2, "/*") == 0) {
-            end = source.find("*/", at + 2);
-            end = end == std::string::npos ? source.size() : end + 2;
-        } else {
-            return false;
-        }
-        if (source[at] != '#') body.append(source, at, end - at);
-        at = end;
-        return true;
+    // The identifier after `from`, past blanks and line ends; empty when none follows.
+    std::string nextWord(size_t from) const {
+        while (from < source.size() && std::isspace(static_cast<unsigned char>(source[from]))) ++from;
+        size_t end = from;
+        while (end < source.size() && isIdentifierChar(source[end])) ++end;
+        return source.substr(from, end - from);
+    }
+
+    bool reservedHere(const std::string& word) const {
+        const auto found = reservedInEs3.find(word);
+        return found != reservedInEs3.end() && (found->second == 0 || version < found->second);
     }
 
     // The built-in `word` becomes a declared input: gl_Vertex, gl_Normal, gl_Color, gl_MultiTexCoordN.
@@ -183,6 +217,10 @@ struct Rewrite {
         if (!varyingOrOutput(word, taken)) return false;
         if (taken || attribute(word) || transform(word)) return true;
         const auto renamed = renamedFunctions.find(word);
+        // GLSL 1.20 lets a fragment shader's varying be invariant to match the vertex shader's;
+        // GLSL ES 3.00 takes invariance on outputs alone and needs no match.
+        if (!vertex && word == "invariant" && !reservedHere(word) && nextWord(at) == "varying")
+            return true;
         if (word == "varying")
             body += vertex ? "out" : "in";
         else if (word == "attribute" && vertex)
@@ -191,7 +229,7 @@ struct Rewrite {
             body += renamed->second;
         else if (matrices.count(word))
             body += *uniforms.insert("lmk_" + word.substr(3)).first;
-        else if (reservedInEs3.count(word))
+        else if (reservedHere(word))
             body += "lmk_user_" + word;
         else
             body += word;
@@ -201,7 +239,6 @@ struct Rewrite {
     bool run() {
         body.reserve(source.size() + 256);
         while (at < source.size()) {
-            if (passCommentOrVersion()) continue;
             const char c = source[at];
             if (!isIdentifierStart(c) || (at > 0 && isIdentifierChar(source[at - 1]))) {
                 body += c;
@@ -218,7 +255,8 @@ struct Rewrite {
         // Samplers too: a low-precision one (ES's default) may be filtered in 8 bits, which leaves
         // the picture a level off here and there.
         std::string head = "#version 300 es\nprecision highp float;\nprecision highp int;\n"
-                           "precision highp sampler2D;\nprecision highp samplerCube;\n";
+                           "precision highp sampler2D;\nprecision highp samplerCube;\nprecision highp sampler3D;\n"
+                           "precision highp sampler2DShadow;\n";
         char line[160];
         for (const std::string& input : inputs) {
             const std::string name = input.substr(3);
@@ -241,21 +279,55 @@ struct Rewrite {
         for (int unit : texCoords) head += qualifier + " vec4 lmk_TexCoord" + std::to_string(unit) + ";\n";
         if (frontColor) head += qualifier + " vec4 lmk_FrontColor;\n";
         if (fragColor) head += "layout(location = 0) out vec4 lmk_FragColor;\n";
-        // Compiler messages count the shader's own lines (a removed version line leaves an empty one).
+        // Compiler messages count the shader's own lines (the preprocessor leaves every line in place).
         return head + "#line 1\n";
     }
 };
 
 } // namespace
 
-bool rewriteShader(ShaderStage stage, const std::string& source, std::string& rewritten, std::string& error) {
-    Rewrite rewrite(source, stage);
+bool rewriteShader(ShaderStage stage, const std::string& source, std::string& rewritten, std::string& error,
+                   ShaderInterface* interface) {
+    PreprocessedShader preprocessed;
+    if (!preprocessShader(source, preprocessed, error)) return false;
+    Rewrite rewrite(preprocessed.text, stage, preprocessed.version);
     if (!rewrite.run()) {
         error = rewrite.error;
         return false;
     }
     rewritten = rewrite.header() + rewrite.body;
+    if (interface) {
+        interface->texCoords = rewrite.texCoords;
+        interface->frontColor = rewrite.frontColor;
+    }
     return true;
+}
+
+std::string companionShader(ShaderStage missing, const ShaderInterface& present) {
+    std::string text = "#version 300 es\nprecision highp float;\n";
+    if (missing == ShaderStage::vertex) {
+        // GL's own vertex stage: the position through the matrices, the colour and each texture
+        // coordinate the fragment shader reads through their matrices.
+        text += "layout(location = " + std::to_string(vertexLocation) + ") in vec4 lmk_Vertex;\nuniform mat4 " +
+                modelViewProjectionUniform + ";\n";
+        std::string main = std::string("    gl_Position = ") + modelViewProjectionUniform + " * lmk_Vertex;\n";
+        if (present.frontColor) {
+            text += "layout(location = " + std::to_string(colorLocation) +
+                    ") in vec4 lmk_Color;\nout vec4 lmk_FrontColor;\n";
+            main += "    lmk_FrontColor = clamp(lmk_Color, 0.0, 1.0);\n";
+        }
+        for (int unit : present.texCoords) {
+            const std::string n = std::to_string(unit);
+            text += "layout(location = " + std::to_string(texCoordLocation + unit) + ") in vec4 lmk_MultiTexCoord" +
+                    n + ";\nuniform mat4 " + textureMatrixUniform + n + ";\nout vec4 lmk_TexCoord" + n + ";\n";
+            main += "    lmk_TexCoord" + n + " = " + textureMatrixUniform + n + " * lmk_MultiTexCoord" + n + ";\n";
+        }
+        return text + "void main() {\n" + main + "}\n";
+    }
+    // A vertex shader alone: its colour as GL's own fragment stage passes it on untextured.
+    text += "layout(location = 0) out vec4 lmk_FragColor;\n";
+    if (!present.frontColor) return text + "void main() { lmk_FragColor = vec4(1.0); }\n";
+    return text + "in vec4 lmk_FrontColor;\nvoid main() { lmk_FragColor = lmk_FrontColor; }\n";
 }
 
 } // namespace glroute

@@ -1,6 +1,8 @@
 // Shader objects under their ARB names: each GLSL 1.10 source is rewritten to GLSL ES 3.00 when it
 // is given (ShaderRewrite.h). A source that can't be rewritten is not compiled: the shader then
-// reports a failed compile whose log says what it uses that the route does not feed.
+// reports a failed compile whose log says what it uses that the route does not feed. Programs link
+// as GL 2.1 links them: one of a single stage gets the other from the route (ES links only pairs),
+// and one of none links and draws as no program does.
 #include <algorithm>
 #include <cstring>
 
@@ -23,10 +25,14 @@ void glShaderSourceARB(GLhandleARB shader, GLsizei count, const GLcharARB** stri
     const glroute::ShaderStage stage =
         type == GL_VERTEX_SHADER ? glroute::ShaderStage::vertex : glroute::ShaderStage::fragment;
     std::string rewritten, error;
-    if (!glroute::rewriteShader(stage, source, rewritten, error)) {
+    glroute::ShaderRecord& record = s.shaders[shader];
+    record = glroute::ShaderRecord();
+    record.vertex = stage == glroute::ShaderStage::vertex;
+    if (!glroute::rewriteShader(stage, source, rewritten, error, &record.interface)) {
         s.shaderRewriteErrors[shader] = "The shader " + error + ".";
         return;
     }
+    record.rewritten = true;
     s.shaderRewriteErrors.erase(shader);
     const char* text = rewritten.c_str();
     s.es3.ShaderSource(shader, 1, &text, nullptr);
@@ -44,16 +50,61 @@ GLuint glCreateProgram(void) {
     return program;
 }
 
+void glAttachShader(GLuint program, GLuint shader) {
+    State& s = state();
+    s.es3.AttachShader(program, shader);
+    s.attachedShaders[program].push_back(shader);
+}
+
 void glLinkProgram(GLuint program) {
     State& s = state();
-    s.es3.LinkProgram(program);
     s.programUniforms.erase(program);
+    s.programsWithoutShaders.erase(program);
+    const auto standIn = s.standInShaders.find(program);
+    if (standIn != s.standInShaders.end()) {
+        s.es3.DetachShader(program, standIn->second);
+        s.es3.DeleteShader(standIn->second);
+        s.standInShaders.erase(standIn);
+    }
+    // The stages the engine gave, and what the one it gave passes on.
+    const glroute::ShaderRecord* vertex = nullptr;
+    const glroute::ShaderRecord* fragment = nullptr;
+    static const glroute::ShaderRecord unknown;
+    for (GLuint shader : s.attachedShaders[program]) {
+        const auto found = s.shaders.find(shader);
+        const glroute::ShaderRecord& record = found == s.shaders.end() ? unknown : found->second;
+        GLint type = 0;
+        s.es3.GetShaderiv(shader, GL_SHADER_TYPE, &type);
+        (type == GL_VERTEX_SHADER ? vertex : fragment) = &record;
+    }
+    if (!vertex && !fragment) {
+        s.programsWithoutShaders.insert(program);
+        return;
+    }
+    if (!vertex || !fragment) {
+        const glroute::ShaderStage missing = vertex ? glroute::ShaderStage::fragment : glroute::ShaderStage::vertex;
+        const std::string source = glroute::companionShader(missing, (vertex ? vertex : fragment)->interface);
+        const GLuint shader =
+            s.es3.CreateShader(missing == glroute::ShaderStage::vertex ? GL_VERTEX_SHADER : GL_FRAGMENT_SHADER);
+        const char* text = source.c_str();
+        s.es3.ShaderSource(shader, 1, &text, nullptr);
+        s.es3.CompileShader(shader);
+        s.es3.AttachShader(program, shader);
+        s.standInShaders[program] = shader;
+    }
+    s.es3.LinkProgram(program);
+}
+
+GLint glGetUniformLocation(GLuint program, const GLchar* name) {
+    State& s = state();
+    return s.programsWithoutShaders.count(program) ? -1 : s.es3.GetUniformLocation(program, name);
 }
 
 void glUseProgramObjectARB(GLhandleARB program) {
     State& s = state();
     s.userProgram = program;
-    if (program != s.realProgram) {
+    // A program without shaders is GL's fixed function, which the route draws itself.
+    if (program != s.realProgram && !s.programsWithoutShaders.count(program)) {
         s.es3.UseProgram(program);
         s.realProgram = program;
     }
@@ -61,7 +112,9 @@ void glUseProgramObjectARB(GLhandleARB program) {
 
 void glGetObjectParameterivARB(GLhandleARB object, GLenum pname, GLint* params) {
     State& s = state();
-    if (s.programs.count(object))
+    if (s.programsWithoutShaders.count(object) && pname == GL_LINK_STATUS)
+        *params = GL_TRUE;
+    else if (s.programs.count(object))
         s.es3.GetProgramiv(object, pname, params);
     else if (pname == GL_COMPILE_STATUS && s.shaderRewriteErrors.count(object))
         *params = GL_FALSE;

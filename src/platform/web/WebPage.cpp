@@ -4,15 +4,24 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <string>
+
+#include "base/TimeText.h"
 
 // clang-format off
 EM_JS(int, pageStillFlag, (), {
     return new URLSearchParams(location.search).has('still') ? 1 : 0;
 });
 
-EM_JS(double, pageTimeFragment, (), {
-    const match = /^#t=([0-9]*[.]?[0-9]+)$/.exec(location.hash);
-    return match ? parseFloat(match[1]) : 0;
+// The text after "#t=": its size in bytes with the NUL (0 without one), and the text itself.
+EM_JS(int, pageTimeFragmentBytes, (), {
+    const match = /^#t=(.*)$/s.exec(location.hash);
+    return match ? lengthBytesUTF8(match[1]) + 1 : 0;
+});
+
+EM_JS(void, pageTimeFragmentCopy, (char* text, int bytes), {
+    const match = /^#t=(.*)$/s.exec(location.hash);
+    stringToUTF8(match ? match[1] : '', text, bytes);
 });
 
 EM_JS(void, pageReadyJs, (), {
@@ -42,9 +51,16 @@ bool pageAsksForStill() {
 }
 
 double pageStartSeconds() {
-    const double seconds = pageTimeFragment();
-    // Digits enough to overflow a double are a time past the end too, not the start.
-    return seconds > 0 ? seconds : 0;
+    const int bytes = pageTimeFragmentBytes();
+    if (bytes <= 0) return 0;
+    std::string text(static_cast<size_t>(bytes), '\0');
+    pageTimeFragmentCopy(&text[0], bytes);
+    text.resize(static_cast<size_t>(bytes - 1));
+    double seconds = 0;
+    // Read as the program reads --start and render_frames its times ("5.", "1e3"); digits enough
+    // to overflow a double are a time past the end too, not the start.
+    if (!parseSeconds(text.c_str(), seconds) || !(seconds > 0)) return 0;
+    return seconds;
 }
 
 void pageShowReady() {

@@ -5,7 +5,8 @@
 
 // The query and fragment of the page's address: `?still` and `#t=SECONDS`.
 bool pageAsksForStill();
-// The show time the address names (#t=SECONDS), 0 when it names none or something else; it may
+// The show time the address names (#t=SECONDS, read as the program reads its times: "5.", "1e3"),
+// 0 when it names none or something else; it may
 // be far past the end of the show, or infinite.
 double pageStartSeconds();
 

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <optional>
 
+#include "base/TimeText.h"
 #include "demo/Timeline.h"
 #include "platform/export/VideoFile.h"
 
@@ -20,10 +21,7 @@ constexpr int maxFramesPerSecond = 240;
 constexpr int maxVideoSide = 8192; // pixels
 
 bool parseSeconds(const std::string& text, double& value) {
-    if (text.empty()) return false;
-    char* end = nullptr;
-    value = strtod(text.c_str(), &end);
-    return *end == '\0' && std::isfinite(value);
+    return ::parseSeconds(text.c_str(), value) && std::isfinite(value);
 }
 
 bool parseInteger(const std::string& text, long& value) {

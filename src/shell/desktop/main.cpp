@@ -5,6 +5,7 @@
 #include <cstring>
 #include <unistd.h>
 
+#include "base/RegularFile.h"
 #include "base/StandardDescriptors.h"
 #include "clock/MusicTime.h"
 #include "platform/Window.h"
@@ -57,6 +58,7 @@ void playShow() {
 
 int main(int argc, char** argv) {
     const bool outputClosed = openClosedStandardDescriptors() & 1 << STDOUT_FILENO;
+    reportFileSizeLimitAsError();
     const CommandLine command = parseCommandLine(argc, argv);
     switch (command.action) {
     case CommandLine::Action::help:

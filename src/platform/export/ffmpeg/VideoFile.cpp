@@ -130,6 +130,21 @@ int closeReopened(AVFormatContext*, AVIOContext* context) {
     return 0;
 }
 
+// The rate the sound is encoded at: the music's own when the encoder takes it, otherwise the
+// lowest it takes above it (or its highest), so that a 192 kHz track is resampled rather than
+// refused.
+int encoderRate(const AVCodec* codec, int musicRate) {
+    const int* rates = codec->supported_samplerates;
+    if (!rates) return musicRate;
+    int above = 0, highest = 0;
+    for (; *rates; ++rates) {
+        if (*rates == musicRate) return musicRate;
+        if (*rates > musicRate && (above == 0 || *rates < above)) above = *rates;
+        highest = std::max(highest, *rates);
+    }
+    return above ? above : highest ? highest : musicRate;
+}
+
 // Why the target can't be replaced by the finished file, or empty when it can: it doesn't exist
 // yet, or it is a regular file (through a link, the link is what gets replaced).
 std::string targetProblem(const std::string& path) {
@@ -144,8 +159,8 @@ std::string targetProblem(const std::string& path) {
 
 struct VideoFile::State {
     std::string path;
-    std::string partialPath; // PATH.XXXXXX.partial, ours alone until it is renamed to PATH
-    int fd = -1;
+    NewFile file; // unnamed, or PATH.XXXXXX.partial, until it is finished
+    int fd = -1;  // the file's descriptor
     VideoFormat format;
     PictureArea area;
 
@@ -162,7 +177,6 @@ struct VideoFile::State {
     AVPacket* packet = nullptr;
     int64_t picturesSent = 0;
     int64_t soundFramesSent = 0;
-    bool fileCreated = false; // partialPath exists and is ours to remove
 
     ~State() {
         avcodec_free_context(&videoCodec);
@@ -177,7 +191,6 @@ struct VideoFile::State {
             closeFileAccess(&container->pb);
             avformat_free_context(container);
         }
-        if (fd >= 0) close(fd);
     }
 
     std::string fail(const std::string& what, int code) const {
@@ -210,6 +223,30 @@ struct VideoFile::State {
             return false;
         }
         return drain(codec, stream, error);
+    }
+
+    // Converts `frames` sound frames into the queue; null samples drain what a change of rate
+    // still holds back.
+    bool convertSound(const int16_t* samples, int frames, std::string& error) {
+        const int room = swr_get_out_samples(resampler, frames);
+        if (room < 0) {
+            error = fail("cannot convert the sound", room);
+            return false;
+        }
+        if (room == 0) return true;
+        std::vector<float> left(static_cast<size_t>(room)), right(static_cast<size_t>(room));
+        uint8_t* planes[2] = {reinterpret_cast<uint8_t*>(left.data()), reinterpret_cast<uint8_t*>(right.data())};
+        const uint8_t* input[1] = {reinterpret_cast<const uint8_t*>(samples)};
+        const int converted = swr_convert(resampler, planes, room, samples ? input : nullptr, frames);
+        if (converted < 0) {
+            error = fail("cannot convert the sound", converted);
+            return false;
+        }
+        if (av_audio_fifo_write(pending, reinterpret_cast<void**>(planes), converted) < converted) {
+            error = fail("no memory for sound", 0);
+            return false;
+        }
+        return true;
     }
 
     // Encodes whole sound frames from the queue; with `all`, the short remainder too.
@@ -319,15 +356,15 @@ struct VideoFile::State {
         soundCodec = newEncoder(AV_CODEC_ID_AAC, "AAC", codec, error);
         if (!soundCodec) return false;
         soundCodec->sample_fmt = AV_SAMPLE_FMT_FLTP;
-        soundCodec->sample_rate = format.soundRate;
+        soundCodec->sample_rate = encoderRate(codec, format.soundRate);
         soundCodec->bit_rate = soundBitRate;
         av_channel_layout_default(&soundCodec->ch_layout, 2);
-        soundCodec->time_base = AVRational{1, format.soundRate};
+        soundCodec->time_base = AVRational{1, soundCodec->sample_rate};
         if (container->oformat->flags & AVFMT_GLOBALHEADER) soundCodec->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
         int status = avcodec_open2(soundCodec, codec, nullptr);
         if (status < 0) {
-            error =
-                fail("cannot start the AAC encoder at " + std::to_string(format.soundRate) + " Hz", status);
+            error = fail("cannot start the AAC encoder at " + std::to_string(soundCodec->sample_rate) + " Hz",
+                         status);
             return false;
         }
         soundStream = avformat_new_stream(container, nullptr);
@@ -388,17 +425,16 @@ bool VideoFile::open(const std::string& path, const VideoFormat& format, std::st
         return false;
     }
 
-    s.fd = createFileBeside(path, s.partialPath);
-    if (s.fd < 0) {
-        error = "Cannot write the video " + path + ": " + strerror(errno);
+    if (!s.file.create(path, problem)) {
+        error = "Cannot write the video " + path + ": " + problem;
         abandon();
         return false;
     }
-    s.fileCreated = true;
-    if (created) created(s.partialPath.c_str());
+    s.fd = s.file.descriptor();
+    if (created && !s.file.partialPath().empty()) created(s.file.partialPath().c_str());
     // The container is named: the file's name has no extension to guess it from. The name is
     // only for the libraries' messages.
-    int status = avformat_alloc_output_context2(&s.container, nullptr, "mp4", s.partialPath.c_str());
+    int status = avformat_alloc_output_context2(&s.container, nullptr, "mp4", path.c_str());
     if (status < 0 || !s.packet) {
         error = s.fail("cannot set up an MP4 file", status);
         abandon();
@@ -461,29 +497,13 @@ bool VideoFile::writePicture(const unsigned char* rgbBottomUp, std::string& erro
 
 bool VideoFile::writeSound(const int16_t* samples, int frames, std::string& error) {
     State& s = *state;
-    const int room = swr_get_out_samples(s.resampler, frames);
-    if (room < 0) {
-        error = s.fail("cannot convert the sound", room);
-        return false;
-    }
-    std::vector<float> left(static_cast<size_t>(room)), right(static_cast<size_t>(room));
-    uint8_t* planes[2] = {reinterpret_cast<uint8_t*>(left.data()), reinterpret_cast<uint8_t*>(right.data())};
-    const uint8_t* input[1] = {reinterpret_cast<const uint8_t*>(samples)};
-    const int converted = swr_convert(s.resampler, planes, room, input, frames);
-    if (converted < 0) {
-        error = s.fail("cannot convert the sound", converted);
-        return false;
-    }
-    if (av_audio_fifo_write(s.pending, reinterpret_cast<void**>(planes), converted) < converted) {
-        error = s.fail("no memory for sound", 0);
-        return false;
-    }
-    return s.encodePendingSound(false, error);
+    return s.convertSound(samples, frames, error) && s.encodePendingSound(false, error);
 }
 
 bool VideoFile::finish(std::string& error) {
     State& s = *state;
-    bool ok = s.encodePendingSound(true, error) && s.encode(s.soundCodec, s.soundStream, nullptr, error) &&
+    bool ok = s.convertSound(nullptr, 0, error) && s.encodePendingSound(true, error) &&
+              s.encode(s.soundCodec, s.soundStream, nullptr, error) &&
               s.encode(s.videoCodec, s.videoStream, nullptr, error);
     if (ok) {
         int status = av_write_trailer(s.container);
@@ -513,9 +533,12 @@ bool VideoFile::finish(std::string& error) {
             ok = false;
         }
     }
-    if (ok && rename(s.partialPath.c_str(), s.path.c_str()) != 0) {
-        error = s.fail(std::string("cannot rename ") + s.partialPath + ": " + strerror(errno), 0);
-        ok = false;
+    if (ok) {
+        std::string problem;
+        if (!s.file.publish(problem)) {
+            error = s.fail("cannot give the finished file its name: " + problem, 0);
+            ok = false;
+        }
     }
     if (ok) {
         delete state;
@@ -527,10 +550,6 @@ bool VideoFile::finish(std::string& error) {
 }
 
 void VideoFile::abandon() {
-    if (!state) return;
-    const std::string partial = state->partialPath;
-    const bool created = state->fileCreated;
     delete state;
     state = nullptr;
-    if (created) remove(partial.c_str());
 }

@@ -1,0 +1,1 @@
+# version 110#ifdef GL_ESprecision mediump float;#endifvarying vec4 filter;void main() { filter = gl_Color; gl_FrontColor = gl_Color; gl_Position = ftransform(); }
