@@ -157,7 +157,7 @@ bool encodeOggVorbis(std::vector<float>& left, std::vector<float>& right, float 
     // on every pass, so the few spots the next coding pushes over again do not keep it going), and
     // encodes it again.
     constexpr int maxPasses = 5;
-    constexpr float marginPerPass = 0.93f; // about 0.6 dB
+    constexpr float marginPerPass = 0.9f; // about 0.9 dB
     std::vector<float> decodedLeft, decodedRight;
     for (int pass = 1;; ++pass) {
         bytes.clear();
@@ -177,7 +177,9 @@ bool encodeOggVorbis(std::vector<float>& left, std::vector<float>& right, float 
             return false;
         }
         allowed.resize(left.size(), 1.0f);
-        applyGainLimits(left, right, allowed, static_cast<int>(0.01 * sampleRate), 0.12f);
+        // The coding's error spreads over blocks of tens of milliseconds: the track is lowered around
+        // each over, not only at it.
+        applyGainLimits(left, right, allowed, static_cast<int>(0.025 * sampleRate), 0.2f);
     }
 }
 

@@ -419,7 +419,7 @@ Phrase plan(int p) {
         ph.softKick = true;
         ph.kickLevel = p <= -7 ? 0.5f : 0.6f;
         // The intro sits well under the drops, so the first drop lands.
-        ph.levelDb = -1.5f;
+        ph.levelDb = -3.5f;
 
         ph.ticks = true;
         ph.offHats = p == -4 || p == -3;
@@ -447,7 +447,7 @@ Phrase plan(int p) {
             ph.arpFrom = 3500.0f;
             ph.arpTo = 7500.0f;
             ph.padCutoff = 2600.0f;
-            ph.levelDb = -5.0f;
+            ph.levelDb = -5.5f;
             ph.levelRiseDb = 1.5f;
             ph.breakBeats = 2;
         }
@@ -1094,10 +1094,10 @@ StereoBuffer renderSong(int64_t sampleCount) {
             out.right[static_cast<size_t>(s)] = dcOutR * close;
         }
     }
-    // The master: the tips of the loudest moments are bent down (a few dB at the most), then the limiter
-    // holds the true peak.
+    // The master: the tips of the loudest moments are bent down (by up to a few dB), then the limiter
+    // holds the true peak; its slow release keeps it from pumping with the beat.
     clipPeaks(out.left, out.right, dbToGain(clipKneeDb), dbToGain(clipCeilingDb));
-    limit(out.left, out.right, dbToGain(masterCeilingDb), static_cast<int>(0.004 * sampleRate), 0.12f);
+    limit(out.left, out.right, dbToGain(masterCeilingDb), static_cast<int>(0.004 * sampleRate), 0.3f);
     return out;
 }
 
