@@ -18,7 +18,9 @@ public:
     double seconds() const { return static_cast<double>(sums_.size() - 1) / static_cast<double>(rate_); }
 
     // Loudness of the stretch [from, to), LUFS; -inf-like for silence.
-    double lufs(double fromSeconds, double toSeconds) const { return toLufs(meanSquare(fromSeconds, toSeconds)); }
+    double lufs(double fromSeconds, double toSeconds) const {
+        return toLufs(meanSquare(fromSeconds, toSeconds));
+    }
     // Short-term loudness: the 3 s ending at `seconds`.
     double shortTerm(double seconds) const { return lufs(seconds - 3.0, seconds); }
 
@@ -49,27 +51,27 @@ public:
 
 private:
     // The K filter: a shelf of +4 dB above about 1.7 kHz (the head's effect), then a high pass around
-    // 38 Hz, each a biquad designed for the rate from its analogue prototype.
+    // 38 Hz; each is the standard's analogue prototype mapped to the rate by the bilinear transform,
+    // which at 48 kHz gives the standard's own coefficients.
     static std::vector<double> kWeighted(const std::vector<float>& x, long rate) {
         const double fs = static_cast<double>(rate);
         std::vector<double> y(x.begin(), x.end());
         {
-            const double gainDb = 3.99984385397, q = 0.7071752369554193, hz = 1681.9744509555319;
-            const double a = std::pow(10.0, gainDb / 40.0), w = 2.0 * M_PI * hz / fs;
-            const double alpha = std::sin(w) / (2.0 * q), c = std::cos(w), root = 2.0 * std::sqrt(a) * alpha;
-            biquad(y, a * ((a + 1) + (a - 1) * c + root), -2.0 * a * ((a - 1) + (a + 1) * c),
-                   a * ((a + 1) + (a - 1) * c - root), (a + 1) - (a - 1) * c + root, 2.0 * ((a - 1) - (a + 1) * c),
-                   (a + 1) - (a - 1) * c - root);
+            const double k = std::tan(M_PI * 1681.974450955533 / fs), q = 0.7071752369554196;
+            const double high = std::pow(10.0, 3.999843853973347 / 20.0), band = std::pow(high, 0.4996667741545416);
+            const double a0 = 1.0 + k / q + k * k;
+            biquad(y, (high + band * k / q + k * k) / a0, 2.0 * (k * k - high) / a0,
+                   (high - band * k / q + k * k) / a0, 2.0 * (k * k - 1.0) / a0, (1.0 - k / q + k * k) / a0);
         }
         {
-            const double q = 0.5003270373253953, hz = 38.13547087613982, w = 2.0 * M_PI * hz / fs;
-            const double alpha = std::sin(w) / (2.0 * q), c = std::cos(w);
-            biquad(y, (1 + c) / 2, -(1 + c), (1 + c) / 2, 1 + alpha, -2 * c, 1 - alpha);
+            const double k = std::tan(M_PI * 38.13547087602444 / fs), q = 0.5003270373238773;
+            const double a0 = 1.0 + k / q + k * k;
+            biquad(y, 1.0, -2.0, 1.0, 2.0 * (k * k - 1.0) / a0, (1.0 - k / q + k * k) / a0);
         }
         return y;
     }
-    static void biquad(std::vector<double>& x, double b0, double b1, double b2, double a0, double a1, double a2) {
-        b0 /= a0, b1 /= a0, b2 /= a0, a1 /= a0, a2 /= a0;
+    // y[n] = b0 x[n] + b1 x[n-1] + b2 x[n-2] - a1 y[n-1] - a2 y[n-2]
+    static void biquad(std::vector<double>& x, double b0, double b1, double b2, double a1, double a2) {
         double x1 = 0, x2 = 0, y1 = 0, y2 = 0;
         for (double& v : x) {
             const double out = b0 * v + b1 * x1 + b2 * x2 - a1 * y1 - a2 * y2;
@@ -94,7 +96,8 @@ private:
     double meanSquare(double fromSeconds, double toSeconds) const {
         const size_t last = sums_.size() - 1;
         const auto at = [&](double s) {
-            return std::min(last, static_cast<size_t>(std::max(0.0, std::round(s * static_cast<double>(rate_)))));
+            return std::min(last,
+                            static_cast<size_t>(std::max(0.0, std::round(s * static_cast<double>(rate_)))));
         };
         const size_t from = at(fromSeconds), to = at(toSeconds);
         return to > from ? (sums_[to] - sums_[from]) / static_cast<double>(to - from) : 0.0;
