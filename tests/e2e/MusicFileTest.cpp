@@ -377,8 +377,9 @@ TEST_F(MusicFile, FinalHitOnTheLastBeatStandsOutAndDiesAwayBeforeTheShowEnds) {
     const double hit = rmsDb(at(lastBeat), at(lastBeat + 0.1));
     const double ringing = rmsDb(at(205.8), at(205.88));
     const double closing = rmsDb(at(205.90), at(205.95));
-    std::printf("outro before the last beat %.1f dB, final hit %.1f dB, at 205.8 s %.1f dB, at 205.9 s %.1f dB\n",
-                fadedOutro, hit, ringing, closing);
+    std::printf(
+        "outro before the last beat %.1f dB, final hit %.1f dB, at 205.8 s %.1f dB, at 205.9 s %.1f dB\n",
+        fadedOutro, hit, ringing, closing);
     EXPECT_GT(hit, -16.0) << "no hit on the last beat";
     EXPECT_GT(hit, fadedOutro + 10.0) << "the last beat does not stand out from the outro";
     EXPECT_GT(ringing, -30.0) << "the hit has died away before the show ends";

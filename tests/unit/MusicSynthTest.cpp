@@ -146,10 +146,12 @@ TEST(MusicLimiter, HoldsTheTruePeakBetweenSamplesAsTheClipperDoes) {
 
     std::vector<float> tone(length);
     for (size_t n = 0; n < length; ++n)
-        tone[n] = (n < loudFrom ? 0.2f : 1.0f) * static_cast<float>(std::sin(2.0 * pi * 1003.0 * n / sampleRate));
+        tone[n] =
+            (n < loudFrom ? 0.2f : 1.0f) * static_cast<float>(std::sin(2.0 * pi * 1003.0 * n / sampleRate));
     left = right = tone;
     clipPeaks(left, right, 0.5f, 0.7f);
-    for (size_t n = 0; n + 64 < loudFrom; ++n) ASSERT_EQ(left[n], tone[n]) << "quiet sample " << n << " changed";
+    for (size_t n = 0; n + 64 < loudFrom; ++n)
+        ASSERT_EQ(left[n], tone[n]) << "quiet sample " << n << " changed";
     const std::vector<float> peaks = truePeaks(left, right);
     const float loudest = *std::max_element(peaks.begin() + loudFrom + 64, peaks.end() - 64);
     EXPECT_LT(loudest, 0.75f) << "the clipper let the peaks through";

@@ -273,9 +273,11 @@ int main(int argc, char** argv) {
     const LoudnessMeter meter(track.left, track.right, rate);
     double samplePeak = 0.0;
     for (size_t n = 0; n < track.left.size(); ++n)
-        samplePeak = std::max({samplePeak, std::fabs(double(track.left[n])), std::fabs(double(track.right[n]))});
-    std::printf("\nloudness: integrated %.1f LUFS, range %.1f LU, true peak %.2f dBTP (sample peak %.2f dBFS)\n",
-                meter.integrated(), meter.range(), db(truePeak(track.left, track.right)), db(samplePeak));
+        samplePeak =
+            std::max({samplePeak, std::fabs(double(track.left[n])), std::fabs(double(track.right[n]))});
+    std::printf(
+        "\nloudness: integrated %.1f LUFS, range %.1f LU, true peak %.2f dBTP (sample peak %.2f dBFS)\n",
+        meter.integrated(), meter.range(), db(truePeak(track.left, track.right)), db(samplePeak));
     // Where in the beat the drops peak: on the kick, or after it, where the sustained parts are back
     // from under the kick and the bass and the hats strike the off-beat.
     std::vector<double> onBeat, offBeat;
@@ -286,13 +288,14 @@ int main(int argc, char** argv) {
                          to = static_cast<size_t>(beatTimeSeconds(k + 1) * rate),
                          split = static_cast<size_t>((beatTimeSeconds(k) + 0.4 * beatSeconds) * rate);
             for (size_t n = from; n < to; ++n)
-                peaks[n >= split] = std::max({peaks[n >= split], std::fabs(double(track.left[n])),
-                                              std::fabs(double(track.right[n]))});
+                peaks[n >= split] = std::max(
+                    {peaks[n >= split], std::fabs(double(track.left[n])), std::fabs(double(track.right[n]))});
             onBeat.push_back(db(peaks[0]));
             offBeat.push_back(db(peaks[1]));
         }
     }
-    std::printf("  the drops' peaks, median per beat: on the kick (its first 0.4 beat) %.2f dBFS, after it %.2f dBFS\n",
+    std::printf("  the drops' peaks, median per beat: on the kick (its first 0.4 beat) %.2f dBFS, after it "
+                "%.2f dBFS\n",
                 median(onBeat), median(offBeat));
     const auto medianShortTerm = [&](std::initializer_list<std::pair<int, int>> spans) {
         std::vector<double> values;
@@ -303,21 +306,26 @@ int main(int argc, char** argv) {
     };
     const double hooks = medianShortTerm({{66, 130}, {162, 226}}), climax = medianShortTerm({{362, 426}});
     const Spectrum top = spectrum(track.mid, rate, beatTimeSeconds(362), beatTimeSeconds(426));
-    const auto octave = [&](double centreHz) { return top.energy(centreHz / std::sqrt(2.0), centreHz * std::sqrt(2.0)); };
-    std::printf("  short-term, median: the first drop's hook blocks (beats 66-130, 162-226) %.1f LUFS, the climax "
-                "(362-426) %.1f LUFS, %+.1f LU; the climax's 250 Hz octave %+.1f dB on its 1 kHz octave\n",
-                hooks, climax, climax - hooks, 10.0 * std::log10(octave(250.0) / octave(1000.0)));
+    const auto octave = [&](double centreHz) {
+        return top.energy(centreHz / std::sqrt(2.0), centreHz * std::sqrt(2.0));
+    };
+    std::printf(
+        "  short-term, median: the first drop's hook blocks (beats 66-130, 162-226) %.1f LUFS, the climax "
+        "(362-426) %.1f LUFS, %+.1f LU; the climax's 250 Hz octave %+.1f dB on its 1 kHz octave\n",
+        hooks, climax, climax - hooks, 10.0 * std::log10(octave(250.0) / octave(1000.0)));
     // Build-ups from their first beat to the break two beats before their drop.
     const struct { int first, drop; } buildUps[] = {{42, 66}, {250, 266}};
     for (const auto& b : buildUps) {
         const double start = beatTimeSeconds(b.first), brk = beatTimeSeconds(b.drop - 2);
         double loudest = -1e9;
-        for (double t = start + 3.0; t <= beatTimeSeconds(b.drop); t += 0.05) loudest = std::max(loudest, meter.shortTerm(t));
+        for (double t = start + 3.0; t <= beatTimeSeconds(b.drop); t += 0.05)
+            loudest = std::max(loudest, meter.shortTerm(t));
         const double first = meter.lufs(start, start + 3.0), last = meter.shortTerm(brk),
                      drop = meter.lufs(beatTimeSeconds(b.drop), beatTimeSeconds(b.drop) + 3.0);
-        std::printf("  build-up from beat %d: its first 3 s %.1f LUFS, its last 3 s before the break %.1f LUFS "
-                    "(%+.1f LU); its loudest 3 s %.1f LUFS, %.1f LU under the drop's first 3 s\n",
-                    b.first, first, last, last - first, loudest, drop - loudest);
+        std::printf(
+            "  build-up from beat %d: its first 3 s %.1f LUFS, its last 3 s before the break %.1f LUFS "
+            "(%+.1f LU); its loudest 3 s %.1f LUFS, %.1f LU under the drop's first 3 s\n",
+            b.first, first, last, last - first, loudest, drop - loudest);
     }
 
     std::printf("\ndrops: level over the 0.5 s after against the 0.5 s before\n");
@@ -365,7 +373,8 @@ int main(int argc, char** argv) {
             for (int bar = 0; bar < blockBeats / barBeats; ++bar) {
                 const int note = bassNoteByPeriod(lowQuarter, rate, lowStep, first + bar * barBeats);
                 classes += std::string(classes.empty() ? "" : " ") + (note < 0 ? "-" : pitchNames[note]);
-                if (note >= 0 && std::find(kinds.begin(), kinds.end(), note) == kinds.end()) kinds.push_back(note);
+                if (note >= 0 && std::find(kinds.begin(), kinds.end(), note) == kinds.end())
+                    kinds.push_back(note);
             }
             const std::vector<double> chroma = blockChroma(track.mid, rate, first);
             const Spectrum whole = spectrum(track.mid, rate, from, to);
@@ -397,7 +406,8 @@ int main(int argc, char** argv) {
                 10.0 * std::log10(midRange / total));
 
     // Blocks in any key: the best correlation over the twelve ways to turn one block's pitch classes.
-    std::printf("\nchords of the first drop's first block (beat 66) in any key, chroma correlation by 8-bar block:\n ");
+    std::printf("\nchords of the first drop's first block (beat 66) in any key, chroma correlation by 8-bar "
+                "block:\n ");
     int anyKey = 0, allBlocks = 0;
     std::vector<int> starts;
     for (int b = 2; b <= 226; b += blockBeats) starts.push_back(b);
@@ -415,8 +425,8 @@ int main(int argc, char** argv) {
         ++allBlocks;
         std::printf(" %d: %.2f", first, best);
     }
-    std::printf("\n  blocks that repeat them (above 0.85), the first drop's first block included: %d of %d\n", anyKey,
-                allBlocks);
+    std::printf("\n  blocks that repeat them (above 0.85), the first drop's first block included: %d of %d\n",
+                anyKey, allBlocks);
 
     const struct { double from, to; } quiet[] = {{0.3, 7.3}, {104.2, 111.6}};
     std::printf("\nquiet parts: level jump at each beat, 50 ms after against 50 ms before\n");
@@ -460,13 +470,15 @@ int main(int argc, char** argv) {
     }
     const auto samplePeakDb = [&](double from, double to) {
         double most = 0.0;
-        for (size_t n = static_cast<size_t>(from * rate); n < static_cast<size_t>(to * rate) && n < track.left.size(); ++n)
+        for (size_t n = static_cast<size_t>(from * rate);
+             n < static_cast<size_t>(to * rate) && n < track.left.size(); ++n)
             most = std::max({most, std::fabs(double(track.left[n])), std::fabs(double(track.right[n]))});
         return db(most);
     };
     const double hitPeak = samplePeakDb(lastBeat, lastBeat + 0.15);
-    std::printf("\nending: the quietest 100 ms from the outro (beat 426) to the last hit %.1f dBFS, at %.2f s\n",
-                quietest, quietestAt);
+    std::printf(
+        "\nending: the quietest 100 ms from the outro (beat 426) to the last hit %.1f dBFS, at %.2f s\n",
+        quietest, quietestAt);
     std::printf(
         "last hit: peak %.1f dB at %.2f s, within 20 dB of it for %.2f s, above -70 dBFS until %.2f s; "
         "205.90-205.95 s peaks %.1f dB under its peak; after 206 s %s\n",

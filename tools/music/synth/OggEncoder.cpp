@@ -117,7 +117,8 @@ size_t readMemory(void* into, size_t size, size_t count, void* source) {
     return size ? got / size : 0;
 }
 
-bool decode(const std::string& bytes, std::vector<float>& left, std::vector<float>& right, std::string& error) {
+bool decode(const std::string& bytes, std::vector<float>& left, std::vector<float>& right,
+            std::string& error) {
     MemoryFile source{&bytes};
     const ov_callbacks callbacks = {readMemory, nullptr, nullptr, nullptr};
     OggVorbis_File file;
@@ -146,8 +147,8 @@ bool decode(const std::string& bytes, std::vector<float>& left, std::vector<floa
 
 } // namespace
 
-bool encodeOggVorbis(std::vector<float>& left, std::vector<float>& right, float quality, float truePeakCeiling,
-                     std::string& bytes, std::string& error, int* passes) {
+bool encodeOggVorbis(std::vector<float>& left, std::vector<float>& right, float quality,
+                     float truePeakCeiling, std::string& bytes, std::string& error, int* passes) {
     if (left.size() != right.size()) {
         error = "left and right channels differ in length";
         return false;
@@ -173,7 +174,8 @@ bool encodeOggVorbis(std::vector<float>& left, std::vector<float>& right, float 
         if (passes) *passes = pass;
         if (!over) return true;
         if (pass == maxPasses) {
-            error = "the decoded track still peaks above the ceiling after " + std::to_string(pass) + " passes";
+            error =
+                "the decoded track still peaks above the ceiling after " + std::to_string(pass) + " passes";
             return false;
         }
         allowed.resize(left.size(), 1.0f);

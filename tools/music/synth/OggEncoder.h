@@ -11,8 +11,8 @@ namespace music {
 // so that the decoded track's true peak stays at or under `truePeakCeiling`: where it would not, the
 // samples are lowered (in place) and encoded again. `passes` receives how many encodings it took. On
 // failure returns false and sets `error`.
-bool encodeOggVorbis(std::vector<float>& left, std::vector<float>& right, float quality, float truePeakCeiling,
-                     std::string& bytes, std::string& error, int* passes = nullptr);
+bool encodeOggVorbis(std::vector<float>& left, std::vector<float>& right, float quality,
+                     float truePeakCeiling, std::string& bytes, std::string& error, int* passes = nullptr);
 
 // Writes `bytes` beside `path` under a temporary name and renames it into place only when complete, so
 // a failed run never leaves a truncated track behind. On failure returns false and sets `error`.
