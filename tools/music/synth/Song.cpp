@@ -354,7 +354,8 @@ void planSecondDrop(Phrase& ph, int q) {
         ph.melody = Melody::HookHigh;
         ph.answer = Answer::Second;
         ph.arpFrom = ph.arpTo = 3000.0f;
-        ph.levelDb = 0.0f;
+        // The first phrase lands a little harder, where the pictures start over.
+        ph.levelDb = q == 0 ? 0.5f : 0.0f;
 
         if (q % 2 == 1) ph.fill = Fill::TwoBeats;
         break;
@@ -396,6 +397,9 @@ void planSecondDrop(Phrase& ph, int q) {
         ph.padOctave = 0;
         ph.padLevel = 1.1f;
         ph.padCutoff = 3000.0f;
+        // Its weight is in the middle: the bass stays a little under the first drop's, where it would
+        // only add peaks.
+        ph.bassLevel = 0.8f;
         ph.levelDb = 1.0f;
         ph.fill = q % 4 == 3 ? Fill::Triplets : (q % 2 == 1 ? Fill::LastBeat : Fill::None);
         break;
@@ -1005,7 +1009,7 @@ StereoBuffer renderSong(int64_t sampleCount) {
 
     Reverb reverb(0.86f, 0.35f);
     PingPongDelay delay(static_cast<int64_t>(std::llround(0.75 * beatSeconds * sampleRate)), 0.42f, 3500.0f);
-    const float reverbReturn = 2.2f, delayReturn = 0.45f, masterGain = 1.05f;
+    const float reverbReturn = 2.2f, delayReturn = 0.45f, masterGain = 0.99f;
 
     StereoBuffer out;
     out.left.assign(static_cast<size_t>(std::max<int64_t>(sampleCount, 0)), 0.0f);
@@ -1097,7 +1101,7 @@ StereoBuffer renderSong(int64_t sampleCount) {
     // The master: the tips of the loudest moments are bent down (by up to a few dB), then the limiter
     // holds the true peak; its slow release keeps it from pumping with the beat.
     clipPeaks(out.left, out.right, dbToGain(clipKneeDb), dbToGain(clipCeilingDb));
-    limit(out.left, out.right, dbToGain(masterCeilingDb), static_cast<int>(0.004 * sampleRate), 0.3f);
+    limit(out.left, out.right, dbToGain(masterCeilingDb), static_cast<int>(0.004 * sampleRate), 0.2f);
     return out;
 }
 

@@ -15,7 +15,7 @@ constexpr double trackSeconds = 208.0;
 // true peak under masterCeilingDb. The lossy encoding moves peaks by a dB or two either way; the
 // encoder lowers what it put above decodedTruePeakDb, which keeps the decoded file under -1 dBTP with
 // a little to spare.
-constexpr float clipKneeDb = -4.5f, clipCeilingDb = -2.0f;
+constexpr float clipKneeDb = -3.0f, clipCeilingDb = -2.0f;
 constexpr float masterCeilingDb = -3.0f;
 constexpr float decodedTruePeakDb = -1.2f;
 
