@@ -50,6 +50,7 @@ TEST(MusicVoices, EveryVoiceStartsAndEndsAtZero) {
         {"closed hat", Instrument::Hat, 0.0, 0, 0},    {"open hat", Instrument::Hat, 0.0, 0, 1},
         {"tick", Instrument::Tick, 0.0, 0, 0},         {"low tick", Instrument::Tick, 0.0, 0, 1},
         {"crash", Instrument::Crash, 0.0, 0, 0},       {"riser", Instrument::Riser, 1.5, 0, 0},
+        {"choked crash", Instrument::Crash, 0.0, 0, 0.05f},
         {"bass", Instrument::Bass, 0.09, 45, 2200},    {"pad", Instrument::Pad, 1.0, 60, 1800},
         {"pluck", Instrument::Pluck, 0.09, 69, 3800},  {"supersaw", Instrument::Supersaw, 0.4, 76, 2600},
         {"short pad", Instrument::Pad, 0.1, 57, 1800}, {"high pluck", Instrument::Pluck, 0.05, 93, 4000},
@@ -126,6 +127,35 @@ TEST(MusicLimiter, HoldsCeilingAndLeavesQuietPassagesAlone) {
     std::vector<float> empty;
     limit(empty, empty, ceiling, lookahead, 0.12f);
     EXPECT_TRUE(empty.empty());
+}
+
+// A tone at a quarter of the rate, sampled 45 degrees off its crests: every sample is 3 dB under the
+// waveform's peak between them, which a limiter that looks only at samples lets through. The clipper
+// must leave a quiet stretch exactly as it was and keep a loud one under its ceiling between the
+// samples too.
+TEST(MusicLimiter, HoldsTheTruePeakBetweenSamplesAsTheClipperDoes) {
+    const size_t length = sampleRate / 2, loudFrom = length / 2;
+    std::vector<float> left(length), right;
+    for (size_t n = 0; n < length; ++n) left[n] = static_cast<float>(std::sin(pi * 0.5 * n + pi * 0.25));
+    right = left;
+    const float ceiling = dbToGain(-3.0f);
+    limit(left, right, ceiling, 176, 0.12f);
+    const float gain = std::fabs(left[length / 2]) / std::sqrt(0.5f);
+    EXPECT_LE(gain, ceiling * 1.002f) << "the peaks between the samples pass the ceiling";
+    EXPECT_GT(gain, ceiling * 0.95f) << "lowered far more than the ceiling asks";
+
+    std::vector<float> tone(length);
+    for (size_t n = 0; n < length; ++n)
+        tone[n] =
+            (n < loudFrom ? 0.2f : 1.0f) * static_cast<float>(std::sin(2.0 * pi * 1003.0 * n / sampleRate));
+    left = right = tone;
+    clipPeaks(left, right, 0.5f, 0.7f);
+    for (size_t n = 0; n + 64 < loudFrom; ++n)
+        ASSERT_EQ(left[n], tone[n]) << "quiet sample " << n << " changed";
+    const std::vector<float> peaks = truePeaks(left, right);
+    const float loudest = *std::max_element(peaks.begin() + loudFrom + 64, peaks.end() - 64);
+    EXPECT_LT(loudest, 0.75f) << "the clipper let the peaks through";
+    EXPECT_GT(loudest, 0.5f) << "the clipper flattened the tone";
 }
 
 // An unstable feedback network rings forever (or blows up); a misplaced delay tap puts echoes off the beat.

@@ -35,13 +35,16 @@ int main(int argc, char** argv) {
     auto start = std::chrono::steady_clock::now();
     music::StereoBuffer song = music::renderSong(music::trackSamples());
     double renderSeconds = secondsSince(start);
-    std::string error;
-    if (!music::writeOggVorbis(path, song.left, song.right, 0.5f, error)) {
+    std::string bytes, error;
+    int passes = 0;
+    if (!music::encodeOggVorbis(song.left, song.right, 0.5f, music::dbToGain(music::decodedTruePeakDb), bytes,
+                                error, &passes) ||
+        !music::writeFileAtomically(path, bytes, error)) {
         std::fprintf(stderr, "make_music: %s\n", error.c_str());
         return 1;
     }
-    std::printf("make_music: %.1f s of music to %s in %.2f s (synthesis %.2f s, encoding %.2f s)\n",
+    std::printf("make_music: %.1f s of music to %s in %.2f s (synthesis %.2f s, encoding %.2f s in %d %s)\n",
                 music::trackSeconds, path.c_str(), secondsSince(start), renderSeconds,
-                secondsSince(start) - renderSeconds);
+                secondsSince(start) - renderSeconds, passes, passes == 1 ? "pass" : "passes");
     return 0;
 }

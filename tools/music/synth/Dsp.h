@@ -17,6 +17,15 @@ inline float dbToGain(float db) {
     return std::pow(10.0f, db / 20.0f);
 }
 
+// Unchanged up to `knee`, then bending smoothly towards `ceiling`, which it never reaches: takes the
+// tips off peaks without the edge of a hard clip.
+inline float softClip(float x, float knee, float ceiling) {
+    const float magnitude = std::fabs(x);
+    if (magnitude <= knee) return x;
+    const float room = ceiling - knee;
+    return std::copysign(knee + room * std::tanh((magnitude - knee) / room), x);
+}
+
 // xorshift32: the same sequence for the same seed on every platform.
 struct Noise {
     uint32_t state;

@@ -93,17 +93,133 @@ void Chorus::process(float* left, float* right, int count) {
     }
 }
 
+namespace {
+
+// Windowed-sinc interpolation at a quarter, a half and three quarters of the way from one sample to
+// the next: `halfTaps` samples on either side, under a Blackman window.
+constexpr int oversampling = 4, halfTaps = 8;
+struct Interpolator {
+    float taps[oversampling - 1][2 * halfTaps];
+    Interpolator() {
+        for (int phase = 1; phase < oversampling; ++phase) {
+            const double offset = static_cast<double>(phase) / oversampling;
+            double sum = 0.0;
+            for (int k = 0; k < 2 * halfTaps; ++k) {
+                // Tap k weighs sample n - halfTaps + 1 + k for the point n + offset.
+                const double x = static_cast<double>(k - halfTaps + 1) - offset;
+                const double sinc = std::sin(pi * x) / (pi * x);
+                const double w = (x + halfTaps) / (2.0 * halfTaps);
+                const double window = 0.42 - 0.5 * std::cos(2.0 * pi * w) + 0.08 * std::cos(4.0 * pi * w);
+                taps[phase - 1][k] = static_cast<float>(sinc * window);
+                sum += sinc * window;
+            }
+            // Unity gain at 0 Hz, so a constant stays constant between the samples.
+            for (float& tap : taps[phase - 1]) tap = static_cast<float>(tap / sum);
+        }
+    }
+};
+
+} // namespace
+
+std::vector<float> truePeaks(const std::vector<float>& left, const std::vector<float>& right) {
+    static const Interpolator interpolator;
+    const size_t count = std::min(left.size(), right.size());
+    // Between samples n and n + 1, for each n; the stretches past either end read silence.
+    std::vector<float> between(count, 0.0f);
+    for (const std::vector<float>* channel : {&left, &right}) {
+        const float* x = channel->data();
+        for (size_t n = 0; n < count; ++n) {
+            const bool inside = n + 1 >= halfTaps && n + halfTaps < count;
+            float most = between[n];
+            for (const auto& taps : interpolator.taps) {
+                float value = 0.0f;
+                if (inside) {
+                    const float* from = x + n + 1 - halfTaps;
+                    for (int k = 0; k < 2 * halfTaps; ++k) value += taps[k] * from[k];
+                } else {
+                    for (int k = 0; k < 2 * halfTaps; ++k) {
+                        const int64_t at = static_cast<int64_t>(n) + 1 - halfTaps + k;
+                        if (at >= 0 && at < static_cast<int64_t>(count)) value += taps[k] * x[at];
+                    }
+                }
+                most = std::max(most, std::fabs(value));
+            }
+            between[n] = most;
+        }
+    }
+    std::vector<float> peaks(count);
+    for (size_t n = 0; n < count; ++n) {
+        float most = std::max({std::fabs(left[n]), std::fabs(right[n]), between[n]});
+        if (n > 0) most = std::max(most, between[n - 1]);
+        peaks[n] = most;
+    }
+    return peaks;
+}
+
+void clipPeaks(std::vector<float>& left, std::vector<float>& right, float knee, float ceiling) {
+    static const Interpolator interpolator;
+    // The low pass back to the original band, at four times the rate: a windowed sinc cut at half the
+    // original rate, reaching `reach` samples of the original rate either side.
+    constexpr int reach = 8, span = oversampling * reach;
+    static const std::vector<float> lowPass = [] {
+        std::vector<float> h(2 * span + 1);
+        double sum = 0.0;
+        for (int k = -span; k <= span; ++k) {
+            const double x = static_cast<double>(k) / oversampling;
+            const double sinc = k == 0 ? 1.0 : std::sin(pi * x) / (pi * x);
+            const double w = static_cast<double>(k + span) / (2.0 * span);
+            const double window = 0.42 - 0.5 * std::cos(2.0 * pi * w) + 0.08 * std::cos(4.0 * pi * w);
+            h[static_cast<size_t>(k + span)] = static_cast<float>(sinc * window);
+            sum += sinc * window;
+        }
+        for (float& tap : h) tap = static_cast<float>(tap / sum);
+        return h;
+    }();
+    const size_t count = std::min(left.size(), right.size());
+    const std::vector<float> peaks = truePeaks(left, right);
+    for (std::vector<float>* channel : {&left, &right}) {
+        const std::vector<float> x = *channel;
+        for (size_t n = 0; n < count; ++n) {
+            if (peaks[n] <= knee) continue;
+            // The reconstructed points from sample n up to (not including) n + 1, and what clipping
+            // changes in each; the change is spread over the original samples around them.
+            for (int phase = 0; phase < oversampling; ++phase) {
+                float value = x[n];
+                if (phase > 0) {
+                    value = 0.0f;
+                    for (int k = 0; k < 2 * halfTaps; ++k) {
+                        const int64_t at = static_cast<int64_t>(n) + 1 - halfTaps + k;
+                        if (at >= 0 && at < static_cast<int64_t>(count))
+                            value += interpolator.taps[phase - 1][k] * x[static_cast<size_t>(at)];
+                    }
+                }
+                const float change = softClip(value, knee, ceiling) - value;
+                if (change == 0.0f) continue;
+                // Original sample m sits `oversampling * (m - n) - phase` points from this one.
+                const int64_t position = static_cast<int64_t>(n) * oversampling + phase;
+                for (int64_t m = (position - span + oversampling - 1) / oversampling;
+                     m * oversampling <= position + span; ++m) {
+                    if (m < 0 || m >= static_cast<int64_t>(count)) continue;
+                    const int64_t k = m * oversampling - position;
+                    (*channel)[static_cast<size_t>(m)] += change * lowPass[static_cast<size_t>(k + span)];
+                }
+            }
+        }
+    }
+}
+
 void limit(std::vector<float>& left, std::vector<float>& right, float ceiling, int lookahead,
            float releaseSeconds) {
-    const size_t count = std::min(left.size(), right.size());
+    std::vector<float> allowed = truePeaks(left, right);
+    for (float& g : allowed) g = g > ceiling ? ceiling / g : 1.0f;
+    applyGainLimits(left, right, allowed, lookahead, releaseSeconds);
+}
+
+void applyGainLimits(std::vector<float>& left, std::vector<float>& right, const std::vector<float>& gain,
+                     int lookahead, float releaseSeconds) {
+    const size_t count = std::min({left.size(), right.size(), gain.size()});
     if (count == 0 || lookahead < 1) return;
     const size_t window = static_cast<size_t>(lookahead);
-    // wanted[n]: the largest gain sample n allows.
-    std::vector<float> gain(count);
-    for (size_t n = 0; n < count; ++n) {
-        float peak = std::max(std::fabs(left[n]), std::fabs(right[n]));
-        gain[n] = peak > ceiling ? ceiling / peak : 1.0f;
-    }
     // Minimum over the next `window` samples (a monotonic deque), then a release that only ever rises
     // slowly and never above that minimum.
     std::vector<float> held(count);

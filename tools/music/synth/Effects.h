@@ -59,10 +59,27 @@ class Chorus {
     float rate_, depth_, mix_;
 };
 
-// Look-ahead peak limiter: the gain never lets |sample| exceed `ceiling`, it falls over `lookahead`
-// samples before a peak arrives (so no sample is clipped and no step is heard) and recovers with
-// `releaseSeconds`. Processes a whole stereo track in place; the output is not delayed.
+// The largest magnitude of either channel around each sample, with the waveform between samples
+// reconstructed at four times the rate: a sample peak misses the overs a converter (or a lossy
+// decoder) puts between the samples. peaks[n] covers the stretch from sample n - 1 to n + 1.
+std::vector<float> truePeaks(const std::vector<float>& left, const std::vector<float>& right);
+
+// Bends the waveform's peaks above `knee` towards `ceiling` (softClip) on the waveform reconstructed at
+// four times the rate, and brings back only the change, low-passed to the original band: samples
+// whose neighbourhood stays under the knee are left exactly as they were, and the clipping's
+// harmonics above half the rate do not fold back into the audible band.
+void clipPeaks(std::vector<float>& left, std::vector<float>& right, float knee, float ceiling);
+
+// Look-ahead peak limiter: the gain never lets the true peak (as truePeaks measures it) exceed
+// `ceiling`, it falls over `lookahead` samples before a peak arrives (so nothing is clipped and no
+// step is heard) and recovers with `releaseSeconds`. Processes a whole stereo track in place; the
+// output is not delayed.
 void limit(std::vector<float>& left, std::vector<float>& right, float ceiling, int lookahead,
            float releaseSeconds);
+
+// The limiter's gain ride for any bound: sample n is multiplied by at most gain[n] (in (0, 1]), with
+// the same ramp into each bound and release out of it.
+void applyGainLimits(std::vector<float>& left, std::vector<float>& right, const std::vector<float>& gain,
+                     int lookahead, float releaseSeconds);
 
 } // namespace music

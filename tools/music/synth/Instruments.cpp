@@ -276,16 +276,19 @@ private:
     Svf click_;
 };
 
+// param > 0: the decay in seconds of a cymbal choked by hand; otherwise it rings for seconds.
 class CrashVoice : public Voice {
 public:
-    explicit CrashVoice(const Note& n) : Voice(n), noiseL_(seedFor(n, 0xc7a5u)), noiseR_(seedFor(n, 0x77u)) {
-        length_ = secondsToSamples(3.0);
+    explicit CrashVoice(const Note& n)
+        : Voice(n), decay_(n.param > 0.0f ? n.param : 0.9f), noiseL_(seedFor(n, 0xc7a5u)),
+          noiseR_(seedFor(n, 0x77u)) {
+        length_ = secondsToSamples(decay_ * 3.3f);
         for (Svf* f : {&highL_, &highR_}) f->set(4800.0f, 0.15f);
     }
     bool render(float* left, float* right, int64_t blockStart, int count) override {
         return forEachSample(note, length_, blockStart, count, [&](int i, int64_t n) {
             float t = static_cast<float>(n) / sampleRate;
-            float env = attackRamp(n, 88) * std::exp(-t / 0.9f) * tailFade(n, length_, length_ / 6);
+            float env = attackRamp(n, 88) * std::exp(-t / decay_) * tailFade(n, length_, length_ / 6);
             env *= note.velocity;
             highL_.process(noiseL_.next());
             highR_.process(noiseR_.next());
@@ -295,6 +298,7 @@ public:
     }
 
 private:
+    float decay_;
     int64_t length_;
     Noise noiseL_, noiseR_;
     Svf highL_, highR_;

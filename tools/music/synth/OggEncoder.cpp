@@ -4,10 +4,13 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <cmath>
 
 #include <vorbis/vorbisenc.h>
+#include <vorbis/vorbisfile.h>
 
 #include "music/synth/Dsp.h"
+#include "music/synth/Effects.h"
 
 namespace music {
 
@@ -37,15 +40,13 @@ struct Encoder {
     }
 };
 
-bool writePage(std::FILE* file, const ogg_page& page) {
-    return std::fwrite(page.header, 1, static_cast<size_t>(page.header_len), file) ==
-               static_cast<size_t>(page.header_len) &&
-           std::fwrite(page.body, 1, static_cast<size_t>(page.body_len), file) ==
-               static_cast<size_t>(page.body_len);
+void writePage(std::string& out, const ogg_page& page) {
+    out.append(reinterpret_cast<const char*>(page.header), static_cast<size_t>(page.header_len));
+    out.append(reinterpret_cast<const char*>(page.body), static_cast<size_t>(page.body_len));
 }
 
-// Moves every finished packet into pages and writes them. False on a write error.
-bool drain(Encoder& enc, std::FILE* file) {
+// Moves every finished packet into pages and appends them.
+void drain(Encoder& enc, std::string& out) {
     ogg_packet packet;
     ogg_page page;
     while (vorbis_analysis_blockout(&enc.dsp, &enc.block) == 1) {
@@ -53,15 +54,12 @@ bool drain(Encoder& enc, std::FILE* file) {
         vorbis_bitrate_addblock(&enc.block);
         while (vorbis_bitrate_flushpacket(&enc.dsp, &packet)) {
             ogg_stream_packetin(&enc.stream, &packet);
-            while (ogg_stream_pageout(&enc.stream, &page)) {
-                if (!writePage(file, page)) return false;
-            }
+            while (ogg_stream_pageout(&enc.stream, &page)) writePage(out, page);
         }
     }
-    return true;
 }
 
-bool encode(std::FILE* file, const std::vector<float>& left, const std::vector<float>& right, float quality,
+bool encode(std::string& out, const std::vector<float>& left, const std::vector<float>& right, float quality,
             std::string& error) {
     Encoder enc;
     vorbis_info_init(&enc.info);
@@ -86,9 +84,7 @@ bool encode(std::FILE* file, const std::vector<float>& left, const std::vector<f
     ogg_stream_packetin(&enc.stream, &codebooks);
     ogg_page page;
     // The headers end on a page of their own, so audio starts on a fresh page.
-    while (ogg_stream_flush(&enc.stream, &page)) {
-        if (!writePage(file, page)) return false;
-    }
+    while (ogg_stream_flush(&enc.stream, &page)) writePage(out, page);
 
     const size_t frames = left.size();
     for (size_t done = 0; done < frames; done += chunkFrames) {
@@ -97,33 +93,107 @@ bool encode(std::FILE* file, const std::vector<float>& left, const std::vector<f
         std::memcpy(buffer[0], left.data() + done, sizeof(float) * static_cast<size_t>(count));
         std::memcpy(buffer[1], right.data() + done, sizeof(float) * static_cast<size_t>(count));
         vorbis_analysis_wrote(&enc.dsp, count);
-        if (!drain(enc, file)) return false;
+        drain(enc, out);
     }
     // Without this end-of-stream mark the encoder keeps the last blocks and the track's tail is lost.
     vorbis_analysis_wrote(&enc.dsp, 0);
-    if (!drain(enc, file)) return false;
-    while (ogg_stream_flush(&enc.stream, &page)) {
-        if (!writePage(file, page)) return false;
+    drain(enc, out);
+    while (ogg_stream_flush(&enc.stream, &page)) writePage(out, page);
+    return true;
+}
+
+// Reads the encoded bytes back from memory, as a player would decode them.
+struct MemoryFile {
+    const std::string* bytes;
+    size_t at = 0;
+};
+
+size_t readMemory(void* into, size_t size, size_t count, void* source) {
+    MemoryFile& file = *static_cast<MemoryFile*>(source);
+    const size_t wanted = size * count, left = file.bytes->size() - file.at;
+    const size_t got = std::min(wanted, left);
+    std::memcpy(into, file.bytes->data() + file.at, got);
+    file.at += got;
+    return size ? got / size : 0;
+}
+
+bool decode(const std::string& bytes, std::vector<float>& left, std::vector<float>& right,
+            std::string& error) {
+    MemoryFile source{&bytes};
+    const ov_callbacks callbacks = {readMemory, nullptr, nullptr, nullptr};
+    OggVorbis_File file;
+    if (ov_open_callbacks(&source, &file, nullptr, 0, callbacks) != 0) {
+        error = "cannot read back the encoded track";
+        return false;
     }
+    left.clear();
+    right.clear();
+    int section = 0;
+    for (;;) {
+        float** pcm = nullptr;
+        const long got = ov_read_float(&file, &pcm, chunkFrames, &section);
+        if (got == 0) break;
+        if (got < 0) {
+            ov_clear(&file);
+            error = "cannot decode the encoded track back";
+            return false;
+        }
+        left.insert(left.end(), pcm[0], pcm[0] + got);
+        right.insert(right.end(), pcm[1], pcm[1] + got);
+    }
+    ov_clear(&file);
     return true;
 }
 
 } // namespace
 
-bool writeOggVorbis(const std::string& path, const std::vector<float>& left, const std::vector<float>& right,
-                    float quality, std::string& error) {
+bool encodeOggVorbis(std::vector<float>& left, std::vector<float>& right, float quality,
+                     float truePeakCeiling, std::string& bytes, std::string& error, int* passes) {
     if (left.size() != right.size()) {
         error = "left and right channels differ in length";
         return false;
     }
+    // The lossy coding changes the waveform: its peaks land above or below the ones it was given.
+    // Each pass lowers the track where the decoded peaks went over, a little more than they did (more
+    // on every pass, so the few spots the next coding pushes over again do not keep it going), and
+    // encodes it again.
+    constexpr int maxPasses = 5;
+    constexpr float marginPerPass = 0.9f; // about 0.9 dB
+    std::vector<float> decodedLeft, decodedRight;
+    for (int pass = 1;; ++pass) {
+        bytes.clear();
+        if (!encode(bytes, left, right, quality, error)) return false;
+        if (!decode(bytes, decodedLeft, decodedRight, error)) return false;
+        std::vector<float> allowed = truePeaks(decodedLeft, decodedRight);
+        const float margin = std::pow(marginPerPass, static_cast<float>(pass));
+        bool over = false;
+        for (size_t n = 0; n < allowed.size(); ++n) {
+            over = over || allowed[n] > truePeakCeiling;
+            allowed[n] = allowed[n] > truePeakCeiling ? margin * truePeakCeiling / allowed[n] : 1.0f;
+        }
+        if (passes) *passes = pass;
+        if (!over) return true;
+        if (pass == maxPasses) {
+            error =
+                "the decoded track still peaks above the ceiling after " + std::to_string(pass) + " passes";
+            return false;
+        }
+        allowed.resize(left.size(), 1.0f);
+        // The coding's error spreads over blocks of tens of milliseconds: the track is lowered around
+        // each over, not only at it.
+        applyGainLimits(left, right, allowed, static_cast<int>(0.025 * sampleRate), 0.2f);
+    }
+}
+
+bool writeFileAtomically(const std::string& path, const std::string& bytes, std::string& error) {
     const std::string partial = path + ".partial";
     std::FILE* file = std::fopen(partial.c_str(), "wb");
     if (!file) {
         error = "cannot create '" + partial + "': " + std::strerror(errno);
         return false;
     }
-    bool written = encode(file, left, right, quality, error);
-    if (!written && error.empty()) error = "cannot write '" + partial + "': " + std::strerror(errno);
+    bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    if (!written) error = "cannot write '" + partial + "': " + std::strerror(errno);
     if (std::fclose(file) != 0 && written) {
         error = "cannot finish '" + partial + "': " + std::strerror(errno);
         written = false;

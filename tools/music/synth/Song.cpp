@@ -23,23 +23,26 @@ namespace {
 // (30.4 s); every phrase is 8 beats, so phrase p starts on beat 66 + 8p, 0.14 s before picture row p.
 //   phrases -8 .. -4   0 - 19.2 s     intro: pads and a soft kick like a heartbeat from the first beat,
 //                                      the filtered arpeggio, the hook teased
-//   phrases -3 .. -1   19.2 - 30.3 s  the intro's last bar, then the build-up: riser from 20.5 s, snare
-//                                      roll; kick, roll and riser stop two beats before the drop
+//   phrases -3 .. -1   19.2 - 30.3 s  the intro's last bar, then the build-up: it drops back and climbs
+//                                      to its break, riser from 20.5 s, snare roll, hats, filters
+//                                      opening; kick, roll and riser stop two beats before the drop
 //   phrases  0 .. 19   30.3 - 104.1 s first drop, in A minor: the hook on the lead over kick, clap and a
 //                                      bass on the chords' roots, then the band joins, a breather on the
 //                                      electric piano round the circle of fifths, the hook again, and all
 //                                      of it at once
 //   phrases 20 .. 24   104.1 - 122.6 s breakdown: the beat stops, the electric piano strikes each beat's
 //                                      chord under its own theme, then a lead-in over a soft kick and a
-//                                      snare roll that stops on E major, the lead alone for two beats
+//                                      snare roll that climbs, stops on E major, the lead alone for two
+//                                      beats
 //   phrases 25 .. 44   122.6 - 196.4 s second drop, where the pictures start over: the hook an octave up on
 //                                      the big lead with a ride cymbal, a half-time interlude on the
-//                                      breakdown's chords, a falling A minor - G - F - E line, then eight
-//                                      phrases a tone up
-//   phrases 45 .. 47   196.4 - 206 s  outro: the band fades from 198.3 s to 203.8 s, then a snare roll
-//                                      and a riser lift on E major and stop a beat before the final hit
-//                                      on beat 446 (205.65 s), which rings until it closes just before
-//                                      the show ends at 206 s
+//                                      breakdown's chords, a falling A minor - G - F - E line, then the
+//                                      climax: eight phrases a tone up on chords of their own, the
+//                                      loudest and fullest of the track
+//   phrases 45 .. 47   196.4 - 206 s  outro: the band falls back from 198.3 s to 203.8 s, never to
+//                                      silence, then a snare roll and a riser lift on E major and stop
+//                                      before the final hit on beat 446 (205.65 s) while the pad holds
+//                                      on; the hit dies away by itself before the show ends at 206 s
 
 // Every beat the show counts carries an onset: a kick, the piano's chord, a snare, or a wooden tick.
 constexpr int dropBeat = 66;
@@ -47,10 +50,13 @@ constexpr int firstPhrase = -8, lastPhrase = 47;
 constexpr int breakdownPhrase = 20, secondDropPhrase = 25, outroPhrase = 45;
 constexpr double buildUpStartSeconds = 20.5;
 constexpr int fadeStartBeat = 430, fadeEndBeat = 442;
+// Where the outro's fade takes the band: down, but not into a silence before the ending.
+constexpr float outroFloor = 0.25f;
 constexpr int finalBeat = 446;
-// The final hit rings until the last moments of the show, then closes to silence 30 ms before its end:
-// the lossy encoding smears a sound's end by a few tens of milliseconds.
-
+// The final hit is short and dry, and the room's reverberation closes behind it, so it dies away by
+// itself; whatever is left is closed to silence 30 ms before the show's end: the lossy encoding
+// smears a sound's end by a few tens of milliseconds.
+constexpr double roomCloseSeconds = 0.2;
 constexpr double closeFromSeconds = 205.935, silenceSeconds = 205.97;
 
 double phraseBeat(int phrase, double sixteenths = 0.0) {
@@ -81,6 +87,9 @@ const ChordName movingChords[4][2] = {{F, G}, {Em, Am}, {Dm, G}, {C, E}};
 // E major twice.
 const ChordName circleChords[4][2] = {{Dm, G}, {C, F}, {Bhd, E}, {Am, E}};
 const ChordName descentChords[4][2] = {{Am, G}, {F, E}, {Am, G}, {F, E}};
+// The climax, a tone up: the sixth and seventh rising to the tonic, twice, the second time through
+// the fourth and a major fifth.
+const ChordName climaxChords[8][2] = {{F, G}, {Am, Am}, {F, G}, {E, E}, {F, G}, {Am, Am}, {Dm, E}, {Am, Am}};
 
 // A melody line: start and length in sixteenths from the phrase start, MIDI pitch.
 struct Step {
@@ -141,6 +150,21 @@ const Line descentLine[4][2] = {
     {{{0, 2, 81}, {2, 2, 77}, {4, 4, 72}, {8, 2, 77}, {10, 2, 81}, {12, 4, 84}},
      {{16, 4, 83}, {20, 2, 80}, {22, 2, 76}, {24, 8, 80}}},
 };
+// The climax's own line, a phrase each: the hook's 3-3-2 call climbing through the chords to a held
+// note, higher the second time round.
+const Line climaxLine[8] = {
+    {{0, 3, 81}, {3, 3, 77}, {6, 2, 72}, {8, 4, 77}, {12, 4, 79}, {16, 3, 83}, {19, 3, 79}, {22, 2, 74},
+     {24, 6, 79}, {30, 2, 81}},
+    {{0, 6, 84}, {6, 2, 83}, {8, 4, 81}, {12, 4, 76}, {16, 3, 81}, {19, 3, 84}, {22, 2, 88}, {24, 8, 84}},
+    {{0, 3, 81}, {3, 3, 84}, {6, 2, 81}, {8, 4, 77}, {12, 4, 81}, {16, 3, 83}, {19, 3, 86}, {22, 2, 83},
+     {24, 4, 79}, {28, 4, 74}},
+    {{0, 6, 83}, {6, 2, 80}, {8, 8, 76}, {16, 3, 80}, {19, 3, 83}, {22, 2, 86}, {24, 8, 88}},
+    {{0, 3, 84}, {3, 3, 81}, {6, 2, 77}, {8, 4, 81}, {12, 4, 84}, {16, 3, 86}, {19, 3, 83}, {22, 2, 79},
+     {24, 6, 83}, {30, 2, 84}},
+    {{0, 6, 88}, {6, 2, 86}, {8, 4, 84}, {12, 4, 81}, {16, 3, 81}, {19, 3, 84}, {22, 2, 86}, {24, 8, 88}},
+    {{0, 3, 86}, {3, 3, 84}, {6, 2, 81}, {8, 8, 77}, {16, 3, 83}, {19, 3, 80}, {22, 2, 76}, {24, 8, 83}},
+    {{0, 6, 81}, {6, 2, 83}, {8, 8, 84}, {16, 3, 88}, {19, 3, 84}, {22, 2, 81}, {24, 8, 81}},
+};
 // The breakdown's theme, slow, over the moving chords.
 const Line breakdownTheme[4] = {
     {{0, 6, 72}, {6, 2, 69}, {8, 8, 77}, {16, 6, 74}, {22, 2, 71}, {24, 8, 79}},
@@ -179,6 +203,7 @@ enum class Melody {
     Interlude,    // the interlude line on the lead, an octave up
     Breakdown,    // the breakdown theme on the electric piano
     LeadIn,       // the climb into the second drop on the lead
+    Climax,       // the climax's line on the lead, the big saw an octave under it, the pluck two under
 };
 enum class Answer { First, Alt, Second };
 // Drum fills at the end of a phrase: four sixteenths on the last beat, a crescendo of sixteenths over
@@ -192,7 +217,7 @@ enum class Bass { None, OffBeat, Gallop, Eighths };
 
 struct Phrase {
     ChordName chords[2] = {Am, Am}; // one per bar
-    int chordIndex = 0;             // position in the progression, picks the melody lines
+    int chordIndex = 0;             // position in the progression (the climax: 0..7), picks the lines
     bool kick = false, softKick = false, clap = false, offHats = false, openHats = false;
     bool shaker = false;    // sixteenths on the shaker
     float kickLevel = 1.0f; // the soft kick's velocity; the full kick always plays at 1
@@ -216,6 +241,7 @@ struct Phrase {
     float padCutoff = 1500.0f, padLevel = 1.0f;
     int padOctave = 0;    // semitones: the second drop's pads sit higher, where the first drop's lead was
     float levelDb = 0.0f; // the whole mix, so sections can breathe and build-ups stay under their drops
+    float levelRiseDb = 0.0f; // how far the level climbs over the phrase, a step on every beat
     int lastKickBeat = 8; // kicks on the phrase's beats [0, lastKickBeat)
     int roll[8] = {};     // build-up snare hits per beat: 0, 1, 2, 4 or 8
     // The last beats before a drop: kick, roll, bass, pads and arpeggio stop; a last accent on the
@@ -284,8 +310,10 @@ void planFirstDrop(Phrase& ph, int q) {
         ph.arp = true;
         ph.arpFrom = ph.arpTo = 2400.0f;
         ph.levelDb = -0.5f;
-        // A borrowed E major turns the last bar towards the return of A minor.
-        if (q == 15) ph.chords[1] = E;
+        // The hook's last two chords give way to D minor and a borrowed E major, which turns towards
+        // the return of A minor.
+        if (q == 14) setChord(ph, Dm);
+        if (q == 15) setChord(ph, E);
         break;
     default:
         ph.shaker = ph.openHats = true;
@@ -326,7 +354,8 @@ void planSecondDrop(Phrase& ph, int q) {
         ph.melody = Melody::HookHigh;
         ph.answer = Answer::Second;
         ph.arpFrom = ph.arpTo = 3000.0f;
-        ph.levelDb = 0.0f;
+        // The first phrase lands a little harder, where the pictures start over.
+        ph.levelDb = q == 0 ? 0.5f : 0.0f;
 
         if (q % 2 == 1) ph.fill = Fill::TwoBeats;
         break;
@@ -356,15 +385,22 @@ void planSecondDrop(Phrase& ph, int q) {
         ph.levelDb = -1.0f;
         ph.fill = q % 4 == 3 ? Fill::TwoBeats : Fill::LastBeat;
         break;
-    default:
+    default: // the climax: its own chords and line, the pads back down where they fill the middle
         ph.transpose = 2;
+        ph.chordIndex = q - 12;
+        setChords(ph, climaxChords[ph.chordIndex]);
         ph.crash = q % 4 == 0;
         ph.openHats = true;
-        ph.melody = q % 4 == 2 ? Melody::CallResponse : (q == 17 ? Melody::Counter2 : Melody::HookHigh);
-        ph.answer = q % 3 == 0 ? Answer::First : (q % 3 == 1 ? Answer::Alt : Answer::Second);
+        ph.melody = Melody::Climax;
+        ph.keyStabs = true;
         ph.arpFrom = ph.arpTo = 4000.0f;
+        ph.padOctave = 0;
+        ph.padLevel = 1.1f;
         ph.padCutoff = 3000.0f;
-        ph.levelDb = 0.0f;
+        // Its weight is in the middle: the bass stays a little under the first drop's, where it would
+        // only add peaks.
+        ph.bassLevel = 0.8f;
+        ph.levelDb = 1.0f;
         ph.fill = q % 4 == 3 ? Fill::Triplets : (q % 2 == 1 ? Fill::LastBeat : Fill::None);
         break;
     }
@@ -387,28 +423,36 @@ Phrase plan(int p) {
         ph.softKick = true;
         ph.kickLevel = p <= -7 ? 0.5f : 0.6f;
         // The intro sits well under the drops, so the first drop lands.
-        ph.levelDb = -1.5f;
+        ph.levelDb = -3.5f;
 
         ph.ticks = true;
         ph.offHats = p == -4 || p == -3;
         if (p == -4 || p == -3) ph.melody = Melody::Tease;
+        // The build-up drops back from the intro and climbs, beat by beat, to its break: louder,
+        // busier (the roll doubles, hats and then the shaker join) and brighter.
         if (p == -3) {
             for (int b = 4; b < 8; ++b) ph.roll[b] = 1;
-            ph.levelDb = -1.0f;
+            ph.offHats = false;
+            ph.levelDb = -6.0f;
+            ph.levelRiseDb = 1.0f;
         } else if (p == -2) {
             for (int& r : ph.roll) r = 2;
+            ph.offHats = true;
             ph.kickLevel = 0.7f;
             ph.arpFrom = 2000.0f;
             ph.arpTo = 3500.0f;
             ph.padCutoff = 2000.0f;
-            ph.levelDb = -2.0f;
+            ph.levelDb = -5.0f;
+            ph.levelRiseDb = 1.5f;
         } else if (p == -1) {
             for (int b = 0; b < 8; ++b) ph.roll[b] = b < 4 ? 4 : 8;
+            ph.offHats = ph.shaker = true;
             ph.kickLevel = 0.8f;
             ph.arpFrom = 3500.0f;
             ph.arpTo = 7500.0f;
             ph.padCutoff = 2600.0f;
-            ph.levelDb = -3.0f;
+            ph.levelDb = -5.5f;
+            ph.levelRiseDb = 1.5f;
             ph.breakBeats = 2;
         }
     } else if (p < breakdownPhrase) {
@@ -427,7 +471,9 @@ Phrase plan(int p) {
         ph.keyStabs = n == 3;
         ph.ticks = true;
         ph.tickLevel = 0.5f;
-        ph.levelDb = n < 3 ? -2.0f : -4.5f;
+        // The lead-in drops back under the piano's last phrase and climbs to its break.
+        ph.levelDb = n < 3 ? -2.0f : (n == 3 ? -9.5f : -7.0f);
+        ph.levelRiseDb = n < 3 ? 0.0f : (n == 3 ? 2.0f : 2.5f);
         ph.softKick = n >= 3;
         // The first drop ends on a kick on the breakdown's first beat.
         ph.kick = n == 0;
@@ -442,6 +488,7 @@ Phrase plan(int p) {
             for (int& r : ph.roll) r = 1;
         } else if (n == 4) {
             for (int b = 0; b < 8; ++b) ph.roll[b] = b < 4 ? 2 : 4;
+            ph.offHats = true;
             ph.arpFrom = 2500.0f;
             ph.arpTo = 7500.0f;
             ph.breakBeats = 2;
@@ -508,15 +555,16 @@ public:
     }
 
 private:
-    // The last bar lifts on E major under a snare roll and a riser, without the kick, and stops a beat
-    // early with a tick in the silence; then A minor is struck on the last counted beat: kick, crash, a
-    // chord on the big lead and the bass.
+    // The last bar lifts on E major under a snare roll and a riser, without the kick, a tick on each
+    // beat; roll and riser stop a beat and a half early, the pad holds on into the gap and rings out
+    // under the last beat: A minor, struck with the kick, a choked crash, a short chord on the big saw
+    // and the bass, which die away before the show ends.
     void ending() {
         const double lift = fadeEndBeat, stop = finalBeat - 1.5;
         for (int k = 0; k < 4; ++k) {
             Note n;
             n.start = beatSample(lift);
-            n.gate = beatSample(stop) - n.start;
+            n.gate = beatSample(finalBeat - 1) - n.start;
             n.pitch = static_cast<float>(chords[E].pad[k]);
             n.velocity = 0.16f;
             n.param = 2400.0f;
@@ -526,20 +574,24 @@ private:
         for (int b = 0; b < 3; ++b)
             roll(a_.finalRoll, perBeat[b], lift + b, b == 2 ? 0.5 : 1.0, BuildUp{stop, stop - lift});
         riser(a_.finalRiser, beatSample(lift), stop, 0.6f);
-        Note tick = at(finalBeat - 1, 0.0, 0.9f);
-        tick.param = 1.0f;
-        a_.tick.push_back(tick);
+        for (int beat = fadeEndBeat; beat < finalBeat; ++beat) {
+            Note tick = at(beat, 0.0, 0.9f);
+            tick.param = beat == fadeEndBeat || beat == finalBeat - 1 ? 1.0f : 0.0f;
+            a_.tick.push_back(tick);
+        }
 
         Note kick = at(finalBeat, 0.0);
         a_.finalKick.push_back(kick);
-        a_.finalCrash.push_back(at(finalBeat, 0.0, 0.8f));
+        Note crash = at(finalBeat, 0.0, 0.8f);
+        crash.param = 0.05f;
+        a_.finalCrash.push_back(crash);
         for (int pitch : {57, 64, 69, 72, 76}) {
-            Note n = at(finalBeat, 0.6, 0.75f);
+            Note n = at(finalBeat, 0.2, 0.75f);
             n.pitch = static_cast<float>(pitch);
             n.param = 2600.0f;
             a_.finalChord.push_back(n);
         }
-        Note bass = at(finalBeat, 0.6, 1.0f);
+        Note bass = at(finalBeat, 0.2, 1.0f);
         bass.pitch = 45.0f;
 
         bass.param = 1800.0f;
@@ -553,7 +605,10 @@ private:
         // Where the band stops: the end of the phrase, or the start of the break before a drop.
         const double end = start + 8.0 - ph.breakBeats;
         const int playedBeats = 8 - ph.breakBeats;
-        a_.levels.emplace_back(p == firstPhrase ? 0 : beatSample(start), dbToGain(ph.levelDb));
+        for (int b = 0; b < (ph.levelRiseDb != 0.0f ? 8 : 1); ++b) {
+            const float db = ph.levelDb + ph.levelRiseDb * static_cast<float>(b) / 8.0f;
+            a_.levels.emplace_back(p == firstPhrase ? 0 : beatSample(start + b), dbToGain(db));
+        }
 
         // The first chord fades in from the very first sample. A chord held over both bars is struck once.
         const bool oneChord = ph.chords[0] == ph.chords[1];
@@ -761,7 +816,8 @@ private:
     void melody(const Phrase& ph, double start) {
         barChords_[0] = ph.chords[0];
         barChords_[1] = ph.chords[1];
-        const int c = ph.chordIndex;
+        // The climax counts its eight phrases; every other line repeats over four.
+        const int c = ph.chordIndex % 4;
         const int up = ph.transpose;
         const Line& call = hookCall[c];
         const Line& answer = ph.answer == Answer::First ? hookAnswer[c]
@@ -820,6 +876,11 @@ private:
         case Melody::LeadIn:
             line(a_.lead, leadIn, start, 0, 0.8f, 2400.0f);
             break;
+        case Melody::Climax:
+            line(a_.lead, climaxLine[ph.chordIndex], start, up, 0.8f, 3600.0f);
+            line(a_.supersaw, climaxLine[ph.chordIndex], start, up - 12, 0.75f, 3000.0f);
+            line(a_.pluck, climaxLine[ph.chordIndex], start, up - 24, 0.45f, 2400.0f);
+            break;
         }
     }
 
@@ -866,6 +927,9 @@ struct Bus {
     float gain, reverbSend, delaySend, duck;
     float outroFade; // how far the outro's fade takes the part down: 1 to silence, 0 not at all
     std::unique_ptr<Chorus> chorus;
+    // Where the part's peaks are bent down (0: never): noise hits and bass attacks whose tips
+    // would otherwise set the limiter working on every off-beat.
+    float peakCeiling = 0.0f;
 };
 
 // How far the kick pushes the other parts down, 0..1, `n` samples after a kick started.
@@ -904,16 +968,25 @@ StereoBuffer renderSong(int64_t sampleCount) {
         buses.push_back(
             Bus{Track(instrument, std::move(notes)), gain, reverb, delay, duck, outroFade, nullptr});
     };
+    // Noise has peaks far above its level: the hats' and the shaker's are bent down hard, those of the
+    // claps, snares and cymbals a little, so the sum of the off-beat does not set the pace of the limiter.
+    const float noisePeak = 0.3f, strikePeak = 0.4f;
     // The kick and the ticks fade only part of the way: the count goes on, quietly, up to the last bar.
     bus(Instrument::Kick, arrangement.kick, 0.56f, 0.0f, 0.0f, 0.0f, 0.75f);
 
     bus(Instrument::Clap, arrangement.clap, 0.32f, 0.35f, 0.0f, 0.0f);
+    buses.back().peakCeiling = strikePeak;
     bus(Instrument::Snare, arrangement.snare, 0.3f, 0.3f, 0.0f, 0.0f);
-    bus(Instrument::Hat, arrangement.hat, 0.75f, 0.15f, 0.0f, 0.2f);
+    buses.back().peakCeiling = strikePeak;
+    bus(Instrument::Hat, arrangement.hat, 0.85f, 0.15f, 0.0f, 0.2f);
+    buses.back().peakCeiling = noisePeak;
     bus(Instrument::Shaker, arrangement.shaker, 1.0f, 0.15f, 0.0f, 0.2f);
+    buses.back().peakCeiling = noisePeak;
     bus(Instrument::Ride, arrangement.ride, 0.24f, 0.1f, 0.0f, 0.1f);
+    buses.back().peakCeiling = strikePeak;
     bus(Instrument::Tick, arrangement.tick, 0.3f, 0.3f, 0.0f, 0.0f, 0.6f);
     bus(Instrument::Crash, arrangement.crash, 0.3f, 0.15f, 0.0f, 0.0f);
+    buses.back().peakCeiling = strikePeak;
     bus(Instrument::Riser, arrangement.riser, 0.3f, 0.25f, 0.0f, 0.0f);
     bus(Instrument::Bass, arrangement.bass, 0.5f, 0.0f, 0.0f, 0.7f);
     bus(Instrument::Pad, arrangement.pad, 1.0f, 0.4f, 0.0f, 0.55f);
@@ -928,14 +1001,15 @@ StereoBuffer renderSong(int64_t sampleCount) {
     bus(Instrument::Snare, arrangement.finalRoll, 0.3f, 0.15f, 0.0f, 0.0f, 0.0f);
     bus(Instrument::Riser, arrangement.finalRiser, 0.3f, 0.25f, 0.0f, 0.0f, 0.0f);
     bus(Instrument::Pad, arrangement.finalPad, 1.0f, 0.4f, 0.0f, 0.0f, 0.0f);
-    bus(Instrument::Kick, arrangement.finalKick, 0.85f, 0.1f, 0.0f, 0.0f, 0.0f);
-    bus(Instrument::Crash, arrangement.finalCrash, 0.32f, 0.3f, 0.0f, 0.0f, 0.0f);
-    bus(Instrument::Supersaw, arrangement.finalChord, 0.36f, 0.5f, 0.2f, 0.0f, 0.0f);
-    bus(Instrument::Bass, arrangement.finalBass, 0.4f, 0.1f, 0.0f, 0.0f, 0.0f);
+    // The final hit is dry: the room closes behind it.
+    bus(Instrument::Kick, arrangement.finalKick, 0.85f, 0.0f, 0.0f, 0.0f, 0.0f);
+    bus(Instrument::Crash, arrangement.finalCrash, 0.4f, 0.0f, 0.0f, 0.0f, 0.0f);
+    bus(Instrument::Supersaw, arrangement.finalChord, 0.36f, 0.0f, 0.0f, 0.0f, 0.0f);
+    bus(Instrument::Bass, arrangement.finalBass, 0.4f, 0.0f, 0.0f, 0.0f, 0.0f);
 
     Reverb reverb(0.86f, 0.35f);
     PingPongDelay delay(static_cast<int64_t>(std::llround(0.75 * beatSeconds * sampleRate)), 0.42f, 3500.0f);
-    const float reverbReturn = 2.2f, delayReturn = 0.45f, masterGain = 0.66f;
+    const float reverbReturn = 2.2f, delayReturn = 0.45f, masterGain = 0.99f;
 
     StereoBuffer out;
     out.left.assign(static_cast<size_t>(std::max<int64_t>(sampleCount, 0)), 0.0f);
@@ -947,6 +1021,7 @@ StereoBuffer renderSong(int64_t sampleCount) {
     float duck[block], outro[block];
     size_t lastKick = 0;
     const int64_t outroFrom = beatSample(fadeStartBeat), outroTo = beatSample(fadeEndBeat);
+    const int64_t finalHit = beatSample(finalBeat), roomClosed = finalHit + secondsSample(roomCloseSeconds);
     const int64_t closeFrom = secondsSample(closeFromSeconds), silence = secondsSample(silenceSeconds);
     // The kick's falling sweep leaves a little DC; a high pass far below the music removes it.
     const float dcPole = static_cast<float>(std::exp(-2.0 * pi * 8.0 / sampleRate));
@@ -973,16 +1048,22 @@ StereoBuffer renderSong(int64_t sampleCount) {
         std::fill(revR, revR + block, 0.0f);
         std::fill(delL, delL + block, 0.0f);
         std::fill(delR, delR + block, 0.0f);
-        for (int i = 0; i < count; ++i) outro[i] = fadeBetween(blockStart + i, outroFrom, outroTo);
+        for (int i = 0; i < count; ++i)
+            outro[i] = outroFloor + (1.0f - outroFloor) * fadeBetween(blockStart + i, outroFrom, outroTo);
         for (Bus& b : buses) {
             std::fill(busL, busL + block, 0.0f);
             std::fill(busR, busR + block, 0.0f);
             // A bus without a sounding voice adds nothing, unless its chorus still holds some.
             if (!b.track.render(busL, busR, blockStart, count) && !b.chorus) continue;
             if (b.chorus) b.chorus->process(busL, busR, count);
+            const float knee = 0.5f * b.peakCeiling;
             for (int i = 0; i < count; ++i) {
                 float g = b.gain * (1.0f - b.duck * duck[i]) * (1.0f - b.outroFade * (1.0f - outro[i]));
                 float l = busL[i] * g, r = busR[i] * g;
+                if (b.peakCeiling > 0.0f) {
+                    l = softClip(l, knee, b.peakCeiling);
+                    r = softClip(r, knee, b.peakCeiling);
+                }
                 mixL[i] += l;
                 mixR[i] += r;
                 revL[i] += l * b.reverbSend;
@@ -1004,7 +1085,7 @@ StereoBuffer renderSong(int64_t sampleCount) {
             while (section + 1 < arrangement.levels.size() && arrangement.levels[section + 1].first <= s)
                 ++section;
             level += (arrangement.levels[section].second - level) * levelGlide;
-            float wet = reverbReturn * (1.0f - 0.4f * duck[i]);
+            float wet = reverbReturn * (1.0f - 0.4f * duck[i]) * fadeBetween(s, finalHit, roomClosed);
             float gain = masterGain * level;
             float l = (mixL[i] + revL[i] * wet) * gain, r = (mixR[i] + revR[i] * wet) * gain;
             dcOutL = l - dcInL + dcPole * dcOutL;
@@ -1017,7 +1098,10 @@ StereoBuffer renderSong(int64_t sampleCount) {
             out.right[static_cast<size_t>(s)] = dcOutR * close;
         }
     }
-    limit(out.left, out.right, dbToGain(masterCeilingDb), static_cast<int>(0.004 * sampleRate), 0.12f);
+    // The master: the tips of the loudest moments are bent down (by up to a few dB), then the limiter
+    // holds the true peak; its slow release keeps it from pumping with the beat.
+    clipPeaks(out.left, out.right, dbToGain(clipKneeDb), dbToGain(clipCeilingDb));
+    limit(out.left, out.right, dbToGain(masterCeilingDb), static_cast<int>(0.004 * sampleRate), 0.2f);
     return out;
 }
 

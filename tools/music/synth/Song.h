@@ -11,9 +11,13 @@
 namespace music {
 
 constexpr double trackSeconds = 208.0;
-// The rendered mix peaks at most here; the lossy encoding adds a little on top, which must still stay
-// below -1 dBFS in the decoded file.
-constexpr float masterCeilingDb = -2.7f;
+// The master bends the mix's peaks above clipKneeDb towards clipCeilingDb, and its limiter holds the
+// true peak under masterCeilingDb. The lossy encoding moves peaks by a dB or two either way; the
+// encoder lowers what it put above decodedTruePeakDb, which keeps the decoded file under -1 dBTP with
+// a little to spare.
+constexpr float clipKneeDb = -3.0f, clipCeilingDb = -2.0f;
+constexpr float masterCeilingDb = -3.0f;
+constexpr float decodedTruePeakDb = -1.2f;
 
 // First sample of beat `beat` (1 = the first beat the show counts). Fractional beats address the
 // sixteenths in between; every event of the track is placed through this one rounding.
