@@ -89,22 +89,6 @@ build_glm() {
     find "$prefix/include/glm" -name CMakeLists.txt -delete
 }
 
-linux_version() { # -dev package
-    dpkg-query -W -f='${source:Version}' "$1" 2>/dev/null || {
-        echo "$1 is not installed: the browser's libraries follow the Linux build's versions." >&2
-        echo "Install the Linux build's packages first (scripts/install-deps.sh play)." >&2
-        exit 1
-    }
-}
-
-# A library's key: everything that decides its build. Its stamp holds the key it was built with.
-declare -A key
-for entry in "${libraries[@]}"; do
-    read -r name dev needs <<<"$entry"
-    text="$(linux_version "$dev") $(declare -f "build_$name") $(declare -f static_library) ${cflags[*]} $(emcc --version | sed -n 1p)"
-    for need in $needs; do text+=" ${key[$need]}"; done
-    key[$name]=$(sha1sum <<<"$text" | cut -d' ' -f1)
-done
-
 source "$here/scripts/debian-sources.sh"
+library_keys "$(declare -f static_library) ${cflags[*]} $(emcc --version | sed -n 1p)"
 build_from_debian_sources "Browser" "for the browser"

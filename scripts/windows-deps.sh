@@ -105,22 +105,6 @@ build_glew() {
     cp "$1/include/GL/glew.h" "$1/include/GL/wglew.h" "$prefix/include/GL/"
 }
 
-linux_version() { # -dev package
-    dpkg-query -W -f='${source:Version}' "$1" 2>/dev/null || {
-        echo "$1 is not installed: the Windows libraries follow the Linux build's versions." >&2
-        echo "Install the Linux build's packages first (scripts/install-deps.sh play)." >&2
-        exit 1
-    }
-}
-
-# A library's key: everything that decides its build. Its stamp holds the key it was built with.
-declare -A key
-for entry in "${libraries[@]}"; do
-    read -r name dev needs <<<"$entry"
-    text="$(linux_version "$dev") $(declare -f "build_$name") $(declare -f cmake_library drop_def_library_names) $(cat "$toolchain")"
-    for need in $needs; do text+=" ${key[$need]}"; done
-    key[$name]=$(sha1sum <<<"$text" | cut -d' ' -f1)
-done
-
 source "$here/scripts/debian-sources.sh"
+library_keys "$(declare -f cmake_library drop_def_library_names) $(cat "$toolchain")"
 build_from_debian_sources "Windows" "for Windows"
