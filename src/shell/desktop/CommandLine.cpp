@@ -18,6 +18,7 @@ namespace {
 
 constexpr int maxFramesPerSecond = 240;
 constexpr int maxVideoSide = 8192; // pixels
+constexpr int maxVideoMbits = 100;
 
 bool parseSeconds(const std::string& text, double& value) {
     if (text.empty()) return false;
@@ -46,7 +47,7 @@ public:
     Parser(int argc, const char* const* argv) : argc(argc), argv(argv) {}
 
     CommandLine run() {
-        bool exporting = false, fpsGiven = false, sizeGiven = false, endGiven = false;
+        bool exporting = false, fpsGiven = false, sizeGiven = false, endGiven = false, bitrateGiven = false;
         for (index = 1; index < argc && result.action != CommandLine::Action::usageError; ++index) {
             std::string name = argv[index];
             inlineValue.reset();
@@ -96,6 +97,16 @@ public:
                     result.exportSettings.height = static_cast<int>(height);
                     sizeGiven = true;
                 }
+            } else if (name == "--bitrate") {
+                std::string text;
+                long mbits = 0;
+                if (value(name, text)) {
+                    if (!parseInteger(text, mbits) || mbits < 1 || mbits > maxVideoMbits)
+                        fail("--bitrate needs a whole number of Mbit/s from 1 to " +
+                             std::to_string(maxVideoMbits) + ", not '" + text + "'");
+                    result.exportSettings.videoMbits = static_cast<int>(mbits);
+                    bitrateGiven = true;
+                }
             } else if (name == "--end") {
                 std::string text;
                 if (value(name, text) && !parseSeconds(text, result.exportSettings.endSeconds))
@@ -108,10 +119,11 @@ public:
         }
         if (result.action == CommandLine::Action::usageError) return result;
 
-        if (!exporting && (fpsGiven || sizeGiven || endGiven)) {
+        if (!exporting && (fpsGiven || sizeGiven || endGiven || bitrateGiven)) {
             fail(std::string(fpsGiven    ? "--fps"
                              : sizeGiven ? "--size"
-                                         : "--end") +
+                             : endGiven  ? "--end"
+                                         : "--bitrate") +
                  " only goes with --export");
             return result;
         }
@@ -191,7 +203,8 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
 
 std::string usageText() {
     return "usage: lumorakka [--windowed] [--start SECONDS]\n"
-           "       lumorakka --export FILE.mp4 [--fps N] [--size WxH] [--start SECONDS] [--end SECONDS]\n"
+           "       lumorakka --export FILE.mp4 [--fps N] [--size WxH] [--bitrate MBITS]\n"
+           "                 [--start SECONDS] [--end SECONDS]\n"
            "       lumorakka --help | --version\n"
            "\n"
            "Plays the show from the build directory (it reads data/ there).\n"
@@ -202,6 +215,8 @@ std::string usageText() {
            "  --fps N            video frames per second (default 60)\n"
            "  --size WxH         video size in even pixels (default 800x600); the 4:3 picture is\n"
            "                     centred with black bars\n"
+           "  --bitrate MBITS    video at this average bit rate in Mbit/s (default: constant\n"
+           "                     quality, about 3 Mbit/s at 800x600)\n"
            "  --end SECONDS      stop the video there (default: the end of the show, 206 s)\n"
            "  --help             this text\n"
            "  --version          the version, and whether this build can export video\n";
