@@ -1,9 +1,21 @@
 # Sourced by windows-deps.sh, web-deps.sh and linux-deps.sh: builds each library whose stamp is
 # missing or holds another key, from the Debian source of the Linux build's version, with that
-# script's build_NAME function. Expects libraries, deps, prefix and mirror from it.
+# script's build_NAME function. Expects libraries from it.
 #
+#   use_deps_dir "$@"                            the script's one argument, DEPS-DIR: sets deps,
+#                                                prefix, jobs and mirror and makes the folders
 #   library_keys [SHARED-TEXT]                   sets key[NAME] for every library
 #   build_from_debian_sources TITLE FOR-WHOM     e.g. "Windows" "for Windows"
+
+use_deps_dir() { # DEPS-DIR
+    [ $# -eq 1 ] || { echo "usage: $0 DEPS-DIR" >&2; exit 2; }
+    mkdir -p "$1"
+    deps=$(cd "$1" && pwd)
+    prefix=$deps/prefix
+    jobs=${JOBS:-2}
+    mirror=${LUMORAKKA_DEBIAN_MIRROR:-http://deb.debian.org/debian}
+    mkdir -p "$prefix" "$deps/stamps" "$deps/logs" "$deps/src" "$deps/build" "$deps/downloads"
+}
 
 linux_version() { # -dev package
     dpkg-query -W -f='${source:Version}' "$1" 2>/dev/null || {

@@ -13,13 +13,8 @@
 # Environment: LUMORAKKA_DEBIAN_MIRROR (default http://deb.debian.org/debian), JOBS (default 2).
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
-[ $# -eq 1 ] || { echo "usage: $0 DEPS-DIR" >&2; exit 2; }
-mkdir -p "$1"
-deps=$(cd "$1" && pwd)
-prefix=$deps/prefix
-jobs=${JOBS:-2}
-mirror=${LUMORAKKA_DEBIAN_MIRROR:-http://deb.debian.org/debian}
-mkdir -p "$prefix" "$deps/stamps" "$deps/logs" "$deps/src" "$deps/build" "$deps/downloads"
+source "$here/scripts/debian-sources.sh"
+use_deps_dir "$@"
 
 # Each entry: source package and the Linux -dev package whose version it must match.
 libraries=(
@@ -45,6 +40,5 @@ build_libsdl2() { # source-dir build-dir
     cmake --install "$2"
 }
 
-source "$here/scripts/debian-sources.sh"
 library_keys
 build_from_debian_sources "Linux release" "for the Linux release"

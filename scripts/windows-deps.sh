@@ -11,15 +11,10 @@
 # Environment: LUMORAKKA_DEBIAN_MIRROR (default http://deb.debian.org/debian), JOBS (default 2).
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
-[ $# -eq 1 ] || { echo "usage: $0 DEPS-DIR" >&2; exit 2; }
-mkdir -p "$1"
-deps=$(cd "$1" && pwd)
-prefix=$deps/prefix
+source "$here/scripts/debian-sources.sh"
+use_deps_dir "$@"
 toolchain=$here/cmake/mingw-w64-x86_64.cmake
 triple=x86_64-w64-mingw32
-jobs=${JOBS:-2}
-mirror=${LUMORAKKA_DEBIAN_MIRROR:-http://deb.debian.org/debian}
-mkdir -p "$prefix" "$deps/stamps" "$deps/logs" "$deps/src" "$deps/build" "$deps/downloads"
 
 # Build order. Each entry: source package, the Linux -dev package whose version it must match, and
 # the entries it links against.
@@ -105,6 +100,5 @@ build_glew() {
     cp "$1/include/GL/glew.h" "$1/include/GL/wglew.h" "$prefix/include/GL/"
 }
 
-source "$here/scripts/debian-sources.sh"
 library_keys "$(declare -f cmake_library drop_def_library_names) $(cat "$toolchain")"
 build_from_debian_sources "Windows" "for Windows"
