@@ -170,8 +170,9 @@ check_archive() {
     if awk 'length > 80 { print "   line " FNR " has " length " columns"; bad = 1 } END { exit bad }' "$release/lumorakka.nfo"; then :; else
         problems=1
     fi
-    echo "   $(echo "$present" | wc -l) files listed and matching; the zip holds them; lumorakka.nfo:" \
-         "$(wc -l <"$release/lumorakka.nfo") lines, the longest $(awk '{ if (length > n) n = length } END { print n }' "$release/lumorakka.nfo") columns"
+    echo "   $(echo "$present" | wc -l) files, $(echo "$listed" | wc -l) listed in SHA256SUMS;" \
+         "lumorakka.nfo: $(wc -l <"$release/lumorakka.nfo") lines, the longest" \
+         "$(awk '{ if (length > n) n = length } END { print n }' "$release/lumorakka.nfo") columns"
     return $problems
 }
 
