@@ -76,12 +76,8 @@ public:
                     exporting = true;
                 }
             } else if (name == "--fps") {
-                std::string text;
                 long fps = 0;
-                if (value(name, text)) {
-                    if (!parseInteger(text, fps) || fps < 1 || fps > maxFramesPerSecond)
-                        fail("--fps needs a whole number of frames per second from 1 to " +
-                             std::to_string(maxFramesPerSecond) + ", not '" + text + "'");
+                if (wholeNumber(name, "frames per second", maxFramesPerSecond, fps)) {
                     result.exportSettings.framesPerSecond = static_cast<int>(fps);
                     fpsGiven = true;
                 }
@@ -98,12 +94,8 @@ public:
                     sizeGiven = true;
                 }
             } else if (name == "--bitrate") {
-                std::string text;
                 long mbits = 0;
-                if (value(name, text)) {
-                    if (!parseInteger(text, mbits) || mbits < 1 || mbits > maxVideoMbits)
-                        fail("--bitrate needs a whole number of Mbit/s from 1 to " +
-                             std::to_string(maxVideoMbits) + ", not '" + text + "'");
+                if (wholeNumber(name, "Mbit/s", maxVideoMbits, mbits)) {
                     result.exportSettings.videoMbits = static_cast<int>(mbits);
                     bitrateGiven = true;
                 }
@@ -166,6 +158,16 @@ private:
     bool noValue(const std::string& name) {
         if (inlineValue) fail(name + " takes no value");
         return !inlineValue.has_value();
+    }
+
+    // The option's value, a whole number from 1 to `most`; false when there is no value at all.
+    bool wholeNumber(const std::string& name, const std::string& unit, long most, long& number) {
+        std::string text;
+        if (!value(name, text)) return false;
+        if (!parseInteger(text, number) || number < 1 || number > most)
+            fail(name + " needs a whole number of " + unit + " from 1 to " + std::to_string(most) +
+                 ", not '" + text + "'");
+        return true;
     }
 
     // The option's value: after '=' or the next argument.
