@@ -33,7 +33,8 @@ root=$cache/bookworm-root
 root_packages=(libgl1 libegl1 libgl1-mesa-dri libglx-mesa0 libegl-mesa0 libx11-6)
 title="Lumorakka by Vorkasta"
 
-# Part 3 and the page's check draw with Mesa on an X screen: this script again, under Xvfb.
+# The bare root's run (3.) and the page's check (5.) draw with Mesa on an X screen: this script
+# again, under Xvfb.
 if [ -n "${LUMORAKKA_RELEASE_SCREEN:-}" ]; then
     failed=0
     fail() {
