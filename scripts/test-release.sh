@@ -36,7 +36,6 @@ title="Lumorakka by Vorkasta"
 # The bare root's run (3.) and the page's check (5.) draw with Mesa on an X screen: this script
 # again, under Xvfb.
 if [ -n "${LUMORAKKA_RELEASE_SCREEN:-}" ]; then
-    failed=0
     fail() {
         echo "test-release: FAIL: $*" >&2
         exit 1
