@@ -1,8 +1,44 @@
-# Sourced by windows-deps.sh and web-deps.sh: builds each library whose stamp is missing or holds
-# another key, from the Debian source of the Linux build's version, with that script's
-# build_NAME function. Expects libraries, key, deps, prefix, mirror and linux_version from it.
+# Sourced by windows-deps.sh, web-deps.sh and linux-deps.sh: builds each library whose stamp is
+# missing or holds another key, from the Debian source of the Linux build's version, with that
+# script's build_NAME function. Expects libraries from it.
 #
+#   use_deps_dir "$@"                            the script's one argument, DEPS-DIR: sets deps,
+#                                                prefix, jobs and mirror and makes the folders
+#   library_keys [SHARED-TEXT]                   sets key[NAME] for every library
 #   build_from_debian_sources TITLE FOR-WHOM     e.g. "Windows" "for Windows"
+
+use_deps_dir() { # DEPS-DIR
+    [ $# -eq 1 ] || { echo "usage: $0 DEPS-DIR" >&2; exit 2; }
+    mkdir -p "$1"
+    deps=$(cd "$1" && pwd)
+    prefix=$deps/prefix
+    jobs=${JOBS:-2}
+    mirror=${LUMORAKKA_DEBIAN_MIRROR:-http://deb.debian.org/debian}
+    mkdir -p "$prefix" "$deps/stamps" "$deps/logs" "$deps/src" "$deps/build" "$deps/downloads"
+}
+
+linux_version() { # -dev package
+    dpkg-query -W -f='${source:Version}' "$1" 2>/dev/null || {
+        echo "$1 is not installed: the libraries built here follow the Linux build's versions." >&2
+        echo "Install the Linux build's packages first (scripts/install-deps.sh play)." >&2
+        exit 1
+    }
+}
+
+# A library's key: everything that decides its build (its Linux version, its recipe, what every
+# library shares such as the compiler, and the keys of the libraries it links against). Its stamp
+# holds the key it was built with.
+declare -A key
+library_keys() { # [shared-text]
+    local entry name dev needs version text need
+    for entry in "${libraries[@]}"; do
+        read -r name dev needs <<<"$entry"
+        version=$(linux_version "$dev")
+        text="$version $(declare -f "build_$name")${1:+ $1}"
+        for need in $needs; do text+=" ${key[$need]}"; done
+        key[$name]=$(sha1sum <<<"$text" | cut -d' ' -f1)
+    done
+}
 build_from_debian_sources() {
     local title=$1 for_whom=$2
     local stale=() apt aptdir codename

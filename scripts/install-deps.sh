@@ -3,7 +3,9 @@
 # ("export": Mesa's software renderer, off-screen), the build and the tests ("test"), the Windows cross
 # build ("windows"), or the Windows build and its run under Wine beside the Linux renderer and the
 # tests' frame comparison ("wine"), the browser build ("web"), or the browser build and its run in
-# headless Chromium beside the Linux renderer ("browser").
+# headless Chromium beside the Linux renderer ("browser"), or all of these with what the release
+# and its check add: the released program's own libraries, its screenshot and capture, and a bare
+# Debian root to run it in ("release").
 # As root it installs what is missing; otherwise it prints the apt-get line and stops.
 set -euo pipefail
 build=(cmake g++ make pkg-config libsdl2-dev libglew-dev libglu1-mesa-dev libegl-dev libx11-dev libpng-dev libjpeg62-turbo-dev
@@ -19,6 +21,7 @@ windows=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix dpkg-dev zip)
 wine=(wine64 unzip)
 web=(emscripten dpkg-dev)
 browser=(chromium python3-websocket python3-numpy python3-pil)
+release=(patchelf ffmpeg debootstrap)
 wanted=("${build[@]}")
 case "${1:-play}" in
     play) ;;
@@ -28,7 +31,9 @@ case "${1:-play}" in
     wine) wanted+=("${tests[@]}" "${route[@]}" "${windows[@]}" "${wine[@]}") ;;
     web) wanted+=("${web[@]}" libglm-dev) ;;
     browser) wanted+=("${tests[@]}" "${route[@]}" "${web[@]}" "${browser[@]}") ;;
-    *) echo "usage: scripts/install-deps.sh [play|export|test|windows|wine|web|browser]" >&2; exit 2 ;;
+    release) wanted+=("${headless[@]}" "${tests[@]}" "${route[@]}" "${windows[@]}" "${wine[@]}" "${web[@]}"
+                      "${browser[@]}" "${release[@]}") ;;
+    *) echo "usage: scripts/install-deps.sh [play|export|test|windows|wine|web|browser|release]" >&2; exit 2 ;;
 esac
 missing=()
 for p in "${wanted[@]}"; do

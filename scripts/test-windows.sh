@@ -6,34 +6,38 @@
 #      seconds in, are the pictures the Linux offline renderer (render_frames) draws at the show
 #      times the program reports for them; Escape ends it with status 0.
 #   2. A missing asset shows the error box; answered, the program exits with status 1.
+# FOLDER, when given, is an unpacked Windows folder to run instead of the zip (the release's).
 # The Linux build directory provides render_frames and compare_frames (built when needed).
-# Captures, rendered frames and logs stay in WIN/wine-test for a look afterwards.
+# Captures, rendered frames and logs stay in WIN/wine-test (WIN/wine-test-folder for a folder) for a
+# look afterwards.
 #
-# Usage: scripts/test-windows.sh [WIN (default build-windows)] [LINUX (default build)]
+# Usage: scripts/test-windows.sh [WIN (default build-windows)] [LINUX (default build)] [FOLDER]
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 win=$(cd "${1:-$here/build-windows}" && pwd)
 linux=$(cd "${2:-$here/build}" && pwd)
+given=${3:+$(cd "$3" && pwd)}
 
 if [ -z "${LUMORAKKA_WINE_SCREEN:-}" ]; then
     "$here/scripts/install-deps.sh" wine
-    [ -f "$win/lumorakka-windows.zip" ] || {
+    [ -n "$given" ] || [ -f "$win/lumorakka-windows.zip" ] || {
         echo "No Windows build in $win: run scripts/build-windows.sh first." >&2
         exit 1
     }
     cmake --build "$linux" -j2 --target render_frames compare_frames >/dev/null
     # -a picks a free display number; the screen matches the demo's mode.
-    exec env LUMORAKKA_WINE_SCREEN=1 xvfb-run -a -s "-screen 0 800x600x24" "$0" "$win" "$linux"
+    exec env LUMORAKKA_WINE_SCREEN=1 xvfb-run -a -s "-screen 0 800x600x24" "$0" "$win" "$linux" ${given:+"$given"}
 fi
 
-work=$win/wine-test
+# A folder given is checked beside the zip's last check, not over it.
+work=$win/wine-test${given:+-folder}
 rm -rf "$work"
 mkdir -p "$work"
 export WINEPREFIX=$win/wine-prefix WINEDEBUG=-all
 # No sound driver at all: the program must fall back to its silent real-time clock.
 export WINEDLLOVERRIDES="winealsa.drv,winepulse.drv,wineoss.drv=d"
 title="Lumorakka by Vorkasta"
-first_scene_ends=20.5 # show seconds; later scenes glow with the beat pulse as well as flashing
+source "$here/scripts/program-checks.sh"
 
 fail() {
     echo "test-windows: FAIL: $*" >&2
@@ -45,39 +49,22 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# Calls the command every half second until it succeeds or `seconds` have passed.
-wait_for() { # seconds command...
-    local deadline=$((SECONDS + $1))
-    shift
-    until "$@"; do
-        [ $SECONDS -lt $deadline ] || return 1
-        sleep 0.5
-    done
-}
-window_shown() { xdotool search --name "$1" >/dev/null 2>&1; }
-program_gone() { ! kill -0 "$program" 2>/dev/null; }
-# "shots/shot0000.png: show time 5.234 s, beat flash 0.00", each line ending in CR LF on Windows.
-shot_lines() { tr -d '\r' <"$1/stdout" | grep -E '^shots/shot[0-9]{4}\.png: show time ' || true; }
-shots_reported() { [ "$(shot_lines "$1" | wc -l)" -ge "$2" ]; }
-
-# Starts the program from the zip, unpacked as a viewer would (captures land in its shots/),
-# leaving out the data files named.
+# Starts the program from the zip, unpacked as a viewer would (or from the folder given), with its
+# captures in its shots/, leaving out the data files named.
 start_program() { # run-folder [data-file...]
     local folder=$1
     shift
     rm -rf "$folder" "$folder.unzipped"
-    unzip -q "$win/lumorakka-windows.zip" -d "$folder.unzipped"
-    mv "$folder.unzipped/lumorakka" "$folder"
-    rmdir "$folder.unzipped"
+    if [ -n "$given" ]; then
+        cp -r "$given" "$folder"
+    else
+        unzip -q "$win/lumorakka-windows.zip" -d "$folder.unzipped"
+        mv "$folder.unzipped/lumorakka" "$folder"
+        rmdir "$folder.unzipped"
+    fi
     for file in "$@"; do rm "$folder/data/$file"; done
     (cd "$folder" && exec wine lumorakka.exe >"$folder/stdout" 2>"$folder/stderr") &
     program=$!
-}
-# Sets `status` to the ended program's exit status.
-reap_program() {
-    status=0
-    wait "$program" || status=$?
-    program=""
 }
 
 if [ ! -e "$WINEPREFIX/system.reg" ]; then
@@ -119,36 +106,7 @@ grep -q "No audio device (.*): the music runs silently in real time." "$run/stde
     fail "no silent fallback reported: $(cat "$run/stderr")"
 shot_lines "$run" | sed 's/^/   /'
 
-# Frames without the beat flash, in the first scene: there the picture depends on the time alone.
-times=()
-shots=()
-while IFS= read -r line; do
-    read -r shot time flash < <(sed -E 's/^(.*): show time ([0-9.]+) s, beat flash ([0-9.]+)$/\1 \2 \3/' <<<"$line")
-    if [ "$flash" = 0.00 ] && awk -v t="$time" -v end=$first_scene_ends 'BEGIN { exit !(t < end) }'; then
-        times+=("$time")
-        shots+=("$shot")
-    fi
-done < <(shot_lines "$run")
-[ ${#times[@]} -gt 0 ] || fail "every capture shows the beat flash"
-(cd "$linux" && ./render_frames --out "$work/rendered" "${times[@]}") >"$work/rendered.txt" ||
-    fail "render_frames failed"
-compared=0
-i=0
-while read -r time frame _ _ flash; do
-    shot=${shots[$i]}
-    i=$((i + 1))
-    if [ "$flash" != 0.00 ]; then
-        echo "   $shot at $time s: the renderer's frame has the beat flash ($flash); not compared"
-        continue
-    fi
-    if ! figures=$("$linux/tests/compare_frames" "$frame" "$run/$shot"); then
-        fail "$shot at $time s is not the renderer's frame: $figures"
-    fi
-    echo "   $shot at $time s: $figures"
-    compared=$((compared + 1))
-done <"$work/rendered.txt"
-[ $compared -gt 0 ] || fail "no capture could be compared"
-echo "   $compared captures match the renderer's frames"
+compare_captures "$run" "$work" "$linux"
 
 echo "2. A missing asset under Wine: the error box, then status 1"
 run=$work/missing

@@ -11,13 +11,9 @@
 # Environment: LUMORAKKA_DEBIAN_MIRROR (default http://deb.debian.org/debian), JOBS (default 2).
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
-[ $# -eq 1 ] || { echo "usage: $0 DEPS-DIR" >&2; exit 2; }
-mkdir -p "$1"
-deps=$(cd "$1" && pwd)
-prefix=$deps/prefix
-jobs=${JOBS:-2}
-mirror=${LUMORAKKA_DEBIAN_MIRROR:-http://deb.debian.org/debian}
-mkdir -p "$prefix/lib" "$prefix/include" "$deps/stamps" "$deps/logs" "$deps/src" "$deps/build" "$deps/downloads"
+source "$here/scripts/debian-sources.sh"
+use_deps_dir "$@"
+mkdir -p "$prefix/lib" "$prefix/include"
 # Debian's Emscripten finds its JavaScript modules only there.
 export NODE_PATH=/usr/share/nodejs
 cflags=(-O2)
@@ -89,22 +85,5 @@ build_glm() {
     find "$prefix/include/glm" -name CMakeLists.txt -delete
 }
 
-linux_version() { # -dev package
-    dpkg-query -W -f='${source:Version}' "$1" 2>/dev/null || {
-        echo "$1 is not installed: the browser's libraries follow the Linux build's versions." >&2
-        echo "Install the Linux build's packages first (scripts/install-deps.sh play)." >&2
-        exit 1
-    }
-}
-
-# A library's key: everything that decides its build. Its stamp holds the key it was built with.
-declare -A key
-for entry in "${libraries[@]}"; do
-    read -r name dev needs <<<"$entry"
-    text="$(linux_version "$dev") $(declare -f "build_$name") $(declare -f static_library) ${cflags[*]} $(emcc --version | sed -n 1p)"
-    for need in $needs; do text+=" ${key[$need]}"; done
-    key[$name]=$(sha1sum <<<"$text" | cut -d' ' -f1)
-done
-
-source "$here/scripts/debian-sources.sh"
+library_keys "$(declare -f static_library) ${cflags[*]} $(emcc --version | sed -n 1p)"
 build_from_debian_sources "Browser" "for the browser"

@@ -11,15 +11,10 @@
 # Environment: LUMORAKKA_DEBIAN_MIRROR (default http://deb.debian.org/debian), JOBS (default 2).
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
-[ $# -eq 1 ] || { echo "usage: $0 DEPS-DIR" >&2; exit 2; }
-mkdir -p "$1"
-deps=$(cd "$1" && pwd)
-prefix=$deps/prefix
+source "$here/scripts/debian-sources.sh"
+use_deps_dir "$@"
 toolchain=$here/cmake/mingw-w64-x86_64.cmake
 triple=x86_64-w64-mingw32
-jobs=${JOBS:-2}
-mirror=${LUMORAKKA_DEBIAN_MIRROR:-http://deb.debian.org/debian}
-mkdir -p "$prefix" "$deps/stamps" "$deps/logs" "$deps/src" "$deps/build" "$deps/downloads"
 
 # Build order. Each entry: source package, the Linux -dev package whose version it must match, and
 # the entries it links against.
@@ -105,22 +100,5 @@ build_glew() {
     cp "$1/include/GL/glew.h" "$1/include/GL/wglew.h" "$prefix/include/GL/"
 }
 
-linux_version() { # -dev package
-    dpkg-query -W -f='${source:Version}' "$1" 2>/dev/null || {
-        echo "$1 is not installed: the Windows libraries follow the Linux build's versions." >&2
-        echo "Install the Linux build's packages first (scripts/install-deps.sh play)." >&2
-        exit 1
-    }
-}
-
-# A library's key: everything that decides its build. Its stamp holds the key it was built with.
-declare -A key
-for entry in "${libraries[@]}"; do
-    read -r name dev needs <<<"$entry"
-    text="$(linux_version "$dev") $(declare -f "build_$name") $(declare -f cmake_library drop_def_library_names) $(cat "$toolchain")"
-    for need in $needs; do text+=" ${key[$need]}"; done
-    key[$name]=$(sha1sum <<<"$text" | cut -d' ' -f1)
-done
-
-source "$here/scripts/debian-sources.sh"
+library_keys "$(declare -f cmake_library drop_def_library_names) $(cat "$toolchain")"
 build_from_debian_sources "Windows" "for Windows"

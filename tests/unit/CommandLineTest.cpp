@@ -111,6 +111,10 @@ TEST(CommandLine, RefusesWhatItCannotActOnWithAReason) {
         {{"--export", "x.mp4", "--size", "640x"}, "not '640x'"},
         {{"--export", "x.mp4", "--size", "8x8"}, "from 16 to 8192"},
         {{"--export", "x.mp4", "--size", "16384x8192"}, "from 16 to 8192"},
+        {{"--bitrate", "8"}, "--bitrate only goes with --export"},
+        {{"--export", "x.mp4", "--bitrate", "0"}, "--bitrate needs a whole number of Mbit/s from 1 to 100"},
+        {{"--export", "x.mp4", "--bitrate", "6.5"}, "not '6.5'"},
+        {{"--export", "x.mp4", "--bitrate=101"}, "from 1 to 100"},
         {{"--export", "x.mp4", "--end", "300"}, "--end needs a time after --start and no later than 206 s"},
         {{"--export", "x.mp4", "--start", "50", "--end", "40"}, "--end needs a time after --start"},
     };
@@ -124,10 +128,15 @@ TEST(CommandLine, RefusesWhatItCannotActOnWithAReason) {
     }
 }
 
+TEST(CommandLine, BitrateIsConstantQualityUnlessGiven) {
+    EXPECT_EQ(parse({"--export", "x.mp4"}).exportSettings.videoMbits, 0);
+    EXPECT_EQ(parse({"--export", "x.mp4", "--bitrate", "8"}).exportSettings.videoMbits, 8);
+}
+
 TEST(CommandLine, UsageNamesEveryOption) {
     const std::string usage = usageText();
-    for (const char* option :
-         {"--windowed", "--start", "--export", "--fps", "--size", "--end", "--help", "--version"})
+    for (const char* option : {"--windowed", "--start", "--export", "--fps", "--size", "--bitrate", "--end",
+                               "--help", "--version"})
         EXPECT_NE(usage.find(option), std::string::npos) << option;
 }
 

@@ -211,11 +211,11 @@ class Checks:
             self.failed += 1
 
 
-def render_references(render_frames, work):
-    """The renderer's frames at STILL_TIMES, with the beat flash it reports for each."""
+def render_references(render_frames, work, times=STILL_TIMES):
+    """The renderer's frames at the times, with the beat flash it reports for each."""
     folder = os.path.join(work, "rendered")
     build = os.path.dirname(os.path.abspath(render_frames))
-    output = subprocess.run([os.path.abspath(render_frames), "--out", folder, *map(str, STILL_TIMES)], cwd=build,
+    output = subprocess.run([os.path.abspath(render_frames), "--out", folder, *map(str, times)], cwd=build,
                             check=True, capture_output=True, text=True).stdout
     frames = {}
     for line in output.splitlines():
@@ -225,10 +225,10 @@ def render_references(render_frames, work):
     return frames
 
 
-def check_stills(checks, browser, url, references, work):
+def check_stills(checks, browser, url, references, work, times=STILL_TIMES):
     stills = os.path.join(work, "stills")
     os.makedirs(stills, exist_ok=True)
-    for number, seconds in enumerate(STILL_TIMES):
+    for number, seconds in enumerate(times):
         # A new query each time: a change of fragment alone would not load the page again.
         browser.open("%s?still&n=%d#t=%s" % (url, number, seconds))
         title = browser.wait_for("document.title.startsWith('ready') || document.title.startsWith('error')"

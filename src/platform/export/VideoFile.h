@@ -18,7 +18,8 @@ struct VideoFormat {
     int width = 800; // of the video, pixels; even
     int height = 600;
     int framesPerSecond = 60;
-    int pictureWidth = 800; // of the pictures handed to writePicture, pixels
+    int64_t videoBitRate = 0; // average, bits per second; 0 for constant quality
+    int pictureWidth = 800;   // of the pictures handed to writePicture, pixels
     int pictureHeight = 600;
     int soundRate = 44100; // of the samples handed to writeSound, frames per second
     int soundChannels = 2; // 1 or 2; the file's sound is stereo either way

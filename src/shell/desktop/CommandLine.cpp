@@ -19,6 +19,7 @@ namespace {
 
 constexpr int maxFramesPerSecond = 240;
 constexpr int maxVideoSide = 8192; // pixels
+constexpr int maxVideoMbits = 100;
 
 bool parseSeconds(const std::string& text, double& value) {
     return ::parseSeconds(text.c_str(), value) && std::isfinite(value);
@@ -44,7 +45,7 @@ public:
     Parser(int argc, const char* const* argv) : argc(argc), argv(argv) {}
 
     CommandLine run() {
-        bool exporting = false, fpsGiven = false, sizeGiven = false, endGiven = false;
+        bool exporting = false, fpsGiven = false, sizeGiven = false, endGiven = false, bitrateGiven = false;
         for (index = 1; index < argc && result.action != CommandLine::Action::usageError; ++index) {
             std::string name = argv[index];
             inlineValue.reset();
@@ -73,12 +74,8 @@ public:
                     exporting = true;
                 }
             } else if (name == "--fps") {
-                std::string text;
                 long fps = 0;
-                if (value(name, text)) {
-                    if (!parseInteger(text, fps) || fps < 1 || fps > maxFramesPerSecond)
-                        fail("--fps needs a whole number of frames per second from 1 to " +
-                             std::to_string(maxFramesPerSecond) + ", not '" + text + "'");
+                if (wholeNumber(name, "frames per second", maxFramesPerSecond, fps)) {
                     result.exportSettings.framesPerSecond = static_cast<int>(fps);
                     fpsGiven = true;
                 }
@@ -94,6 +91,12 @@ public:
                     result.exportSettings.height = static_cast<int>(height);
                     sizeGiven = true;
                 }
+            } else if (name == "--bitrate") {
+                long mbits = 0;
+                if (wholeNumber(name, "Mbit/s", maxVideoMbits, mbits)) {
+                    result.exportSettings.videoMbits = static_cast<int>(mbits);
+                    bitrateGiven = true;
+                }
             } else if (name == "--end") {
                 std::string text;
                 if (value(name, text) && !parseSeconds(text, result.exportSettings.endSeconds))
@@ -106,10 +109,11 @@ public:
         }
         if (result.action == CommandLine::Action::usageError) return result;
 
-        if (!exporting && (fpsGiven || sizeGiven || endGiven)) {
+        if (!exporting && (fpsGiven || sizeGiven || endGiven || bitrateGiven)) {
             fail(std::string(fpsGiven    ? "--fps"
                              : sizeGiven ? "--size"
-                                         : "--end") +
+                             : endGiven  ? "--end"
+                                         : "--bitrate") +
                  " only goes with --export");
             return result;
         }
@@ -154,6 +158,16 @@ private:
         return !inlineValue.has_value();
     }
 
+    // The option's value, a whole number from 1 to `most`; false when there is no value at all.
+    bool wholeNumber(const std::string& name, const std::string& unit, long most, long& number) {
+        std::string text;
+        if (!value(name, text)) return false;
+        if (!parseInteger(text, number) || number < 1 || number > most)
+            fail(name + " needs a whole number of " + unit + " from 1 to " + std::to_string(most) +
+                 ", not '" + text + "'");
+        return true;
+    }
+
     // The option's value: after '=' or the next argument.
     bool value(const std::string& name, std::string& text) {
         if (inlineValue) {
@@ -189,7 +203,8 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
 
 std::string usageText() {
     return "usage: lumorakka [--windowed] [--start SECONDS]\n"
-           "       lumorakka --export FILE.mp4 [--fps N] [--size WxH] [--start SECONDS] [--end SECONDS]\n"
+           "       lumorakka --export FILE.mp4 [--fps N] [--size WxH] [--bitrate MBITS]\n"
+           "                 [--start SECONDS] [--end SECONDS]\n"
            "       lumorakka --help | --version\n"
            "\n"
            "Plays the show from the build directory (it reads data/ there).\n"
@@ -200,6 +215,8 @@ std::string usageText() {
            "  --fps N            video frames per second (default 60)\n"
            "  --size WxH         video size in even pixels (default 800x600); the 4:3 picture is\n"
            "                     centred with black bars\n"
+           "  --bitrate MBITS    video at this average bit rate in Mbit/s (default: constant\n"
+           "                     quality, about 3 Mbit/s at 800x600)\n"
            "  --end SECONDS      stop the video there (default: the end of the show, 206 s)\n"
            "  --help             this text\n"
            "  --version          the version, and whether this build can export video\n";

@@ -12,6 +12,7 @@ struct ExportSettings {
     int height = 600;
     double startSeconds = 0; // first frame, as if the show had been seeked there
     double endSeconds = 206; // frames up to, not including, this time
+    int videoMbits = 0;      // average video bit rate in Mbit/s; 0 for constant quality
 };
 
 // Frames of an export: one at startSeconds + k / framesPerSecond for every k that falls before

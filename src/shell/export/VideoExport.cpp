@@ -162,6 +162,7 @@ int exportVideo(const ExportSettings& settings) {
     format.width = settings.width;
     format.height = settings.height;
     format.framesPerSecond = settings.framesPerSecond;
+    format.videoBitRate = settings.videoMbits * int64_t{1000000};
     format.pictureWidth = captureWidth;
     format.pictureHeight = captureHeight;
     format.soundRate = music.rate();

@@ -301,7 +301,13 @@ struct VideoFile::State {
         videoCodec->color_trc = AVCOL_TRC_IEC61966_2_1;
         if (container->oformat->flags & AVFMT_GLOBALHEADER) videoCodec->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
         AVDictionary* options = nullptr;
-        int status = av_dict_set(&options, "crf", videoQuality, 0);
+        int status = 0;
+        // An average rate asked for replaces the constant quality: the encoder aims at the rate
+        // over the whole file.
+        if (format.videoBitRate > 0)
+            videoCodec->bit_rate = format.videoBitRate;
+        else
+            status = av_dict_set(&options, "crf", videoQuality, 0);
         if (status >= 0) status = av_dict_set(&options, "preset", videoPreset, 0);
         if (status >= 0) status = avcodec_open2(videoCodec, codec, &options);
         av_dict_free(&options);
