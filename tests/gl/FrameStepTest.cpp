@@ -34,8 +34,8 @@ PlayedShow playShow() {
         glGetBooleanv(GL_COLOR_WRITEMASK, mask);
         EXPECT_TRUE(mask[0] && mask[1] && mask[2] && mask[3]);
         EXPECT_FALSE(glIsEnabled(GL_LIGHT3));
-        std::vector<unsigned char> pixels(captureWidth * captureHeight * 3);
-        readFinishedFrame(pixels.data());
+        std::vector<unsigned char> pixels(800 * 600 * 3);
+        readFinishedFrame(800, 600, pixels.data());
         show.frames.push_back(pixels);
         show.flashes.push_back(shownFrame.beatFlash);
     }
