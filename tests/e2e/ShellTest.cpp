@@ -7,6 +7,8 @@
 #include <string>
 #include <thread>
 
+#include "image/Image.h"
+#include "support/FrameCompare.h"
 #include "support/Process.h"
 #include "support/ShowRun.h"
 #include "support/XWindows.h"
@@ -50,6 +52,55 @@ TEST(ShellEndToEnd, FullScreenAt800x600ShowsNoModeBoxAndEscapeExitsZero) {
     ASSERT_TRUE(sendKey(server.display(), window->id, "Escape"));
     EXPECT_EQ(demo->waitExit(exitMs), 0) << demo->standardError();
     EXPECT_EQ(demo->standardError().find("Mode Switch Failed"), std::string::npos);
+}
+
+// --desktop takes the screen at its own size with no mode switch and no box, and draws the 4:3
+// picture at that size in the middle: black bars beside it on a wide screen, above and below it on
+// a taller one. A capture is the whole screen.
+TEST(ShellEndToEnd, DesktopDrawsTheShowAtTheScreensSizeBetweenBlackBars) {
+    const struct {
+        int screenWidth, screenHeight;
+        int x, y, width, height; // the picture in the capture, rows from the top
+    } cases[] = {{1920, 1080, 240, 0, 1440, 1080}, {1280, 1024, 0, 32, 1280, 960}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.screenWidth << "x" << c.screenHeight);
+        XvfbServer server(c.screenWidth, c.screenHeight);
+        ASSERT_FALSE(server.display().empty());
+        ShowRun run;
+        auto demo = run.start(server.display(), {"--desktop", "--start", "10"});
+        auto window = waitForWindow(server.display(), title, startMs);
+        ASSERT_TRUE(window) << demo->standardError();
+        EXPECT_EQ(std::make_pair(window->width, window->height),
+                  std::make_pair(c.screenWidth, c.screenHeight));
+        EXPECT_EQ(screenSize(server.display()), std::make_pair(c.screenWidth, c.screenHeight));
+        ASSERT_TRUE(sendKey(server.display(), window->id, "F11"));
+        ASSERT_TRUE(waitUntil(startUpMs, [&] {
+            return demo->standardOutput().find("shots/shot0000.png: show time") != std::string::npos;
+        })) << demo->standardError();
+        const std::string shot = (run.root / "shots" / "shot0000.png").string();
+        Image picture = {};
+        ASSERT_EQ(read_png(shot.c_str(), &picture, false), 0);
+        delete[] picture.pixels;
+        EXPECT_EQ(std::make_pair(picture.width, picture.height),
+                  std::make_pair(c.screenWidth, c.screenHeight));
+        const int right = c.x + c.width, bottom = c.y + c.height;
+        for (int channel = 0; channel < 3; ++channel) {
+            SCOPED_TRACE(channel);
+            EXPECT_EQ(meanChannel(shot, channel, 0, 0, c.x, c.screenHeight), c.x ? 0 : -1);
+            EXPECT_EQ(meanChannel(shot, channel, right, 0, c.screenWidth, c.screenHeight), c.x ? 0 : -1);
+            EXPECT_EQ(meanChannel(shot, channel, 0, 0, c.screenWidth, c.y), c.y ? 0 : -1);
+            EXPECT_EQ(meanChannel(shot, channel, 0, bottom, c.screenWidth, c.screenHeight), c.y ? 0 : -1);
+        }
+        // The picture reaches its edges: the sky is lit along each of them.
+        const int strip = 8;
+        EXPECT_GT(meanChannel(shot, 2, c.x, c.y, c.x + strip, bottom), 10);
+        EXPECT_GT(meanChannel(shot, 2, right - strip, c.y, right, bottom), 10);
+        EXPECT_GT(meanChannel(shot, 2, c.x, c.y, right, c.y + strip), 10);
+        EXPECT_GT(meanChannel(shot, 2, c.x, bottom - strip, right, bottom), 10);
+        EXPECT_FALSE(hasWindowNamed(server.display(), "Error"));
+        ASSERT_TRUE(sendKey(server.display(), window->id, "Escape"));
+        EXPECT_EQ(demo->waitExit(exitMs), 0) << demo->standardError();
+    }
 }
 
 TEST(ShellEndToEnd, ModeSwitchRefusedShowsBoxThenRunsInWindowAndSigtermEndsItWith143) {

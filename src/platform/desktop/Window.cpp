@@ -265,7 +265,11 @@ bool createWindow(WindowRequest& request, std::string& reason) {
 
     if (request.desktop) {
         request.fullScreen = false;
-        gWindow = SDL_CreateWindow(request.title, 0, 0, request.width, request.height,
+        // Made at the display's size where it lies: without a window manager to take it full screen,
+        // the window would keep the size it was made at while SDL reported the display's.
+        SDL_Rect bounds{0, 0, request.width, request.height};
+        SDL_GetDisplayBounds(0, &bounds);
+        gWindow = SDL_CreateWindow(request.title, bounds.x, bounds.y, bounds.w, bounds.h,
                                    SDL_WINDOW_OPENGL | SDL_WINDOW_FULLSCREEN_DESKTOP | visibility);
         if (gWindow) SDL_ShowCursor(SDL_DISABLE);
     } else if (request.fullScreen) {
