@@ -2,6 +2,7 @@
 
 #include <GL/glew.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "resources/Resources.h"
@@ -83,7 +84,8 @@ const MaterialLoad materialLoads[materialLoadCount] = {
 };
 
 const RenderTextureSize renderTargets[renderTargetCount] = {
-    {"rt0", 1024, 512}, {"rt1", 1024, 512}, {"rt2", 1024, 512}, {"rt.glow", 256, 128}, {"rt.blur", 256, 256},
+    {"rt0", 1024, 512, true},     {"rt1", 1024, 512, true},     {"rt2", 1024, 512, true},
+    {"rt.glow", 256, 128, false}, {"rt.blur", 256, 256, false},
 };
 
 const char* const contentPictures[contentPictureCount] = {"overlay", "envi", "envi2", "envi3", "nyrkki"};
@@ -135,11 +137,28 @@ void createRenderTextures() {
     for (const char* name : names) resources.textures.reserve(name, 1024, 768, GL_RGBA8, GL_RGBA);
 }
 
-void createRenderTargets() {
+TargetSize renderTargetSize(const RenderTextureSize& target, const FrameView& view) {
+    if (target.pictureSized && view.width * view.height > 800 * 600) return {view.width, view.height};
+    return scaledTarget(view, target.width, target.height);
+}
+
+TargetSize largestRenderTarget(const FrameView& view) {
+    TargetSize largest;
+    for (const RenderTextureSize& target : renderTargets) {
+        const TargetSize size = renderTargetSize(target, view);
+        largest.width = std::max(largest.width, size.width);
+        largest.height = std::max(largest.height, size.height);
+    }
+    return largest;
+}
+
+void createRenderTargets(const FrameView& view) {
     {
         ClampedRenderTextures clamped;
-        for (const RenderTextureSize& target : renderTargets)
-            resources.textures.upload(target.name, target.width, target.height, nullptr, GL_RGBA8, GL_RGBA);
+        for (const RenderTextureSize& target : renderTargets) {
+            const TargetSize size = renderTargetSize(target, view);
+            resources.textures.uploadTarget(target.name, size.width, size.height, GL_RGBA8, GL_RGBA);
+        }
     }
     // One record serves every target: each generate() gives it a fresh framebuffer object before
     // the registry stores a copy.
@@ -152,8 +171,20 @@ void createRenderTargets() {
     }
 }
 
-void loadRenderTargets(LoadingStep betweenSteps) {
-    createRenderTargets();
+void fitRenderTargets(const FrameView& view) {
+    bool fit = true;
+    for (const RenderTextureSize& target : renderTargets) {
+        const TargetSize size = renderTargetSize(target, view);
+        fit = fit && resources.fbos.has(target.name) && resources.fbos.get(target.name).width == size.width &&
+              resources.fbos.get(target.name).height == size.height;
+    }
+    if (fit) return;
+    createRenderTargets(view);
+    resources.fbos.releaseUnusedDepthBuffers();
+}
+
+void loadRenderTargets(LoadingStep betweenSteps, const FrameView& view) {
+    createRenderTargets(view);
     for (const char* picture : contentPictures) {
         // The emblem is only ever drawn over the whole 800 x 600 view, larger than its picture: its
         // smaller levels would never be read, and choosing among them cost every flashed frame

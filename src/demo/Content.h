@@ -4,6 +4,8 @@
 // third scene walks through. Every name here is one the timeline or a material file relies on.
 #include <string>
 
+#include "demo/FrameView.h"
+
 struct ContentRow {
     std::string material; // name in the materials registry
     std::string model;    // name in the models registry
@@ -30,12 +32,20 @@ extern const MaterialLoad materialLoads[materialLoadCount];
 
 struct RenderTextureSize {
     const char* name;
-    int width;  // texels
-    int height; // texels
+    int width;  // texels, for the 800 x 600 picture
+    int height; // texels, likewise
+    // The scene's targets: for a picture larger than 800 x 600, the picture's own size, a texel for
+    // each of its pixels (scaled alike, their 512 rows for 600 would still enlarge the scene).
+    bool pictureSized;
 };
-// Render textures and the targets of the same names, in creation order.
+// Render textures and the targets of the same names, in creation order, with their sizes for the
+// 800 x 600 picture; other pictures scale them (renderTargetSize).
 constexpr int renderTargetCount = 5;
 extern const RenderTextureSize renderTargets[renderTargetCount];
+// A target's size for the view's picture.
+TargetSize renderTargetSize(const RenderTextureSize& target, const FrameView& view);
+// The largest target's size for the view's picture.
+TargetSize largestRenderTarget(const FrameView& view);
 
 // Pictures loaded after the render targets, with mipmaps, from data/<name>.png or .jpg.
 constexpr int contentPictureCount = 5;
@@ -51,7 +61,12 @@ void createRenderTextures();
 // loader that meets it.
 using LoadingStep = void (*)();
 void loadModels(LoadingStep betweenSteps = nullptr);
-void loadRenderTargets(LoadingStep betweenSteps = nullptr);
-// The first part of loadRenderTargets: the render textures and the targets drawing into them.
-void createRenderTargets();
+void loadRenderTargets(LoadingStep betweenSteps = nullptr, const FrameView& view = FrameView());
+// The first part of loadRenderTargets: the render textures and the targets drawing into them, at
+// their sizes for the view's picture.
+void createRenderTargets(const FrameView& view = FrameView());
+// Makes the targets again when the view's picture needs other sizes than they have (the window was
+// resized), and lets go of the depth buffers of sizes no target has any more. Nothing otherwise.
+// Needs no target in use.
+void fitRenderTargets(const FrameView& view);
 void loadMaterials(LoadingStep betweenSteps = nullptr);

@@ -345,7 +345,8 @@ bool blurRoundsToBlack(float strength, int passes) {
 
 // glow issues blur's passes without blur's clears: the window it would clear is cleared by the
 // timeline and covered later, and the first quad of pass 0 replaces every texel of "rt.glow".
-void glow(const std::string& source, const std::string& destination, int layers, float strength) {
+void glow(const std::string& source, const std::string& destination, int layers, float strength,
+          float horizontalReach, float verticalReach) {
     glDisable(GL_DEPTH_TEST);
     glPushAttrib(GL_LIGHTING_BIT);
     glDisable(GL_LIGHTING);
@@ -354,7 +355,8 @@ void glow(const std::string& source, const std::string& destination, int layers,
     glBlendColorEXT(1, 1, 1, strength * 0.25f);
     // Runs with the caller's colour, before it turns white.
     if (!blackLayers)
-        blurPassesAtOnce(source, "rt.glow", glowBlurPassesRead, glowBlurOffset, glowBlurOffset, strength);
+        blurPassesAtOnce(source, "rt.glow", glowBlurPassesRead, glowBlurOffset * verticalReach,
+                         glowBlurOffset * horizontalReach, strength);
     glMatrixMode(GL_MODELVIEW);
     reportFramePhase(FramePhase::blur);
     glColor3f(1, 1, 1);

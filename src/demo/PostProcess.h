@@ -53,8 +53,10 @@ bool blurRoundsToBlack(float strength, int passes);
 // source that is its own destination is glowed in place: no copy, only the layers added to it
 // (they never read the source). Leaves the colour white, the blend function (GL_ONE, GL_ONE) with
 // blending off, the blend colour (1, 1, 1, strength / 4), depth testing on, the model-view matrix
-// selected, no program in use.
-void glow(const std::string& source, const std::string& destination, int layers, float strength);
+// selected, no program in use. The reaches multiply the blur's offsets: for a source drawn at a
+// larger scale (a larger picture), the picture's scale keeps the blur as wide over the picture.
+void glow(const std::string& source, const std::string& destination, int layers, float strength,
+          float horizontalReach = 1, float verticalReach = 1);
 
 // The picture drawn over the whole view with the emblem added at the flash's brightness (0 to 1),
 // in one quad: in the colour channels of an 8-bit framebuffer, what drawFullscreen (picture, 1)

@@ -150,11 +150,35 @@ void drawSkyBox() {
     resources.materials.unuse();
 }
 
-bool renderTimeline(const DemoContext& clock, float& beatFlash) {
+namespace {
+
+// The window's pixels around the picture, black: the frame draws only the picture's own.
+void clearBars(const FrameView& view) {
+    if (view.coversSurface()) return;
+    const int right = view.x + view.width, top = view.y + view.height;
+    const int bars[4][4] = {{0, 0, view.x, view.surfaceHeight},
+                            {right, 0, view.surfaceWidth - right, view.surfaceHeight},
+                            {view.x, 0, view.width, view.y},
+                            {view.x, top, view.width, view.surfaceHeight - top}};
+    // The clear colour is start-up's black.
+    glEnable(GL_SCISSOR_TEST);
+    for (const auto& bar : bars) {
+        if (bar[2] <= 0 || bar[3] <= 0) continue;
+        glScissor(bar[0], bar[1], bar[2], bar[3]);
+        glClear(GL_COLOR_BUFFER_BIT);
+    }
+    glDisable(GL_SCISSOR_TEST);
+}
+
+} // namespace
+
+bool renderTimeline(const DemoContext& clock, const FrameView& view, float& beatFlash) {
     const float timeSeconds = clock.time;
     const float pulse = clock.beatPulse();
     const float flash = flashValue(pulse, clock.getBeatCount());
 
+    // The window's viewport is the picture's: each target's use pushes it and its unuse brings it back.
+    glViewport(view.x, view.y, view.width, view.height);
     glLoadIdentity();
     resources.fbos.use("rt0");
     // Only the depth is cleared: the sky, drawn in every scene, covers every texel of the colour.
@@ -176,7 +200,12 @@ bool renderTimeline(const DemoContext& clock, float& beatFlash) {
     reportFramePhase(FramePhase::sky);
 
     // Glowed in place: the layers add to the scene where it lies, with no copy of it to draw.
-    glow("rt0", "rt0", 4, glowStrength(scene, pulse));
+    // The blur's offsets are counted in texels of "rt0" (the table's first target): scaled with its
+    // size for the view, they reach as far over the picture at any size.
+    const TargetSize sceneTarget = renderTargetSize(renderTargets[0], view);
+    glow("rt0", "rt0", 4, glowStrength(scene, pulse),
+         static_cast<float>(sceneTarget.width) / renderTargets[0].width,
+         static_cast<float>(sceneTarget.height) / renderTargets[0].height);
     // The window is not cleared: the picture's quad below covers all of it with blending off, and
     // its depth is never read. (Cleared at the start of the frame, it also put the scene into
     // whichever batch the clear had left in Mesa's software rasteriser, which keeps a finished
@@ -186,6 +215,7 @@ bool renderTimeline(const DemoContext& clock, float& beatFlash) {
     // decided anything there, so it goes without it.
     glDisable(GL_DEPTH_TEST);
     drawPictureWithFlash("rt0", "nyrkki", flash);
+    clearBars(view);
     glEnable(GL_DEPTH_TEST);
     reportFramePhase(FramePhase::final);
     beatFlash = flash;

@@ -8,6 +8,7 @@
 
 #include "base/BeatGrid.h"
 #include "base/Vector3.h"
+#include "demo/FrameView.h"
 
 class DemoContext;
 
@@ -36,10 +37,11 @@ float flashValue(float pulse, int beatCount);
 Vec3 sceneEye(Scene scene, float timeSeconds, float flash, float orbitScale);
 float glowStrength(Scene scene, float pulse);
 
-// Draws the complete frame at the clock's time into the window's back buffer and returns false,
-// with the beat flash drawn over it (0 to 1) in `beatFlash`. Once the show is over it only clears
-// "rt0", returns to the window and returns true: nothing is shown.
-bool renderTimeline(const DemoContext& clock, float& beatFlash);
+// Draws the complete frame at the clock's time into the window's back buffer, the picture where
+// the view puts it and its bars black, and returns false, with the beat flash drawn over it (0 to 1)
+// in `beatFlash`; the render targets must have the view's sizes (fitRenderTargets). Once the show
+// is over it only clears "rt0", returns to the window and returns true: nothing is shown.
+bool renderTimeline(const DemoContext& clock, const FrameView& view, float& beatFlash);
 
 // The steps of a frame's scene, in the order renderTimeline takes them; each acts on the current
 // framebuffer and leaves the camera's matrices in place for the next.

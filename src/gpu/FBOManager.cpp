@@ -75,4 +75,19 @@ void FBOManager::add(const std::string& name, const FBO& record) {
     entry(name) = record;
 }
 
+void FBOManager::releaseUnusedDepthBuffers() {
+    for (auto buffer = depthBuffers.begin(); buffer != depthBuffers.end();) {
+        bool used = false;
+        for (const auto& [name, target] : entries)
+            used = used || (target.texWidth << 16) + target.texHeight == buffer->first;
+        if (used) {
+            ++buffer;
+            continue;
+        }
+        GLuint depth = buffer->second;
+        glDeleteRenderbuffersEXT(1, &depth);
+        buffer = depthBuffers.erase(buffer);
+    }
+}
+
 } // namespace rovena

@@ -39,8 +39,12 @@ public:
     // Registers a copy; a target already under the name has its framebuffer object deleted first.
     void add(const std::string& name, const FBO& record);
 
+    // Deletes the depth renderbuffers of sizes no registered target has (targets made again at
+    // other sizes leave theirs behind).
+    void releaseUnusedDepthBuffers();
+
     // Depth renderbuffers by size key (texWidth << 16) + texHeight, shared by the targets of that
-    // size; never deleted.
+    // size; deleted only by releaseUnusedDepthBuffers.
     std::map<int, unsigned int> depthBuffers;
 };
 

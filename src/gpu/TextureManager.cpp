@@ -129,6 +129,21 @@ void TextureManager::provideImage(const std::string& name) {
 void TextureManager::upload(const std::string& name, int width, int height, const void* pixels,
                             int internalFormat, int format) {
     checkFits(name, width, height);
+    specify(name, width, height, roundUpToPowerOfTwo(width), roundUpToPowerOfTwo(height), pixels,
+            internalFormat, format);
+}
+
+void TextureManager::uploadTarget(const std::string& name, int width, int height, int internalFormat,
+                                  int format) {
+    const int largest = largestTextureSide(imageTarget);
+    if (width > largest || height > largest)
+        fatalError("Render texture '%s' of %d x %d texels is larger than this GL takes: at most %d a side.",
+                   name.c_str(), width, height, largest);
+    specify(name, width, height, width, height, nullptr, internalFormat, format);
+}
+
+void TextureManager::specify(const std::string& name, int width, int height, int imageWidth, int imageHeight,
+                             const void* pixels, int internalFormat, int format) {
     owedImages.erase(name);
     if (!has(name)) {
         GLuint id = 0;
@@ -136,8 +151,8 @@ void TextureManager::upload(const std::string& name, int width, int height, cons
         entry(name).id = id;
     }
     Texture& texture = get(name);
-    texture.texWidth = roundUpToPowerOfTwo(width);
-    texture.texHeight = roundUpToPowerOfTwo(height);
+    texture.texWidth = imageWidth;
+    texture.texHeight = imageHeight;
     texture.width = width;
     texture.height = height;
 

@@ -10,7 +10,7 @@
 namespace rovena {
 
 struct Texture {
-    int texWidth = 1;    // GL image width: `width` rounded up to a power of two, texels
+    int texWidth = 1;    // GL image width: `width` rounded up to a power of two (a target's: `width`), texels
     int texHeight = 1;   // GL image height, likewise
     int width = 1;       // width of the picture or area in use, texels
     int height = 1;      // height of the picture or area in use, texels
@@ -32,6 +32,10 @@ public:
     // active unit. Padded sides beyond GL's largest texture are fatal and name the texture.
     void upload(const std::string& name, int width, int height, const void* pixels, int internalFormat,
                 int format);
+    // An empty texture of exactly width x height texels, for a render target, which draws every texel
+    // of it: its sides are not padded to powers of two (those that are give what upload gives).
+    // Sides beyond GL's largest texture are fatal and name the texture.
+    void uploadTarget(const std::string& name, int width, int height, int internalFormat, int format);
     // An empty 2D texture of width x height whose image is owed: until provideImage, GL holds one
     // cleared texel, which samples as the cleared image would. For textures that may never be
     // drawn into, so they cost no memory until they are. An upload settles what is owed.
@@ -57,6 +61,10 @@ public:
 
 private:
     void checkFits(const std::string& name, int width, int height) const;
+    // Creates or refills the texture with an imageWidth x imageHeight image, the picture of width x
+    // height in its corner.
+    void specify(const std::string& name, int width, int height, int imageWidth, int imageHeight,
+                 const void* pixels, int internalFormat, int format);
 
     struct OwedImage {
         int internalFormat, format;

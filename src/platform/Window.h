@@ -25,6 +25,9 @@ struct WindowRequest {
     // bitsPerPixel; "Mode Switch Failed." is reported and the window opens instead. A switched
     // display gets its desktop mode back when the process exits, however it exits.
     bool fullScreen = false;
+    // Full screen at the display's own mode instead, with no switch: the window covers the display
+    // at whatever size it runs (width and height are not used). The cursor is hidden over it.
+    bool desktop = false;
     bool hidden = false; // tests and the offline renderer draw without showing the window
 };
 

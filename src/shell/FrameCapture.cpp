@@ -34,13 +34,13 @@ std::string shotPath(int shotNumber) {
     return path;
 }
 
-void readFinishedFrame(unsigned char* pixels) {
-    readFrameRows(captureWidth, captureHeight, pixels);
+void readFinishedFrame(int width, int height, unsigned char* pixels) {
+    readFrameRows(width, height, pixels);
 }
 
 bool captureFrameTo(const char* path) {
     // What the window shows: its drawable, whatever size the viewer has made it.
-    int width = captureWidth, height = captureHeight;
+    int width = 0, height = 0;
     windowDrawableSize(width, height);
     if (width <= 0 || height <= 0) {
         fprintf(stderr, "Cannot capture %s: the window has no pixels to read\n", path);

@@ -4,13 +4,9 @@
 // directory. The numbering starts at 0 in every run; the folder is made on the first capture.
 #include <string>
 
-// Width and height of a frame read for the video export, pixels: the hidden window's size.
-constexpr int captureWidth = 800;
-constexpr int captureHeight = 600;
-
-// Reads the finished frame into `pixels` (captureWidth x captureHeight RGB, 8 bits per channel, rows
-// packed and bottom-up as GL keeps them).
-void readFinishedFrame(unsigned char* pixels);
+// Reads the finished frame's lowest `height` rows, `width` pixels each from the left, into `pixels`
+// (RGB, 8 bits per channel, rows packed and bottom-up as GL keeps them).
+void readFinishedFrame(int width, int height, unsigned char* pixels);
 // Writes the finished frame, at the window's drawable size, as the next numbered shot. True when
 // the whole picture was written; otherwise the image writer's message naming the file is on
 // standard error, no partial file is left, and the number still advances.

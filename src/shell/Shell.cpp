@@ -3,6 +3,7 @@
 #include <GL/glew.h>
 #include <GL/glu.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
@@ -10,7 +11,6 @@
 #include "base/RegularFile.h"
 #include "clock/DemoContext.h"
 #include "clock/MusicTime.h"
-#include "demo/Camera.h"
 #include "demo/Content.h"
 #include "demo/PostProcess.h"
 #include "demo/Timeline.h"
@@ -48,9 +48,37 @@ void loadingStep() {
     stopIfAsked();
 }
 
+// The largest render target and picture this GL draws.
+ViewLimits glViewLimits() {
+    GLint textureSide = 0, renderbufferSide = 0, viewport[2] = {0, 0};
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &textureSide);
+    glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE_EXT, &renderbufferSide);
+    glGetIntegerv(GL_MAX_VIEWPORT_DIMS, viewport);
+    ViewLimits limits;
+    limits.textureSide = std::min(textureSide, renderbufferSide);
+    limits.viewportWidth = viewport[0];
+    limits.viewportHeight = viewport[1];
+    return limits;
+}
+
+std::string problemDrawing(const FrameView& view) {
+    return viewProblem(view, largestRenderTarget(view), glViewLimits());
+}
+
 } // namespace
 
-void startShow(const ShowOptions& options) {
+FrameView windowView() {
+    int width = 0, height = 0;
+    windowDrawableSize(width, height);
+    FrameView view = centredView(width, height);
+    // A picture too large for this GL's targets is drawn smaller in the middle rather than not at all:
+    // a tenth less at a time, as few steps as the GL's limits are short of the display.
+    while (view.height > 1 && !problemDrawing(view).empty())
+        view = centredView(width, height, view.height - std::max(1, view.height / 10));
+    return view;
+}
+
+FrameView startShow(const ShowOptions& options) {
     if (!options.hidden) setErrorBox(showMessageBox);
     reportUncaughtExceptions();
     reportFileSizeLimitAsError();
@@ -65,10 +93,11 @@ void startShow(const ShowOptions& options) {
     }
     WindowRequest request;
     request.title = options.title;
-    request.width = 800;
-    request.height = 600;
+    request.width = options.width;
+    request.height = options.height;
     request.bitsPerPixel = 32;
     request.fullScreen = options.fullScreen;
+    request.desktop = options.desktop;
     request.hidden = options.hidden;
     if (!createWindow(request, reason)) {
         fprintf(stderr, "Cannot create the window: %s\n", reason.c_str());
@@ -77,10 +106,24 @@ void startShow(const ShowOptions& options) {
     }
     resizeView(request.width, request.height);
 
-    if (options.loadShow)
-        initDemo();
-    else
+    FrameView view;
+    if (options.loadShow) {
+        int width = 0, height = 0;
+        windowDrawableSize(width, height);
+        if (options.pictureFillsSurface)
+            view = FrameView{width, height, 0, 0, width, height};
+        else
+            view = options.hidden ? centredView(width, height) : windowView();
+        // Offline hosts draw the size they were asked for or nothing: one the GL can't make targets
+        // for ends here, before the loading.
+        const std::string problem = problemDrawing(view);
+        if (!problem.empty())
+            fatalError("Cannot draw the show at %dx%d: %s.", view.surfaceWidth, view.surfaceHeight,
+                       problem.c_str());
+        initDemo(view);
+    } else {
         loadGL();
+    }
 
     if (options.music) {
         // Failures are reported by the sound layer, and without its music the show keeps time in
@@ -89,6 +132,7 @@ void startShow(const ShowOptions& options) {
         stopIfAsked();
         options.music->play();
     }
+    return view;
 }
 
 void beginShow() {
@@ -97,7 +141,7 @@ void beginShow() {
     shownFrame = ShownFrame();
 }
 
-void initDemo() {
+void initDemo(const FrameView& view) {
     loadGL();
     beginShow();
     createRenderTextures();
@@ -108,7 +152,7 @@ void initDemo() {
     glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
     glLineWidth(2.0f);
 
-    loadDemoView();
+    loadDemoView(view);
 
     // Seventeen loading screens in all: one here, six in loadModels, five in loadRenderTargets and
     // one in loadMaterials, plus those between the stages.
@@ -116,7 +160,7 @@ void initDemo() {
     loadingStep();
     loadModels(loadingStep);
     loadingStep();
-    loadRenderTargets(loadingStep);
+    loadRenderTargets(loadingStep, view);
     loadingStep();
     loadingStep();
     loadMaterials(loadingStep);
@@ -128,16 +172,16 @@ void initDemo() {
     glClearDepth(1.0);
 }
 
-void loadDemoView() {
+void loadDemoView(const FrameView& view) {
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
     gluPerspective(90, 4.0f / 3.0f, 0.1, 1000.0);
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
-    setLetterboxViewport(4, 3);
+    glViewport(view.x, view.y, view.width, view.height);
 }
 
-bool renderFrame(TimeSource& time) {
+bool renderFrame(TimeSource& time, const FrameView& view) {
     for (int passedMs; time.nextPassedFrameMs(passedMs);) {
         demoContext.setTime(showSecondsFromMs(passedMs));
         demoContext.detectBeat();
@@ -145,7 +189,8 @@ bool renderFrame(TimeSource& time) {
     const float showSeconds = showSecondsFromMs(time.frameMs());
     demoContext.setTime(showSeconds);
     float flash = 0;
-    if (renderTimeline(demoContext, flash)) return true;
+    fitRenderTargets(view);
+    if (renderTimeline(demoContext, view, flash)) return true;
     shownFrame.timeSeconds = showSeconds;
     shownFrame.beatFlash = flash;
 

@@ -7,6 +7,8 @@
 #include <string>
 #include <thread>
 
+#include "image/Image.h"
+#include "support/FrameCompare.h"
 #include "support/Process.h"
 #include "support/ShowRun.h"
 #include "support/XWindows.h"
@@ -50,6 +52,59 @@ TEST(ShellEndToEnd, FullScreenAt800x600ShowsNoModeBoxAndEscapeExitsZero) {
     ASSERT_TRUE(sendKey(server.display(), window->id, "Escape"));
     EXPECT_EQ(demo->waitExit(exitMs), 0) << demo->standardError();
     EXPECT_EQ(demo->standardError().find("Mode Switch Failed"), std::string::npos);
+}
+
+// --desktop takes the screen at its own size with no mode switch and no box, and draws the 4:3
+// picture at that size in the middle: black bars beside it on a wide screen, above and below it on
+// a taller one. A capture is the whole screen.
+TEST(ShellEndToEnd, DesktopDrawsTheShowAtTheScreensSizeBetweenBlackBars) {
+    const struct {
+        int screenWidth, screenHeight;
+        int x, y, width, height; // the picture in the capture, rows from the top
+    } cases[] = {{1920, 1080, 240, 0, 1440, 1080}, {1280, 1024, 0, 32, 1280, 960}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.screenWidth << "x" << c.screenHeight);
+        XvfbServer server(c.screenWidth, c.screenHeight);
+        ASSERT_FALSE(server.display().empty());
+        ShowRun run;
+        auto demo = run.start(server.display(), {"--desktop", "--start", "10"});
+        auto window = waitForWindow(server.display(), title, startMs);
+        ASSERT_TRUE(window) << demo->standardError();
+        EXPECT_EQ(std::make_pair(window->width, window->height),
+                  std::make_pair(c.screenWidth, c.screenHeight));
+        EXPECT_EQ(screenSize(server.display()), std::make_pair(c.screenWidth, c.screenHeight));
+        ASSERT_TRUE(sendKey(server.display(), window->id, "F11"));
+        ASSERT_TRUE(waitUntil(startUpMs, [&] {
+            return demo->standardOutput().find("shots/shot0000.png: show time") != std::string::npos;
+        })) << demo->standardError();
+        const std::string shot = (run.root / "shots" / "shot0000.png").string();
+        Image picture = {};
+        ASSERT_EQ(read_png(shot.c_str(), &picture, false), 0);
+        delete[] picture.pixels;
+        EXPECT_EQ(std::make_pair(picture.width, picture.height),
+                  std::make_pair(c.screenWidth, c.screenHeight));
+        // Each bar black (a side without bars has none to measure: -1); the picture lit along each
+        // of its edges, in whatever colour the sky has there.
+        const int right = c.x + c.width, bottom = c.y + c.height, w = c.screenWidth, h = c.screenHeight;
+        const int bars[4][4] = {{0, 0, c.x, h}, {right, 0, w, h}, {0, 0, w, c.y}, {0, bottom, w, h}};
+        const int edges[4][4] = {{c.x, c.y, c.x + 8, bottom},
+                                 {right - 8, c.y, right, bottom},
+                                 {c.x, c.y, right, c.y + 8},
+                                 {c.x, bottom - 8, right, bottom}};
+        for (int i = 0; i < 4; ++i) {
+            double light = 0;
+            for (int channel = 0; channel < 3; ++channel) {
+                EXPECT_EQ(meanChannel(shot, channel, bars[i][0], bars[i][1], bars[i][2], bars[i][3]),
+                          (i < 2 ? c.x : c.y) ? 0 : -1)
+                    << "bar " << i;
+                light += meanChannel(shot, channel, edges[i][0], edges[i][1], edges[i][2], edges[i][3]);
+            }
+            EXPECT_GT(light, 15) << "edge " << i;
+        }
+        EXPECT_FALSE(hasWindowNamed(server.display(), "Error"));
+        ASSERT_TRUE(sendKey(server.display(), window->id, "Escape"));
+        EXPECT_EQ(demo->waitExit(exitMs), 0) << demo->standardError();
+    }
 }
 
 TEST(ShellEndToEnd, ModeSwitchRefusedShowsBoxThenRunsInWindowAndSigtermEndsItWith143) {

@@ -28,12 +28,12 @@ protected:
 
     // Blue picture with a red band over its top 100 rows, in the back buffer.
     static void drawBandedFrame() {
-        glViewport(0, 0, captureWidth, captureHeight);
+        glViewport(0, 0, 800, 600); // the GL tests' window
         glDisable(GL_SCISSOR_TEST);
         glClearColor(0, 0, 1, 1);
         glClear(GL_COLOR_BUFFER_BIT);
         glEnable(GL_SCISSOR_TEST);
-        glScissor(0, captureHeight - 100, captureWidth, 100);
+        glScissor(0, 600 - 100, 800, 100);
         glClearColor(1, 0, 0, 1);
         glClear(GL_COLOR_BUFFER_BIT);
         glDisable(GL_SCISSOR_TEST);

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "clock/DemoContext.h"
+#include "resources/Resources.h"
 #include "shell/FrameCapture.h"
 #include "shell/OfflineClock.h"
 #include "shell/Shell.h"
@@ -34,8 +35,8 @@ PlayedShow playShow() {
         glGetBooleanv(GL_COLOR_WRITEMASK, mask);
         EXPECT_TRUE(mask[0] && mask[1] && mask[2] && mask[3]);
         EXPECT_FALSE(glIsEnabled(GL_LIGHT3));
-        std::vector<unsigned char> pixels(captureWidth * captureHeight * 3);
-        readFinishedFrame(pixels.data());
+        std::vector<unsigned char> pixels(800 * 600 * 3);
+        readFinishedFrame(800, 600, pixels.data());
         show.frames.push_back(pixels);
         show.flashes.push_back(shownFrame.beatFlash);
     }
@@ -68,4 +69,37 @@ TEST_F(FrameStepTest, ShowPlayedTwiceInOneProcessDrawsTheSameFrames) {
     EXPECT_EQ(second.flashes, first.flashes);
     ASSERT_EQ(second.frames.size(), first.frames.size());
     for (size_t i = 0; i < first.frames.size(); ++i) EXPECT_TRUE(second.frames[i] == first.frames[i]) << "frame " << i;
+}
+
+// A window resized between frames: the targets are made again for the new picture and the depth
+// buffers of sizes no target has any more are let go; the window around a smaller picture is black,
+// whatever the frame before left there; back at 800 x 600 the frame is the one drawn before.
+TEST_F(FrameStepTest, TargetsFollowTheWindowsPictureAndItsBarsAreBlack) {
+    initDemo();
+    OfflineClock clock(60);
+    clock.advanceTo(10.0);
+    const auto frame = [&](const FrameView& view) {
+        EXPECT_FALSE(renderFrame(clock, view));
+        std::vector<unsigned char> pixels(800 * 600 * 3);
+        readFinishedFrame(800, 600, pixels.data());
+        return pixels;
+    };
+    const std::vector<unsigned char> whole = frame(FrameView());
+    const FrameView small = centredView(800, 600, 300); // 400 x 300 in the middle
+    const std::vector<unsigned char> boxed = frame(small);
+    EXPECT_EQ(resources.fbos.get("rt0").width, 512);
+    EXPECT_EQ(resources.fbos.get("rt0").height, 256);
+    EXPECT_EQ(resources.fbos.get("rt.glow").width, 128);
+    EXPECT_EQ(resources.fbos.depthBuffers.size(), 3u);
+    EXPECT_EQ(resources.fbos.depthBuffers.count((512 << 16) + 256), 1u);
+    long barLight = 0, pictureLight = 0;
+    for (int y = 0; y < 600; ++y)
+        for (int x = 0; x < 800; ++x) {
+            const bool inPicture = x >= 200 && x < 600 && y >= 150 && y < 450;
+            for (int c = 0; c < 3; ++c) (inPicture ? pictureLight : barLight) += boxed[(y * 800 + x) * 3 + c];
+        }
+    EXPECT_EQ(barLight, 0);
+    EXPECT_GT(pictureLight, 400 * 300 * 3 * 10);
+    EXPECT_TRUE(frame(FrameView()) == whole);
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }

@@ -30,7 +30,7 @@ TEST_F(TimelineEndTest, ShowEndsBeforeDrawingASceneAndLeavesTheWindowBound) {
     DemoContext clock;
     clock.setTime(206.0f);
     float flash = -1;
-    EXPECT_TRUE(renderTimeline(clock, flash));
+    EXPECT_TRUE(renderTimeline(clock, FrameView(), flash));
     GLint framebuffer = -1, depthAfter = -1, viewport[4] = {};
     glGetIntegerv(GL_FRAMEBUFFER_BINDING_EXT, &framebuffer);
     glGetIntegerv(GL_ATTRIB_STACK_DEPTH, &depthAfter);
@@ -43,5 +43,5 @@ TEST_F(TimelineEndTest, ShowEndsBeforeDrawingASceneAndLeavesTheWindowBound) {
 
     // A moment earlier the same frame needs the whole show's content.
     clock.setTime(205.999f);
-    EXPECT_EXIT(renderTimeline(clock, flash), ::testing::ExitedWithCode(1), "No such");
+    EXPECT_EXIT(renderTimeline(clock, FrameView(), flash), ::testing::ExitedWithCode(1), "No such");
 }

@@ -34,6 +34,7 @@ TEST(CommandLine, ReadsEveryOptionInBothSpellings) {
         {{"--windowed"}, Action::show, true, 0, "", 60, 800, 600, 0, 206},
         {{"--start", "12.5"}, Action::show, false, 12.5, "", 60, 800, 600, 0, 206},
         {{"--start=100", "--windowed"}, Action::show, true, 100, "", 60, 800, 600, 0, 206},
+        {{"--desktop", "--start", "3"}, Action::show, false, 3, "", 60, 800, 600, 0, 206},
         {{"--export", "show.mp4"}, Action::exportVideo, false, 0, "show.mp4", 60, 800, 600, 0, 206},
         {{"--export=a b.mp4", "--fps", "30", "--size=1920x1080"},
          Action::exportVideo,
@@ -69,6 +70,7 @@ TEST(CommandLine, ReadsEveryOptionInBothSpellings) {
         const CommandLine line = parse(c.arguments);
         ASSERT_EQ(line.action, c.action) << line.error;
         EXPECT_EQ(line.windowed, c.windowed);
+        EXPECT_EQ(line.desktop, joined.find("--desktop") != std::string::npos);
         EXPECT_EQ(line.startSeconds, c.startSeconds);
         if (c.action != Action::exportVideo) continue;
         EXPECT_EQ(line.exportSettings.path, c.path);
@@ -96,6 +98,10 @@ TEST(CommandLine, RefusesWhatItCannotActOnWithAReason) {
         {{"--start", "-1"}, "--start needs a time from 0 up to the end of the show, 206 s"},
         {{"--start", "206"}, "up to the end of the show"},
         {{"--windowed=yes"}, "--windowed takes no value"},
+        {{"--desktop=1"}, "--desktop takes no value"},
+        {{"--desktop", "--windowed"}, "--desktop plays the show full screen; it doesn't go with --windowed"},
+        {{"--export", "x.mp4", "--desktop"},
+         "--desktop plays the show full screen; it doesn't go with --export"},
         {{"--export"}, "--export needs a value"},
         {{"--export="}, "--export needs a file name"},
         {{"--fps", "30"}, "--fps only goes with --export"},
@@ -135,7 +141,7 @@ TEST(CommandLine, BitrateIsConstantQualityUnlessGiven) {
 
 TEST(CommandLine, UsageNamesEveryOption) {
     const std::string usage = usageText();
-    for (const char* option : {"--windowed", "--start", "--export", "--fps", "--size", "--bitrate", "--end",
+    for (const char* option : {"--windowed", "--desktop", "--start", "--export", "--fps", "--size", "--bitrate", "--end",
                                "--help", "--version"})
         EXPECT_NE(usage.find(option), std::string::npos) << option;
 }

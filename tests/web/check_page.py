@@ -321,6 +321,20 @@ def check_pause(checks, browser):
                  % (paused[0], resumed[0], "%.3f" % resumed[1] if resumed[1] is not None else "nothing"))
 
 
+def check_canvas_size(checks, browser):
+    """A larger window: the canvas draws as many pixels as it shows, and the show goes on drawing."""
+    before = browser.evaluate("Module.lumorakka.framesDrawn")
+    browser.call("Emulation.setDeviceMetricsOverride", width=1280, height=720, deviceScaleFactor=1, mobile=False)
+    browser.pump(3.0)
+    canvas = browser.evaluate("[document.getElementById('canvas').width, document.getElementById('canvas').height,"
+                              " Module.lumorakka.framesDrawn]")
+    browser.call("Emulation.setDeviceMetricsOverride", width=800, height=600, deviceScaleFactor=1, mobile=False)
+    browser.pump(1.0)
+    checks.check(canvas[:2] == [960, 720] and canvas[2] > before and not browser.console_errors,
+                 "in a 1280 by 720 window the canvas draws %d by %d pixels and the show goes on (%d frames)"
+                 % (canvas[0], canvas[1], canvas[2] - before))
+
+
 def check_end_card(checks, browser, url):
     """A link to 170 s, Page Down to 200 s, the end card at 206 s, and "play again" from 0."""
     browser.start_show(url + "?n=end#t=170")
@@ -487,6 +501,7 @@ def main():
         errors = list(browser.console_errors)
         checks.check(not errors, "no console errors while loading and playing%s"
                      % ("" if not errors else ": " + "; ".join(errors[:5])))
+        check_canvas_size(checks, browser)
         check_end_card(checks, browser, server.url)
         check_play_again(checks, browser, server.url)
         check_stills(checks, browser, server.url, references, work)

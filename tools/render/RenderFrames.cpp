@@ -2,20 +2,23 @@
 // work as the program, with the music clock set from here instead of read from playback, and each
 // finished frame written as a PNG through the frame capture. Run it from the build directory.
 //
-//   render_frames [--out DIR] TIME...           frames at these times, seconds
-//   render_frames [--out DIR] --range A B FPS    frames from A up to (not including) B at FPS, at
-//                                                most 206000 of them (the show at 1000 fps)
-//   render_frames --bench [--phases] [--rows] [FRAMES]
+//   render_frames [--size WxH] [--out DIR] TIME...           frames at these times, seconds
+//   render_frames [--size WxH] [--out DIR] --range A B FPS    frames from A up to (not including) B
+//                                                             at FPS, at most 206000 of them (the
+//                                                             show at 1000 fps)
+//   render_frames [--size WxH] --bench [--phases] [--rows] [FRAMES]
 //                                                start-up time, then frame times (wall clock, and
 //                                                the process's CPU time) of each scene and of the
 //                                                slowest sequence row (every row: --rows); --phases
 //                                                adds each step's share, glFinish-bounded
 //
 // Frames are written as DIR/frame0000.png, frame0001.png, ... in the order asked (DIR defaults to
-// "frames"). Between two asked times the clock is stepped at 60 Hz through the beat tracking alone,
-// so the beat count, pulse and flash are those a viewer at 60 frames per second would see. Each
-// frame is listed on standard output as "TIME PATH beat flash F", F being the overlay it drew. A time
-// at or past the end of the show ends the run, as it ends the show.
+// "frames"), W x H pixels (800 x 600 unless given): the show drawn at that size, its 4:3 picture in
+// the middle with black bars beside it or above and below it, as the program's window shows it. Between two
+// asked times the clock is stepped at 60 Hz through the beat tracking alone, so the beat count, pulse and
+// flash are those a viewer at 60 frames per second would see. Each frame is listed on standard output as
+// "TIME PATH beat flash F", F being the overlay it drew. A time at or past the end of the show ends the run,
+// as it ends the show.
 #include <GL/glew.h>
 
 #include <algorithm>
@@ -49,9 +52,9 @@ const Clock::time_point processStart = Clock::now();
 constexpr double beatTrackingRate = 60.0; // Hz
 
 void usage() {
-    fprintf(stderr, "usage: render_frames [--out DIR] TIME...\n"
-                    "       render_frames [--out DIR] --range START END FPS\n"
-                    "       render_frames --bench [--phases] [--rows] [FRAMES]\n");
+    fprintf(stderr, "usage: render_frames [--size WxH] [--out DIR] TIME...\n"
+                    "       render_frames [--size WxH] [--out DIR] --range START END FPS\n"
+                    "       render_frames [--size WxH] --bench [--phases] [--rows] [FRAMES]\n");
     exit(2);
 }
 
@@ -75,23 +78,32 @@ struct Times {
     size_t size() const { return range ? count : given.size(); }
 };
 
-// The program's own start-up in a hidden window, with the clock set from here.
-void startOffline() {
-    startShow(ShowOptions::headless("Lumorakka by Vorkasta"));
+// The size of the frames drawn, pixels.
+struct FrameSize {
+    int width = 800, height = 600;
+};
+
+// The program's own start-up in a hidden window of the frames' size, with the clock set from here;
+// the view every frame is drawn at.
+FrameView startOffline(FrameSize size) {
+    ShowOptions options = ShowOptions::headless("Lumorakka by Vorkasta");
+    options.width = size.width;
+    options.height = size.height;
+    return startShow(options);
 }
 
-int renderFrames(const Times& times, const std::string& folder) {
+int renderFrames(const Times& times, const std::string& folder, FrameSize size) {
     std::error_code error;
     std::filesystem::create_directories(folder, error);
     if (error) {
         fprintf(stderr, "Can't make the folder %s: %s\n", folder.c_str(), error.message().c_str());
         return 1;
     }
-    startOffline();
+    const FrameView view = startOffline(size);
     OfflineClock clock(beatTrackingRate);
     for (size_t i = 0; i < times.size(); ++i) {
         clock.advanceTo(times.at(i));
-        if (renderFrame(clock)) return 0; // the show is over
+        if (renderFrame(clock, view)) return 0; // the show is over
         char name[32];
         snprintf(name, sizeof name, "/frame%04zu.png", i);
         const std::string path = folder + name;
@@ -185,7 +197,8 @@ void printFigures(const char* label, const std::vector<FrameTimes>& frames, bool
 // Frames at evenly spread times of [start, end), each drawn and swapped as the program does and
 // timed on the wall clock up to glFinish after the swap. The clock steps between them at 60 Hz
 // through the beat tracking, so the pulse and the flash go through every phase of the beat.
-std::vector<FrameTimes> timeFrames(OfflineClock& clock, double start, double end, int count, bool phases) {
+std::vector<FrameTimes> timeFrames(OfflineClock& clock, const FrameView& view, double start, double end,
+                                   int count, bool phases) {
     std::vector<FrameTimes> frames(count);
     framePhaseDone = phases ? finishPhase : nullptr;
     for (int i = 0; i < count; ++i) {
@@ -196,7 +209,7 @@ std::vector<FrameTimes> timeFrames(OfflineClock& clock, double start, double end
         const Clock::time_point begin = Clock::now();
         phaseStart = begin;
         phaseCpuStart = cpuBegin;
-        renderFrame(clock);
+        renderFrame(clock, view);
         swapWindow();
         glFinish();
         frames[i].frameMs = 1000 * secondsSince(begin);
@@ -208,17 +221,18 @@ std::vector<FrameTimes> timeFrames(OfflineClock& clock, double start, double end
 
 // Every scene over its whole length, and every row of the sequence; frames per scene for the
 // first two, an eighth of that (at least four) per sequence row.
-int bench(int frames, bool phases, bool everyRow) {
-    startOffline();
+int bench(int frames, bool phases, bool everyRow, FrameSize size) {
+    const FrameView view = startOffline(size);
     OfflineClock clock(beatTrackingRate);
-    renderFrame(clock);
+    renderFrame(clock, view);
     swapWindow();
     printf("start-up, process start to the first frame of the show: %.3f s\n", secondsSince(processStart));
 
-    printFigures("scene 1 (marble figure)", timeFrames(clock, 0, metaballsStartSeconds, frames, phases),
+    printFigures("scene 1 (marble figure)", timeFrames(clock, view, 0, metaballsStartSeconds, frames, phases),
                  phases);
     printFigures("scene 2 (metaballs)",
-                 timeFrames(clock, metaballsStartSeconds, sequenceStartSeconds, frames, phases), phases);
+                 timeFrames(clock, view, metaballsStartSeconds, sequenceStartSeconds, frames, phases),
+                 phases);
 
     const int rowFrames = std::max(4, frames / 8);
     const int rows = sequenceRow(std::nextafter(static_cast<float>(showEndSeconds), 0.0f)) + 1;
@@ -226,7 +240,7 @@ int bench(int frames, bool phases, bool everyRow) {
     std::vector<std::vector<FrameTimes>> byRow;
     for (int row = 0; row < rows; ++row) {
         const double start = sequenceStartSeconds + row * sequenceRowSeconds;
-        byRow.push_back(timeFrames(clock, start, std::min(start + sequenceRowSeconds, showEndSeconds),
+        byRow.push_back(timeFrames(clock, view, start, std::min(start + sequenceRowSeconds, showEndSeconds),
                                    rowFrames, phases));
         sequence.insert(sequence.end(), byRow.back().begin(), byRow.back().end());
     }
@@ -246,12 +260,25 @@ int bench(int frames, bool phases, bool everyRow) {
     return 0;
 }
 
+// "WxH", each side a whole number of pixels from 1 to 16384.
+bool parseSize(const char* text, FrameSize& size) {
+    int consumed = 0;
+    return sscanf(text, "%5dx%5d%n", &size.width, &size.height, &consumed) == 2 && text[consumed] == '\0' &&
+           text[0] >= '0' && text[0] <= '9' && size.width >= 1 && size.height >= 1 && size.width <= 16384 &&
+           size.height <= 16384;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     std::string folder = "frames";
     Times times;
     int arg = 1;
+    FrameSize size;
+    if (arg + 1 < argc && strcmp(argv[arg], "--size") == 0) {
+        if (!parseSize(argv[arg + 1], size)) usage();
+        arg += 2;
+    }
     if (arg < argc && strcmp(argv[arg], "--bench") == 0) {
         bool phases = false, everyRow = false;
         double frames = 120;
@@ -263,7 +290,7 @@ int main(int argc, char** argv) {
             else if (arg + 1 != argc || !parseNumber(argv[arg], frames) || frames < 1 || frames > 100000)
                 usage();
         }
-        return bench(static_cast<int>(frames), phases, everyRow);
+        return bench(static_cast<int>(frames), phases, everyRow, size);
     }
     if (arg + 1 < argc && strcmp(argv[arg], "--out") == 0) {
         folder = argv[arg + 1];
@@ -298,5 +325,5 @@ int main(int argc, char** argv) {
         }
     }
     if (times.size() == 0) usage();
-    return renderFrames(times, folder);
+    return renderFrames(times, folder, size);
 }

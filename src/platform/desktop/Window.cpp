@@ -79,7 +79,17 @@ bool createOffscreenContext(int width, int height, std::string& reason) {
         return fail("finding an RGBA pbuffer configuration");
     const EGLint size[] = {EGL_WIDTH, width, EGL_HEIGHT, height, EGL_NONE};
     EGLSurface surface = eglCreatePbufferSurface(display, config, size);
-    if (surface == EGL_NO_SURFACE) return fail("creating a pbuffer");
+    if (surface == EGL_NO_SURFACE) {
+        const EGLint code = eglGetError();
+        EGLint largestWidth = 0, largestHeight = 0;
+        eglGetConfigAttrib(display, config, EGL_MAX_PBUFFER_WIDTH, &largestWidth);
+        eglGetConfigAttrib(display, config, EGL_MAX_PBUFFER_HEIGHT, &largestHeight);
+        reason = "no X display, and the off-screen surface of " + std::to_string(width) + "x" +
+                 std::to_string(height) + " pixels could not be made (" + eglErrorName(code) +
+                 "; this EGL makes them at most " + std::to_string(largestWidth) + "x" +
+                 std::to_string(largestHeight) + ")";
+        return false;
+    }
     if (!eglBindAPI(EGL_OPENGL_API)) return fail("choosing OpenGL");
     const EGLint contextWanted[] = {EGL_CONTEXT_OPENGL_PROFILE_MASK,
                                     EGL_CONTEXT_OPENGL_COMPATIBILITY_PROFILE_BIT, EGL_NONE};
@@ -267,7 +277,16 @@ bool createWindow(WindowRequest& request, std::string& reason) {
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
     const Uint32 visibility = request.hidden ? SDL_WINDOW_HIDDEN : SDL_WINDOW_SHOWN;
 
-    if (request.fullScreen) {
+    if (request.desktop) {
+        request.fullScreen = false;
+        // Made at the display's size where it lies: without a window manager to take it full screen,
+        // the window would keep the size it was made at while SDL reported the display's.
+        SDL_Rect bounds{0, 0, request.width, request.height};
+        SDL_GetDisplayBounds(0, &bounds);
+        gWindow = SDL_CreateWindow(request.title, bounds.x, bounds.y, bounds.w, bounds.h,
+                                   SDL_WINDOW_OPENGL | SDL_WINDOW_FULLSCREEN_DESKTOP | visibility);
+        if (gWindow) SDL_ShowCursor(SDL_DISABLE);
+    } else if (request.fullScreen) {
         SDL_DisplayMode mode{};
         if (exactModeOffered(request.width, request.height, request.bitsPerPixel, mode)) {
             gWindow = SDL_CreateWindow(request.title, 0, 0, request.width, request.height,
@@ -287,7 +306,7 @@ bool createWindow(WindowRequest& request, std::string& reason) {
             request.fullScreen = false;
         }
     }
-    if (!gWindow) {
+    if (!gWindow && !request.desktop) {
         // The client area is width x height; the window manager adds its frame around it.
         gWindow = SDL_CreateWindow(request.title, 0, 0, request.width, request.height,
                                    SDL_WINDOW_OPENGL | SDL_WINDOW_RESIZABLE | visibility);

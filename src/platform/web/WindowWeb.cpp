@@ -70,7 +70,7 @@ int quitSignal() {
 
 bool createWindow(WindowRequest& request, std::string& reason) {
     request.fullScreen = false; // the page has its own full-screen button
-    emscripten_set_canvas_element_size(canvasSelector, request.width, request.height);
+    // The page gives the canvas its size, that of the place it is shown in, and changes it with that.
     EmscriptenWebGLContextAttributes attributes;
     emscripten_webgl_init_context_attributes(&attributes);
     attributes.majorVersion = 2;

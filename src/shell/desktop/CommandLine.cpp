@@ -62,6 +62,8 @@ public:
                 if (result.action == CommandLine::Action::version) return result;
             } else if (name == "--windowed") {
                 if (noValue(name)) result.windowed = true;
+            } else if (name == "--desktop") {
+                if (noValue(name)) result.desktop = true;
             } else if (name == "--start") {
                 std::string text;
                 if (value(name, text) && !parseSeconds(text, result.startSeconds))
@@ -115,6 +117,11 @@ public:
                              : endGiven  ? "--end"
                                          : "--bitrate") +
                  " only goes with --export");
+            return result;
+        }
+        if (result.desktop && (result.windowed || exporting)) {
+            fail(std::string("--desktop plays the show full screen; it doesn't go with ") +
+                 (result.windowed ? "--windowed" : "--export"));
             return result;
         }
         if (result.startSeconds < 0 || result.startSeconds >= showEndSeconds) {
@@ -202,19 +209,22 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
 }
 
 std::string usageText() {
-    return "usage: lumorakka [--windowed] [--start SECONDS]\n"
+    return "usage: lumorakka [--windowed | --desktop] [--start SECONDS]\n"
            "       lumorakka --export FILE.mp4 [--fps N] [--size WxH] [--bitrate MBITS]\n"
            "                 [--start SECONDS] [--end SECONDS]\n"
            "       lumorakka --help | --version\n"
            "\n"
            "Plays the show from the build directory (it reads data/ there).\n"
-           "  --windowed         open a window instead of switching the display to 800x600\n"
+           "  --windowed         open a window instead of switching the display to 800x600;\n"
+           "                     the show is drawn at the window's size\n"
+           "  --desktop          full screen at the display's own size, no mode switch: the\n"
+           "                     4:3 show is drawn at that size in the middle\n"
            "  --start SECONDS    begin the show there, as if seeked\n"
            "  --export FILE.mp4  render the show offline into a video with its soundtrack\n"
            "                     (H.264 and AAC); needs a display, such as Xvfb, but shows nothing\n"
            "  --fps N            video frames per second (default 60)\n"
            "  --size WxH         video size in even pixels (default 800x600); the 4:3 picture is\n"
-           "                     centred with black bars\n"
+           "                     drawn at that size in the middle, with black bars\n"
            "  --bitrate MBITS    video at this average bit rate in Mbit/s (default: constant\n"
            "                     quality, about 3 Mbit/s at 800x600)\n"
            "  --end SECONDS      stop the video there (default: the end of the show, 206 s)\n"

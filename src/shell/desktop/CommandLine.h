@@ -22,6 +22,7 @@ long exportFrameCount(const ExportSettings& settings);
 struct CommandLine {
     enum class Action { show, help, version, exportVideo, usageError } action = Action::show;
     bool windowed = false;   // skip the display-mode switch (and its box when it fails)
+    bool desktop = false;    // full screen at the display's own mode, no switch
     double startSeconds = 0; // begin the show here, as if seeked
     ExportSettings exportSettings;
     std::string error; // usageError: what was wrong, one line without a newline

@@ -43,13 +43,13 @@ int answered(const char* what, bool outputClosed) {
 void playShow() {
     WindowEvents events;
     events.key = keyPressed;
-    events.resize = resizeView;
     events.close = closeRequested;
     bool quit = false;
     while (!quit) {
         quit = pumpEvents(events);
         if (stopNow) return;
-        if (renderFrame(music)) return;
+        // At the window's size as it is now: a resized window's picture follows it.
+        if (renderFrame(music, windowView())) return;
         swapWindow();
     }
 }
@@ -78,6 +78,7 @@ int main(int argc, char** argv) {
 
     ShowOptions options;
     options.fullScreen = !command.windowed;
+    options.desktop = command.desktop;
     options.music = &music;
     startShow(options);
     if (command.startSeconds > 0) music.seekTo(static_cast<float>(command.startSeconds));

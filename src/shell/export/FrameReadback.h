@@ -3,12 +3,12 @@
 // started once it is drawn and collected after the next one is drawn, so a GL that copies into the
 // buffer on its own keeps drawing meanwhile. (Mesa's software rasteriser copies at the start,
 // when the frame is done, which costs no more than reading it directly.) The pixels are the ones
-// readFinishedFrame gives: captureWidth x captureHeight RGB, rows packed and bottom-up.
+// readFinishedFrame gives: width x height RGB, rows packed and bottom-up.
 
 class FrameReadback {
 public:
-    // Makes the two buffers in the current context.
-    FrameReadback();
+    // Makes the two buffers in the current context, for frames of width x height pixels.
+    FrameReadback(int width, int height);
     // Deletes them; reads not collected are dropped.
     ~FrameReadback();
     FrameReadback(const FrameReadback&) = delete;
@@ -19,10 +19,11 @@ public:
     void start();
     // Reads started and not yet collected: 0, 1 or 2.
     int pending() const { return started - collected; }
-    // Copies the oldest outstanding read into `pixels` (captureWidth x captureHeight x 3 bytes).
+    // Copies the oldest outstanding read into `pixels` (width x height x 3 bytes).
     void collect(unsigned char* pixels);
 
 private:
+    int width, height;                // of a frame, pixels
     unsigned int buffers[2] = {0, 0}; // GL pixel pack buffers; frame n uses buffers[n % 2]
     long started = 0, collected = 0;
 };

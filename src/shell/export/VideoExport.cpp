@@ -20,7 +20,6 @@
 #include "platform/export/VideoFile.h"
 #include "platform/Window.h"
 #include "shell/export/ExportProgress.h"
-#include "shell/FrameCapture.h"
 #include "shell/export/FrameQueue.h"
 #include "shell/export/FrameReadback.h"
 #include "shell/OfflineClock.h"
@@ -158,13 +157,15 @@ int exportVideo(const ExportSettings& settings) {
         return 1;
     }
 
+    // The picture is drawn at its size in the video, and the video adds the bars: no scaling.
+    const PictureArea area = fitPicture(settings.width, settings.height, 800, 600);
     VideoFormat format;
     format.width = settings.width;
     format.height = settings.height;
     format.framesPerSecond = settings.framesPerSecond;
     format.videoBitRate = settings.videoMbits * int64_t{1000000};
-    format.pictureWidth = captureWidth;
-    format.pictureHeight = captureHeight;
+    format.pictureWidth = area.width;
+    format.pictureHeight = area.height;
     format.soundRate = music.rate();
     format.soundChannels = music.channels();
     VideoFile video;
@@ -197,7 +198,11 @@ int exportVideo(const ExportSettings& settings) {
     fprintf(stderr, "Exporting %s: %ld frames (%.3f to %.3f s at %d fps), %dx%d, H.264 and AAC\n",
             settings.path.c_str(), total, settings.startSeconds, settings.endSeconds,
             settings.framesPerSecond, settings.width, settings.height);
-    startShow(ShowOptions::headless("Lumorakka by Vorkasta"));
+    ShowOptions options = ShowOptions::headless("Lumorakka by Vorkasta");
+    options.width = area.width;
+    options.height = area.height;
+    options.pictureFillsSurface = true;
+    const FrameView view = startShow(options);
 
     OfflineClock clock(fps);
     clock.jumpTo(settings.startSeconds);
@@ -205,13 +210,13 @@ int exportVideo(const ExportSettings& settings) {
     // The encoder's thread takes each frame with its stretch of sound, in order, while the next
     // frames are drawn; the file sees the same calls in the same order as when one thread did it all.
     FrameQueue encoder(
-        static_cast<size_t>(captureWidth) * captureHeight * 3, encoderQueueFrames,
+        static_cast<size_t>(area.width) * area.height * 3, encoderQueueFrames,
         [&](long frame, const unsigned char* pixels, std::string& writeError) {
             const int64_t soundEnd = std::llround((frame + 1) * static_cast<double>(music.rate()) / fps);
             return video.writePicture(pixels, writeError) && soundtrack.writeUpTo(soundEnd, writeError);
         });
     gEncoder = &encoder;
-    FrameReadback readback;
+    FrameReadback readback(area.width, area.height);
     // The oldest frame read back goes to the encoder; false once the encoder has failed.
     const auto handOver = [&] {
         unsigned char* buffer = encoder.nextBuffer();
@@ -227,7 +232,7 @@ int exportVideo(const ExportSettings& settings) {
         // Every frame of the range lies before the end of the show; should one not, the video ends
         // with the frame before it, whole.
         clock.advanceTo(settings.startSeconds + drawn / fps);
-        if (renderFrame(clock)) {
+        if (renderFrame(clock, view)) {
             total = drawn;
             break;
         }

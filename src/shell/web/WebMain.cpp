@@ -34,7 +34,8 @@ EM_BOOL showFrame(double, void*) {
     WindowEvents events;
     events.key = keyPressed;
     pumpEvents(events);
-    const bool over = renderFrame(music);
+    // At the canvas's size as it is now: the page sizes it to where it is shown.
+    const bool over = renderFrame(music, windowView());
     if (over) {
         pageShowEndCard(playAgain);
         return EM_FALSE;
@@ -70,7 +71,7 @@ int main() {
     ShowOptions options;
     options.fullScreen = false;
     if (!still) options.music = &music;
-    startShow(options);
+    const FrameView view = startShow(options);
     if (pageHasFailed()) return 1;
     setFramesPresentedByBrowser(true);
 
@@ -80,7 +81,7 @@ int main() {
     if (still) {
         OfflineClock clock(stillBeatTrackingRate);
         clock.advanceTo(showSeconds);
-        if (renderFrame(clock)) {
+        if (renderFrame(clock, view)) {
             pageStillPastEnd(startSeconds, showEndSeconds);
             return 0;
         }
