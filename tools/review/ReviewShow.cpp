@@ -36,6 +36,7 @@
 #include "demo/Content.h"
 #include "demo/Timeline.h"
 #include "image/Image.h"
+#include "review/LightReview.h"
 #include "review/ShowReview.h"
 
 namespace fs = std::filesystem;
@@ -254,6 +255,13 @@ int main(int argc, char** argv) {
                "%.2f\n",
                smallest->timeSeconds, 100 * smallest->subject.coverage, smallest->subject.subjectLuma,
                smallest->subject.skyLuma, smallest->subject.contrast());
+
+    LightFigures light;
+    if (!reviewLight(buildDir, work, beatStep, light, reason, say)) {
+        fprintf(stderr, "review_show: %s\n", reason.c_str());
+        return 1;
+    }
+    printLightFigures(light);
 
     if (closePasses && !reviewClosePasses(buildDir, work, reason)) {
         fprintf(stderr, "review_show: %s\n", reason.c_str());
