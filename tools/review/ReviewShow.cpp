@@ -16,6 +16,9 @@
 //     pixels near white), by material too, the median and brightest mean luma, and the share with
 //     a seam along the bottom edge (its 3 rows over 8 levels brighter than the 3 above);
 //   - the sequence's subject: median height and coverage, and the share of frames under 5 %;
+//   - where the light falls (see LightReview.h): the sky outside the central ellipse, the ellipse
+//     against the rest, the share of a beat's added light and of the emblem's inside it, the sun
+//     and moon discs against their rings, and the middle of the frame over the last rows;
 //   - close passes at 60 frames a second: every frame of the figure scene and the sequence whose
 //     eye comes within a unit of its figure is rendered blacked out, and those in which the
 //     figure covers over 90 % of the frame are listed.
