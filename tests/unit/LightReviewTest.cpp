@@ -85,6 +85,7 @@ TEST(LightReviewTest, TheSkyOutsideTheEllipseLeavesOutTheSubjectAndTheMiddle) {
     EXPECT_DOUBLE_EQ(layout.subjectLuma, 150);
     EXPECT_GE(layout.skyOutsideMedian, 12);
     EXPECT_LE(layout.skyOutsideMedian, 16);
+    EXPECT_NEAR(layout.skyOutsideMean, 14, 0.1);
     EXPECT_GT(layout.ellipseOverRest(), 3);
     EXPECT_LT(layout.skyLuma, 100);
 }

@@ -56,7 +56,7 @@ LightLayout measureLightLayout(const Image& blackedOut, const Image& full) {
     LightLayout layout;
     if (blackedOut.width != full.width || blackedOut.height != full.height) return layout;
     LumaHistogram skyOutside;
-    double ellipseSum = 0, restSum = 0, subjectSum = 0, skySum = 0;
+    double ellipseSum = 0, restSum = 0, subjectSum = 0, skySum = 0, skyOutsideSum = 0;
     long ellipsePixels = 0, subjectPixels = 0;
     for (int y = 0; y < full.height; ++y)
         for (int x = 0; x < full.width; ++x) {
@@ -67,10 +67,14 @@ LightLayout measureLightLayout(const Image& blackedOut, const Image& full) {
             ellipsePixels += inside;
             (subject ? subjectSum : skySum) += l;
             subjectPixels += subject;
-            if (!subject && !inside) skyOutside.add(l);
+            if (!subject && !inside) {
+                skyOutside.add(l);
+                skyOutsideSum += l;
+            }
         }
     const long pixels = static_cast<long>(full.width) * full.height;
     layout.skyOutsideMedian = skyOutside.median();
+    if (skyOutside.total > 0) layout.skyOutsideMean = skyOutsideSum / skyOutside.total;
     layout.ellipseMean = ellipsePixels > 0 ? ellipseSum / ellipsePixels : 0;
     layout.restMean = pixels > ellipsePixels ? restSum / (pixels - ellipsePixels) : 0;
     layout.frameMean = pixels > 0 ? (ellipseSum + restSum) / pixels : 0;
@@ -202,7 +206,7 @@ bool reviewLight(const std::string& buildDir, const std::string& workDir, int be
         renderShowFrames(buildDir, workDir + "/blacked-out", between, workDir + "/light-black", reason);
     if (black.empty()) return false;
 
-    std::vector<double> skyOutside, ellipseOverRest, brightness;
+    std::vector<double> skyOutside, skyOutsideMean, ellipseOverRest, brightness;
     int withSubject = 0, bright = 0;
     double addedInside = 0, addedTotal = 0, sequenceInside = 0, sequenceTotal = 0, sequenceMeanGain = 0;
     int sequenceBeats = 0;
@@ -220,7 +224,10 @@ bool reviewLight(const std::string& buildDir, const std::string& workDir, int be
         const LightLayout layout = measureLightLayout(mask, frame);
         delete[] frame.pixels;
         delete[] mask.pixels;
-        if (layout.skyOutsideMedian >= 0) skyOutside.push_back(layout.skyOutsideMedian);
+        if (layout.skyOutsideMedian >= 0) {
+            skyOutside.push_back(layout.skyOutsideMedian);
+            skyOutsideMean.push_back(layout.skyOutsideMean);
+        }
         ellipseOverRest.push_back(layout.ellipseOverRest());
         brightness.push_back(layout.frameMean / 255);
         if (layout.hasSubject) {
@@ -252,6 +259,7 @@ bool reviewLight(const std::string& buildDir, const std::string& workDir, int be
     }
     figures.beats = static_cast<int>(beats.size());
     figures.skyOutsideMedian = medianOf(skyOutside);
+    figures.skyOutsideMean = medianOf(skyOutsideMean);
     figures.ellipseOverRestMedian = medianOf(ellipseOverRest);
     figures.brightnessMedian = medianOf(brightness);
     figures.subjectOverSkyShare = withSubject > 0 ? static_cast<double>(bright) / withSubject : 0;
@@ -296,9 +304,9 @@ bool reviewLight(const std::string& buildDir, const std::string& workDir, int be
 void printLightFigures(const LightFigures& f) {
     printf("\nwhere the light falls, central ellipse %.0f %% of the frame; %d beats\n", 100 * centralEllipseShare,
            f.beats);
-    printf("  %.2f s after a beat: sky outside the ellipse, median luma %.1f; ellipse over the rest (mean luma) "
-           "%.2f; frame brightness %.3f; subject at least 1.5 x the sky in %.1f %% of the frames\n",
-           betweenBeatsDelay, f.skyOutsideMedian, f.ellipseOverRestMedian, f.brightnessMedian,
+    printf("  %.2f s after a beat: sky outside the ellipse, median luma %.1f (mean %.1f); ellipse over the rest "
+           "(mean luma) %.2f; frame brightness %.3f; subject at least 1.5 x the sky in %.1f %% of the frames\n",
+           betweenBeatsDelay, f.skyOutsideMedian, f.skyOutsideMean, f.ellipseOverRestMedian, f.brightnessMedian,
            100 * f.subjectOverSkyShare);
     printf("  light a beat adds (%.2f s after against 0.04 s before) inside the ellipse: %.1f %% over the show, "
            "%.1f %% in the sequence (where a beat adds %.1f levels to the frame's mean)\n",

@@ -17,6 +17,7 @@ bool inCentralEllipse(int x, int y, int width, int height);
 // makeBlackedOutData): lumas 0 to 255.
 struct LightLayout {
     double skyOutsideMedian = -1; // median luma of the sky outside the ellipse; -1 when none shows
+    double skyOutsideMean = -1;   // and its mean, which its bright bands raise
     double ellipseMean = 0;       // mean luma inside the ellipse, subject and sky alike
     double restMean = 0;          // mean luma of the rest of the frame
     double frameMean = 0;
@@ -58,6 +59,7 @@ bool measureSkyDisc(const std::string& dataDir, const std::string& name, const f
 struct LightFigures {
     int beats = 0;                    // sampled: 0.04 s before, 0.02 s and 0.35 s after each
     double skyOutsideMedian = 0;      // median over those frames of skyOutsideMedian
+    double skyOutsideMean = 0;        // and of skyOutsideMean
     double ellipseOverRestMedian = 0; // median of ellipseMean over restMean
     double brightnessMedian = 0;      // median of frameMean / 255
     double subjectOverSkyShare = 0;   // frames with a subject whose subject luma is at least 1.5 x the sky's
