@@ -88,6 +88,9 @@ TEST_F(SequenceLookTest, SubjectsFillTheFrame) {
     }
     EXPECT_GE(median(heights), 0.3);
     EXPECT_GE(median(coverages), 0.04);
+    // The sky's shader lights the middle of the frame behind the subject: were that light left in
+    // the blacked-out frames, it would count as subject over some two fifths of every frame.
+    EXPECT_LE(median(coverages), 0.25) << "the blacked-out sky still draws its light";
 }
 
 // A subject darker than the sky behind it reads as a hole; between beats every one must stand out.

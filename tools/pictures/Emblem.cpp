@@ -68,48 +68,68 @@ std::string writeNyrkki(const std::string& dataDir) {
     // The square picture is stretched over the 4:3 view, so it is drawn 3/4 as wide as it should look.
     const float squeeze = 0.75f;
     const float pixel = 2.0f / size;
-    // The flash is added over the whole frame at the beat, when the glow is brightest too: the fist
-    // is a glowing outline with an empty middle, so the subject behind it stays in sight, and
-    // nothing in the picture is near white.
-    auto fistAt = [&](int x, int y, float& fu, float& fv) {
-        float u = ((x + 0.5f) * pixel - 1.0f) / squeeze, v = 1.0f - (y + 0.5f) * pixel;
-        fu = u * 1.05f;
-        fv = v * 1.05f + 0.05f;
+    // The flash is added over the whole frame at the beat, when the glow is brightest too, so it
+    // frames the subject and leaves it alone: a ring round the edge of the view with an impact
+    // burst of rays outside it and a small fist on its crown, and nothing inside. In the frame's
+    // units (half its height) the ring's radius is 0.9: across the stretched view that leaves its
+    // sides at 0.645 of the half-width, clear of the middle where the subject stands. Nothing in
+    // the picture is near white.
+    const float ringRadius = 0.86f;
+    // The fist, in its own frame of [-1, 1], sits on the ring at the top, scaled down to a badge
+    // that reaches from a little inside the ring to the frame's top edge.
+    const float fistScale = 0.28f;
+    auto lookAt = [&](int x, int y, float& u, float& v) {
+        u = ((x + 0.5f) * pixel - 1.0f) / squeeze;
+        v = 1.0f - (y + 0.5f) * pixel;
     };
-    Mask outline(size, size);
+    auto fistAt = [&](float u, float v, float& fu, float& fv) {
+        fu = u / fistScale;
+        fv = (v - ringRadius) / fistScale - 0.12f;
+    };
+    Mask shape(size, size), fistCover(size, size);
     for (int y = 0; y < size; ++y)
         for (int x = 0; x < size; ++x) {
-            float fu, fv;
-            fistAt(x, y, fu, fv);
-            float d = std::fabs(fistFill(fu, fv));
-            // The arm ends in the outline's fade below the hand.
-            float arm = 1.0f - smoothstep(-0.55f, -0.72f, fv);
-            outline.coverage[size_t(y) * size + x] = (1.0f - smoothstep(0.014f, 0.014f + 2 * pixel, d)) * arm;
+            float u, v, fu, fv;
+            lookAt(x, y, u, v);
+            fistAt(u, v, fu, fv);
+            // The wrist ends in a fade into the ring below the hand.
+            const float fist = (1.0f - smoothstep(0.0f, 0.6f * pixel / fistScale, fistFill(fu, fv))) *
+                               (1.0f - smoothstep(-0.4f, -0.58f, fv));
+            const float r = std::sqrt(u * u + v * v);
+            const float ring = 1.0f - smoothstep(0.008f, 0.008f + 1.5f * pixel, std::fabs(r - ringRadius));
+            fistCover.coverage[size_t(y) * size + x] = fist;
+            shape.coverage[size_t(y) * size + x] = std::max(fist, ring);
         }
-    Mask glow = blurred(outline, 10);
+    Mask glow = blurred(shape, 8);
+    // The ring stands out from the fist by a dark margin round the hand.
+    Mask margin = blurred(fistCover, 4);
     Picture picture(size, size, 3);
     renderPicture(picture, [&](int x, int y) {
-        float u = ((x + 0.5f) * pixel - 1.0f) / squeeze, v = 1.0f - (y + 0.5f) * pixel;
-        float r = std::sqrt(u * u + v * v), a = std::atan2(v, u);
-        float fu, fv;
-        fistAt(x, y, fu, fv);
-        // An impact burst around the edge: short rays outside a thin ring, dimming to black.
-        float rays = std::pow(std::fabs(std::cos(a * 8.0f)), 24.0f) * smoothstep(0.8f, 0.86f, r) *
-                     (1.0f - smoothstep(0.9f, 1.0f, r));
-        float ring = std::exp(-std::pow((r - 0.8f) / 0.012f, 2.0f)) +
-                     0.15f * std::exp(-std::pow((r - 0.8f) / 0.04f, 2.0f));
-        Vec3 c = Vec3{0.1f, 0.03f, 0.14f} * rays + Vec3{0.3f, 0.13f, 0.05f} * ring;
-        c += Vec3{0.08f, 0.025f, 0.1f} * glow.at(x, y);
-        // Finger and thumb creases inside the outline, fainter than the outline itself.
-        float inside = fistFill(fu, fv) < 0.0f ? 1.0f - smoothstep(-0.55f, -0.72f, fv) : 0.0f;
-        float crease = (1.0f - smoothstep(0.006f, 0.014f, creases(fu, fv))) * inside;
-        c = mix(c, Vec3{0.2f, 0.08f, 0.04f}, crease * 0.8f);
-        // The outline: warm orange, hotter along the knuckles than down the wrist.
-        Vec3 hot = mix(Vec3{0.36f, 0.2f, 0.08f}, Vec3{0.3f, 0.08f, 0.12f}, smoothstep(0.1f, -0.6f, fv));
-        c = mix(c, hot, outline.at(x, y));
+        float u, v, fu, fv;
+        lookAt(x, y, u, v);
+        fistAt(u, v, fu, fv);
+        const float r = std::sqrt(u * u + v * v), a = std::atan2(v, u);
+        // The impact burst: long and short rays alternating outside the ring, dimming to black by
+        // the frame's edge, and none behind the fist.
+        const float spokes = std::pow(std::fabs(std::cos(a * 8.0f)), 60.0f);
+        const float between = std::pow(std::fabs(std::sin(a * 8.0f)), 120.0f);
+        const float reach = ringRadius + 0.1f + 0.22f * spokes;
+        float rays = (spokes + 0.6f * between) * smoothstep(ringRadius + 0.02f, ringRadius + 0.06f, r) *
+                     (1.0f - smoothstep(reach - 0.1f, reach + 0.08f, r));
+        rays *= 1.0f - smoothstep(0.3f, 0.2f, std::fabs(a - 1.5708f)) * smoothstep(0.0f, 0.5f, v);
+        const float ringCore = 1.0f - smoothstep(0.008f, 0.008f + 1.5f * pixel, std::fabs(r - ringRadius));
+        Vec3 c = Vec3{0.12f, 0.035f, 0.16f} * rays + Vec3{0.08f, 0.025f, 0.1f} * glow.at(x, y);
+        // The ring: warm orange, hotter toward the fist.
+        const Vec3 ringColour = mix(Vec3{0.3f, 0.08f, 0.12f}, Vec3{0.36f, 0.2f, 0.08f}, smoothstep(-0.6f, 0.9f, v));
+        c = mix(c, ringColour, ringCore * (1.0f - margin.at(x, y)));
+        // The fist: a solid badge with darker creases between the fingers and round the thumb.
+        const float fist = fistCover.at(x, y);
+        const float crease = 1.0f - smoothstep(0.02f, 0.05f, creases(fu, fv));
+        const Vec3 hot = mix(Vec3{0.36f, 0.2f, 0.08f}, Vec3{0.3f, 0.08f, 0.12f}, smoothstep(0.1f, -0.6f, fv));
+        c = mix(c, mix(hot, Vec3{0.16f, 0.05f, 0.04f}, crease * 0.8f), fist);
         // Shown at six tenths of the colours above: the flash lands on the glow's peak, when the
         // bright parts of the frame are already at white.
-        return Shaded{c * (kFlashShown * (1.0f - smoothstep(0.92f, 1.0f, r)))};
+        return Shaded{c * kFlashShown};
     });
     return writePng(dataDir, "nyrkki", picture);
 }

@@ -6,62 +6,45 @@
 #include "pictures/Picture.h"
 #include "pictures/Render.h"
 
-Vec3 cubeFaceDirection(int face, float column, float row, int size) {
-    // GL picks a face by the major axis and maps the other two to (s, t) as below; this is the
-    // inverse. s grows with the column, t with the GL row, which is the file row turned over.
-    float sc = 2.0f * (column + 0.5f) / size - 1.0f;
-    float tc = 2.0f * (size - row - 0.5f) / size - 1.0f;
-    switch (face) {
-    case 0:
-        return normalize(Vec3{1, -tc, -sc});
-    case 1:
-        return normalize(Vec3{-1, -tc, sc});
-    case 2:
-        return normalize(Vec3{sc, 1, tc});
-    case 3:
-        return normalize(Vec3{sc, -1, -tc});
-    case 4:
-        return normalize(Vec3{sc, -tc, 1});
-    default:
-        return normalize(Vec3{-sc, -tc, -1});
-    }
-}
-
 namespace {
 
-// The low evening sun of the boulder field, a little above the horizon. The paints that mirror
-// the sky light their sparkle from the same direction.
-const Vec3 kSunDirection = normalize(Vec3{0.62f, 0.74f, 0.16f});
+// The low evening sun of the boulder field, a little above the horizon, as light on the stones.
 const Vec3 kSunColour = {1.0f, 0.62f, 0.34f};
 const float kPi = 3.14159265f;
 
-// Colours below are as shown on screen (display values, 0 to 1), not light.
+// Colours below are display values (0 to 1) as the sky shows them, before the shader's light
+// behind the subject is added.
 //
 // The sky holds four moods round the horizon, so each way the camera looks has a light of its own:
-// the sunset's gold toward the sun, a teal aurora night a quarter turn to its left, rose dusk
-// opposite the sun and a blue moonlit night on the last side. Each mood's weight is the squared
-// cosine of the azimuth from its centre: neighbours cross-fade and the weights always sum to one.
-// Each glow along the horizon keeps one of its channels low, so that at the beat's peak, when the
-// glow multiplies the frame several times over, it saturates into its own colour instead of
-// clipping to white; between two moods the glow dims, for the same reason.
+// the sunset toward the sun, an aurora night a quarter turn to its left, the moonlit night opposite
+// the sun and a rose dusk on the last side, next to the sunset. Each mood is one family of hues in three calm bands,
+// brightest along the horizon and darkening upward, and each mood's weight is the squared cosine
+// of the azimuth from its centre: neighbours cross-fade over a quarter turn, so no view holds a
+// wall between two colours. The sky stays dark: the light of the frame is the subject's and the
+// glow the shader gathers behind it, and the beat's glow, which multiplies the frame several times
+// over, then lands around the subject instead of on the whole sky.
 struct Mood {
-    Vec3 horizon;     // the band along the horizon
-    Vec3 high;        // the sky some 30 degrees up
+    Vec3 horizon;     // the glow along the horizon
+    Vec3 band;        // the band some 10 to 20 degrees up
+    Vec3 high;        // the sky from about 35 degrees up
     Vec3 groundLight; // light from that part of the sky on the stones, as linear light
     Vec3 cloudLit;    // the lit side of the clouds there
 };
 const Mood kMoods[4] = {
-    // Sunset: gold at the horizon under a warm, dusky red sky.
-    {{0.95f, 0.44f, 0.14f}, {0.2f, 0.07f, 0.06f}, {0.09f, 0.05f, 0.03f}, {1.05f, 0.56f, 0.3f}},
-    // Aurora: a dark teal night, its horizon lit green-blue by the curtains above.
-    {{0.13f, 0.52f, 0.48f}, {0.012f, 0.06f, 0.075f}, {0.015f, 0.06f, 0.055f}, {0.16f, 0.3f, 0.32f}},
-    // Rose dusk: the magenta-pink band opposite the sunset over a wine-dark sky.
-    {{0.95f, 0.2f, 0.52f}, {0.16f, 0.045f, 0.11f}, {0.07f, 0.03f, 0.04f}, {0.9f, 0.46f, 0.55f}},
-    // Moonlit night: blue along the horizon, deep blue above, a small moon.
-    {{0.1f, 0.46f, 0.88f}, {0.02f, 0.05f, 0.13f}, {0.02f, 0.04f, 0.08f}, {0.3f, 0.36f, 0.48f}},
+    // Sunset: amber along the horizon, coral above it, plum higher up.
+    {{0.56f, 0.26f, 0.07f}, {0.27f, 0.085f, 0.08f}, {0.075f, 0.025f, 0.06f}, {0.09f, 0.05f, 0.03f},
+     {0.62f, 0.3f, 0.16f}},
+    // Aurora: sea green along the horizon under deep teal, fading to a blue-black night.
+    {{0.05f, 0.27f, 0.25f}, {0.02f, 0.1f, 0.12f}, {0.008f, 0.03f, 0.055f}, {0.015f, 0.06f, 0.055f},
+     {0.1f, 0.2f, 0.22f}},
+    // Moonlit night: steel blue along the horizon, deep blue above, navy higher up.
+    {{0.09f, 0.2f, 0.42f}, {0.035f, 0.07f, 0.2f}, {0.012f, 0.022f, 0.07f}, {0.02f, 0.04f, 0.08f},
+     {0.2f, 0.24f, 0.34f}},
+    // Rose dusk: rose along the horizon, violet above, indigo higher up.
+    {{0.42f, 0.11f, 0.27f}, {0.17f, 0.05f, 0.2f}, {0.045f, 0.025f, 0.1f}, {0.07f, 0.03f, 0.04f},
+     {0.46f, 0.22f, 0.32f}},
 };
-const Vec3 kZenith = {0.012f, 0.03f, 0.08f};
-const Vec3 kMoonDirection = normalize(Vec3{0.55f, -0.74f, 0.45f});
+const Vec3 kZenith = {0.008f, 0.012f, 0.04f};
 
 struct MoodWeights {
     float w[4];
@@ -87,19 +70,25 @@ template <class Field> Vec3 blendMoods(const MoodWeights& m, Field field) {
 // The sky without clouds, aurora or stars; also the haze colour over the far field.
 Vec3 skyGradient(Vec3 d) {
     const MoodWeights m = moodWeights(d);
-    float up = std::max(d.z, 0.0f);
+    const float up = std::max(d.z, 0.0f);
+    // Where two moods cross-fade the horizon dims a little, so their hues meet in the dark rather
+    // than mixing into a grey at full strength.
     const float purity = m.w[0] * m.w[0] + m.w[1] * m.w[1] + m.w[2] * m.w[2] + m.w[3] * m.w[3];
-    Vec3 c = mix(blendMoods(m, &Mood::horizon) * (1.5f * std::sqrt(purity)), blendMoods(m, &Mood::high),
-                 smoothstep(0.0f, 0.75f, up));
-    c = mix(c, kZenith, smoothstep(0.35f, 0.95f, up));
-    float s = std::max(0.0f, dot(d, kSunDirection));
-    // A wide warm glow and a soft halo a few degrees across around the disc.
-    c += kSunColour * (0.12f * std::pow(s, 10.0f) + 0.25f * std::pow(s, 80.0f) + 0.3f * std::pow(s, 700.0f));
+    Vec3 c = mix(blendMoods(m, &Mood::horizon) * (0.7f + 0.3f * std::sqrt(purity)), blendMoods(m, &Mood::band),
+                 smoothstep(0.0f, 0.2f, up));
+    c = mix(c, blendMoods(m, &Mood::high), smoothstep(0.12f, 0.55f, up));
+    c = mix(c, kZenith, smoothstep(0.5f, 1.0f, up));
+    // Long, faint streaks of high haze along the bands, so they read as sky and not as a ramp.
+    const float azimuth = std::atan2(d.y, d.x);
+    c = c * (0.82f + 0.36f * fbm(azimuth * 1.6f + 5.0f, up * 16.0f, 3, 91));
+    const float s = std::max(0.0f, dot(d, kSunDirection));
+    // A wide warm glow round the sun and a tighter one a few degrees across.
+    c += Vec3{0.3f, 0.12f, 0.025f} * (0.5f * std::pow(s, 12.0f)) + Vec3{0.4f, 0.2f, 0.04f} * std::pow(s, 120.0f);
     return c;
 }
 
 // Curtains of the aurora: folded ribbons along the azimuth with fine vertical rays, green at the
-// lower edge shading to violet-pink at the top; 0 outside its quarter of the sky.
+// lower edge shading to violet at the top; 0 outside its quarter of the sky.
 Vec3 aurora(Vec3 d, float weight) {
     float up = d.z;
     if (weight < 0.02f || up < 0.02f || up > 0.8f) return {};
@@ -114,8 +103,8 @@ Vec3 aurora(Vec3 d, float weight) {
     float ribbon =
         std::pow(1.0f - std::fabs(2.0f * fbm(azimuth * 3.4f - 4.0f, up * 1.5f, 3, 73) - 1.0f), 3.0f);
     float intensity = lower * fade * rays * (0.35f + 0.65f * ribbon) * weight;
-    Vec3 colour = mix(Vec3{0.25f, 1.0f, 0.55f}, Vec3{0.55f, 0.25f, 0.75f}, smoothstep(0.0f, 0.25f, height));
-    return colour * (intensity * 0.7f);
+    Vec3 colour = mix(Vec3{0.12f, 0.62f, 0.36f}, Vec3{0.3f, 0.12f, 0.42f}, smoothstep(0.0f, 0.25f, height));
+    return colour * (intensity * 0.55f);
 }
 
 // Stars on a grid over the sphere, each a point about a texel across, only where the night is.
@@ -134,18 +123,24 @@ float stars(Vec3 d, float night) {
            smoothstep(0.05f, 0.3f, d.z);
 }
 
-Vec3 sky(Vec3 d) {
+// A disc on the sky: 1 inside `radius` (radians) from `centre`, 0 outside, with an edge a fifth
+// of the radius wide.
+float disc(Vec3 d, Vec3 centre, float radius) {
+    const float angle = std::acos(std::min(1.0f, std::max(-1.0f, dot(d, centre))));
+    return 1.0f - smoothstep(radius * 0.9f, radius * 1.1f, angle);
+}
+
+Vec3 sky(Vec3 d, float& discCover) {
     const MoodWeights m = moodWeights(d);
     Vec3 c = skyGradient(d);
     float up = std::max(d.z, 0.0f);
     float s = std::max(0.0f, dot(d, kSunDirection));
-    float night = m.w[1] + m.w[3];
-    c += Vec3{0.9f, 0.92f, 1.0f} * stars(d, night);
+    float night = m.w[1] + m.w[2];
+    c += Vec3{0.55f, 0.6f, 0.75f} * stars(d, night);
     c += aurora(d, m.w[1]);
-    // The moon: a small pale disc with a faint halo.
+    // The moon's faint halo; its disc goes on top of the clouds below.
     float moon = std::max(0.0f, dot(d, kMoonDirection));
-    c += Vec3{0.25f, 0.3f, 0.4f} * (0.5f * std::pow(moon, 400.0f));
-    c = mix(c, Vec3{0.86f, 0.88f, 0.92f}, smoothstep(0.99975f, 0.99988f, moon));
+    c += Vec3{0.06f, 0.09f, 0.16f} * std::pow(moon, 300.0f);
     // Cloud deck on a plane: coordinates grow toward the horizon, where the deck fades into haze.
     float k = 1.0f / (up + 0.08f);
     float px = d.x * k * 1.3f + 3.0f, py = d.y * k * 1.3f - 5.0f;
@@ -156,15 +151,21 @@ Vec3 sky(Vec3 d) {
     // Light arrives from the sun side: compare with the density a little sunward.
     float sunward = fbm((px + kSunDirection.x * 0.12f) * 1.1f, (py + kSunDirection.y * 0.12f) * 1.1f, 6, 23);
     float lit = clamp01((billow - sunward) * 6.0f + 0.45f);
-    Vec3 shadowSide = {0.07f, 0.045f, 0.05f};
+    Vec3 shadowSide = {0.035f, 0.022f, 0.03f};
     Vec3 litSide = blendMoods(m, &Mood::cloudLit);
-    Vec3 cloud = mix(shadowSide, litSide, lit * (0.3f + 0.7f * std::pow(s, 1.5f)) + 0.25f * (1.0f - night));
-    // Silver lining where thin cloud passes in front of the sun.
-    cloud += kSunColour * (std::pow(s, 24.0f) * (1.0f - density) * 1.2f);
+    Vec3 cloud = mix(shadowSide, litSide, lit * (0.25f + 0.75f * std::pow(s, 1.5f)) + 0.15f * (1.0f - night));
+    // Silver lining where thin cloud passes near the sun.
+    cloud += Vec3{0.8f, 0.45f, 0.14f} * (std::pow(s, 24.0f) * (1.0f - density) * 0.9f);
     float fade = smoothstep(0.0f, 0.22f, up);
-    c = mix(c, cloud, density * fade * 0.9f);
-    // The sun disc itself with a soft edge, warm rather than white, dimmed where cloud covers it.
-    c = mix(c, Vec3{1.0f, 0.8f, 0.5f}, smoothstep(0.99950f, 0.99985f, s) * (1.0f - density * fade * 0.8f));
+    c = mix(c, cloud, density * fade * 0.85f);
+    // The sun and the moon stand clear of the clouds, brighter than any glow round them: a pale
+    // gold sun about 4 degrees across and a pale blue moon about 3, faintly marked.
+    const float sunDisc = disc(d, kSunDirection, kSunRadius);
+    const float moonDisc = disc(d, kMoonDirection, kMoonRadius);
+    const float mare = fbm(d.x * 90.0f + 7.0f, d.y * 90.0f + d.z * 60.0f, 3, 97);
+    c = mix(c, Vec3{1.0f, 0.8f, 0.3f}, sunDisc);
+    c = mix(c, Vec3{0.7f, 0.82f, 1.0f} * (0.82f + 0.18f * mare), moonDisc);
+    discCover = std::max(sunDisc, moonDisc);
     return c;
 }
 
@@ -289,6 +290,32 @@ float marchField(const HeightGrid& grid, Vec3 origin, Vec3 d, float far) {
     return -1.0f;
 }
 
+// The stones' colour as shown, pressed toward the bright end: the field is dark but for its lit
+// stones, so the beat's glow, which multiplies the whole frame, adds most where they catch light. The
+// darkest levels go to black: the glow's blur keeps its levels in steps of four, which its layers
+// add up to bands of sixteen, and over a dim smooth gradient those bands would be all one sees on
+// the beat. Black adds nothing to the glow, so the dark field stays a picture.
+const float kBlackLevel = 0.008f;
+
+float pressShown(float shown) {
+    float pressed = std::min(1.0f, 2.2f * std::pow(std::max(shown, 0.0f), 2.0f));
+    return std::max(pressed - kBlackLevel, 0.0f) / (1.0f - kBlackLevel);
+}
+
+// The beat's glow multiplies the frame about four times over: a colour whose every channel is
+// above a fifth of full scale turns white. Where cloud catches the sun the lowest channel would
+// rise that far; it is held down, the others lowered with it, so the sky deepens into its hues on
+// the beat instead of whitening. The sun and moon discs may keep more: a few pixels that whiten
+// on the beat are a spark, and held as low they would be duller than the glow round them.
+const float kLowestChannel = 0.15f;
+const float kLowestChannelInDisc = 0.42f;
+
+Vec3 keepAChannelLow(Vec3 shown, float discCover) {
+    const float lowest = mix(kLowestChannel, kLowestChannelInDisc, discCover);
+    float excess = std::max(std::min({shown.x, shown.y, shown.z}) - lowest, 0.0f);
+    return {shown.x - excess, shown.y - excess, shown.z - excess};
+}
+
 // Light on the stones is computed as light and shown at this exposure.
 const float kGroundExposure = 0.35f;
 
@@ -331,9 +358,9 @@ Vec3 fieldColour(const HeightGrid& grid, Vec3 d, float t) {
     const MoodWeights m = moodWeights(normalize(Vec3{n.x, n.y, 0.0f} + Vec3{d.x, d.y, 0.0f} * -0.5f));
     Vec3 skyLight = blendMoods(m, &Mood::groundLight) * (0.45f + 0.55f * n.z);
     Vec3 light = albedo * (kSunColour * (3.2f * sunLight) + skyLight * 6.0f);
-    Vec3 c =
-        Vec3{std::pow(light.x, 1.0f / 2.2f), std::pow(light.y, 1.0f / 2.2f), std::pow(light.z, 1.0f / 2.2f)} *
-        kGroundExposure;
+    Vec3 c = {pressShown(std::pow(light.x, 1.0f / 2.2f) * kGroundExposure),
+              pressShown(std::pow(light.y, 1.0f / 2.2f) * kGroundExposure),
+              pressShown(std::pow(light.z, 1.0f / 2.2f) * kGroundExposure)};
     // Haze takes the colour of the horizon in that direction, so distance melts into the sky.
     // Looking steeply down the azimuth means nothing: the colours of all four moods would meet at
     // the nadir as a pinwheel, so steep rays take the haze of the moods evenly mixed.
@@ -346,42 +373,22 @@ Vec3 fieldColour(const HeightGrid& grid, Vec3 d, float t) {
     return mix(c, hazeColour, haze);
 }
 
+// The colour shown in direction d, ready to store.
 Vec3 kivikko(const HeightGrid& grid, Vec3 d) {
     if (d.z < 0.25f) {
         float t = marchField(grid, {0, 0, kEyeHeight}, d, kFarDistance);
-        if (t > 0.0f) return fieldColour(grid, d, t);
-        if (d.z < 0.02f) return skyGradient(normalize(Vec3{d.x, d.y, 0.02f})) * 0.8f;
+        if (t > 0.0f) return keepAChannelLow(fieldColour(grid, d, t), 0.0f);
+        if (d.z < 0.02f) return keepAChannelLow(skyGradient(normalize(Vec3{d.x, d.y, 0.02f})) * 0.8f, 0.0f);
     }
-    return sky(d);
+    float discCover = 0.0f;
+    const Vec3 c = sky(d, discCover);
+    return keepAChannelLow(c, discCover);
 }
 
-// A colour shown, pressed toward the bright end: the picture is dark but for the glowing horizon,
-// so the beat's glow, which multiplies the whole frame, adds most where it is already bright. The
-// darkest levels go to black: the glow's blur keeps its levels in steps of four, which its layers
-// add up to bands of sixteen, and over a dim smooth gradient those bands would be all one sees on
-// the beat. Black adds nothing to the glow, so the dark field stays a picture.
-const float kBlackLevel = 0.008f;
-
-float pressShown(float shown) {
-    float pressed = std::min(1.0f, 2.2f * std::pow(std::max(shown, 0.0f), 2.0f));
-    return std::max(pressed - kBlackLevel, 0.0f) / (1.0f - kBlackLevel);
-}
-
-// The beat's glow multiplies the frame about four times over: a colour whose every channel is
-// above a fifth of full scale turns white. Where two moods' glows meet, or cloud catches the sun,
-// the lowest channel would rise that far; it is held down, the others lowered with it, so the
-// sky deepens into its hues on the beat instead of whitening.
-const float kLowestChannel = 0.15f;
-
-Vec3 keepAChannelLow(Vec3 pressed) {
-    float excess = std::max(std::min({pressed.x, pressed.y, pressed.z}) - kLowestChannel, 0.0f);
-    return {pressed.x - excess, pressed.y - excess, pressed.z - excess};
-}
-
-// The value a face stores for a pressed colour: toByte stores v^(1/2.2); v = pressed^1.1 makes
-// that the square root, which the sky's shader squares.
-float encodePressed(float pressed) {
-    return std::pow(pressed, 1.1f);
+// The value a face stores for a colour shown: toByte stores v^(1/2.2); v = shown^1.1 makes that
+// the square root, which the sky's shader squares.
+float encodeShown(float shown) {
+    return std::pow(std::max(shown, 0.0f), 1.1f);
 }
 
 // Four samples per pixel on a rotated grid: smooth stone silhouettes against the sky.
@@ -400,8 +407,7 @@ std::vector<std::string> writeKivikko(const std::string& dataDir, int size) {
                 // The faces hold the square root of the colour shown; the sky's shader squares
                 // it, which keeps 8 bits of detail in the dark stones.
                 Vec3 c = kivikko(grid, cubeFaceDirection(face, x - 0.5f, y - 0.5f, size));
-                Vec3 p = keepAChannelLow({pressShown(c.x), pressShown(c.y), pressShown(c.z)});
-                return Vec3{encodePressed(p.x), encodePressed(p.y), encodePressed(p.z)};
+                return Vec3{encodeShown(c.x), encodeShown(c.y), encodeShown(c.z)};
             },
             0.03f);
         char name[32];

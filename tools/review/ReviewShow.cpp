@@ -16,6 +16,9 @@
 //     pixels near white), by material too, the median and brightest mean luma, and the share with
 //     a seam along the bottom edge (its 3 rows over 8 levels brighter than the 3 above);
 //   - the sequence's subject: median height and coverage, and the share of frames under 5 %;
+//   - where the light falls (see LightReview.h): the sky outside the central ellipse, the ellipse
+//     against the rest, the share of a beat's added light and of the emblem's inside it, the sun
+//     and moon discs against their rings, and the middle of the frame over the last rows;
 //   - close passes at 60 frames a second: every frame of the figure scene and the sequence whose
 //     eye comes within a unit of its figure is rendered blacked out, and those in which the
 //     figure covers over 90 % of the frame are listed.
@@ -36,6 +39,7 @@
 #include "demo/Content.h"
 #include "demo/Timeline.h"
 #include "image/Image.h"
+#include "review/LightReview.h"
 #include "review/ShowReview.h"
 
 namespace fs = std::filesystem;
@@ -254,6 +258,13 @@ int main(int argc, char** argv) {
                "%.2f\n",
                smallest->timeSeconds, 100 * smallest->subject.coverage, smallest->subject.subjectLuma,
                smallest->subject.skyLuma, smallest->subject.contrast());
+
+    LightFigures light;
+    if (!reviewLight(buildDir, work, beatStep, light, reason, say)) {
+        fprintf(stderr, "review_show: %s\n", reason.c_str());
+        return 1;
+    }
+    printLightFigures(light);
 
     if (closePasses && !reviewClosePasses(buildDir, work, reason)) {
         fprintf(stderr, "review_show: %s\n", reason.c_str());

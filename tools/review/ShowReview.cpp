@@ -68,19 +68,17 @@ bool writeBlackLike(const std::string& original, const std::string& path, std::s
     return true;
 }
 
-} // namespace
-
-bool makeBlackedOutData(const std::string& dataDir, const std::string& root, std::string& reason) {
+// Makes `target` and links into it every entry of `folder`, replacing links left by an earlier run.
+bool linkFolderFiles(const std::string& folder, const std::string& target, std::string& reason) {
     std::error_code error;
-    const std::string target = root + "/data";
     fs::create_directories(target, error);
     if (error) {
         reason = "can't make " + target + ": " + error.message();
         return false;
     }
-    for (const fs::directory_entry& entry : fs::directory_iterator(dataDir, error)) {
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder, error)) {
         const fs::path link = target + "/" + entry.path().filename().string();
-        if (fs::exists(fs::symlink_status(link))) fs::remove(link);
+        if (fs::exists(fs::symlink_status(link))) fs::remove_all(link);
         fs::create_symlink(fs::absolute(entry.path()), link, error);
         if (error) {
             reason = "can't link " + link.string() + ": " + error.message();
@@ -88,7 +86,34 @@ bool makeBlackedOutData(const std::string& dataDir, const std::string& root, std
         }
     }
     if (error) {
-        reason = "can't list " + dataDir + ": " + error.message();
+        reason = "can't list " + folder + ": " + error.message();
+        return false;
+    }
+    return true;
+}
+
+const char* const skyMaterialFile = "skybox.mat";
+const char* const blackSkyMaterial = "%VERTEX_SHADER\n#version 110\nvoid main() {\n    gl_Position = ftransform();\n}\n"
+                                     "%FRAGMENT_SHADER\n#version 110\nvoid main() {\n    gl_FragColor = vec4(0.0, 0.0, "
+                                     "0.0, 1.0);\n}\n";
+
+} // namespace
+
+bool makeBlackedOutData(const std::string& dataDir, const std::string& root, std::string& reason) {
+    const std::string target = root + "/data";
+    if (!linkFolderFiles(dataDir, target, reason)) return false;
+    // The sky's shader adds a light of its own behind the subject, which black faces would not
+    // take away: the blacked-out sky is drawn by a material that draws black.
+    const std::string materials = target + "/materials";
+    std::error_code error;
+    fs::remove_all(materials, error);
+    if (!linkFolderFiles(dataDir + "/materials", materials, reason)) return false;
+    const std::string blackSky = materials + "/" + skyMaterialFile;
+    fs::remove(blackSky, error);
+    FILE* file = fopen(blackSky.c_str(), "wb");
+    const bool written = file && fputs(blackSkyMaterial, file) >= 0;
+    if ((file && fclose(file) != 0) || !written) {
+        reason = "can't write " + blackSky;
         return false;
     }
     std::vector<std::string> names = {"nyrkki"};

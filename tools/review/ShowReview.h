@@ -23,8 +23,8 @@ constexpr int subjectLuma = 10;
 constexpr int clippedLuma = 250;
 
 // Makes `root`/data: the files of `dataDir` (linked, not copied) except the six sky faces and the
-// emblem, which are written black at their own sizes and formats. False with the reason when a
-// file can't be read or written.
+// emblem, which are written black at their own sizes and formats, and the sky's material, which
+// draws black. False with the reason when a file can't be read or written.
 bool makeBlackedOutData(const std::string& dataDir, const std::string& root, std::string& reason);
 
 // Runs `buildDir`/render_frames in `workDir` (which holds the data/ to use) for the times and
