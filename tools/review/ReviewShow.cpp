@@ -16,6 +16,10 @@
 //     pixels near white), by material too, the median and brightest mean luma, and the share with
 //     a seam along the bottom edge (its 3 rows over 8 levels brighter than the 3 above);
 //   - the sequence's subject: median height and coverage, and the share of frames under 5 %;
+//   - the materials between beats: the marble's subject luma and median saturation, the chrome's,
+//     hologram's and x-ray's luma spread (std / mean), the cel's near-white pixels in its beat
+//     frames and its isolated speckles a frame; the share of frames whose subject covers under 3 %
+//     and the sequence's rows under 5 % (see LookReview.h);
 //   - close passes at 60 frames a second: every frame of the figure scene and the sequence whose
 //     eye comes within a unit of its figure is rendered blacked out, and those in which the
 //     figure covers over 90 % of the frame are listed.
@@ -36,6 +40,7 @@
 #include "demo/Content.h"
 #include "demo/Timeline.h"
 #include "image/Image.h"
+#include "review/LookReview.h"
 #include "review/ShowReview.h"
 
 namespace fs = std::filesystem;
@@ -254,6 +259,13 @@ int main(int argc, char** argv) {
                "%.2f\n",
                smallest->timeSeconds, 100 * smallest->subject.coverage, smallest->subject.subjectLuma,
                smallest->subject.skyLuma, smallest->subject.contrast());
+
+    LookFigures looks;
+    if (!reviewLooks(samples, work, looks, reason)) {
+        fprintf(stderr, "review_show: %s\n", reason.c_str());
+        return 1;
+    }
+    printLooks(looks);
 
     if (closePasses && !reviewClosePasses(buildDir, work, reason)) {
         fprintf(stderr, "review_show: %s\n", reason.c_str());
