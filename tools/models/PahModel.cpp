@@ -18,7 +18,7 @@ constexpr double kRise = 2.0;
 // The knot is turned about Z so that the sequence camera's low sweeps pass through its gaps
 // rather than through its tube; the turn was chosen, with kRise, by trying every few degrees
 // against every orbit that shows the knot.
-constexpr double kTurn = 20.0 * kPi / 180.0;
+constexpr double kTurn = 22.0 * kPi / 180.0;
 
 Vec3d knotPoint(double a) {
     double ring = kMajor + kMinor * std::cos(kLoops * a);
