@@ -376,7 +376,7 @@ void resetBalls(GrowArray<Ball>& into, MetaballGrid& grid) {
 
 void drawMetaballs(float t) {
     glPushMatrix();
-    glScalef(5, 5, 5);
+    glScalef(metaballViewScale, metaballViewScale, metaballViewScale);
     if (!effectGrid) {
         effectGrid = new MetaballGrid;
         resetBalls(balls, *effectGrid);

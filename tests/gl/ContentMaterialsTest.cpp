@@ -239,7 +239,7 @@ TEST_F(ContentMaterialsTest, MarbleNobodyLightsLooksLikeTheLitMarble) {
     EXPECT_GT(rowMean(FloatTarget::height * 3 / 4), 1.3 * rowMean(FloatTarget::height / 4));
 }
 
-// The metaball surface is drawn five times its size under the marble: its veins must be as dense as
+// The metaball surface is drawn several times its size under the marble: its veins must be as dense as
 // on a model drawn as it is, or the surface reads as plain white plastic. The same square, once as
 // a small square scaled up and once at full size, must give the same picture.
 TEST_F(ContentMaterialsTest, MarbleVeinsKeepTheirDensityOnAScaledModel) {

@@ -68,7 +68,8 @@ Picture spark() {
 }
 
 // Cel-shading ramp, dark to light along s: deep teal shadow, magenta mid tone, orange light and a
-// pale gold highlight, given as shown on screen.
+// gold highlight, given as shown on screen. Each step between bands spans a few texels, so a band's
+// edge is a line a pixel or two wide on the figure rather than a staircase.
 Picture toonRamp() {
     const int width = 256, height = 8;
     const Vec3 bands[4] = {
@@ -79,7 +80,7 @@ Picture toonRamp() {
         float s = (x + 0.5f) / width;
         Vec3 c = bands[0];
         for (int i = 0; i < 3; ++i)
-            c = mix(c, bands[i + 1], smoothstep(edges[i] - 0.006f, edges[i] + 0.006f, s));
+            c = mix(c, bands[i + 1], smoothstep(edges[i] - 0.014f, edges[i] + 0.014f, s));
         return Shaded{{std::pow(c.x, 2.2f), std::pow(c.y, 2.2f), std::pow(c.z, 2.2f)}};
     });
     return picture;

@@ -19,6 +19,10 @@
 //   - where the light falls (see LightReview.h): the sky outside the central ellipse, the ellipse
 //     against the rest, the share of a beat's added light and of the emblem's inside it, the sun
 //     and moon discs against their rings, and the middle of the frame over the last rows;
+//   - the materials between beats: the marble's subject luma and median saturation, the chrome's,
+//     hologram's and x-ray's luma spread (std / mean), the cel's near-white pixels in its beat
+//     frames and its isolated speckles a frame; the share of frames whose subject covers under 3 %
+//     and the sequence's rows under 5 % (see LookReview.h);
 //   - close passes at 60 frames a second: every frame of the figure scene and the sequence whose
 //     eye comes within a unit of its figure is rendered blacked out, and those in which the
 //     figure covers over 90 % of the frame are listed.
@@ -40,6 +44,7 @@
 #include "demo/Timeline.h"
 #include "image/Image.h"
 #include "review/LightReview.h"
+#include "review/LookReview.h"
 #include "review/ShowReview.h"
 
 namespace fs = std::filesystem;
@@ -265,6 +270,12 @@ int main(int argc, char** argv) {
         return 1;
     }
     printLightFigures(light);
+    LookFigures looks;
+    if (!reviewLooks(samples, work, looks, reason)) {
+        fprintf(stderr, "review_show: %s\n", reason.c_str());
+        return 1;
+    }
+    printLooks(looks);
 
     if (closePasses && !reviewClosePasses(buildDir, work, reason)) {
         fprintf(stderr, "review_show: %s\n", reason.c_str());
