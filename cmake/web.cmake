@@ -36,4 +36,9 @@ target_link_options(lumorakka PRIVATE
     # Quoted: a path with spaces stays one argument.
     "SHELL:--preload-file \"${LUMORAKKA_WEB_DATA}@/data\""
     "SHELL:--exclude-file *-stamp")
-set_property(TARGET lumorakka APPEND PROPERTY LINK_DEPENDS ${LUMORAKKA_WEB_DATA}/noisebiisi.ogg)
+# The pack is made at link time, so the link waits on what goes into it: the hand-written assets the
+# native build copies, and its generators' stamps and music.
+file(GLOB_RECURSE WEB_HAND_WRITTEN CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/data/*)
+set_property(TARGET lumorakka APPEND PROPERTY LINK_DEPENDS ${WEB_HAND_WRITTEN}
+    ${LUMORAKKA_WEB_DATA}/.models-stamp ${LUMORAKKA_WEB_DATA}/.pictures-stamp
+    ${LUMORAKKA_WEB_DATA}/noisebiisi.ogg)

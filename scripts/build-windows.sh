@@ -43,6 +43,8 @@ $triple-strip -o "$dist/lumorakka.exe" "$win/lumorakka.exe"
 # libraries from the prefix and MinGW's C++ runtime, stripped as the program is.
 windows_dlls=(advapi32.dll gdi32.dll glu32.dll imm32.dll kernel32.dll msvcrt.dll ole32.dll oleaut32.dll
               opengl32.dll setupapi.dll shell32.dll user32.dll version.dll winmm.dll)
+# Case-blind, and without a pipe: under pipefail an early-exiting grep could fail its printf.
+is_windows_dll() { local d; for d in "${windows_dlls[@]}"; do [ "${d,,}" = "${1,,}" ] && return 0; done; return 1; }
 runtime_dir() { dirname "$($triple-g++-posix -print-file-name="$1")"; }
 search=("$prefix/bin" "$(runtime_dir libstdc++-6.dll)" "$(runtime_dir libwinpthread-1.dll)")
 queue=("$dist/lumorakka.exe")
@@ -51,7 +53,7 @@ while [ ${#queue[@]} -gt 0 ]; do
     queue=("${queue[@]:1}")
     for dll in $($triple-objdump -p "$module" | awk '/DLL Name:/ {print $3}'); do
         [ -e "$dist/$dll" ] && continue
-        printf '%s\n' "${windows_dlls[@]}" | grep -qixF "$dll" && continue
+        is_windows_dll "$dll" && continue
         found=""
         for dir in "${search[@]}"; do
             found=$(find "$dir" -maxdepth 1 -iname "$dll" -print -quit)
