@@ -28,7 +28,6 @@
 namespace {
 
 const char* const dataFolder = "data";
-const char* const soundtrackPath = "data/noisebiisi.ogg";
 constexpr int soundChunkFrames = 4096;
 
 volatile std::sig_atomic_t gStopSignal = 0;
@@ -112,7 +111,7 @@ public:
             const int wanted = static_cast<int>(std::min<int64_t>(soundChunkFrames, targetFrames - written));
             int got = ended ? 0 : music.read(samples.data(), wanted);
             if (got < 0) {
-                error = std::string("Cannot read the music ") + soundtrackPath + ": the file is damaged";
+                error = std::string("Cannot read the music ") + showMusicPath + ": the file is damaged";
                 return false;
             }
             // Past the end of the track the sound goes on in silence: the video always has its
@@ -147,12 +146,12 @@ int exportVideo(const ExportSettings& settings) {
     }
     std::string error;
     MusicFile music;
-    if (!music.open(soundtrackPath, error)) {
+    if (!music.open(showMusicPath, error)) {
         fprintf(stderr, "%s\n", error.c_str());
         return 1;
     }
     if (!music.seek(std::llround(settings.startSeconds * music.rate()))) {
-        fprintf(stderr, "Cannot read the music %s: it cannot be wound to %.3f s\n", soundtrackPath,
+        fprintf(stderr, "Cannot read the music %s: it cannot be wound to %.3f s\n", showMusicPath,
                 settings.startSeconds);
         return 1;
     }
