@@ -3,18 +3,19 @@
 // Chained files whose links differ in rate and channel count, cut and damaged files among them.
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "InputFile.h"
 #include "base/RegularFile.h"
+#include "platform/MusicDecoder.h"
 #include "platform/export/MusicFile.h"
-#include "platform/desktop/VorbisDecoder.h"
 
 namespace {
 
 // Reads until the decoder has no more, as the device callback and the export do.
-void readToEnd(VorbisDecoder& decoder) {
+void readToEnd(MusicDecoder& decoder) {
     std::vector<int16_t> samples(static_cast<size_t>(1024) * decoder.outputChannels());
     while (decoder.read(samples.data(), 1024) > 0) {
     }
@@ -25,12 +26,13 @@ void readToEnd(VorbisDecoder& decoder) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string& path = inputFile(data, size);
 
-    VorbisDecoder playback;
     std::string reason;
-    if (FILE* file = openRegularFile(path.c_str()); file && playback.open(file, 44100, 2, reason)) {
-        readToEnd(playback);
-        playback.seek(playback.length(1000) / 2, 1000);
-        readToEnd(playback);
+    if (FILE* file = openRegularFile(path.c_str())) {
+        if (const std::unique_ptr<MusicDecoder> playback = openMusicDecoder(file, 44100, 2, reason)) {
+            readToEnd(*playback);
+            playback->seek(playback->length(1000) / 2, 1000);
+            readToEnd(*playback);
+        }
     }
 
     MusicFile music;

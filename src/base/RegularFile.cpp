@@ -5,13 +5,8 @@
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
-#include <filesystem>
-#include <mutex>
-#include <set>
 #include <sys/stat.h>
-#include <system_error>
 #include <unistd.h>
-#include <utility>
 
 #include "base/FatalError.h"
 
@@ -25,21 +20,6 @@ namespace {
 FILE* fail(std::string* reason, const char* why) {
     if (reason) *reason = why;
     return nullptr;
-}
-
-// A file as the system knows it, whatever name it is reached by.
-using FileIdentity = std::pair<unsigned long long, unsigned long long>; // device, inode
-
-std::mutex gInputsLock;
-std::set<FileIdentity> gInputs;
-
-FileIdentity identityOf(const struct stat& info) {
-    return {static_cast<unsigned long long>(info.st_dev), static_cast<unsigned long long>(info.st_ino)};
-}
-
-void noteInput(const struct stat& info) {
-    const std::lock_guard<std::mutex> hold(gInputsLock);
-    gInputs.insert(identityOf(info));
 }
 
 #ifdef _WIN32
@@ -78,7 +58,6 @@ FILE* openChecked(const char* path, std::string* reason) {
         close(fd);
         return fail(reason, strerror(error));
     }
-    noteInput(info);
     return file;
 }
 #endif
@@ -264,25 +243,6 @@ FILE* openRegularFile(const char* path, std::string* reason) {
     return openChecked(path, reason);
 }
 #endif
-
-bool isProgramInput(const char* path) {
-    struct stat info;
-    if (stat(path, &info) != 0) return false;
-    struct stat program;
-    if (stat("/proc/self/exe", &program) == 0 && identityOf(program) == identityOf(info)) return true;
-    const std::lock_guard<std::mutex> hold(gInputsLock);
-    return gInputs.count(identityOf(info)) > 0;
-}
-
-void noteInputFolder(const char* folder) {
-    namespace fs = std::filesystem;
-    std::error_code error;
-    for (fs::recursive_directory_iterator entry(folder, error), end; !error && entry != end;
-         entry.increment(error)) {
-        struct stat info;
-        if (stat(entry->path().string().c_str(), &info) == 0 && S_ISREG(info.st_mode)) noteInput(info);
-    }
-}
 
 FileRead readWholeFile(const char* path, size_t limitBytes, std::string& bytes, long long* lengthBytes) {
     bytes.clear();

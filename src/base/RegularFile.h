@@ -13,8 +13,7 @@
 bool isReadableRegularFile(const char* path);
 
 // Opens a regular file for binary reading ("rb"). Null for anything else, with why in `reason`
-// when given ("No such file or directory", "not a regular file", ...). Never blocks. The file is
-// counted among those the program reads (isProgramInput).
+// when given ("No such file or directory", "not a regular file", ...). Never blocks.
 FILE* openRegularFile(const char* path, std::string* reason = nullptr);
 
 // A file the program writes (a capture, a video) that appears at its path only once it is
@@ -54,13 +53,6 @@ private:
 // A write past a file-size limit (ulimit -f) fails with "File too large" like any other failed
 // write, instead of the signal's default of ending the process. Hosts call this first thing.
 void reportFileSizeLimitAsError();
-
-// Whether `path` (after links) is the program itself or a file it has read (openRegularFile), or
-// any regular file under a folder given to noteInputFolder.
-bool isProgramInput(const char* path);
-// Counts every regular file under `folder` (after links, at any depth) among the files the
-// program reads, as found now.
-void noteInputFolder(const char* folder);
 
 enum class FileRead {
     whole,      // the file is in `bytes`

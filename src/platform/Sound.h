@@ -17,7 +17,7 @@ signed char FSOUND_Init(int mixRate, int maxSoftwareChannels, unsigned int flags
 
 // Opens an Ogg Vorbis file. A missing or unreadable file, one that isn't a regular file, or one with
 // a link of a rate or channel count that can't be converted, gives null and one line on stderr.
-// Links of other formats than the device's are converted to it (platform/desktop/VorbisDecoder.h).
+// Links of other formats than the device's are converted to it (platform/MusicDecoder.h).
 // `mode`, `offset` and `length` are accepted and ignored: streams always play the whole file.
 FSOUND_STREAM* FSOUND_Stream_Open(const char* path, unsigned int mode, int offset, int length);
 

@@ -128,7 +128,7 @@ FrameView startShow(const ShowOptions& options) {
     if (options.music) {
         // Failures are reported by the sound layer, and without its music the show keeps time in
         // silence.
-        options.music->open("data/noisebiisi.ogg");
+        options.music->open(showMusicPath);
         stopIfAsked();
         options.music->play();
     }

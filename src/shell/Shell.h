@@ -11,6 +11,10 @@
 class MusicTime;
 class TimeSource;
 
+// The show's music, relative to the working directory as every file of the show is: what startShow
+// plays and the video export puts under the pictures.
+constexpr const char* showMusicPath = "data/noisebiisi.ogg";
+
 struct ShowOptions {
     const char* title = "Lumorakka by Vorkasta";
     // Draw without showing the window (offline rendering, tests, benches). Errors then go to

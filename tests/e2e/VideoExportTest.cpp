@@ -377,13 +377,15 @@ TEST_F(VideoExport, NothingIsWrittenThroughALinkOrOverWhatTheShowReads) {
     std::ofstream(notes) << "my notes\n";
     ASSERT_EQ(link(notes.c_str(), otherName.c_str()), 0);
     fs::create_symlink(music, run.root / "music.mp4");
+    fs::create_symlink(fs::path(LUMORAKKA_BUILD_DIR) / "data" / "materials" / "marble.mat",
+                       run.root / "material.mp4");
     const std::string longName = std::string(251, 'n') + ".mp4";
     const std::string readsIt = "it is the program itself or a file the show reads";
     const struct {
         std::string path, refusal; // no refusal: a video is written
     } exports[] = {
         {"data/noisebiisi.ogg", readsIt}, {program, readsIt}, {"music.mp4", readsIt},
-        {"data/clip.mp4", "it is in the show's data folder"}, {longName, ""},
+        {"material.mp4", readsIt}, {"data/clip.mp4", "it is in the show's data folder"}, {longName, ""},
     };
     for (const auto& c : exports) {
         SCOPED_TRACE(c.path.substr(0, 40));

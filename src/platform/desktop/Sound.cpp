@@ -1,4 +1,4 @@
-// Music on the desktop: Ogg Vorbis files decoded with libvorbisfile into one SDL audio device.
+// Music on the desktop: Ogg Vorbis files decoded (platform/MusicDecoder.h) into one SDL audio device.
 #include "platform/Sound.h"
 
 #include <SDL.h>
@@ -12,8 +12,8 @@
 #include <string>
 
 #include "base/RegularFile.h"
+#include "platform/MusicDecoder.h"
 #include "platform/MusicStream.h"
-#include "platform/desktop/VorbisDecoder.h"
 
 namespace {
 
@@ -47,7 +47,7 @@ struct DeviceStream final : FSOUND_STREAM {
     // from there: on the file's count inside the audio, on the clock past its end.
     void restartAt(int positionMs) override {
         FSOUND_STREAM::restartAt(positionMs);
-        decoder.seek(positionMs, 1000);
+        decoder->seek(positionMs, 1000);
         consumedFrames = 0;
         deliveredFrames = 0;
         endFrames = -1;
@@ -73,7 +73,7 @@ struct DeviceStream final : FSOUND_STREAM {
     Count fileCount = Count::monotonic;
     Count count = Count::monotonic;
     // The file, decoded into the device's format.
-    VorbisDecoder decoder;
+    std::unique_ptr<MusicDecoder> decoder;
     int audioEnd = INT_MAX; // where the audio runs out: the declared length, or earlier where decoding failed
     // Counting, shared with the device callback, so changed only under the device lock.
     int64_t consumedFrames = 0;  // device frames heard since baseMs, as of the last callback
@@ -118,7 +118,7 @@ void fillDevice(void*, Uint8* out, int length) {
     s->consumedFrames = s->deliveredFrames;
     s->anchorNs = now;
     if (s->endFrames < 0) {
-        const int real = s->decoder.read(reinterpret_cast<int16_t*>(out), frames);
+        const int real = s->decoder->read(reinterpret_cast<int16_t*>(out), frames);
         if (real < frames) s->endFrames = s->deliveredFrames + real;
     }
     s->deliveredFrames += frames;
@@ -177,11 +177,12 @@ FSOUND_STREAM* FSOUND_Stream_Open(const char* path, unsigned int, int, int) {
     // Without any device nothing takes the samples: the stream keeps time on the clock.
     s->fileCount = s->count = gDevice ? gFileCount : Count::monotonic;
     s->path = path;
-    if (!s->decoder.open(in, gDeviceRate, deviceChannels, reason)) {
+    s->decoder = openMusicDecoder(in, gDeviceRate, deviceChannels, reason);
+    if (!s->decoder) {
         fprintf(stderr, "Cannot play music '%s': %s; the demo runs without it.\n", path, reason.c_str());
         return nullptr;
     }
-    s->audioEnd = static_cast<int>(std::min<int64_t>(s->decoder.length(1000), INT_MAX));
+    s->audioEnd = static_cast<int>(std::min<int64_t>(s->decoder->length(1000), INT_MAX));
     return deviceStreams().add(std::move(s));
 }
 

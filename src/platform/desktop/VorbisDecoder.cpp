@@ -1,4 +1,5 @@
-#include "platform/desktop/VorbisDecoder.h"
+// Ogg Vorbis music through libvorbisfile, each link converted with SDL's audio converter.
+#include "platform/MusicDecoder.h"
 
 #include <SDL.h>
 #include <vorbis/vorbisfile.h>
@@ -58,8 +59,8 @@ int64_t positionIn(FILE* file) {
 // page itself by stepping back from the end of the file and reading on to the end again at every
 // step, which over a long tail of anything else took minutes; the tail is left out instead.
 struct OggSource {
-    FILE* file;
-    int64_t end; // bytes the decoder sees
+    FILE* file = nullptr; // closed by the library once it has opened it, else by the decoder
+    int64_t end = 0;      // bytes the decoder sees
 };
 
 size_t readSource(void* buffer, size_t size, size_t count, void* source) {
@@ -86,7 +87,7 @@ long tellSource(void* source) {
 int closeSource(void* source) {
     auto* s = static_cast<OggSource*>(source);
     const int status = fclose(s->file);
-    delete s;
+    s->file = nullptr;
     return status;
 }
 
@@ -142,35 +143,31 @@ int64_t endOfOggData(FILE* file) {
     return size;
 }
 
-} // namespace
-
-struct VorbisDecoder::State {
-    OggVorbis_File file{};
-    int outputRate = 0;
-    int outputChannels = 0;
-    std::vector<LinkFormat> links;
-    std::vector<int64_t> linkFrames; // each link's length in its own frames
-
-    // The converter is set up for one link's format at a time.
-    SDL_AudioStream* converter = nullptr;
-    LinkFormat converting;
-    // Samples decoded from a link of another format, waiting until the converter has handed out
-    // what the previous link left in it.
-    std::vector<char> waiting;
-    int waitingLink = -1;
-    bool atEnd = false;
-    bool damaged = false;
-
-    ~State() {
+class VorbisDecoder final : public MusicDecoder {
+public:
+    explicit VorbisDecoder(FILE* taken) { source.file = taken; }
+    ~VorbisDecoder() override {
         if (converter) SDL_FreeAudioStream(converter);
-        ov_clear(&file);
+        // Once opened, the library closes the file.
+        if (opened) ov_clear(&file);
+        if (source.file) fclose(source.file);
     }
 
+    bool open(int rate, int channels, std::string& reason);
+
+    int outputRate() const override { return rateOut; }
+    int outputChannels() const override { return channelsOut; }
+    int64_t length(int64_t unitsPerSecond) const override;
+    bool seek(int64_t position, int64_t unitsPerSecond) override;
+    int read(int16_t* samples, int frames) override;
+    bool damaged() const override { return damagedPart; }
+
+private:
     bool convertFrom(const LinkFormat& format) {
         if (converter && converting == format) return true;
         if (converter) SDL_FreeAudioStream(converter);
         converter = SDL_NewAudioStream(AUDIO_S16SYS, static_cast<Uint8>(format.channels), format.rate,
-                                       AUDIO_S16SYS, static_cast<Uint8>(outputChannels), outputRate);
+                                       AUDIO_S16SYS, static_cast<Uint8>(channelsOut), rateOut);
         converting = format;
         return converter != nullptr;
     }
@@ -186,166 +183,160 @@ struct VorbisDecoder::State {
 
     void stop(bool failed) {
         atEnd = true;
-        damaged = damaged || failed;
+        damagedPart = damagedPart || failed;
         if (converter) SDL_AudioStreamFlush(converter);
     }
+
+    OggSource source;
+    OggVorbis_File file{};
+    bool opened = false; // the library has the file
+    int rateOut = 0;
+    int channelsOut = 0;
+    std::vector<LinkFormat> links;
+    std::vector<int64_t> linkFrames; // each link's length in its own frames
+
+    // The converter is set up for one link's format at a time.
+    SDL_AudioStream* converter = nullptr;
+    LinkFormat converting;
+    // Samples decoded from a link of another format, waiting until the converter has handed out
+    // what the previous link left in it.
+    std::vector<char> waiting;
+    int waitingLink = -1;
+    bool atEnd = false;
+    bool damagedPart = false;
 };
 
-VorbisDecoder::VorbisDecoder() : state(nullptr) {}
-
-VorbisDecoder::~VorbisDecoder() {
-    delete state;
-}
-
-bool VorbisDecoder::open(FILE* file, int outputRate, int outputChannels, std::string& reason) {
-    delete state;
-    state = nullptr;
-    const int64_t end = endOfOggData(file);
-    if (end < 0 || seekIn(file, 0, SEEK_SET) != 0) {
-        fclose(file);
+bool VorbisDecoder::open(int rate, int channels, std::string& reason) {
+    const int64_t end = endOfOggData(source.file);
+    if (end < 0 || seekIn(source.file, 0, SEEK_SET) != 0) {
         reason = end == -1 ? "no Ogg page ends within its last " + std::to_string(longestTail >> 20) +
                                  " MB: it ends in something else"
                            : "it could not be read";
         return false;
     }
-    auto* source = new OggSource{file, end};
-    auto* s = new State;
+    source.end = end;
     const ov_callbacks callbacks = {readSource, seekSource, closeSource, tellSource};
-    if (ov_open_callbacks(source, &s->file, nullptr, 0, callbacks) != 0) {
-        // The decoder owns the file only once it has opened it.
-        closeSource(source);
-        delete s;
+    if (ov_open_callbacks(&source, &file, nullptr, 0, callbacks) != 0) {
         reason = "not an Ogg Vorbis file";
         return false;
     }
-    const long links = std::max(ov_streams(&s->file), 1L);
+    opened = true;
+    const long count = std::max(ov_streams(&file), 1L);
     int mostLinkChannels = 0;
-    for (long i = 0; i < links; ++i) {
-        const vorbis_info* info = ov_info(&s->file, static_cast<int>(i));
+    for (long i = 0; i < count; ++i) {
+        const vorbis_info* info = ov_info(&file, static_cast<int>(i));
         LinkFormat format;
         if (!playableFormat(info, format)) {
             reason = "link " + std::to_string(i + 1) + " has " + (info ? std::to_string(info->rate) : "no") +
                      " Hz and " + (info ? std::to_string(info->channels) : "no") +
                      " channels; links of 1000 Hz to 384 kHz with 1 to 8 channels can be played";
-            delete s;
             return false;
         }
-        s->links.push_back(format);
-        s->linkFrames.push_back(std::max<int64_t>(ov_pcm_total(&s->file, static_cast<int>(i)), 0));
+        links.push_back(format);
+        linkFrames.push_back(std::max<int64_t>(ov_pcm_total(&file, static_cast<int>(i)), 0));
         mostLinkChannels = std::max(mostLinkChannels, format.channels);
     }
     // Opened, a chained file is left at its last link: the first is found by seeking there.
-    if (links > 1 && ov_seekable(&s->file) && ov_pcm_seek(&s->file, 0) != 0) {
+    if (count > 1 && ov_seekable(&file) && ov_pcm_seek(&file, 0) != 0) {
         reason = "it cannot be read from its start";
-        delete s;
         return false;
     }
-    s->outputRate = outputRate > 0 ? outputRate : s->links[0].rate;
-    s->outputChannels = outputChannels > 0 ? outputChannels : mostLinkChannels;
-    if (!s->convertFrom(s->links[0])) {
+    rateOut = rate > 0 ? rate : links[0].rate;
+    channelsOut = channels > 0 ? channels : mostLinkChannels;
+    if (!convertFrom(links[0])) {
         reason = std::string("cannot convert its sound: ") + SDL_GetError();
-        delete s;
         return false;
     }
-    state = s;
     return true;
 }
 
-bool VorbisDecoder::isOpen() const {
-    return state != nullptr;
-}
-
-int VorbisDecoder::outputRate() const {
-    return state ? state->outputRate : 0;
-}
-
-int VorbisDecoder::outputChannels() const {
-    return state ? state->outputChannels : 0;
-}
-
 int64_t VorbisDecoder::length(int64_t unitsPerSecond) const {
-    if (!state) return 0;
     int64_t total = 0;
-    for (size_t i = 0; i < state->links.size(); ++i)
-        total += state->linkFrames[i] * unitsPerSecond / state->links[i].rate;
+    for (size_t i = 0; i < links.size(); ++i) total += linkFrames[i] * unitsPerSecond / links[i].rate;
     return total;
 }
 
 bool VorbisDecoder::seek(int64_t position, int64_t unitsPerSecond) {
-    if (!state) return false;
-    State& s = *state;
     // The link the position falls in, and the frame inside it; past the end is the end.
     int64_t remaining = std::max<int64_t>(position, 0);
     int64_t frame = 0;
-    for (size_t i = 0; i < s.links.size(); ++i) {
-        const int64_t linkUnits = s.linkFrames[i] * unitsPerSecond / s.links[i].rate;
+    for (size_t i = 0; i < links.size(); ++i) {
+        const int64_t linkUnits = linkFrames[i] * unitsPerSecond / links[i].rate;
         if (remaining < linkUnits) {
-            frame += std::min(remaining * s.links[i].rate / unitsPerSecond, s.linkFrames[i]);
+            frame += std::min(remaining * links[i].rate / unitsPerSecond, linkFrames[i]);
             remaining = 0;
             break;
         }
         remaining -= linkUnits;
-        frame += s.linkFrames[i];
+        frame += linkFrames[i];
     }
-    const bool moved = ov_pcm_seek(&s.file, frame) == 0;
-    if (s.converter) SDL_AudioStreamClear(s.converter);
-    s.waiting.clear();
-    s.atEnd = false;
+    const bool moved = ov_pcm_seek(&file, frame) == 0;
+    if (converter) SDL_AudioStreamClear(converter);
+    waiting.clear();
+    atEnd = false;
     return moved;
 }
 
 int VorbisDecoder::read(int16_t* samples, int frames) {
-    if (!state || frames <= 0) return 0;
-    State& s = *state;
-    const int frameBytes = 2 * s.outputChannels;
+    if (frames <= 0) return 0;
+    const int frameBytes = 2 * channelsOut;
     const int wanted = frames * frameBytes;
     char* out = reinterpret_cast<char*>(samples);
     int got = 0; // bytes
     char packet[4096];
     while (got < wanted) {
-        if (SDL_AudioStreamAvailable(s.converter) > 0) {
-            const int n = SDL_AudioStreamGet(s.converter, out + got, wanted - got);
+        if (SDL_AudioStreamAvailable(converter) > 0) {
+            const int n = SDL_AudioStreamGet(converter, out + got, wanted - got);
             if (n <= 0) break;
             got += n;
             continue;
         }
-        if (!s.waiting.empty()) {
+        if (!waiting.empty()) {
             LinkFormat format;
-            if (!s.linkFormat(s.waitingLink, format) || !s.convertFrom(format)) {
-                s.waiting.clear();
-                s.stop(true);
+            if (!linkFormat(waitingLink, format) || !convertFrom(format)) {
+                waiting.clear();
+                stop(true);
                 break;
             }
-            SDL_AudioStreamPut(s.converter, s.waiting.data(), static_cast<int>(s.waiting.size()));
-            s.waiting.clear();
+            SDL_AudioStreamPut(converter, waiting.data(), static_cast<int>(waiting.size()));
+            waiting.clear();
             continue;
         }
-        if (s.atEnd) break;
+        if (atEnd) break;
         int section = 0;
-        const long n = ov_read(&s.file, packet, sizeof packet, 0, 2, 1, &section);
+        const long n = ov_read(&file, packet, sizeof packet, 0, 2, 1, &section);
         if (n == OV_HOLE) continue;
         if (n <= 0) {
             // End of file, or a damaged one: hand out what was decoded, then stop.
-            s.stop(n < 0);
+            stop(n < 0);
             continue;
         }
         LinkFormat format;
-        if (!s.linkFormat(section, format)) {
-            s.stop(true);
+        if (!linkFormat(section, format)) {
+            stop(true);
             continue;
         }
-        if (!(format == s.converting)) {
+        if (!(format == converting)) {
             // The previous link's last samples leave the converter before this link's come in.
-            SDL_AudioStreamFlush(s.converter);
-            s.waiting.assign(packet, packet + n);
-            s.waitingLink = section;
+            SDL_AudioStreamFlush(converter);
+            waiting.assign(packet, packet + n);
+            waitingLink = section;
             continue;
         }
-        if (SDL_AudioStreamPut(s.converter, packet, static_cast<int>(n)) != 0) s.stop(true);
+        if (SDL_AudioStreamPut(converter, packet, static_cast<int>(n)) != 0) stop(true);
     }
     return got / frameBytes;
 }
 
-bool VorbisDecoder::damaged() const {
-    return state && state->damaged;
+} // namespace
+
+std::unique_ptr<MusicDecoder> openMusicDecoder(FILE* file, int outputRate, int outputChannels,
+                                               std::string& reason) {
+    if (!file) {
+        reason = "it could not be read";
+        return nullptr;
+    }
+    auto decoder = std::make_unique<VorbisDecoder>(file);
+    if (!decoder->open(outputRate, outputChannels, reason)) return nullptr;
+    return decoder;
 }

@@ -2,9 +2,12 @@
 // Reading an Ogg Vorbis file's samples from a chosen point to its end, as 16-bit interleaved frames,
 // for writing the soundtrack into something else (the video export). Playback is Sound.h's. The
 // frames have the first link's rate, and two channels when any link has two: links of other
-// formats are converted (platform/desktop/VorbisDecoder.h).
+// formats are converted (platform/MusicDecoder.h).
 #include <cstdint>
+#include <memory>
 #include <string>
+
+class MusicDecoder;
 
 class MusicFile {
 public:
@@ -25,6 +28,5 @@ public:
     int read(int16_t* samples, int frames);
 
 private:
-    struct State;
-    State* state;
+    std::unique_ptr<MusicDecoder> decoder; // null until opened
 };

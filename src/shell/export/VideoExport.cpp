@@ -15,7 +15,6 @@
 #include <system_error>
 #include <vector>
 
-#include "base/RegularFile.h"
 #include "platform/export/MusicFile.h"
 #include "platform/export/VideoFile.h"
 #include "platform/Window.h"
@@ -28,7 +27,6 @@
 namespace {
 
 const char* const dataFolder = "data";
-const char* const soundtrackPath = "data/noisebiisi.ogg";
 constexpr int soundChunkFrames = 4096;
 
 volatile std::sig_atomic_t gStopSignal = 0;
@@ -80,10 +78,25 @@ void stopRequested(int number) {
     std::raise(number);
 }
 
+// Whether `path` is, by whatever name, a file the show reads: the program itself, its music or any
+// regular file in its data folder (after links, at any depth).
+bool readByTheShow(const std::string& path) {
+    namespace fs = std::filesystem;
+    std::error_code ignored;
+    if (!fs::is_regular_file(path, ignored)) return false;
+    const auto isIt = [&](const fs::path& input) { return fs::equivalent(input, path, ignored); };
+    if (isIt("/proc/self/exe") || isIt(showMusicPath)) return true;
+    std::error_code error;
+    for (fs::recursive_directory_iterator entry(dataFolder, error), end; !error && entry != end;
+         entry.increment(error))
+        if (entry->is_regular_file(ignored) && isIt(entry->path())) return true;
+    return false;
+}
+
 // Why the video must not go to `path`, or empty when it may: the files the show reads are never
 // replaced, and its data folder, which the next run reads, takes nothing new.
 std::string inputProblem(const std::string& path) {
-    if (isProgramInput(path.c_str())) return "it is the program itself or a file the show reads";
+    if (readByTheShow(path)) return "it is the program itself or a file the show reads";
     namespace fs = std::filesystem;
     std::error_code error;
     const fs::path data = fs::canonical(dataFolder, error);
@@ -112,7 +125,7 @@ public:
             const int wanted = static_cast<int>(std::min<int64_t>(soundChunkFrames, targetFrames - written));
             int got = ended ? 0 : music.read(samples.data(), wanted);
             if (got < 0) {
-                error = std::string("Cannot read the music ") + soundtrackPath + ": the file is damaged";
+                error = std::string("Cannot read the music ") + showMusicPath + ": the file is damaged";
                 return false;
             }
             // Past the end of the track the sound goes on in silence: the video always has its
@@ -147,12 +160,12 @@ int exportVideo(const ExportSettings& settings) {
     }
     std::string error;
     MusicFile music;
-    if (!music.open(soundtrackPath, error)) {
+    if (!music.open(showMusicPath, error)) {
         fprintf(stderr, "%s\n", error.c_str());
         return 1;
     }
     if (!music.seek(std::llround(settings.startSeconds * music.rate()))) {
-        fprintf(stderr, "Cannot read the music %s: it cannot be wound to %.3f s\n", soundtrackPath,
+        fprintf(stderr, "Cannot read the music %s: it cannot be wound to %.3f s\n", showMusicPath,
                 settings.startSeconds);
         return 1;
     }
@@ -170,7 +183,6 @@ int exportVideo(const ExportSettings& settings) {
     format.soundChannels = music.channels();
     VideoFile video;
     // Checked and opened before the long start-up, so a path that can't be written fails at once.
-    noteInputFolder(dataFolder);
     const std::string problem = inputProblem(settings.path);
     if (!problem.empty()) {
         fprintf(stderr, "Cannot write the video %s: %s\n", settings.path.c_str(), problem.c_str());
