@@ -97,7 +97,10 @@ void GL_APIENTRY answerBufferData(GLenum target, GLsizeiptr size, const void* da
 
 void GL_APIENTRY answerBufferSubData(GLenum target, GLintptr offset, GLsizeiptr size, const void* data) {
     recordBufferSubData(target, offset, size, data);
-    memcpy(recording.buffers[recording.boundArrayBuffer].data() + offset, data, size);
+    // Past the buffer's end GL ES writes nothing (GL_INVALID_VALUE).
+    std::vector<unsigned char>& bytes = recording.buffers[recording.boundArrayBuffer];
+    if (offset >= 0 && size >= 0 && static_cast<size_t>(offset + size) <= bytes.size())
+        memcpy(bytes.data() + offset, data, size);
 }
 
 void GL_APIENTRY answerVertexAttribPointer(GLuint index, GLint size, GLenum type, GLboolean normalized,

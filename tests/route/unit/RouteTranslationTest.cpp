@@ -173,12 +173,11 @@ TEST(RouteTranslationTest, TextureEnvironmentsBecomeTheFixedProgramsKey) {
              glTexEnvf(GL_TEXTURE_ENV, GL_ALPHA_SCALE, 1);
          },
          {3}, {1, 1}, {1, 0, 1, 1, 0, 0}, {2, 1}},
-        {"another unit's environment leaves unit 0's",
+        {"another unit's environment leaves unit 0's, drawn with that unit active",
          [] {
              glActiveTexture(GL_TEXTURE1);
              glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
              glDisable(GL_TEXTURE_2D);
-             glActiveTexture(GL_TEXTURE0);
          },
          {3}, {1, 1}, {1, 0, 1, 1, 0, 0}, {2, 1}},
     };
@@ -226,6 +225,8 @@ TEST(RouteTranslationTest, ErrorsComeInGlsOrder) {
         {"lighting switched off", [] { glDisable(GL_LIGHTING); glDisable(GL_LIGHT0); }, {}, {GL_NO_ERROR}},
         {"lighting switched on", [] { glEnable(GL_LIGHTING); }, {}, {GL_INVALID_ENUM}},
         {"seamless cube maps switched off", [] { glDisable(GL_TEXTURE_CUBE_MAP_SEAMLESS); }, {}, {GL_INVALID_ENUM}},
+        {"an environment of another target", [] { glTexEnvi(GL_TEXTURE_2D, GL_TEXTURE_ENV_MODE, GL_REPLACE); }, {},
+         {GL_INVALID_ENUM}},
         {"flat shading", [] { glShadeModel(GL_FLAT); }, {}, {GL_INVALID_ENUM}},
         {"an array in memory", [] { glVertexPointer(3, GL_FLOAT, 0, inMemory); }, {}, {GL_INVALID_OPERATION}},
         {"generic attribute 4", [] { glEnableVertexAttribArray(4); }, {}, {GL_INVALID_VALUE}},
