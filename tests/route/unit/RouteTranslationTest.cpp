@@ -245,6 +245,11 @@ TEST(RouteTranslationTest, ErrorsComeInGlsOrder) {
     EXPECT_TRUE(recording.of("TexImage2D").empty());
 }
 
+// In a fresh process: a GL call before the host started the route.
+TEST(RouteTranslationTest, ACallBeforeStartUpEndsTheProgramSayingSo) {
+    EXPECT_EXIT(glClear(GL_COLOR_BUFFER_BIT), testing::ExitedWithCode(1), "before the route was started");
+}
+
 // Queries the route answers from its own state, and those it asks the sink (scripted here).
 TEST(RouteTranslationTest, StateQueriesAnswerAsGlWould) {
     const struct {
