@@ -104,6 +104,8 @@ FrameView startShow(const ShowOptions& options) {
         reportError("Error creating window!");
         endAfterFatalError(startFailure);
     }
+    // GL is loaded before the first GL call: the viewport's, then the limits' queries.
+    loadGL();
     resizeView(request.width, request.height);
 
     FrameView view;
@@ -121,8 +123,6 @@ FrameView startShow(const ShowOptions& options) {
             fatalError("Cannot draw the show at %dx%d: %s.", view.surfaceWidth, view.surfaceHeight,
                        problem.c_str());
         initDemo(view);
-    } else {
-        loadGL();
     }
 
     if (options.music) {
@@ -142,7 +142,6 @@ void beginShow() {
 }
 
 void initDemo(const FrameView& view) {
-    loadGL();
     beginShow();
     createRenderTextures();
 

@@ -47,7 +47,8 @@ struct ShowOptions {
 };
 
 // Everything before the first frame: the error box (for a shown window), video, the window and
-// its context, the window-size view, the show's loading (or GLEW alone), then the music. A window
+// its context, GL (GLEW, or the GL route started over the host's GL ES 3), the window-size view,
+// the show's loading (or nothing more), then the music. A window
 // that can't be made is reported ("Cannot start video: ..." or "Cannot create the window: ..." on
 // standard error, then the boxes) and ends the process with status 255, or 1 for a hidden window.
 // A hidden window without an X display is an off-screen context (platform/Window.h). For a shown
@@ -68,9 +69,8 @@ FrameView windowView();
 // first.
 void beginShow();
 
-// GLEW, the GLSL check, the demo context, projection, GL state, the picture's viewport, then the
-// show's content behind the loading screen, its render targets sized for the view. Needs a current
-// GL context; fatal when GLEW or GLSL is missing.
+// The demo context, projection, GL state, the picture's viewport, then the show's content behind
+// the loading screen, its render targets sized for the view. Needs the GL that startShow loads.
 void initDemo(const FrameView& view = FrameView());
 
 // The start-up view: a 90-degree 4:3 perspective (near 0.1, far 1000), an identity model-view

@@ -1,10 +1,10 @@
 #pragma once
 // The route's sink: the GL ES 3.0 calls it makes, as one table of function pointers. In the browser
 // the table holds WebGL 2's functions (Es3Web.cpp); on the desktop it holds Mesa's GL ES 3 (through
-// EGL, Es3Desktop.cpp). Nothing else in the route calls GL: every call goes through this table.
+// EGL, Es3Desktop.cpp), handed to the route when the engine starts GL (glewInit, in the same files);
+// in the tests, functions that record. Nothing else in the route calls GL: every call goes through
+// this table.
 #include <GL/glew.h>
-
-#include <string>
 
 // Each entry: return type, name without the gl prefix, parameters, arguments.
 //
@@ -140,9 +140,5 @@ struct Es3 {
     GLROUTE_OWN_CALLS(GLROUTE_ES3_MEMBER)
 #undef GLROUTE_ES3_MEMBER
 };
-
-// Fills the table from the GL ES 3 context of this build, making that context current where the
-// platform needs it. Returns false with a reason (a missing context, a missing function).
-bool loadEs3(Es3& es3, std::string& reason);
 
 } // namespace glroute

@@ -91,12 +91,8 @@ GLenum glGetError(void) {
     return s.es3.GetError();
 }
 
-// The extension loader: the route is loaded with its state, and has everything the engine asks for.
-GLenum glewInit(void) {
-    state();
-    return GLEW_OK;
-}
-
+// The extension loader (glewInit starts the route, in desktop/ and web/): the route has everything
+// the engine asks for.
 const GLubyte* glewGetErrorString(GLenum error) {
     return reinterpret_cast<const GLubyte*>(error == GLEW_OK ? "No error" : "Unknown error");
 }

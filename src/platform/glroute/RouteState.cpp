@@ -1,19 +1,21 @@
 #include "platform/glroute/RouteState.h"
 
-#include <string>
-
 #include "base/FatalError.h"
 
 namespace glroute {
 
-State& state() {
-    static State* const loaded = [] {
-        State* fresh = new State;
-        std::string reason;
-        if (!loadEs3(fresh->es3, reason)) fatalError("The GL ES 3 route has no GL: %s", reason.c_str());
-        return fresh;
-    }();
-    return *loaded;
+State* startedState = nullptr;
+
+// The state outlives everything else (it has no destructor at exit): clean-up at exit may still
+// call GL.
+void start(const Es3& sink) {
+    delete startedState;
+    startedState = new State;
+    startedState->es3 = sink;
+}
+
+void notStarted() {
+    fatalError("A GL call reached the GL ES 3 route before the route was started (glewInit)");
 }
 
 void raise(State& s, GLenum error) {

@@ -157,9 +157,18 @@ struct State {
     GLuint readFramebuffer = 0; // reads a texture back (glGetTexImage)
 };
 
-// The one state of the route. On first use it loads the sink from the current context; a failure
-// to load is fatal, with its reason.
-State& state();
+// Starts the route over `sink`: a fresh state, with nothing drawn, bound or raised yet, on which
+// every entry point works from then on (a state started before is dropped). The host's start-up
+// hands in its GL ES 3 (glewInit, in desktop/ and web/); tests hand in a sink that records.
+void start(const Es3& sink);
+
+// The state start() made; an entry point called before the route is started ends the program.
+extern State* startedState;
+[[noreturn]] void notStarted();
+inline State& state() {
+    if (!startedState) notStarted();
+    return *startedState;
+}
 
 // Records `error` for glGetError unless an earlier one waits.
 void raise(State& s, GLenum error);

@@ -7,8 +7,10 @@
 #include <EGL/eglext.h>
 
 #include <cstdio>
+#include <string>
 
-#include "platform/glroute/Es3.h"
+#include "base/FatalError.h"
+#include "platform/glroute/RouteState.h"
 
 namespace glroute {
 namespace {
@@ -48,8 +50,8 @@ bool makeEs3Current(std::string& reason) {
     return true;
 }
 
-} // namespace
-
+// Fills the table from the GL ES 3 context on the window's surface. Returns false with a reason (a
+// missing context, a missing function).
 bool loadEs3(Es3& es3, std::string& reason) {
     if (!makeEs3Current(reason)) return false;
 #define GLROUTE_EGL(result, name, parameters, arguments)                                                    \
@@ -64,4 +66,19 @@ bool loadEs3(Es3& es3, std::string& reason) {
     return true;
 }
 
+} // namespace
 } // namespace glroute
+
+extern "C" {
+
+// The engine starts GL here, once the window's context is current: the route starts over GL ES 3
+// on that context's surface. Without it there is nothing to draw with.
+GLenum glewInit(void) {
+    glroute::Es3 sink;
+    std::string reason;
+    if (!glroute::loadEs3(sink, reason)) fatalError("The GL ES 3 route has no GL: %s", reason.c_str());
+    glroute::start(sink);
+    return GLEW_OK;
+}
+
+} // extern "C"

@@ -3,16 +3,19 @@
 #include <webgl/webgl1.h>
 #include <webgl/webgl2.h>
 
-#include "platform/glroute/Es3.h"
+#include "platform/glroute/RouteState.h"
 
-namespace glroute {
+extern "C" {
 
-bool loadEs3(Es3& es3, std::string&) {
-#define GLROUTE_WEBGL(result, name, parameters, arguments) es3.name = &emscripten_gl##name;
+// The engine starts GL here, once its canvas's context is current: the route starts over WebGL 2.
+GLenum glewInit(void) {
+    glroute::Es3 sink;
+#define GLROUTE_WEBGL(result, name, parameters, arguments) sink.name = &emscripten_gl##name;
     GLROUTE_PASSED_CALLS(GLROUTE_WEBGL)
     GLROUTE_OWN_CALLS(GLROUTE_WEBGL)
 #undef GLROUTE_WEBGL
-    return true;
+    glroute::start(sink);
+    return GLEW_OK;
 }
 
-} // namespace glroute
+} // extern "C"
