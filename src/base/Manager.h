@@ -50,4 +50,18 @@ public:
     }
 };
 
+// One resource of a registry in use for the length of a scope: use on entry, unuse on leaving.
+// Whatever the use sets up (a render target's framebuffer and viewport, a material's program)
+// comes back in the same function that asked for it.
+template <class Registry> class UseScope {
+public:
+    UseScope(Registry& registry, const std::string& name) : registry(registry) { registry.use(name); }
+    ~UseScope() { registry.unuse(); }
+    UseScope(const UseScope&) = delete;
+    UseScope& operator=(const UseScope&) = delete;
+
+private:
+    Registry& registry;
+};
+
 } // namespace rovena

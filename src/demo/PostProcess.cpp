@@ -4,10 +4,9 @@
 
 #include <cmath>
 
+#include "gpu/PassState.h"
 #include "gpu/TexturedQuad.h"
 #include "resources/Resources.h"
-
-void (*framePhaseDone)(FramePhase phase) = nullptr;
 
 namespace {
 
@@ -119,21 +118,6 @@ void main() {
 }
 )";
 
-// The named pass program, built and registered with the shaders on first use; its samplers read
-// units 0 and 1.
-unsigned int passProgram(const char* name, const char* vertexSource, const std::string& fragmentSource,
-                         const char* firstSampler, const char* secondSampler) {
-    if (resources.shaders.has(name)) return resources.shaders.get(name).program;
-    const unsigned int program = resources.shaders.addProgram(name, vertexSource, fragmentSource).program;
-    glUseProgramObjectARB(program);
-    glUniform1fARB(glGetUniformLocationARB(program, "uRoundUp"), 8388608.0f);
-    glUniform1fARB(glGetUniformLocationARB(program, "uRoundDown"), -8388608.0f);
-    glUniform1iARB(glGetUniformLocationARB(program, firstSampler), 0);
-    if (secondSampler) glUniform1iARB(glGetUniformLocationARB(program, secondSampler), 1);
-    glUseProgramObjectARB(0);
-    return program;
-}
-
 // The programs' fragment sources as they are built, put together once.
 const std::string& blurFragmentSource() {
     static const std::string source = std::string(storedSource) + blurQuadSource + blurSumSource;
@@ -152,27 +136,41 @@ const std::string& layersProgramSource() {
     return source;
 }
 
-const char* const blurProgramName = "post.blur";
-const char* const whiteBlurProgramName = "post.blur.white";
-const char* const addProgramName = "post.add";
-const char* const layersProgramName = "post.layers";
+// A pass program: its sources and the samplers that read units 0 and 1 (null: none).
+struct PassProgram {
+    const char* name;
+    const char* vertexSource;
+    const std::string& (*fragmentSource)();
+    const char* firstSampler;
+    const char* secondSampler;
+};
+const PassProgram blurProgram = {"post.blur", blurVertexSource, blurFragmentSource, "uInput", nullptr};
+const PassProgram whiteBlurProgram = {"post.blur.white", blurVertexSource, whiteBlurFragmentSource, "uInput",
+                                      nullptr};
+const PassProgram addProgram = {"post.add", fullscreenVertexSource, addProgramSource, "uPicture", "uAdded"};
+const PassProgram layersProgram = {"post.layers", fullscreenVertexSource, layersProgramSource, "uPicture",
+                                   nullptr};
+const PassProgram* const passPrograms[] = {&blurProgram, &whiteBlurProgram, &addProgram, &layersProgram};
 
-// The blur program for the current colour: the one for any colour unless it is white.
-unsigned int blurProgram() {
-    float colour[4] = {0, 0, 0, 0};
-    glGetFloatv(GL_CURRENT_COLOR, colour);
-    if (colour[0] == 1 && colour[1] == 1 && colour[2] == 1 && colour[3] == 1)
-        return passProgram(whiteBlurProgramName, blurVertexSource, whiteBlurFragmentSource(), "uInput",
-                           nullptr);
-    return passProgram(blurProgramName, blurVertexSource, blurFragmentSource(), "uInput", nullptr);
+// The pass program, built and registered with the shaders when it isn't yet.
+unsigned int passProgram(const PassProgram& pass) {
+    if (resources.shaders.has(pass.name)) return resources.shaders.get(pass.name).program;
+    const unsigned int program =
+        resources.shaders.addProgram(pass.name, pass.vertexSource, pass.fragmentSource()).program;
+    PassScope scope;
+    glUseProgramObjectARB(program);
+    glUniform1fARB(glGetUniformLocationARB(program, "uRoundUp"), 8388608.0f);
+    glUniform1fARB(glGetUniformLocationARB(program, "uRoundDown"), -8388608.0f);
+    glUniform1iARB(glGetUniformLocationARB(program, pass.firstSampler), 0);
+    if (pass.secondSampler) glUniform1iARB(glGetUniformLocationARB(program, pass.secondSampler), 1);
+    return program;
 }
 
 // Uses the adding program: `count` copies at the tint (its alpha 1), clamped to 0 to 1 as GL clamps
 // a colour: a pulse above 1 after a seek back must not brighten what it tints beyond the texels.
 void useAddProgram(float count, float tint) {
     tint = std::fmin(std::fmax(tint, 0.0f), 1.0f);
-    const unsigned int program =
-        passProgram(addProgramName, fullscreenVertexSource, addProgramSource(), "uPicture", "uAdded");
+    const unsigned int program = passProgram(addProgram);
     glUseProgramObjectARB(program);
     glUniform1fARB(glGetUniformLocationARB(program, "uCount"), count);
     glUniform4fARB(glGetUniformLocationARB(program, "uTint"), tint, tint, tint, 1);
@@ -189,28 +187,26 @@ float constantLevel(float value) {
 constexpr QuadArea fullView = {-1.33334f, -1, 1.33334f, 1, 1, 1};
 
 // `count` copies of the named texture in one drawFullscreen quad, through the layers' program, in
-// the current blend state. Leaves no program in use and the texture bound, GL_TEXTURE_2D enabled.
+// the current blend state, within the caller's pass. Leaves the texture bound, GL_TEXTURE_2D
+// enabled.
 void drawLayers(const std::string& name, float count) {
-    const unsigned int program =
-        passProgram(layersProgramName, fullscreenVertexSource, layersProgramSource(), "uPicture", nullptr);
+    const unsigned int program = passProgram(layersProgram);
     glUseProgramObjectARB(program);
     glUniform1fARB(glGetUniformLocationARB(program, "uCount"), count);
     glBindTexture(GL_TEXTURE_2D, resources.textures.get(name).id);
     glEnable(GL_TEXTURE_2D);
     drawQuadAtUnitDistance(fullView, 1.0f);
-    glUseProgramObjectARB(0);
 }
 
-// drawFullscreen's quad through a pass program reading `first` on unit 0 and `second` on unit 1.
-// Leaves no program in use, unit 0 active with `first` bound and GL_TEXTURE_2D enabled, as
-// drawFullscreen leaves them, and nothing bound on unit 1.
+// drawFullscreen's quad through the program in use, reading `first` on unit 0 and `second` on unit
+// 1, within the caller's pass. Leaves unit 0 active with `first` bound and GL_TEXTURE_2D enabled,
+// as drawFullscreen leaves them, and nothing bound on unit 1.
 void fullscreenPair(const std::string& first, const std::string& second) {
     glActiveTextureARB(GL_TEXTURE1_ARB);
     glBindTexture(GL_TEXTURE_2D, resources.textures.get(second).id);
     glActiveTextureARB(GL_TEXTURE0_ARB);
     glBindTexture(GL_TEXTURE_2D, resources.textures.get(first).id);
     drawQuadAtUnitDistance(fullView, 1.0f);
-    glUseProgramObjectARB(0);
     glActiveTextureARB(GL_TEXTURE1_ARB);
     glBindTexture(GL_TEXTURE_2D, 0);
     glActiveTextureARB(GL_TEXTURE0_ARB);
@@ -227,7 +223,7 @@ namespace {
 
 // The blur's passes, without its clears: each pass draws through drawPass(width, height, dx, dy)
 // into the destination or "rt.blur" in turn, reading the other, with the sample offsets growing by
-// half each pass. Leaves depth testing off.
+// half each pass, within the caller's pass. Leaves depth testing off.
 template <typename DrawPass>
 void pingPongPasses(const std::string& source, const std::string& destination, int passes,
                     float verticalOffset, float horizontalOffset, DrawPass drawPass) {
@@ -249,17 +245,14 @@ void pingPongPasses(const std::string& source, const std::string& destination, i
 
     std::string other = source;
     for (int pass = 0; pass < passes; ++pass) {
-        if (pass % 2 == 0) {
-            resources.fbos.use(destination);
-            glBindTexture(GL_TEXTURE_2D, resources.textures.get(other).id);
-        } else {
-            resources.fbos.use(other);
-            glBindTexture(GL_TEXTURE_2D, resources.textures.get(destination).id);
+        {
+            const bool even = pass % 2 == 0;
+            rovena::UseScope<rovena::FBOManager> target(resources.fbos, even ? destination : other);
+            glBindTexture(GL_TEXTURE_2D, resources.textures.get(even ? other : destination).id);
+            drawPass(width, height, horizontalOffset / width, verticalOffset / height);
         }
-        drawPass(width, height, horizontalOffset / width, verticalOffset / height);
         verticalOffset *= 1.5f;
         horizontalOffset *= 1.5f;
-        resources.fbos.unuse();
         if (pass == 0) other = "rt.blur";
     }
 
@@ -270,7 +263,7 @@ void pingPongPasses(const std::string& source, const std::string& destination, i
     glPopAttrib();
 }
 
-// The passes as the fixed pipeline draws them: four blended quads each.
+// The passes as the fixed pipeline draws them: four blended quads each, within the caller's pass.
 void blurPasses(const std::string& source, const std::string& destination, int passes, float verticalOffset,
                 float horizontalOffset, float strength) {
     glEnable(GL_BLEND);
@@ -292,15 +285,16 @@ void blurPasses(const std::string& source, const std::string& destination, int p
                        shiftedQuad(width, height, -dx, dy);
                        glEnd();
                    });
-    glDisable(GL_BLEND);
 }
 
-// blurPasses with each pass's four quads drawn as one, through the blur program. Leaves blending
-// off and the blend state as it found it.
+// blurPasses with each pass's four quads drawn as one, through the blur program for the tint,
+// within the caller's pass.
 void blurPassesAtOnce(const std::string& source, const std::string& destination, int passes,
-                      float verticalOffset, float horizontalOffset, float strength) {
+                      float verticalOffset, float horizontalOffset, float strength, const Tint& tint) {
+    const bool inWhite = tint.red == 1 && tint.green == 1 && tint.blue == 1;
+    const unsigned int program = passProgram(inWhite ? whiteBlurProgram : blurProgram);
     glDisable(GL_BLEND);
-    const unsigned int program = blurProgram();
+    glColor3f(tint.red, tint.green, tint.blue);
     glUseProgramObjectARB(program);
     glUniform1fARB(glGetUniformLocationARB(program, "uConstant"), constantLevel(strength * 0.25f));
     pingPongPasses(source, destination, passes, verticalOffset, horizontalOffset,
@@ -318,20 +312,21 @@ void blurPassesAtOnce(const std::string& source, const std::string& destination,
                        }
                        glEnd();
                    });
-    glUseProgramObjectARB(0);
 }
 
 } // namespace
 
 void blur(const std::string& source, const std::string& destination, int passes, float verticalOffset,
           float horizontalOffset, float strength) {
+    PassScope pass;
+    glUseProgramObjectARB(0);
     // Clears whatever is bound at the call; in the demo that is the window, which is redrawn later.
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    resources.fbos.use(destination);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    resources.fbos.unuse();
+    {
+        rovena::UseScope<rovena::FBOManager> target(resources.fbos, destination);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    }
     blurPasses(source, destination, passes, verticalOffset, horizontalOffset, strength);
-    glEnable(GL_DEPTH_TEST);
 }
 
 bool blurRoundsToBlack(float strength, int passes) {
@@ -343,48 +338,59 @@ bool blurRoundsToBlack(float strength, int passes) {
     return brightest == 0;
 }
 
-// glow issues blur's passes without blur's clears: the window it would clear is cleared by the
-// timeline and covered later, and the first quad of pass 0 replaces every texel of "rt.glow".
-void glow(const std::string& source, const std::string& destination, int layers, float strength,
-          float horizontalReach, float verticalReach) {
+namespace {
+
+// glow's blur, without blur's clears: the window it would clear is cleared by the timeline and
+// covered later, and the first quad of pass 0 replaces every texel of "rt.glow".
+void glowBlur(const std::string& source, float strength, const Tint& tint, float horizontalReach,
+              float verticalReach) {
+    PassScope pass;
     glDisable(GL_DEPTH_TEST);
+    blurPassesAtOnce(source, "rt.glow", glowBlurPassesRead, glowBlurOffset * verticalReach,
+                     glowBlurOffset * horizontalReach, strength, tint);
+}
+
+// The copy of the source and the blur's layers over it in the destination, in white on the
+// model-view matrix, with lighting off. No clear: the copy replaces every texel of the destination,
+// and depth testing stays off for these quads (they all lie at one depth, so the test never
+// decided anything). A source that is its own destination already holds the copy.
+void glowLayers(const std::string& source, const std::string& destination, int layers) {
+    PassScope pass;
     glPushAttrib(GL_LIGHTING_BIT);
     glDisable(GL_LIGHTING);
+    glDisable(GL_DEPTH_TEST);
+    glMatrixMode(GL_MODELVIEW);
+    glColor3f(1, 1, 1);
+    glUseProgramObjectARB(0); // the copy is drawn by the fixed pipeline
+    {
+        rovena::UseScope<rovena::FBOManager> target(resources.fbos, destination);
+        glDisable(GL_BLEND);
+        if (destination != source) drawFullscreen(source, 1.0f);
+        if (layers > 0) {
+            // The layers in one additive quad, in white as they were drawn: each adds the same
+            // level, so their clamped sums are the blender's one clamp of the whole.
+            glBlendFunc(GL_ONE, GL_ONE);
+            glEnable(GL_BLEND);
+            drawLayers("rt.glow", static_cast<float>(layers));
+        }
+    }
+    glPopAttrib();
+}
+
+} // namespace
+
+void glow(const std::string& source, const std::string& destination, int layers, float strength,
+          const Tint& tint, float horizontalReach, float verticalReach) {
     // Layers of a black blur would add nothing: only the copy of the source is left to draw.
     const bool blackLayers = layers <= 0 || blurRoundsToBlack(strength, glowBlurPassesRead);
-    glBlendColorEXT(1, 1, 1, strength * 0.25f);
-    // Runs with the caller's colour, before it turns white.
-    if (!blackLayers)
-        blurPassesAtOnce(source, "rt.glow", glowBlurPassesRead, glowBlurOffset * verticalReach,
-                         glowBlurOffset * horizontalReach, strength);
-    glMatrixMode(GL_MODELVIEW);
+    if (!blackLayers) glowBlur(source, strength, tint, horizontalReach, verticalReach);
     reportFramePhase(FramePhase::blur);
-    glColor3f(1, 1, 1);
-
-    // No clear: the copy replaces every texel of the destination, and depth testing stays off for
-    // these quads (they all lie at one depth, so the test never decided anything). A source that
-    // is its own destination already holds the copy.
-    resources.fbos.use(destination);
-    glDisable(GL_BLEND);
-    if (destination != source) drawFullscreen(source, 1.0f);
-    glBlendFunc(GL_ONE, GL_ONE);
-    if (!blackLayers) {
-        // The layers in one additive quad, in white as they were drawn: each adds the same level,
-        // so their clamped sums are the blender's one clamp of the whole.
-        glEnable(GL_BLEND);
-        drawLayers("rt.glow", static_cast<float>(layers));
-        glDisable(GL_BLEND);
-    }
-
-    // This pop takes the viewport entry fbos.use pushed, and the pop inside fbos.unuse takes the
-    // lighting entry pushed above: both states come back and the attribute stack is as it was.
-    glPopAttrib();
-    glEnable(GL_DEPTH_TEST);
-    resources.fbos.unuse();
+    glowLayers(source, destination, blackLayers ? 0 : layers);
     reportFramePhase(FramePhase::glow);
 }
 
 void drawPictureWithFlash(const std::string& picture, const std::string& emblem, float flash) {
+    PassScope pass;
     glDisable(GL_BLEND);
     glColor3f(1, 1, 1);
     if (flash == 0) {
@@ -394,22 +400,21 @@ void drawPictureWithFlash(const std::string& picture, const std::string& emblem,
     }
     useAddProgram(1, flash);
     fullscreenPair(picture, emblem);
-    glBlendFunc(GL_ONE, GL_ONE);
 }
 
 void preparePostProcess() {
+    for (const PassProgram* program : passPrograms) passProgram(*program);
     glow("rt0", "rt0", 4, 1.0f);
     glDisable(GL_DEPTH_TEST);
     drawPictureWithFlash("rt0", "nyrkki", 0);
     drawPictureWithFlash("rt0", "nyrkki", 0.5f);
-    glDisable(GL_BLEND);
     glEnable(GL_DEPTH_TEST);
     glFinish();
 }
 
 std::vector<PassShaderSources> passShaderSources() {
-    return {{blurProgramName, blurVertexSource, blurFragmentSource()},
-            {whiteBlurProgramName, blurVertexSource, whiteBlurFragmentSource()},
-            {addProgramName, fullscreenVertexSource, addProgramSource()},
-            {layersProgramName, fullscreenVertexSource, layersProgramSource()}};
+    std::vector<PassShaderSources> sources;
+    for (const PassProgram* program : passPrograms)
+        sources.push_back({program->name, program->vertexSource, program->fragmentSource()});
+    return sources;
 }

@@ -177,33 +177,34 @@ bool renderTimeline(const DemoContext& clock, const FrameView& view, float& beat
     const float pulse = clock.beatPulse();
     const float flash = flashValue(pulse, clock.getBeatCount());
 
-    // The window's viewport is the picture's: each target's use pushes it and its unuse brings it back.
+    // The window's viewport is the picture's: each target's scope brings it back.
     glViewport(view.x, view.y, view.width, view.height);
     glLoadIdentity();
-    resources.fbos.use("rt0");
-    // Only the depth is cleared: the sky, drawn in every scene, covers every texel of the colour.
-    glClear(GL_DEPTH_BUFFER_BIT);
-    glColor3f(1, 1, 1);
-    glLoadIdentity();
-
+    beginFramePhases();
     const Scene scene = sceneAt(timeSeconds);
-    if (scene == Scene::over) {
-        // Back on the window with the viewport popped, so whoever draws next (an end card, a new
-        // show) starts from the state every frame starts from.
-        resources.fbos.unuse();
-        return true;
+    {
+        rovena::UseScope<rovena::FBOManager> target(resources.fbos, "rt0");
+        // Only the depth is cleared: the sky, drawn in every scene, covers every texel of the colour.
+        glClear(GL_DEPTH_BUFFER_BIT);
+        glColor3f(1, 1, 1);
+        glLoadIdentity();
+        if (scene == Scene::over) {
+            // Back on the window with the viewport as it was, so whoever draws next (an end card,
+            // a new show) starts from the state every frame starts from.
+            endFramePhases();
+            return true;
+        }
+        drawSceneSubject(scene, timeSeconds, flash);
+        reportFramePhase(FramePhase::geometry);
+        drawSkyBox();
     }
-    drawSceneSubject(scene, timeSeconds, flash);
-    reportFramePhase(FramePhase::geometry);
-    drawSkyBox();
-    resources.fbos.unuse();
     reportFramePhase(FramePhase::sky);
 
     // Glowed in place: the layers add to the scene where it lies, with no copy of it to draw.
     // The blur's offsets are counted in texels of "rt0" (the table's first target): scaled with its
     // size for the view, they reach as far over the picture at any size.
     const TargetSize sceneTarget = renderTargetSize(renderTargets[0], view);
-    glow("rt0", "rt0", 4, glowStrength(scene, pulse),
+    glow("rt0", "rt0", 4, glowStrength(scene, pulse), white,
          static_cast<float>(sceneTarget.width) / renderTargets[0].width,
          static_cast<float>(sceneTarget.height) / renderTargets[0].height);
     // The window is not cleared: the picture's quad below covers all of it with blending off, and

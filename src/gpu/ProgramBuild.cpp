@@ -50,7 +50,16 @@ unsigned int compileStage(unsigned int stage, const char* source, int length, co
     return shader;
 }
 
+namespace {
+int linkedPrograms = 0;
+} // namespace
+
+int programsLinked() {
+    return linkedPrograms;
+}
+
 void linkProgram(unsigned int program, const char* failureHead, int logBytes) {
+    ++linkedPrograms;
     glLinkProgramARB(program);
     GLint linked = 0;
     glGetObjectParameterivARB(program, GL_OBJECT_LINK_STATUS_ARB, &linked);

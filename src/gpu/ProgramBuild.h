@@ -11,6 +11,8 @@ unsigned int compileStage(unsigned int stage, const char* source, int length, co
 
 // Links the program.
 void linkProgram(unsigned int program, const char* failureHead, int logBytes);
+// Programs linked so far in this process: the show builds all of its own before its first frame.
+int programsLinked();
 
 // A pending GL error is fatal: "GL error 0x%04x!".
 void checkGLError();

@@ -5,6 +5,7 @@
 #include <GL/glew.h>
 
 #include "demo/Random.h"
+#include "gpu/PassState.h"
 #include "gpu/TexturedQuad.h"
 #include "platform/Window.h"
 #include "resources/Resources.h"
@@ -20,20 +21,23 @@ void loadingTint(float randomValue, float rgb[3]) {
 
 void showLoadingScreen() {
     const float randomValue = static_cast<float>(nextRandom());
-    glClearColor(0, 0, 0, 1);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    glColor3f(1, 1, 1);
-    glDisable(GL_DEPTH_TEST);
-    drawTexturedQuad("loading", 1.0f);
-    glEnable(GL_BLEND);
-    glBlendFunc(GL_ONE, GL_ONE);
-    float tint[3];
-    loadingTint(randomValue, tint);
-    glColor3f(tint[0], tint[1], tint[2]);
-    drawTexturedQuad("loading", 1.02f);
-    glDisable(GL_BLEND);
-    glFlush();
-    glEnable(GL_DEPTH_TEST);
+    {
+        // The tint, the blending and the depth test are this screen's alone: what loads behind it
+        // (and the passes readied after it) start from the state they found.
+        PassScope pass;
+        glClearColor(0, 0, 0, 1);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        glColor3f(1, 1, 1);
+        glDisable(GL_DEPTH_TEST);
+        drawTexturedQuad("loading", 1.0f);
+        glEnable(GL_BLEND);
+        glBlendFunc(GL_ONE, GL_ONE);
+        float tint[3];
+        loadingTint(randomValue, tint);
+        glColor3f(tint[0], tint[1], tint[2]);
+        drawTexturedQuad("loading", 1.02f);
+        glFlush();
+    }
     swapWindow();
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 // The picture shown while start-up loads: the texture "loading", plus a 2 % larger copy added on
-// top in a tint that changes with every draw. Draws and swaps; keeps no state. The tints come from
-// the program's shared random sequence, so they repeat from run to run.
+// top in a tint that changes with every draw. Draws and swaps; keeps no state, and gives back the
+// colour, blending and depth test it sets (gpu/PassState.h). The tints come from the program's
+// shared random sequence, so they repeat from run to run.
 
 // Draws one loading picture and swaps the buffers. Needs the texture "loading".
 void showLoadingScreen();

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "clock/DemoContext.h"
+#include "gpu/ProgramBuild.h"
 #include "resources/Resources.h"
 #include "shell/FrameCapture.h"
 #include "shell/OfflineClock.h"
@@ -50,9 +51,12 @@ using FrameStepTest = GLTest;
 
 } // namespace
 
+// Every program of the show is built during start-up, none while the music plays.
 TEST_F(FrameStepTest, ShowPlayedTwiceInOneProcessDrawsTheSameFrames) {
     initDemo();
+    const int programsAtStart = programsLinked();
     const PlayedShow first = playShow();
+    EXPECT_EQ(programsLinked(), programsAtStart);
     EXPECT_TRUE(first.endReported);
     bool flashed = false;
     for (float flash : first.flashes) flashed = flashed || flash > 0;

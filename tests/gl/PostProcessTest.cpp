@@ -255,52 +255,73 @@ TEST_F(PostProcessTest, FullscreenAtScaleTwoShowsTheMiddleHalf) {
     EXPECT_TRUE(glIsEnabled(GL_TEXTURE_2D));
 }
 
-// Both ways through glow (with its blur, and with a blur too faint to show left out) leave the
-// same state, whatever matrix the caller had selected.
-TEST_F(PostProcessTest, GlowRestoresViewportFramebufferAndAttributeStack) {
+// Each pass gives back what it changes, whatever the caller had set: a viewport, a colour, the
+// projection selected, blending on with its own function and constant, depth testing off, a
+// program in use. Both ways through glow (with its blur, and with a blur too faint to show left
+// out) and both ways to the picture (with and without the emblem).
+TEST_F(PostProcessTest, PassesGiveBackTheStateTheyFound) {
     fill("rt0", pattern);
-    for (float strength : {0.6f, 0.0f}) {
-        SCOPED_TRACE("strength " + std::to_string(strength));
+    resources.textures.upload("nyrkki", 64, 64, nullptr, GL_RGB8, GL_RGB);
+    const PassShaderSources caller = passShaderSources().back();
+    const unsigned int program =
+        resources.shaders.addProgram("test.caller", caller.vertex, caller.fragment).program;
+    const struct {
+        const char* pass;
+        std::function<void()> draw;
+    } cases[] = {
+        {"blur", [] { blur("rt0", "rt.glow", 3, 0.75f, 0.75f, 0.7f); }},
+        {"glow", [] { glow("rt0", "rt1", 4, 0.6f); }},
+        {"faint glow", [] { glow("rt0", "rt1", 4, 0.0f); }},
+        {"picture", [] { drawPictureWithFlash("rt0", "nyrkki", 0); }},
+        {"picture with flash", [] { drawPictureWithFlash("rt0", "nyrkki", 0.5f); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.pass);
         glViewport(10, 20, 300, 200);
+        glColor4f(0.5f, 0.25f, 0.75f, 0.5f);
+        glBlendColorEXT(0.1f, 0.2f, 0.3f, 0.4f);
+        glBlendFunc(GL_SRC_ALPHA, GL_ONE);
+        glEnable(GL_BLEND);
+        glDisable(GL_DEPTH_TEST);
+        glUseProgramObjectARB(program);
+        glMatrixMode(GL_PROJECTION);
         GLint stackBefore = 0;
         glGetIntegerv(GL_ATTRIB_STACK_DEPTH, &stackBefore);
-        glColor3f(0.5f, 0.5f, 0.5f);
-        glMatrixMode(GL_PROJECTION);
-        glow("rt0", "rt1", 4, strength);
+        c.draw();
 
         GLint viewport[4], framebuffer = -1, stackAfter = -1, blendSource = 0, blendDestination = 0,
-                           matrixMode = 0;
+                           matrixMode = 0, programAfter = -1, activeUnit = 0;
         glGetIntegerv(GL_VIEWPORT, viewport);
         glGetIntegerv(GL_FRAMEBUFFER_BINDING_EXT, &framebuffer);
         glGetIntegerv(GL_ATTRIB_STACK_DEPTH, &stackAfter);
         glGetIntegerv(GL_BLEND_SRC, &blendSource);
         glGetIntegerv(GL_BLEND_DST, &blendDestination);
         glGetIntegerv(GL_MATRIX_MODE, &matrixMode);
-        EXPECT_EQ(viewport[0], 10);
-        EXPECT_EQ(viewport[1], 20);
-        EXPECT_EQ(viewport[2], 300);
-        EXPECT_EQ(viewport[3], 200);
-        EXPECT_EQ(framebuffer, 0);
-        EXPECT_EQ(stackAfter, stackBefore);
-        EXPECT_EQ(blendSource, GL_ONE);
-        EXPECT_EQ(blendDestination, GL_ONE);
-        EXPECT_EQ(matrixMode, GL_MODELVIEW);
-        EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
-        EXPECT_FALSE(glIsEnabled(GL_BLEND));
+        glGetIntegerv(GL_CURRENT_PROGRAM, &programAfter);
+        glGetIntegerv(GL_ACTIVE_TEXTURE, &activeUnit);
         GLfloat colour[4], blendColour[4];
         glGetFloatv(GL_CURRENT_COLOR, colour);
         glGetFloatv(GL_BLEND_COLOR, blendColour);
-        EXPECT_EQ(colour[0], 1.0f);
-        EXPECT_EQ(blendColour[3], strength * 0.25f);
-        GLint environment = 0, program = -1, activeUnit = 0;
-        glGetTexEnviv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, &environment);
-        glGetIntegerv(GL_CURRENT_PROGRAM, &program);
-        glGetIntegerv(GL_ACTIVE_TEXTURE, &activeUnit);
-        EXPECT_EQ(environment, GL_MODULATE);
-        EXPECT_EQ(program, 0);
+        const bool blendOn = glIsEnabled(GL_BLEND), depthOn = glIsEnabled(GL_DEPTH_TEST);
+        glUseProgramObjectARB(0);
+        glMatrixMode(GL_MODELVIEW);
+        glDisable(GL_BLEND);
+        glEnable(GL_DEPTH_TEST);
+        EXPECT_EQ(std::vector<GLint>(viewport, viewport + 4), (std::vector<GLint>{10, 20, 300, 200}));
+        EXPECT_EQ(framebuffer, 0);
+        EXPECT_EQ(stackAfter, stackBefore);
+        EXPECT_EQ(blendSource, GL_SRC_ALPHA);
+        EXPECT_EQ(blendDestination, GL_ONE);
+        EXPECT_EQ(matrixMode, GL_PROJECTION);
+        EXPECT_EQ(programAfter, static_cast<GLint>(program));
         EXPECT_EQ(activeUnit, GL_TEXTURE0);
-        EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+        EXPECT_EQ(std::vector<GLfloat>(colour, colour + 4), (std::vector<GLfloat>{0.5f, 0.25f, 0.75f, 0.5f}));
+        EXPECT_EQ(std::vector<GLfloat>(blendColour, blendColour + 4),
+                  (std::vector<GLfloat>{0.1f, 0.2f, 0.3f, 0.4f}));
+        EXPECT_TRUE(blendOn);
+        EXPECT_FALSE(depthOn);
         EXPECT_TRUE(resources.fbos.current.empty());
+        EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
     }
     // The copy was drawn on the model-view matrix, not the projection the caller had selected.
     EXPECT_LE(worstDifference("rt1", pattern), 1);
@@ -310,9 +331,10 @@ TEST_F(PostProcessTest, GlowRestoresViewportFramebufferAndAttributeStack) {
 // in one quad; the picture must be the one the six passes, the copy and one quad per layer give,
 // level for level: where the sum clamps (strength 1 glows the white square beyond 255 / 4), for
 // blend constants that lie halfway between two levels (strength 0.3843 gives 24.5, 0.4471 gives
-// 28.5: stored as the even one), and with a caller's colour that halves the samples (the 8-bit
-// target rounds those halves to even). Glowed in place, the source keeps its own texels where the
-// copy would take up to 1/256 of a neighbour's: within one level of the passes drawn in full.
+// 28.5: stored as the even one), and with a tint that halves the samples (the 8-bit target
+// rounds those halves to even), handed to glow while another colour is current. Glowed in place,
+// the source keeps its own texels where the copy would take up to 1/256 of a neighbour's: within
+// one level of the passes drawn in full.
 TEST_F(PostProcessTest, GlowMatchesTheBlurAndLayersDrawnOneAtATime) {
     const struct {
         int layers;
@@ -335,8 +357,9 @@ TEST_F(PostProcessTest, GlowMatchesTheBlurAndLayersDrawnOneAtATime) {
             glowOneLayerAtATime(c.layers, c.strength);
             const auto blurred = read("rt.glow");
             fill("rt.glow", [](int, int) { return flat(77); }); // so the check sees glow's own blur
-            glColor3f(c.red, c.green, c.red);
-            glow("rt0", destination, c.layers, c.strength);
+            // The tint is glow's argument: the current colour, another one, must not count.
+            glColor3f(c.green, c.red, 0.25f);
+            glow("rt0", destination, c.layers, c.strength, {c.red, c.green, c.red});
             EXPECT_TRUE(read("rt.glow") == blurred);
             EXPECT_LE(worstDifferenceBetween(destination, "rt2"), destination == std::string("rt0") ? 1 : 0);
         }
