@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "clock/DemoContext.h"
+#include "demo/Content.h"
 #include "resources/Resources.h"
 #include "shell/FrameCapture.h"
 #include "shell/OfflineClock.h"
@@ -101,5 +102,28 @@ TEST_F(FrameStepTest, TargetsFollowTheWindowsPictureAndItsBarsAreBlack) {
     EXPECT_EQ(barLight, 0);
     EXPECT_GT(pictureLight, 400 * 300 * 3 * 10);
     EXPECT_TRUE(frame(FrameView()) == whole);
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
+// A picture larger than 800 x 600 reads the sky's large faces; back at 800 x 600 the sky and the paints
+// read the cube loading made, and the frame is the one drawn before, to the byte.
+TEST_F(FrameStepTest, LargerPictureReadsTheLargeSkyAndBackAt800x600TheFrameIsAsBefore) {
+    initDemo();
+    OfflineClock clock(60);
+    clock.advanceTo(57.0);
+    const auto frame = [&](const FrameView& view) {
+        EXPECT_FALSE(renderFrame(clock, view));
+        std::vector<unsigned char> pixels(800 * 600 * 3);
+        readFinishedFrame(800, 600, pixels.data());
+        return pixels;
+    };
+    const std::vector<unsigned char> whole = frame(FrameView());
+    const rovena::Texture loaded = resources.textures.get(skyCube);
+    frame(FrameView{1024, 768, 0, 0, 1024, 768});
+    EXPECT_EQ(resources.textures.get(skyCube).width, 2 * loaded.width);
+    EXPECT_NE(resources.textures.get(skyCube).id, loaded.id);
+    EXPECT_TRUE(frame(FrameView()) == whole);
+    EXPECT_EQ(resources.textures.get(skyCube).id, loaded.id);
+    EXPECT_EQ(resources.textures.get(skyCube).width, loaded.width);
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
