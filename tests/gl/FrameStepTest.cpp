@@ -49,6 +49,14 @@ PlayedShow playShow() {
 
 using FrameStepTest = GLTest;
 
+// The 800 x 600 window's pixels after a frame drawn for the view.
+std::vector<unsigned char> drawnFrame(OfflineClock& clock, const FrameView& view) {
+    EXPECT_FALSE(renderFrame(clock, view));
+    std::vector<unsigned char> pixels(800 * 600 * 3);
+    readFinishedFrame(800, 600, pixels.data());
+    return pixels;
+}
+
 } // namespace
 
 TEST_F(FrameStepTest, ShowPlayedTwiceInOneProcessDrawsTheSameFrames) {
@@ -79,12 +87,7 @@ TEST_F(FrameStepTest, TargetsFollowTheWindowsPictureAndItsBarsAreBlack) {
     initDemo();
     OfflineClock clock(60);
     clock.advanceTo(10.0);
-    const auto frame = [&](const FrameView& view) {
-        EXPECT_FALSE(renderFrame(clock, view));
-        std::vector<unsigned char> pixels(800 * 600 * 3);
-        readFinishedFrame(800, 600, pixels.data());
-        return pixels;
-    };
+    const auto frame = [&](const FrameView& view) { return drawnFrame(clock, view); };
     const std::vector<unsigned char> whole = frame(FrameView());
     const FrameView small = centredView(800, 600, 300); // 400 x 300 in the middle
     const std::vector<unsigned char> boxed = frame(small);
@@ -111,12 +114,7 @@ TEST_F(FrameStepTest, LargerPictureReadsTheLargeSkyAndBackAt800x600TheFrameIsAsB
     initDemo();
     OfflineClock clock(60);
     clock.advanceTo(57.0);
-    const auto frame = [&](const FrameView& view) {
-        EXPECT_FALSE(renderFrame(clock, view));
-        std::vector<unsigned char> pixels(800 * 600 * 3);
-        readFinishedFrame(800, 600, pixels.data());
-        return pixels;
-    };
+    const auto frame = [&](const FrameView& view) { return drawnFrame(clock, view); };
     const std::vector<unsigned char> whole = frame(FrameView());
     const rovena::Texture loaded = resources.textures.get(skyCube);
     frame(FrameView{1024, 768, 0, 0, 1024, 768});
