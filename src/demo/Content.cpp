@@ -88,6 +88,8 @@ const RenderTextureSize renderTargets[renderTargetCount] = {
     {"rt.glow", 256, 128, false}, {"rt.blur", 256, 256, false},
 };
 
+const char* const skyCube = "kivikko";
+
 const char* const contentPictures[contentPictureCount] = {"overlay", "envi", "envi2", "envi3", "nyrkki"};
 
 namespace {
@@ -205,4 +207,28 @@ void loadMaterials(LoadingStep betweenSteps) {
         if (i == repeatingMaterialCount) resources.textures.setWrap(GL_CLAMP_TO_EDGE, GL_CLAMP_TO_EDGE, -1);
         resources.materials.loadMaterialFile(materialLoads[i].name, materialLoads[i].file);
     }
+}
+
+// The faces of 512 texels are about one a pixel of the 800 x 600 picture through the 90-degree view,
+// so a larger picture would enlarge them. The large faces' cube takes the name's record (the sky and
+// the paints look its GL texture up by name when they bind it), and the cube made at loading keeps
+// its record under a name of its own to be put back: 800 x 600 always reads what it always read.
+// Loaded after the materials, the large cube gets the same filters and wrapping as the one the paints
+// loaded, mipmaps included.
+void fitSkyCube(const FrameView& view) {
+    rovena::TextureManager& textures = resources.textures;
+    if (!textures.has(skyCube)) return;
+    const bool large = view.width * view.height > 800 * 600;
+    const std::string loadedName = std::string(skyCube) + ".loaded", largeName = std::string(skyCube) + "_large";
+    if (!textures.has(loadedName)) {
+        if (!large) return;
+        textures.entry(loadedName) = textures.get(skyCube);
+    }
+    if (large && !textures.has(largeName)) {
+        GLint bound = 0;
+        glGetIntegerv(GL_TEXTURE_BINDING_CUBE_MAP, &bound);
+        textures.loadCube(largeName, -1, -1);
+        glBindTexture(GL_TEXTURE_CUBE_MAP, static_cast<GLuint>(bound));
+    }
+    textures.get(skyCube) = textures.get(large ? largeName : loadedName);
 }

@@ -70,3 +70,11 @@ void createRenderTargets(const FrameView& view = FrameView());
 // Needs no target in use.
 void fitRenderTargets(const FrameView& view);
 void loadMaterials(LoadingStep betweenSteps = nullptr);
+
+// The sky's cube map, by the name the sky and the paints bind it by, and its faces drawn twice as
+// large (data/<name>_large_c00 .. _c05).
+extern const char* const skyCube;
+// Gives the sky's cube map the faces the view's picture needs: a picture larger than 800 x 600 reads
+// the large faces (loaded the first time one needs them), any other the cube loadMaterials made.
+// Nothing before loadMaterials. Leaves the texture bindings as they were.
+void fitSkyCube(const FrameView& view);

@@ -163,6 +163,7 @@ void initDemo(const FrameView& view) {
     loadingStep();
     loadingStep();
     loadMaterials(loadingStep);
+    fitSkyCube(view);
     loadingStep();
 
     // Into the back buffer after the last loading screen was shown: the first frame covers it.
@@ -189,6 +190,7 @@ bool renderFrame(TimeSource& time, const FrameView& view) {
     demoContext.setTime(showSeconds);
     float flash = 0;
     fitRenderTargets(view);
+    fitSkyCube(view);
     if (renderTimeline(demoContext, view, flash)) return true;
     shownFrame.timeSeconds = showSeconds;
     shownFrame.beatFlash = flash;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "clock/DemoContext.h"
+#include "demo/Content.h"
 #include "gpu/ProgramBuild.h"
 #include "resources/Resources.h"
 #include "shell/FrameCapture.h"
@@ -104,6 +105,11 @@ TEST_F(FrameStepTest, TargetsFollowTheWindowsPictureAndItsBarsAreBlack) {
         }
     EXPECT_EQ(barLight, 0);
     EXPECT_GT(pictureLight, 400 * 300 * 3 * 10);
+    // A larger picture reads the sky's large faces; back at 800 x 600, the cube it read before.
+    const unsigned int loadedSky = resources.textures.get(skyCube).id;
+    frame(FrameView{1024, 768, 0, 0, 1024, 768});
+    EXPECT_EQ(resources.textures.get(skyCube).width, 1024);
     EXPECT_TRUE(frame(FrameView()) == whole);
+    EXPECT_EQ(resources.textures.get(skyCube).id, loadedSky);
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }

@@ -32,6 +32,8 @@ int main(int argc, char** argv) {
     };
     const Step steps[] = {
         {"sky cube map", [&] { return writeKivikko(dataDir, 512); }},
+        // Read in its place by pictures larger than 800 x 600, which would enlarge the 512 faces.
+        {"large sky cube map", [&] { return writeKivikko(dataDir, 1024, "kivikko_large"); }},
         {"environment maps", [&] { return writeEnvironmentMaps(dataDir, 512); }},
         {"material textures", [&] { return writeMaterialTextures(dataDir); }},
         {"loading screen", [&] { return std::vector<std::string>{writeLoading(dataDir)}; }},

@@ -396,7 +396,7 @@ const float kSubsamples[4][2] = {{0.125f, 0.375f}, {0.375f, 0.875f}, {0.625f, 0.
 
 } // namespace
 
-std::vector<std::string> writeKivikko(const std::string& dataDir, int size) {
+std::vector<std::string> writeKivikko(const std::string& dataDir, int size, const char* name) {
     HeightGrid grid(kFarDistance, 0.1f);
     std::vector<std::string> written;
     for (int face = 0; face < 6; ++face) {
@@ -410,9 +410,9 @@ std::vector<std::string> writeKivikko(const std::string& dataDir, int size) {
                 return Vec3{encodeShown(c.x), encodeShown(c.y), encodeShown(c.z)};
             },
             0.03f);
-        char name[32];
-        snprintf(name, sizeof name, "kivikko_c%02d", face);
-        written.push_back(writeJpeg(dataDir, name, picture, 92));
+        char file[64];
+        snprintf(file, sizeof file, "%s_c%02d", name, face);
+        written.push_back(writeJpeg(dataDir, file, picture, 92));
     }
     return written;
 }

@@ -37,5 +37,6 @@ inline const Vec3 kMoonDirection = normalize(Vec3{-0.377f, -0.807f, 0.454f});
 constexpr float kSunRadius = 0.035f;
 constexpr float kMoonRadius = 0.026f;
 
-std::vector<std::string> writeKivikko(const std::string& dataDir, int size);
+// Six faces of `size` texels, data/<name>_c00 .. _c05.
+std::vector<std::string> writeKivikko(const std::string& dataDir, int size, const char* name = "kivikko");
 std::vector<std::string> writeEnvironmentMaps(const std::string& dataDir, int size);
