@@ -126,6 +126,16 @@ double medianOf(std::vector<double> values);
 std::vector<double> closePassTimes(const std::string& buildDir, double rate, float clearance,
                                    std::string& reason);
 
+// Each sequence row's figure size (see sequenceFigureSize): the smallest, in twentieths of the
+// model's size from 1 up to largestFigureSize, at which the figure covers fittedFigureCoverage of the
+// row's median frame between beats, or the largest at which every frame of the row at `rate` frames
+// a second keeps the eye more than `clearance` eye units outside it, whichever is smaller. The
+// figures are read from `buildDir`/data. Empty with the reason when one can't be.
+constexpr double fittedFigureCoverage = 0.06;
+constexpr double largestFigureSize = 3;
+std::vector<float> fitFigureSizes(const std::string& buildDir, double rate, float clearance,
+                                  std::string& reason);
+
 // The figures over a set of samples.
 struct ShowFigures {
     int frames = 0;           // on the step grid (beat peaks apart)
