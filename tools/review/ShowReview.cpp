@@ -450,34 +450,7 @@ std::vector<double> closePassTimes(const std::string& buildDir, double rate, flo
     return times;
 }
 
-namespace {
-
-using Triangle = std::array<Vec3d, 3>;
-
-std::vector<Triangle> trianglesOf(const rovena::Model& model) {
-    std::vector<Triangle> triangles;
-    for (const Mesh& mesh : model) {
-        if (mesh.slotByType[0] < 0) continue;
-        const int offset = mesh.attributeOffset(mesh.slotByType[0]);
-        for (int t = 0; t < mesh.triangleCount; ++t) {
-            Triangle triangle;
-            for (int c = 0; c < 3; ++c) {
-                float xyz[3];
-                std::memcpy(
-                    xyz, mesh.vertices + static_cast<size_t>(mesh.indices[3 * t + c]) * mesh.stride + offset,
-                    sizeof xyz);
-                triangle[c] = {xyz[0], xyz[1], xyz[2]};
-            }
-            triangles.push_back(triangle);
-        }
-    }
-    return triangles;
-}
-
-// The share of the frame that a figure drawn `size` times its model's size covers, seen from `eye`
-// through the sequence's camera (looking at the origin, 90 degrees high, 4:3), drawn into a coarse
-// mask. Triangles reaching behind the near plane are left out: a fit looks at clear frames.
-double figureCoverage(const std::vector<Triangle>& triangles, const Vec3& eye, float size) {
+double figureCoverage(const std::vector<FigureTriangle>& triangles, const Vec3& eye, float size) {
     constexpr int width = 160, height = 120;
     const Vec3d from = {eye.x, eye.y, eye.z};
     const Vec3d forward = from * (-1.0 / length(from));
@@ -485,7 +458,7 @@ double figureCoverage(const std::vector<Triangle>& triangles, const Vec3& eye, f
     if (length(right) < 1e-6) return 0;
     const Vec3d across = right * (1 / length(right)), up = cross(across, forward);
     std::vector<unsigned char> mask(width * height);
-    for (const Triangle& triangle : triangles) {
+    for (const FigureTriangle& triangle : triangles) {
         double x[3], y[3];
         bool inFront = true;
         for (int c = 0; c < 3 && inFront; ++c) {
@@ -518,6 +491,28 @@ double figureCoverage(const std::vector<Triangle>& triangles, const Vec3& eye, f
     return std::count(mask.begin(), mask.end(), 1) / static_cast<double>(width * height);
 }
 
+namespace {
+
+std::vector<FigureTriangle> trianglesOf(const rovena::Model& model) {
+    std::vector<FigureTriangle> triangles;
+    for (const Mesh& mesh : model) {
+        if (mesh.slotByType[0] < 0) continue;
+        const int offset = mesh.attributeOffset(mesh.slotByType[0]);
+        for (int t = 0; t < mesh.triangleCount; ++t) {
+            FigureTriangle triangle;
+            for (int c = 0; c < 3; ++c) {
+                float xyz[3];
+                std::memcpy(
+                    xyz, mesh.vertices + static_cast<size_t>(mesh.indices[3 * t + c]) * mesh.stride + offset,
+                    sizeof xyz);
+                triangle[c] = {xyz[0], xyz[1], xyz[2]};
+            }
+            triangles.push_back(triangle);
+        }
+    }
+    return triangles;
+}
+
 bool rowClearAt(const rovena::Model& figure, int row, float size, double rate, float clearance) {
     const ContentRow& content = objectSequence[row];
     const long first = static_cast<long>(std::ceil(rowStartSeconds(row) * rate));
@@ -537,7 +532,7 @@ std::vector<float> fitFigureSizes(const std::string& buildDir, double rate, floa
     for (int row = 0; row < objectSequenceRows; ++row) {
         const ContentRow& content = objectSequence[row];
         const rovena::Model& figure = models.get(content.model);
-        const std::vector<Triangle> triangles = trianglesOf(figure);
+        const std::vector<FigureTriangle> triangles = trianglesOf(figure);
         std::vector<Vec3> eyes;
         for (int beat : sequenceRowBeats(row))
             eyes.push_back(sceneEye(Scene::sequence,
