@@ -119,10 +119,16 @@ void drawSceneSubject(Scene scene, float timeSeconds, float flash) {
         drawMetaballs(timeSeconds);
         break;
     case Scene::sequence: {
-        const ContentRow& row = objectSequence[sequenceRow(timeSeconds)];
+        const int index = sequenceRow(timeSeconds);
+        const ContentRow& row = objectSequence[index];
         placeCamera(sceneEye(scene, timeSeconds, 0, row.scale));
         useSceneMaterial(row.material);
+        // The sky after it scales the look-at matrix itself.
+        glPushMatrix();
+        const float size = sequenceFigureSize[index];
+        glScalef(size, size, size);
         drawFigure(row.model);
+        glPopMatrix();
         break;
     }
     case Scene::over:

@@ -173,3 +173,30 @@ TEST(ShowReviewTest, BeatStepTakesEveryFewBeatsFromTheFirst) {
     EXPECT_NEAR(peaks[1], beatTimeSeconds(4) + afterBeatDelay, 1e-9);
     EXPECT_NEAR(peaks[2], beatTimeSeconds(7) + afterBeatDelay, 1e-9);
 }
+
+// The fit sizes the far rows' figures by this coverage: a camera turned or stretched the wrong way,
+// or a size not applied, would fit them to frames the show never draws. A square of 10 by 10 model
+// units standing upright (in the model's XZ plane) seen square-on from 10 units fills 10 of the
+// frame's 20 units of height and 26.7 of width.
+TEST(ShowReviewTest, FigureCoverageProjectsAsTheSequenceCameraSees) {
+    const std::vector<FigureTriangle> square = {{{{-5, 0, -5}, {5, 0, -5}, {5, 0, 5}}},
+                                                {{{-5, 0, -5}, {5, 0, 5}, {-5, 0, 5}}}};
+    const struct {
+        Vec3 eye;
+        float size;
+        double coverage;
+    } cases[] = {
+        {{0, 0, 10}, 1, 100 / (20 * 20 * 4 / 3.0)},
+        {{0, 0, 10}, 1.5f, 225 / (20 * 20 * 4 / 3.0)},
+        {{0, 0, 20}, 2, 100 / (20 * 20 * 4 / 3.0)},
+        {{0, 0, 4}, 1, 80 / (8 * 8 * 4 / 3.0)},      // taller than the frame: its middle band
+        {{0, 0, -10}, 1, 100 / (20 * 20 * 4 / 3.0)}, // from behind, the same outline
+        {{10, 0, 0}, 1, 0},                          // edge-on
+    };
+    for (const auto& c : cases)
+        EXPECT_NEAR(figureCoverage(square, c.eye, c.size), c.coverage, 0.01)
+            << "eye " << c.eye.x << ", " << c.eye.y << ", " << c.eye.z << ", size " << c.size;
+    // Nothing behind the camera shows: a square 20 units behind it.
+    const std::vector<FigureTriangle> behind = {{{{-5, -30, -5}, {5, -30, -5}, {5, -30, 5}}}};
+    EXPECT_EQ(figureCoverage(behind, {0, 0, 10}, 1), 0);
+}

@@ -1,5 +1,5 @@
-// review_show [--step S] [--beats K] [--close 0|1] [--keep DIR] [build directory]: the whole show
-// as a viewer remembers it, measured on frames from the offline renderer (render_frames, which
+// review_show [--fit-sizes] [--step S] [--beats K] [--close 0|1] [--keep DIR] [build directory]: the
+// whole show as a viewer remembers it, measured on frames from the offline renderer (render_frames, which
 // needs a display: run under xvfb-run -a). It renders the show every S seconds (0.25 by default)
 // and the peak of every beat (0.02 s after it), the step frames also from a copy of the data whose
 // sky and emblem are black, which leaves the subject alone, and prints:
@@ -27,6 +27,8 @@
 //     eye comes within a unit of its figure is rendered blacked out, and those in which the
 //     figure covers over 90 % of the frame are listed.
 //
+// --fit-sizes prints, instead, the sizes the sequence's rows draw their figures at (sequenceFigureSize)
+// fitted to the build's models, as the program's table; run it after a model changes.
 // --beats K samples every K-th beat only, --close 0 leaves out the close passes (quicker looks while
 // working). --keep DIR keeps the frames there (full/, black/, close/). Measuring another build the
 // same way: pass its build directory; only its render_frames and data/ are used, and nothing is
@@ -135,6 +137,24 @@ bool reviewClosePasses(const std::string& buildDir, const std::string& work, std
     return true;
 }
 
+// The sequence's figure sizes fitted to the build's models, as the table in the program's source.
+int printFigureSizes(const std::string& buildDir) {
+    std::string reason;
+    const std::vector<float> sizes = fitFigureSizes(buildDir, 60, 1.0f, reason);
+    if (sizes.empty()) {
+        fprintf(stderr, "review_show: %s\n", reason.c_str());
+        return 1;
+    }
+    int differing = 0;
+    for (int row = 0; row < objectSequenceRows; ++row) {
+        differing += sizes[row] != sequenceFigureSize[row];
+        printf("%s%.2ff,", row % 5 == 0 ? "    " : " ", sizes[row]);
+        if (row % 5 == 4) printf(" // rows %d-%d\n", row - 4, row);
+    }
+    printf("%d rows differ from the program's\n", differing);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -143,6 +163,11 @@ int main(int argc, char** argv) {
     double step = 0.25;
     int beatStep = 1;
     bool closePasses = true;
+    bool fitSizes = false;
+    if (arg < argc && std::string(argv[arg]) == "--fit-sizes") {
+        fitSizes = true;
+        ++arg;
+    }
     for (; arg + 1 < argc && argv[arg][0] == '-'; arg += 2) {
         if (std::string(argv[arg]) == "--keep")
             keep = argv[arg + 1];
@@ -158,10 +183,11 @@ int main(int argc, char** argv) {
     const std::string buildDir = fs::absolute(arg < argc ? argv[arg] : ".").string();
     if (arg + 1 < argc || !fs::exists(buildDir + "/render_frames") || !fs::is_directory(buildDir + "/data")) {
         fprintf(stderr,
-                "usage: review_show [--step SECONDS] [--beats K] [--close 0|1] [--keep DIR] [build directory "
-                "with render_frames and data/]\n");
+                "usage: review_show [--fit-sizes] [--step SECONDS] [--beats K] [--close 0|1] [--keep DIR] "
+                "[build directory with render_frames and data/]\n");
         return 2;
     }
+    if (fitSizes) return printFigureSizes(buildDir);
     std::string work = keep;
     if (work.empty()) {
         char pattern[] = "/tmp/lumorakka-review-XXXXXX";

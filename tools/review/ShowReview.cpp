@@ -1,7 +1,9 @@
 #include "review/ShowReview.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <cstring>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -393,34 +395,161 @@ ShowFigures showFigures(const std::vector<ShowSample>& samples) {
     return f;
 }
 
-std::vector<double> closePassTimes(const std::string& buildDir, double rate, float clearance,
-                                   std::string& reason) {
-    // The models are read as the program reads them, from data/ in the working directory.
+namespace {
+
+// The show's figures, read as the program reads them, from data/ in the working directory.
+bool loadFigures(const std::string& buildDir, rovena::ModelManager& models, std::string& reason) {
     std::error_code error;
     const fs::path before = fs::current_path(error);
     fs::current_path(buildDir, error);
     if (error) {
         reason = "can't enter " + buildDir + ": " + error.message();
-        return {};
+        return false;
     }
-    rovena::ModelManager models;
     models.load("ninja");
-    for (int row = 0; row < reviewedSequenceRows; ++row)
+    for (int row = 0; row < objectSequenceRows; ++row)
         if (!models.has(objectSequence[row].model)) models.load(objectSequence[row].model);
     fs::current_path(before, error);
+    return true;
+}
 
+// Whether the eye at `timeSeconds` stands more than `clearance` eye units outside the figure drawn
+// `size` times its model's size. The figure is turned a quarter about X so that its +Z is up: the
+// eye's height is the model's Z and the eye's depth the model's -Y.
+bool eyeClearOf(const rovena::Model& figure, Scene scene, double timeSeconds, float orbitScale, float size,
+                float clearance) {
+    const Vec3 eye = sceneEye(scene, static_cast<float>(timeSeconds), 0, orbitScale);
+    const float inModel[3] = {eye.x / size, -eye.z / size, eye.y / size};
+    return figure.clearOutside(inModel, clearance / size);
+}
+
+double rowStartSeconds(int row) {
+    return sequenceStartSeconds + row * sequenceRowSeconds;
+}
+
+} // namespace
+
+std::vector<double> closePassTimes(const std::string& buildDir, double rate, float clearance,
+                                   std::string& reason) {
+    rovena::ModelManager models;
+    if (!loadFigures(buildDir, models, reason)) return {};
     std::vector<double> times;
     for (long frame = 0; frame / rate < showEndSeconds; ++frame) {
         const double t = frame / rate;
         const Scene scene = sceneAt(static_cast<float>(t));
-        if (scene != Scene::figure && scene != Scene::sequence) continue;
-        const ContentRow* row =
-            scene == Scene::sequence ? &objectSequence[sequenceRow(static_cast<float>(t))] : nullptr;
-        const Vec3 eye = sceneEye(scene, static_cast<float>(t), 0, row ? row->scale : 1);
-        // The figure is turned a quarter about X so that its +Z is up: the eye's height is the
-        // model's Z and the eye's depth the model's -Y.
-        const float inModel[3] = {eye.x, -eye.z, eye.y};
-        if (!models.get(row ? row->model : "ninja").clearOutside(inModel, clearance)) times.push_back(t);
+        if (scene == Scene::figure) {
+            if (!eyeClearOf(models.get("ninja"), scene, t, 1, 1, clearance)) times.push_back(t);
+        } else if (scene == Scene::sequence) {
+            const int row = sequenceRow(static_cast<float>(t));
+            const ContentRow& content = objectSequence[row];
+            if (!eyeClearOf(models.get(content.model), scene, t, content.scale, sequenceFigureSize[row],
+                            clearance))
+                times.push_back(t);
+        }
     }
     return times;
+}
+
+double figureCoverage(const std::vector<FigureTriangle>& triangles, const Vec3& eye, float size) {
+    constexpr int width = 160, height = 120;
+    const Vec3d from = {eye.x, eye.y, eye.z};
+    const Vec3d forward = from * (-1.0 / length(from));
+    const Vec3d right = cross(forward, Vec3d{0, 1, 0});
+    if (length(right) < 1e-6) return 0;
+    const Vec3d across = right * (1 / length(right)), up = cross(across, forward);
+    std::vector<unsigned char> mask(width * height);
+    for (const FigureTriangle& triangle : triangles) {
+        double x[3], y[3];
+        bool inFront = true;
+        for (int c = 0; c < 3 && inFront; ++c) {
+            // The model's +Z is the world's up, its -Y the world's depth.
+            const Vec3d p = triangle[c];
+            const Vec3d relative = Vec3d{p.x, p.z, -p.y} * size - from;
+            const double depth = dot(relative, forward);
+            inFront = depth > 0.1;
+            x[c] = (dot(relative, across) / (depth * 4 / 3) + 1) * 0.5 * width;
+            y[c] = (1 - dot(relative, up) / depth) * 0.5 * height;
+        }
+        if (!inFront) continue;
+        const double area = (x[1] - x[0]) * (y[2] - y[0]) - (x[2] - x[0]) * (y[1] - y[0]);
+        if (area == 0) continue;
+        const int left = std::max(0, static_cast<int>(std::floor(std::min({x[0], x[1], x[2]}))));
+        const int rightmost = std::min(width - 1, static_cast<int>(std::ceil(std::max({x[0], x[1], x[2]}))));
+        const int top = std::max(0, static_cast<int>(std::floor(std::min({y[0], y[1], y[2]}))));
+        const int bottom = std::min(height - 1, static_cast<int>(std::ceil(std::max({y[0], y[1], y[2]}))));
+        for (int py = top; py <= bottom; ++py)
+            for (int px = left; px <= rightmost; ++px) {
+                const double cx = px + 0.5, cy = py + 0.5;
+                bool inside = true;
+                for (int e = 0; e < 3 && inside; ++e) {
+                    const int f = (e + 1) % 3;
+                    inside = ((x[f] - x[e]) * (cy - y[e]) - (cx - x[e]) * (y[f] - y[e])) * area >= 0;
+                }
+                if (inside) mask[py * width + px] = 1;
+            }
+    }
+    return std::count(mask.begin(), mask.end(), 1) / static_cast<double>(width * height);
+}
+
+namespace {
+
+std::vector<FigureTriangle> trianglesOf(const rovena::Model& model) {
+    std::vector<FigureTriangle> triangles;
+    for (const Mesh& mesh : model) {
+        if (mesh.slotByType[0] < 0) continue;
+        const int offset = mesh.attributeOffset(mesh.slotByType[0]);
+        for (int t = 0; t < mesh.triangleCount; ++t) {
+            FigureTriangle triangle;
+            for (int c = 0; c < 3; ++c) {
+                float xyz[3];
+                std::memcpy(
+                    xyz, mesh.vertices + static_cast<size_t>(mesh.indices[3 * t + c]) * mesh.stride + offset,
+                    sizeof xyz);
+                triangle[c] = {xyz[0], xyz[1], xyz[2]};
+            }
+            triangles.push_back(triangle);
+        }
+    }
+    return triangles;
+}
+
+bool rowClearAt(const rovena::Model& figure, int row, float size, double rate, float clearance) {
+    const ContentRow& content = objectSequence[row];
+    const long first = static_cast<long>(std::ceil(rowStartSeconds(row) * rate));
+    const long end = static_cast<long>(std::ceil(rowStartSeconds(row + 1) * rate));
+    for (long frame = first; frame < end; ++frame)
+        if (!eyeClearOf(figure, Scene::sequence, frame / rate, content.scale, size, clearance)) return false;
+    return true;
+}
+
+} // namespace
+
+std::vector<float> fitFigureSizes(const std::string& buildDir, double rate, float clearance,
+                                  std::string& reason) {
+    rovena::ModelManager models;
+    if (!loadFigures(buildDir, models, reason)) return {};
+    std::vector<float> sizes;
+    for (int row = 0; row < objectSequenceRows; ++row) {
+        const ContentRow& content = objectSequence[row];
+        const rovena::Model& figure = models.get(content.model);
+        const std::vector<FigureTriangle> triangles = trianglesOf(figure);
+        std::vector<Vec3> eyes;
+        for (int beat : sequenceRowBeats(row))
+            eyes.push_back(sceneEye(Scene::sequence,
+                                    static_cast<float>(beatTimeSeconds(beat) + betweenBeatsDelay), 0,
+                                    content.scale));
+        // In twentieths of the model's size, up from it: the first size that covers enough, or the
+        // last before the orbit comes too near.
+        float size = 1;
+        for (int twentieths = 20; !eyes.empty() && twentieths <= 20 * largestFigureSize; ++twentieths) {
+            const float candidate = twentieths / 20.0f;
+            if (!rowClearAt(figure, row, candidate, rate, clearance)) break;
+            size = candidate;
+            std::vector<double> coverage;
+            for (const Vec3& eye : eyes) coverage.push_back(figureCoverage(triangles, eye, candidate));
+            if (medianOf(coverage) >= fittedFigureCoverage) break;
+        }
+        sizes.push_back(size);
+    }
+    return sizes;
 }

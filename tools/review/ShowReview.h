@@ -4,8 +4,11 @@
 // the sky. The subject is found by rendering the same moment once more from a copy of the data
 // directory whose sky faces and beat emblem are black: what stays above luma 10 is the subject.
 // Shared by the review tool, which prints the figures, and the content tests, which hold them.
+#include <array>
 #include <string>
 #include <vector>
+
+#include "base/Vector3.h"
 
 struct Image;
 
@@ -125,6 +128,24 @@ double medianOf(std::vector<double> values);
 // may fill. The figures are read from `buildDir`/data. Empty with the reason when one can't be.
 std::vector<double> closePassTimes(const std::string& buildDir, double rate, float clearance,
                                    std::string& reason);
+
+// A figure's triangles, model units.
+using FigureTriangle = std::array<Vec3d, 3>;
+// The share of the frame that a figure drawn `size` times its model's size covers, seen from `eye`
+// through the sequence's camera (looking at the origin, 90 degrees high, 4:3, the model's +Z up),
+// drawn into a coarse mask. Triangles reaching behind the near plane are left out: a fit looks at
+// frames whose eye is clear of the figure.
+double figureCoverage(const std::vector<FigureTriangle>& triangles, const Vec3& eye, float size);
+
+// Each sequence row's figure size (see sequenceFigureSize): the smallest, in twentieths of the
+// model's size from 1 up to largestFigureSize, at which the figure covers fittedFigureCoverage of the
+// row's median frame between beats, or the largest at which every frame of the row at `rate` frames
+// a second keeps the eye more than `clearance` eye units outside it, whichever is smaller. The
+// figures are read from `buildDir`/data. Empty with the reason when one can't be.
+constexpr double fittedFigureCoverage = 0.06;
+constexpr double largestFigureSize = 3;
+std::vector<float> fitFigureSizes(const std::string& buildDir, double rate, float clearance,
+                                  std::string& reason);
 
 // The figures over a set of samples.
 struct ShowFigures {
