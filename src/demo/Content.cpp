@@ -232,7 +232,8 @@ void fitSkyCube(const FrameView& view) {
     rovena::TextureManager& textures = resources.textures;
     if (!textures.has(skyCube)) return;
     const bool large = view.width * view.height > 800 * 600;
-    const std::string loadedName = std::string(skyCube) + ".loaded", largeName = std::string(skyCube) + "_large";
+    // Called every frame: the names are made once.
+    static const std::string loadedName = std::string(skyCube) + ".loaded", largeName = std::string(skyCube) + "_large";
     if (!textures.has(loadedName)) {
         if (!large) return;
         textures.entry(loadedName) = textures.get(skyCube);
