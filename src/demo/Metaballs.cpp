@@ -374,6 +374,10 @@ void resetBalls(GrowArray<Ball>& into, MetaballGrid& grid) {
     grid.clear();
 }
 
+float metaballGrowth(float eyeDistance) {
+    return std::fmin(std::fmax(eyeDistance / metaballNearDistance, 1.0f), metaballLargestGrowth);
+}
+
 void drawMetaballs(float t) {
     glPushMatrix();
     glScalef(metaballViewScale, metaballViewScale, metaballViewScale);

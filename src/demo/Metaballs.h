@@ -127,6 +127,14 @@ void resetBalls(GrowArray<Ball>& into, MetaballGrid& grid);
 // would graze the surface.
 constexpr float metaballViewScale = 6.0f;
 
+// Further out on the orbit the cluster is drawn larger, by the eye's distance from the centre over
+// metaballNearDistance, up to metaballLargestGrowth: from 8 to 12 units away it keeps the share of
+// the frame it has at 8, instead of shrinking to a speck at the orbit's far end (14.5 units). Nearer
+// than 8 it keeps metaballViewScale, which clears the nearest pass.
+constexpr float metaballNearDistance = 8.0f;
+constexpr float metaballLargestGrowth = 1.5f;
+float metaballGrowth(float eyeDistance);
+
 // Draws the surface at demo time t (seconds) with immediate-mode triangles, scaled by
 // metaballViewScale. Sets the colour to white and leaves GL_TEXTURE_2D disabled; the material in
 // use does the shading. The first call creates the grid and the balls.

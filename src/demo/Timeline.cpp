@@ -113,11 +113,17 @@ void drawSceneSubject(Scene scene, float timeSeconds, float flash) {
         useSceneMaterial("marble");
         drawFigure("ninja");
         break;
-    case Scene::metaballs:
-        placeCamera(sceneEye(scene, timeSeconds, flash, 1));
+    case Scene::metaballs: {
+        const Vec3 eye = sceneEye(scene, timeSeconds, flash, 1);
+        placeCamera(eye);
         useSceneMaterial("marble");
+        glPushMatrix();
+        const float growth = metaballGrowth(length(eye));
+        glScalef(growth, growth, growth);
         drawMetaballs(timeSeconds);
+        glPopMatrix();
         break;
+    }
     case Scene::sequence: {
         const int index = sequenceRow(timeSeconds);
         const ContentRow& row = objectSequence[index];

@@ -164,7 +164,7 @@ TEST(ModelContentTest, PalloIsTheUnitSphere) {
         worst = std::fmax(worst, std::fabs(std::sqrt(x * x + y * y + z * z) - 1));
     }
     EXPECT_LT(worst, 1e-5f);
-    EXPECT_EQ(mesh.triangleCount, 2 * 64 * 31);
+    EXPECT_EQ(mesh.triangleCount, 2 * 8 * 3);
 }
 
 // The scene model is opened by its exact path, upper-case extension included. The scene loader
