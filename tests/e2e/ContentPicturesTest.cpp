@@ -52,6 +52,21 @@ std::vector<Picture> showPicturesAndTextures() {
     return pictures;
 }
 
+// The luma of a picture's pixels, or nothing when it can't be read.
+std::vector<float> readLuma(const std::string& path, int& side) {
+    Image image{};
+    if (load_image(path.c_str(), &image, false) != 0 || image.channels != 3) return {};
+    std::vector<float> luma(size_t(image.width) * image.height);
+    for (int y = 0; y < image.height; ++y)
+        for (int x = 0; x < image.width; ++x) {
+            const unsigned char* p = image.pixels + size_t(y) * image.rowBytes + x * 3;
+            luma[size_t(y) * image.width + x] = 0.299f * p[0] + 0.587f * p[1] + 0.114f * p[2];
+        }
+    side = image.width;
+    delete[] image.pixels;
+    return luma;
+}
+
 } // namespace
 
 // A shader comment that mentions the texture keyword would be read as a broken texture line and
@@ -125,25 +140,6 @@ TEST(ContentPictures, ShowUsesPngAndJpegAndSingleChannelPictures) {
     EXPECT_TRUE(jpeg);
     EXPECT_TRUE(single);
 }
-
-namespace {
-
-// The luma of a picture's pixels, or nothing when it can't be read.
-std::vector<float> readLuma(const std::string& path, int& side) {
-    Image image{};
-    if (load_image(path.c_str(), &image, false) != 0 || image.channels != 3) return {};
-    std::vector<float> luma(size_t(image.width) * image.height);
-    for (int y = 0; y < image.height; ++y)
-        for (int x = 0; x < image.width; ++x) {
-            const unsigned char* p = image.pixels + size_t(y) * image.rowBytes + x * 3;
-            luma[size_t(y) * image.width + x] = 0.299f * p[0] + 0.587f * p[1] + 0.114f * p[2];
-        }
-    side = image.width;
-    delete[] image.pixels;
-    return luma;
-}
-
-} // namespace
 
 // Pictures larger than 800 x 600 read the large sky in place of the small one: each large face,
 // averaged over 2 x 2 texels, must be the small face's picture (37 dB or more; a face turned or
