@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <set>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "gpu/MaterialFile.h"
 #include "image/Image.h"
@@ -48,6 +50,21 @@ std::vector<Picture> showPicturesAndTextures() {
         }
     }
     return pictures;
+}
+
+// The luma of a picture's pixels, or nothing when it can't be read.
+std::vector<float> readLuma(const std::string& path, int& side) {
+    Image image{};
+    if (load_image(path.c_str(), &image, false) != 0 || image.channels != 3) return {};
+    std::vector<float> luma(size_t(image.width) * image.height);
+    for (int y = 0; y < image.height; ++y)
+        for (int x = 0; x < image.width; ++x) {
+            const unsigned char* p = image.pixels + size_t(y) * image.rowBytes + x * 3;
+            luma[size_t(y) * image.width + x] = 0.299f * p[0] + 0.587f * p[1] + 0.114f * p[2];
+        }
+    side = image.width;
+    delete[] image.pixels;
+    return luma;
 }
 
 } // namespace
@@ -122,4 +139,35 @@ TEST(ContentPictures, ShowUsesPngAndJpegAndSingleChannelPictures) {
     EXPECT_TRUE(png);
     EXPECT_TRUE(jpeg);
     EXPECT_TRUE(single);
+}
+
+// Pictures larger than 800 x 600 read the large sky in place of the small one: each large face,
+// averaged over 2 x 2 texels, must be the small face's picture (37 dB or more; a face turned or
+// swapped gives 15 to 20), and what is left of it once those averages are taken away is the finer
+// detail it holds: 0.65 levels a texel, 0.37 when the faces were drawn at 1024 texels without it.
+TEST(ContentPictures, LargeSkyFacesAreTheSmallFacesWithFinerDetail) {
+    const std::string dataDir = buildDataDir();
+    double finer = 0;
+    size_t texels = 0;
+    for (int face = 0; face < 6; ++face) {
+        const std::string suffix = "_c0" + std::to_string(face);
+        int side = 0, largeSide = 0;
+        std::vector<float> small = readLuma(findPictureFile(dataDir, "kivikko" + suffix), side);
+        std::vector<float> large = readLuma(findPictureFile(dataDir, "kivikko_large" + suffix), largeSide);
+        ASSERT_FALSE(small.empty() || large.empty()) << "face " << face;
+        ASSERT_EQ(largeSide, 2 * side) << "face " << face;
+        double squares = 0;
+        for (int y = 0; y < side; ++y)
+            for (int x = 0; x < side; ++x) {
+                const float* l = &large[size_t(2 * y) * largeSide + 2 * x];
+                const float mean = 0.25f * (l[0] + l[1] + l[largeSide] + l[largeSide + 1]);
+                const float error = mean - small[size_t(y) * side + x];
+                squares += error * error;
+                for (const float v : {l[0], l[1], l[largeSide], l[largeSide + 1]})
+                    finer += std::fabs(v - mean);
+                texels += 4;
+            }
+        EXPECT_GT(10 * std::log10(255.0 * 255.0 * side * side / squares), 35.0) << "face " << face;
+    }
+    EXPECT_GT(finer / texels, 0.5);
 }

@@ -31,9 +31,9 @@ int main(int argc, char** argv) {
         std::function<std::vector<std::string>()> run;
     };
     const Step steps[] = {
-        {"sky cube map", [&] { return writeKivikko(dataDir, 512); }},
+        {"sky cube map", [&] { return writeKivikko(dataDir, kKivikkoBaseSize); }},
         // Read in its place by pictures larger than 800 x 600, which would enlarge the 512 faces.
-        {"large sky cube map", [&] { return writeKivikko(dataDir, 1024, "kivikko_large"); }},
+        {"large sky cube map", [&] { return writeKivikko(dataDir, 2 * kKivikkoBaseSize, "kivikko_large"); }},
         {"environment maps", [&] { return writeEnvironmentMaps(dataDir, 512); }},
         {"material textures", [&] { return writeMaterialTextures(dataDir); }},
         {"loading screen", [&] { return std::vector<std::string>{writeLoading(dataDir)}; }},

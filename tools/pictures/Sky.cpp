@@ -87,9 +87,66 @@ Vec3 skyGradient(Vec3 d) {
     return c;
 }
 
+// How finely a face resolves the sky: the angle one texel spans at the middle of a face of this
+// size and of a base face (kKivikkoBaseSize). Faces finer than the base faces carry detail the base
+// faces can't hold: finer grain on the stones, wisps at the clouds' edges, finer rays in the aurora
+// and fainter stars. A base face gets none of it, so it is the same picture as before, and a finer
+// face averaged down to a base face's texels is about the base face.
+struct Fineness {
+    float texel;
+    float baseTexel;
+
+    explicit Fineness(int size) : texel(2.0f / size), baseTexel(2.0f / kKivikkoBaseSize) {}
+    // How many octaves finer than a base face this face resolves: 0 for a base face, 1 for one
+    // of twice its size.
+    float finerOctaves() const { return std::log2(baseTexel / texel); }
+    // The angle one texel spans toward d: a face's texels span less toward its edges.
+    float texelToward(Vec3 d) const {
+        return texel * std::max({std::fabs(d.x), std::fabs(d.y), std::fabs(d.z)});
+    }
+};
+
+// How strong the finer detail is. Its noise reaches +-0.5, so grain and wisps of 1 change the
+// stones' albedo and the clouds' density by up to half; the rays add to the aurora's light (its
+// own rays run from 0.55 to 1); the bumps rise and fall by up to this many times half their
+// wavelength; each finer layer of stars is this much fainter than the one before.
+const float kFinerGrain = 1.0f;
+const float kFinerWisps = 1.0f;
+const float kFinerRays = 0.5f;
+const float kFinerBumps = 0.8f;
+const float kFainterStars = 0.4f;
+
+// Value noise in octaves of frequency 2^k over (x, y), each kept where this face holds it and a
+// base face does not; `footprint` is one texel of this face measured in x and y. An octave's
+// weight rises from 0 at two of this face's texels a wavelength to 1 at four, and falls back the
+// same way over a base face's texels, so the weights add up to the number of octaves the face is
+// finer by (1 for twice the base size) and to nothing on a base face. Each octave's amplitude is
+// scaled by frequency^-roughness (0: all alike; 1: in step with the wavelength, as a surface's
+// bumps). Centred on 0; within +-0.5 for roughness 0 and a face twice the base size.
+float finerDetail(float x, float y, float footprint, const Fineness& fineness, uint32_t seed,
+                  float roughness = 0.0f) {
+    const float finer = fineness.finerOctaves();
+    if (finer <= 0.0f || !(footprint > 0.0f)) return 0.0f;
+    float sum = 0.0f;
+    // Octaves start at the first whose wavelength spans fewer texels than the band's far edge.
+    int k = std::max(0, static_cast<int>(std::floor(-std::log2(footprint) - finer - 2.0f)));
+    // 2^24 keeps the noise's lattice coordinates within int over the field's 70 units.
+    for (; k < 24; ++k) {
+        const float frequency = std::ldexp(1.0f, k);
+        // log2 of this face's texels in one wavelength
+        const float texels = -std::log2(frequency * footprint);
+        if (texels <= 1.0f) break;
+        const float weight = clamp01(texels - 1.0f) - clamp01(texels - finer - 1.0f);
+        if (weight > 0.0f)
+            sum += weight * std::pow(frequency, -roughness) *
+                   (valueNoise(x * frequency, y * frequency, seed + static_cast<uint32_t>(k)) - 0.5f);
+    }
+    return sum;
+}
+
 // Curtains of the aurora: folded ribbons along the azimuth with fine vertical rays, green at the
 // lower edge shading to violet at the top; 0 outside its quarter of the sky.
-Vec3 aurora(Vec3 d, float weight) {
+Vec3 aurora(Vec3 d, float weight, const Fineness& fineness) {
     float up = d.z;
     if (weight < 0.02f || up < 0.02f || up > 0.8f) return {};
     float azimuth = std::atan2(d.y, d.x);
@@ -100,6 +157,9 @@ Vec3 aurora(Vec3 d, float weight) {
     float lower = smoothstep(-0.02f, 0.02f, height);
     float fade = std::exp(-std::max(height, 0.0f) * 5.5f);
     float rays = 0.55f + 0.45f * fbm(azimuth * 40.0f, up * 2.0f, 3, 67);
+    // Finer rays where the face holds them, measured across the rays (along the azimuth).
+    const float rayFootprint = 40.0f * fineness.texelToward(d) / std::sqrt(std::max(1.0f - up * up, 0.01f));
+    rays += kFinerRays * finerDetail(azimuth * 40.0f, up * 2.0f, rayFootprint, fineness, 1100);
     float ribbon =
         std::pow(1.0f - std::fabs(2.0f * fbm(azimuth * 3.4f - 4.0f, up * 1.5f, 3, 73) - 1.0f), 3.0f);
     float intensity = lower * fade * rays * (0.35f + 0.65f * ribbon) * weight;
@@ -107,20 +167,34 @@ Vec3 aurora(Vec3 d, float weight) {
     return colour * (intensity * 0.55f);
 }
 
-// Stars on a grid over the sphere, each a point about a texel across, only where the night is.
-float stars(Vec3 d, float night) {
-    if (night < 0.05f || d.z < 0.05f) return 0.0f;
-    const float cells = 160.0f;
+// One star at most in each cell of a grid over the sphere (2 x `cells` rows from the nadir to the
+// zenith, 4 x `cells` columns round the horizon), a soft point a few tenths of a cell across.
+float starLayer(Vec3 d, float cells, uint32_t seed) {
     float u = (std::atan2(d.y, d.x) / (2 * kPi) + 0.5f) * cells * 4.0f,
           v = std::asin(d.z) / kPi * cells * 2.0f;
     int cu = static_cast<int>(std::floor(u)), cv = static_cast<int>(std::floor(v));
-    if (hash2(cu, cv, 811) > 0.04f) return 0.0f;
-    float su = cu + 0.2f + 0.6f * hash2(cu, cv, 812), sv = cv + 0.2f + 0.6f * hash2(cu, cv, 813);
+    if (hash2(cu, cv, seed) > 0.04f) return 0.0f;
+    float su = cu + 0.2f + 0.6f * hash2(cu, cv, seed + 1), sv = cv + 0.2f + 0.6f * hash2(cu, cv, seed + 2);
     // Cells shrink toward the zenith along u; measure the distance in v's units.
     float du = (u - su) * std::sqrt(std::max(1.0f - d.z * d.z, 0.01f)) * 0.5f, dv = v - sv;
     float r2 = du * du + dv * dv;
-    return std::exp(-r2 * 18.0f) * (0.3f + 0.7f * std::pow(hash2(cu, cv, 814), 3.0f)) * night *
-           smoothstep(0.05f, 0.3f, d.z);
+    return std::exp(-r2 * 18.0f) * (0.3f + 0.7f * std::pow(hash2(cu, cv, seed + 3), 3.0f));
+}
+
+// Stars, each a point about a base face's texel across, only where the night is. A finer face
+// also holds fainter, smaller stars, on a grid as much finer as its texels are: a layer for each
+// octave it is finer by, each fainter than the last.
+float stars(Vec3 d, float night, const Fineness& fineness) {
+    if (night < 0.05f || d.z < 0.05f) return 0.0f;
+    float light = starLayer(d, 160.0f, 811);
+    const float finer = fineness.finerOctaves();
+    float brightness = 1.0f;
+    for (int layer = 1; layer < finer + 1.0f; ++layer) {
+        brightness *= kFainterStars;
+        light += clamp01(finer - (layer - 1)) * brightness *
+                 starLayer(d, std::ldexp(160.0f, layer), 811 + 10 * layer);
+    }
+    return light * night * smoothstep(0.05f, 0.3f, d.z);
 }
 
 // A disc on the sky: 1 inside `radius` (radians) from `centre`, 0 outside, with an edge a fifth
@@ -130,14 +204,14 @@ float disc(Vec3 d, Vec3 centre, float radius) {
     return 1.0f - smoothstep(radius * 0.9f, radius * 1.1f, angle);
 }
 
-Vec3 sky(Vec3 d, float& discCover) {
+Vec3 sky(Vec3 d, const Fineness& fineness, float& discCover) {
     const MoodWeights m = moodWeights(d);
     Vec3 c = skyGradient(d);
     float up = std::max(d.z, 0.0f);
     float s = std::max(0.0f, dot(d, kSunDirection));
     float night = m.w[1] + m.w[2];
-    c += Vec3{0.55f, 0.6f, 0.75f} * stars(d, night);
-    c += aurora(d, m.w[1]);
+    c += Vec3{0.55f, 0.6f, 0.75f} * stars(d, night, fineness);
+    c += aurora(d, m.w[1], fineness);
     // The moon's faint halo; its disc goes on top of the clouds below.
     float moon = std::max(0.0f, dot(d, kMoonDirection));
     c += Vec3{0.06f, 0.09f, 0.16f} * std::pow(moon, 300.0f);
@@ -148,6 +222,14 @@ Vec3 sky(Vec3 d, float& discCover) {
     float bands = fbm(px * 0.55f + py * 0.25f, py * 1.6f - px * 0.2f, 5, 11);
     float billow = fbm(px * 1.1f, py * 1.1f, 6, 23);
     float density = smoothstep(0.46f + 0.1f * night, 0.8f, 0.55f * bands + 0.55f * billow - 0.05f);
+    // Wisps where the face holds them, drawn out as the bands are and only where there is cloud.
+    // One texel spans more of the deck toward the horizon, along the view most of all; the
+    // footprint takes the mean of its two sides.
+    const float across = 1.3f * k * fineness.texelToward(d);
+    const float cloudFootprint = across * std::sqrt(1.0f + std::sqrt(d.x * d.x + d.y * d.y) * k);
+    const float wisps =
+        finerDetail(px * 0.55f + py * 0.25f, py * 1.6f - px * 0.2f, 1.6f * cloudFootprint, fineness, 1200);
+    density = clamp01(density * (1.0f + kFinerWisps * wisps));
     // Light arrives from the sun side: compare with the density a little sunward.
     float sunward = fbm((px + kSunDirection.x * 0.12f) * 1.1f, (py + kSunDirection.y * 0.12f) * 1.1f, 6, 23);
     float lit = clamp01((billow - sunward) * 6.0f + 0.45f);
@@ -319,7 +401,7 @@ Vec3 keepAChannelLow(Vec3 shown, float discCover) {
 // Light on the stones is computed as light and shown at this exposure.
 const float kGroundExposure = 0.35f;
 
-Vec3 fieldColour(const HeightGrid& grid, Vec3 d, float t) {
+Vec3 fieldColour(const HeightGrid& grid, Vec3 d, float t, const Fineness& fineness) {
     Vec3 eye = {0, 0, kEyeHeight};
     Vec3 p = eye + d * t;
     float tone = 0.0f;
@@ -336,6 +418,21 @@ Vec3 fieldColour(const HeightGrid& grid, Vec3 d, float t) {
         albedo = mix(albedo, Vec3{0.16f, 0.14f, 0.12f}, smoothstep(0.7f, 0.9f, speck) * 0.3f);
     } else
         albedo = mix(Vec3{0.07f, 0.066f, 0.062f}, Vec3{0.16f, 0.12f, 0.09f}, tone) * (0.55f + 0.9f * grain);
+    if (fineness.finerOctaves() > 0.0f) {
+        // Finer grain and, on the stones, finer bumps where the face holds them. A texel spans
+        // more of a surface seen aslant; the footprint takes the mean of its two sides.
+        const float footprint = t * fineness.texelToward(d) / std::sqrt(std::max(-dot(n, d), 0.1f));
+        const float grainFiner = finerDetail(p.x, p.y + p.z * 0.5f, footprint, fineness, 1300);
+        albedo = albedo * (1.0f + kFinerGrain * grainFiner);
+        if (tone >= 0.0f) {
+            auto bump = [&](float x, float y) {
+                return kFinerBumps * finerDetail(x, y, footprint, fineness, 1400, 1.0f);
+            };
+            const float dx = (bump(p.x + footprint, p.y) - bump(p.x - footprint, p.y)) / (2.0f * footprint);
+            const float dy = (bump(p.x, p.y + footprint) - bump(p.x, p.y - footprint)) / (2.0f * footprint);
+            n = normalize(Vec3{n.x - dx * n.z, n.y - dy * n.z, n.z});
+        }
+    }
     // Long evening shadows: march toward the sun over the grid.
     float shadow = 1.0f;
     if (t < grid.extent()) {
@@ -374,14 +471,14 @@ Vec3 fieldColour(const HeightGrid& grid, Vec3 d, float t) {
 }
 
 // The colour shown in direction d, ready to store.
-Vec3 kivikko(const HeightGrid& grid, Vec3 d) {
+Vec3 kivikko(const HeightGrid& grid, Vec3 d, const Fineness& fineness) {
     if (d.z < 0.25f) {
         float t = marchField(grid, {0, 0, kEyeHeight}, d, kFarDistance);
-        if (t > 0.0f) return keepAChannelLow(fieldColour(grid, d, t), 0.0f);
+        if (t > 0.0f) return keepAChannelLow(fieldColour(grid, d, t, fineness), 0.0f);
         if (d.z < 0.02f) return keepAChannelLow(skyGradient(normalize(Vec3{d.x, d.y, 0.02f})) * 0.8f, 0.0f);
     }
     float discCover = 0.0f;
-    const Vec3 c = sky(d, discCover);
+    const Vec3 c = sky(d, fineness, discCover);
     return keepAChannelLow(c, discCover);
 }
 
@@ -398,6 +495,7 @@ const float kSubsamples[4][2] = {{0.125f, 0.375f}, {0.375f, 0.875f}, {0.625f, 0.
 
 std::vector<std::string> writeKivikko(const std::string& dataDir, int size, const char* name) {
     HeightGrid grid(kFarDistance, 0.1f);
+    const Fineness fineness(size);
     std::vector<std::string> written;
     for (int face = 0; face < 6; ++face) {
         Picture picture(size, size, 3);
@@ -406,7 +504,7 @@ std::vector<std::string> writeKivikko(const std::string& dataDir, int size, cons
             [&](float x, float y) {
                 // The faces hold the square root of the colour shown; the sky's shader squares
                 // it, which keeps 8 bits of detail in the dark stones.
-                Vec3 c = kivikko(grid, cubeFaceDirection(face, x - 0.5f, y - 0.5f, size));
+                Vec3 c = kivikko(grid, cubeFaceDirection(face, x - 0.5f, y - 0.5f, size), fineness);
                 return Vec3{encodeShown(c.x), encodeShown(c.y), encodeShown(c.z)};
             },
             0.03f);

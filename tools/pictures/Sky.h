@@ -37,6 +37,10 @@ inline const Vec3 kMoonDirection = normalize(Vec3{-0.377f, -0.807f, 0.454f});
 constexpr float kSunRadius = 0.035f;
 constexpr float kMoonRadius = 0.026f;
 
+// The size of the faces pictures of 800 by 600 and smaller read: about a texel a pixel through the
+// 90-degree view. Larger faces are drawn with the detail their finer texels hold besides.
+constexpr int kKivikkoBaseSize = 512;
+
 // Six faces of `size` texels, data/<name>_c00 .. _c05.
 std::vector<std::string> writeKivikko(const std::string& dataDir, int size, const char* name = "kivikko");
 std::vector<std::string> writeEnvironmentMaps(const std::string& dataDir, int size);
