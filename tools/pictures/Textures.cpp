@@ -67,25 +67,6 @@ Picture spark() {
     return picture;
 }
 
-// Cel-shading ramp, dark to light along s: deep teal shadow, magenta mid tone, orange light and a
-// gold highlight, given as shown on screen. Each step between bands spans a few texels, so a band's
-// edge is a line a pixel or two wide on the figure rather than a staircase.
-Picture toonRamp() {
-    const int width = 256, height = 8;
-    const Vec3 bands[4] = {
-        {0.06f, 0.2f, 0.3f}, {0.72f, 0.18f, 0.4f}, {1.0f, 0.52f, 0.18f}, {1.0f, 0.8f, 0.2f}};
-    const float edges[3] = {0.4f, 0.66f, 0.93f};
-    Picture picture(width, height, 3);
-    renderPicture(picture, [&](int x, int) {
-        float s = (x + 0.5f) / width;
-        Vec3 c = bands[0];
-        for (int i = 0; i < 3; ++i)
-            c = mix(c, bands[i + 1], smoothstep(edges[i] - 0.014f, edges[i] + 0.014f, s));
-        return Shaded{{std::pow(c.x, 2.2f), std::pow(c.y, 2.2f), std::pow(c.z, 2.2f)}};
-    });
-    return picture;
-}
-
 // CIE 1931 colour matching as sums of Gaussians (a published analytic fit), wavelength in nm.
 Vec3 colourMatch(float nm) {
     auto g = [nm](float mu, float s1, float s2) {
@@ -169,6 +150,6 @@ Picture marbleNoise() {
 
 std::vector<std::string> writeMaterialTextures(const std::string& dataDir) {
     return {writePng(dataDir, "testgrid", testGrid()), writePng(dataDir, "particle", particle()),
-            writePng(dataDir, "spark", spark()),       writePng(dataDir, "toonramp", toonRamp()),
-            writePng(dataDir, "thinfilm", thinFilm()), writePng(dataDir, "marblenoise", marbleNoise())};
+            writePng(dataDir, "spark", spark()), writePng(dataDir, "thinfilm", thinFilm()),
+            writePng(dataDir, "marblenoise", marbleNoise())};
 }
