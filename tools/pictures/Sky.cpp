@@ -111,9 +111,9 @@ struct Fineness {
 // own rays run from 0.55 to 1); the bumps rise and fall by up to this many times half their
 // wavelength; each finer layer of stars is this much fainter than the one before.
 const float kFinerGrain = 1.0f;
-const float kFinerWisps = 1.0f;
+const float kFinerWisps = 1.25f;
 const float kFinerRays = 0.5f;
-const float kFinerBumps = 0.8f;
+const float kFinerBumps = 1.0f;
 const float kFainterStars = 0.4f;
 
 // Value noise in octaves of frequency 2^k over (x, y), each kept where this face holds it and a
