@@ -128,11 +128,11 @@ void resetBalls(GrowArray<Ball>& into, MetaballGrid& grid);
 constexpr float metaballViewScale = 6.0f;
 
 // Further out on the orbit the cluster is drawn larger, by the eye's distance from the centre over
-// metaballNearDistance, up to metaballLargestGrowth: from 8 to 10.4 units away it keeps the share of
+// metaballNearDistance, up to metaballLargestGrowth: from 8 to 9.6 units away it keeps the share of
 // the frame it has at 8, instead of shrinking to a speck at the orbit's far end (14.5 units). Nearer
 // than 8 it keeps metaballViewScale, which clears the nearest pass.
 constexpr float metaballNearDistance = 8.0f;
-constexpr float metaballLargestGrowth = 1.3f;
+constexpr float metaballLargestGrowth = 1.2f;
 float metaballGrowth(float eyeDistance);
 
 // Draws the surface at demo time t (seconds) with immediate-mode triangles, scaled by
