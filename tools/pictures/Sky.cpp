@@ -94,12 +94,13 @@ Vec3 skyGradient(Vec3 d) {
 // face averaged down to a base face's texels is about the base face.
 struct Fineness {
     float texel;
-    float baseTexel;
-
-    explicit Fineness(int size) : texel(2.0f / size), baseTexel(2.0f / kKivikkoBaseSize) {}
     // How many octaves finer than a base face this face resolves: 0 for a base face, 1 for one
     // of twice its size.
-    float finerOctaves() const { return std::log2(baseTexel / texel); }
+    float finer;
+
+    explicit Fineness(int size)
+        : texel(2.0f / size), finer(std::log2((2.0f / kKivikkoBaseSize) / texel)) {}
+    float finerOctaves() const { return finer; }
     // The angle one texel spans toward d: a face's texels span less toward its edges.
     float texelToward(Vec3 d) const {
         return texel * std::max({std::fabs(d.x), std::fabs(d.y), std::fabs(d.z)});
