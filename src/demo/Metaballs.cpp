@@ -378,9 +378,10 @@ float metaballGrowth(float eyeDistance) {
     return std::fmin(std::fmax(eyeDistance / metaballNearDistance, 1.0f), metaballLargestGrowth);
 }
 
-void drawMetaballs(float t) {
+void drawMetaballs(float t, float growth) {
     glPushMatrix();
-    glScalef(metaballViewScale, metaballViewScale, metaballViewScale);
+    const float scale = metaballViewScale * growth;
+    glScalef(scale, scale, scale);
     if (!effectGrid) {
         effectGrid = new MetaballGrid;
         resetBalls(balls, *effectGrid);

@@ -136,6 +136,7 @@ constexpr float metaballLargestGrowth = 1.2f;
 float metaballGrowth(float eyeDistance);
 
 // Draws the surface at demo time t (seconds) with immediate-mode triangles, scaled by
-// metaballViewScale. Sets the colour to white and leaves GL_TEXTURE_2D disabled; the material in
-// use does the shading. The first call creates the grid and the balls.
-void drawMetaballs(float t);
+// metaballViewScale times `growth` (metaballGrowth's, for the eye drawing it). Sets the colour to
+// white and leaves GL_TEXTURE_2D disabled; the material in use does the shading. The first call
+// creates the grid and the balls.
+void drawMetaballs(float t, float growth = 1.0f);

@@ -117,11 +117,7 @@ void drawSceneSubject(Scene scene, float timeSeconds, float flash) {
         const Vec3 eye = sceneEye(scene, timeSeconds, flash, 1);
         placeCamera(eye);
         useSceneMaterial("marble");
-        glPushMatrix();
-        const float growth = metaballGrowth(length(eye));
-        glScalef(growth, growth, growth);
-        drawMetaballs(timeSeconds);
-        glPopMatrix();
+        drawMetaballs(timeSeconds, metaballGrowth(length(eye)));
         break;
     }
     case Scene::sequence: {
