@@ -62,16 +62,16 @@ const ContentRow objectSequence[objectSequenceRows] = {
 };
 
 const float sequenceFigureSize[objectSequenceRows] = {
-    1.00f, 1.00f, 1.30f, 1.00f, 1.00f, // rows 0-4
-    1.00f, 1.25f, 1.30f, 1.20f, 1.00f, // rows 5-9
-    1.40f, 1.05f, 1.00f, 1.00f, 1.40f, // rows 10-14
-    1.00f, 1.40f, 1.25f, 1.65f, 1.00f, // rows 15-19
-    1.00f, 1.00f, 1.10f, 1.00f, 1.15f, // rows 20-24
-    1.00f, 1.00f, 1.15f, 1.00f, 1.00f, // rows 25-29
-    1.00f, 1.15f, 1.20f, 1.35f, 1.00f, // rows 30-34
-    1.05f, 1.60f, 1.05f, 1.00f, 1.00f, // rows 35-39
-    1.00f, 1.50f, 1.15f, 1.35f, 1.00f, // rows 40-44
-    1.05f, 1.00f, 1.00f, 1.00f, 1.00f, // rows 45-49
+    1.00f, 1.00f, 1.10f, 1.00f, 1.00f, // rows 0-4
+    1.00f, 1.05f, 1.10f, 1.00f, 1.00f, // rows 5-9
+    1.15f, 1.05f, 1.00f, 1.00f, 1.20f, // rows 10-14
+    1.00f, 1.15f, 1.05f, 1.35f, 1.00f, // rows 15-19
+    1.00f, 1.00f, 1.00f, 1.00f, 1.00f, // rows 20-24
+    1.00f, 1.00f, 1.00f, 1.00f, 1.00f, // rows 25-29
+    1.00f, 1.00f, 1.00f, 1.10f, 1.00f, // rows 30-34
+    1.00f, 1.30f, 1.05f, 1.00f, 1.00f, // rows 35-39
+    1.00f, 1.25f, 1.00f, 1.10f, 1.00f, // rows 40-44
+    1.00f, 1.00f, 1.00f, 1.00f, 1.00f, // rows 45-49
 };
 
 const char* const contentModels[contentModelCount] = {"pah", "ninja", "pallo", "bakteeri1", "demoni"};

@@ -15,10 +15,11 @@ struct ContentRow {
 constexpr int objectSequenceRows = 50;
 // Rows 48 and 49 are never reached: the show ends during row 47.
 extern const ContentRow objectSequence[objectSequenceRows];
-// How many times its model's size each row draws its figure. The orbit grows with the row's scale
-// and the model does not, so a far row would show a small toy: its figure grows until it covers a
-// fair share of the row's frames, as far as every frame of the row leaves the eye a unit clear of
-// it. `review_show --fit-sizes` fits them to the models as they are built.
+// How many times its model's size each row draws its figure, before it grows with the eye's distance
+// (sequenceFigureScale). The orbit grows with the row's scale and the model does not, so a far row
+// would show a small toy: its figure grows until it covers a fair share of the row's frames, as far
+// as every frame of the row that draws it larger than its model leaves the eye a unit clear of it.
+// `review_show --fit-sizes` fits them to the models as they are built.
 extern const float sequenceFigureSize[objectSequenceRows];
 
 // Load order of the models, each from data/<name>.aml.

@@ -374,10 +374,6 @@ void resetBalls(GrowArray<Ball>& into, MetaballGrid& grid) {
     grid.clear();
 }
 
-float metaballGrowth(float eyeDistance) {
-    return std::fmin(std::fmax(eyeDistance / metaballNearDistance, 1.0f), metaballLargestGrowth);
-}
-
 void drawMetaballs(float t, float growth) {
     glPushMatrix();
     const float scale = metaballViewScale * growth;

@@ -127,16 +127,8 @@ void resetBalls(GrowArray<Ball>& into, MetaballGrid& grid);
 // would graze the surface.
 constexpr float metaballViewScale = 6.0f;
 
-// Further out on the orbit the cluster is drawn larger, by the eye's distance from the centre over
-// metaballNearDistance, up to metaballLargestGrowth: from 8 to 9.6 units away it keeps the share of
-// the frame it has at 8, instead of shrinking to a speck at the orbit's far end (14.5 units). Nearer
-// than 8 it keeps metaballViewScale, which clears the nearest pass.
-constexpr float metaballNearDistance = 8.0f;
-constexpr float metaballLargestGrowth = 1.2f;
-float metaballGrowth(float eyeDistance);
-
 // Draws the surface at demo time t (seconds) with immediate-mode triangles, scaled by
-// metaballViewScale times `growth` (metaballGrowth's, for the eye drawing it). Sets the colour to
+// metaballViewScale times `growth` (subjectGrowth's, for the eye drawing it). Sets the colour to
 // white and leaves GL_TEXTURE_2D disabled; the material in use does the shading. The first call
 // creates the grid and the balls.
 void drawMetaballs(float t, float growth = 1.0f);

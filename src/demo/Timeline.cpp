@@ -61,6 +61,14 @@ float glowStrength(Scene scene, float pulse) {
     return scene == Scene::figure ? 0.5f : pulse;
 }
 
+float subjectGrowth(float eyeDistance, float nearDistance) {
+    return std::fmin(std::fmax(eyeDistance / nearDistance, 1.0f), subjectLargestGrowth);
+}
+
+float sequenceFigureScale(int row, const Vec3& eye) {
+    return sequenceFigureSize[row] * subjectGrowth(length(eye), figureNearDistance);
+}
+
 void placeCamera(const Vec3& eye) {
     sceneCamera.setPosition(eye.x, eye.y, eye.z);
     sceneCamera.setTarget(0, 0, 0);
@@ -117,17 +125,18 @@ void drawSceneSubject(Scene scene, float timeSeconds, float flash) {
         const Vec3 eye = sceneEye(scene, timeSeconds, flash, 1);
         placeCamera(eye);
         useSceneMaterial("marble");
-        drawMetaballs(timeSeconds, metaballGrowth(length(eye)));
+        drawMetaballs(timeSeconds, subjectGrowth(length(eye), metaballNearDistance));
         break;
     }
     case Scene::sequence: {
         const int index = sequenceRow(timeSeconds);
         const ContentRow& row = objectSequence[index];
-        placeCamera(sceneEye(scene, timeSeconds, 0, row.scale));
+        const Vec3 eye = sceneEye(scene, timeSeconds, 0, row.scale);
+        placeCamera(eye);
         useSceneMaterial(row.material);
         // The sky after it scales the look-at matrix itself.
         glPushMatrix();
-        const float size = sequenceFigureSize[index];
+        const float size = sequenceFigureScale(index, eye);
         glScalef(size, size, size);
         drawFigure(row.model);
         glPopMatrix();

@@ -36,6 +36,20 @@ float flashValue(float pulse, int beatCount);
 // sequence orbit is scaled by its row's scale (which moves the camera, not the object).
 Vec3 sceneEye(Scene scene, float timeSeconds, float flash, float orbitScale);
 float glowStrength(Scene scene, float pulse);
+// Further out on its orbit a subject is drawn larger, by the eye's distance from the centre over
+// its near distance, up to subjectLargestGrowth: from there to 1.2 times as far it keeps the share of
+// the frame it has at the near distance, instead of shrinking toward a speck at the orbit's far end.
+// Nearer, it keeps its own size, which is what clears the orbit's nearest passes. The metaball
+// cluster grows from 8 units (its orbit reaches 14.5); the sequence's figures, larger and orbited
+// from up to 40 units, from 12, which keeps each pass that comes within a unit of a grown figure
+// at 10 units away.
+constexpr float metaballNearDistance = 8.0f;
+constexpr float figureNearDistance = 14.0f;
+constexpr float subjectLargestGrowth = 1.2f;
+float subjectGrowth(float eyeDistance, float nearDistance);
+// How many times its model's size a sequence row draws its figure when the eye is at `eye`:
+// sequenceFigureSize, grown by the eye's distance.
+float sequenceFigureScale(int row, const Vec3& eye);
 
 // Draws the complete frame at the clock's time into the window's back buffer, the picture where
 // the view puts it and its bars black, and returns false, with the beat flash drawn over it (0 to 1)

@@ -413,14 +413,17 @@ bool loadFigures(const std::string& buildDir, rovena::ModelManager& models, std:
     return true;
 }
 
-// Whether the eye at `timeSeconds` stands more than `clearance` eye units outside the figure drawn
-// `size` times its model's size. The figure is turned a quarter about X so that its +Z is up: the
-// eye's height is the model's Z and the eye's depth the model's -Y.
-bool eyeClearOf(const rovena::Model& figure, Scene scene, double timeSeconds, float orbitScale, float size,
-                float clearance) {
-    const Vec3 eye = sceneEye(scene, static_cast<float>(timeSeconds), 0, orbitScale);
+// Whether the eye stands more than `clearance` eye units outside the figure drawn `size` times its
+// model's size. The figure is turned a quarter about X so that its +Z is up: the eye's height is the
+// model's Z and the eye's depth the model's -Y.
+bool eyeClearOf(const rovena::Model& figure, const Vec3& eye, float size, float clearance) {
     const float inModel[3] = {eye.x / size, -eye.z / size, eye.y / size};
     return figure.clearOutside(inModel, clearance / size);
+}
+
+// The sequence's eye at a time of `row`.
+Vec3 rowEye(int row, double timeSeconds) {
+    return sceneEye(Scene::sequence, static_cast<float>(timeSeconds), 0, objectSequence[row].scale);
 }
 
 double rowStartSeconds(int row) {
@@ -438,12 +441,12 @@ std::vector<double> closePassTimes(const std::string& buildDir, double rate, flo
         const double t = frame / rate;
         const Scene scene = sceneAt(static_cast<float>(t));
         if (scene == Scene::figure) {
-            if (!eyeClearOf(models.get("ninja"), scene, t, 1, 1, clearance)) times.push_back(t);
+            if (!eyeClearOf(models.get("ninja"), sceneEye(scene, static_cast<float>(t), 0, 1), 1, clearance))
+                times.push_back(t);
         } else if (scene == Scene::sequence) {
             const int row = sequenceRow(static_cast<float>(t));
-            const ContentRow& content = objectSequence[row];
-            if (!eyeClearOf(models.get(content.model), scene, t, content.scale, sequenceFigureSize[row],
-                            clearance))
+            const Vec3 eye = rowEye(row, t);
+            if (!eyeClearOf(models.get(objectSequence[row].model), eye, sequenceFigureScale(row, eye), clearance))
                 times.push_back(t);
         }
     }
@@ -513,12 +516,21 @@ std::vector<FigureTriangle> trianglesOf(const rovena::Model& model) {
     return triangles;
 }
 
+// The size a row draws its figure at from `eye` when its sequenceFigureSize is `size`.
+float grownSize(float size, const Vec3& eye) {
+    return size * subjectGrowth(length(eye), figureNearDistance);
+}
+
+// Whether every frame of the row that draws its figure larger than its model, at `size` grown as the
+// show grows it, keeps the eye clear of it. A frame at the model's own size passes as it always has.
 bool rowClearAt(const rovena::Model& figure, int row, float size, double rate, float clearance) {
-    const ContentRow& content = objectSequence[row];
     const long first = static_cast<long>(std::ceil(rowStartSeconds(row) * rate));
     const long end = static_cast<long>(std::ceil(rowStartSeconds(row + 1) * rate));
-    for (long frame = first; frame < end; ++frame)
-        if (!eyeClearOf(figure, Scene::sequence, frame / rate, content.scale, size, clearance)) return false;
+    for (long frame = first; frame < end; ++frame) {
+        const Vec3 eye = rowEye(row, frame / rate);
+        const float drawn = grownSize(size, eye);
+        if (drawn != 1 && !eyeClearOf(figure, eye, drawn, clearance)) return false;
+    }
     return true;
 }
 
@@ -534,10 +546,7 @@ std::vector<float> fitFigureSizes(const std::string& buildDir, double rate, floa
         const rovena::Model& figure = models.get(content.model);
         const std::vector<FigureTriangle> triangles = trianglesOf(figure);
         std::vector<Vec3> eyes;
-        for (int beat : sequenceRowBeats(row))
-            eyes.push_back(sceneEye(Scene::sequence,
-                                    static_cast<float>(beatTimeSeconds(beat) + betweenBeatsDelay), 0,
-                                    content.scale));
+        for (int beat : sequenceRowBeats(row)) eyes.push_back(rowEye(row, beatTimeSeconds(beat) + betweenBeatsDelay));
         // In twentieths of the model's size, up from it: the first size that covers enough, or the
         // last before the orbit comes too near.
         float size = 1;
@@ -546,7 +555,8 @@ std::vector<float> fitFigureSizes(const std::string& buildDir, double rate, floa
             if (!rowClearAt(figure, row, candidate, rate, clearance)) break;
             size = candidate;
             std::vector<double> coverage;
-            for (const Vec3& eye : eyes) coverage.push_back(figureCoverage(triangles, eye, candidate));
+            for (const Vec3& eye : eyes)
+                coverage.push_back(figureCoverage(triangles, eye, grownSize(candidate, eye)));
             if (medianOf(coverage) >= fittedFigureCoverage) break;
         }
         sizes.push_back(size);

@@ -138,9 +138,10 @@ using FigureTriangle = std::array<Vec3d, 3>;
 double figureCoverage(const std::vector<FigureTriangle>& triangles, const Vec3& eye, float size);
 
 // Each sequence row's figure size (see sequenceFigureSize): the smallest, in twentieths of the
-// model's size from 1 up to largestFigureSize, at which the figure covers fittedFigureCoverage of the
-// row's median frame between beats, or the largest at which every frame of the row at `rate` frames
-// a second keeps the eye more than `clearance` eye units outside it, whichever is smaller. The
+// model's size from 1 up to largestFigureSize, at which the figure, grown by the eye's distance as
+// the show grows it, covers fittedFigureCoverage of the row's median frame between beats, or the
+// largest at which every frame of the row at `rate` frames a second keeps the eye more than
+// `clearance` eye units outside it, whichever is smaller. The
 // figures are read from `buildDir`/data. Empty with the reason when one can't be.
 constexpr double fittedFigureCoverage = 0.06;
 constexpr double largestFigureSize = 3;
