@@ -74,6 +74,19 @@ const float sequenceFigureSize[objectSequenceRows] = {
     1.00f, 1.00f, 1.00f, 1.00f, 1.00f, // rows 45-49
 };
 
+const SubjectHue subjectHues[subjectHueCount] = {
+    {"m6", 140, 217, 255}, // x-ray: ice blue
+    {"m7", 255, 18, 13},   // red paint
+    {"m8", 18, 128, 255},  // blue paint
+};
+
+const SubjectHue& subjectHueOf(const std::string& material) {
+    static const SubjectHue none = {"", 0, 0, 0};
+    for (const SubjectHue& hue : subjectHues)
+        if (material == hue.material) return hue;
+    return none;
+}
+
 const char* const contentModels[contentModelCount] = {"pah", "ninja", "pallo", "bakteeri1", "demoni"};
 
 const MaterialLoad materialLoads[materialLoadCount] = {

@@ -22,6 +22,19 @@ extern const ContentRow objectSequence[objectSequenceRows];
 // `review_show --fit-sizes` fits them to the models as they are built.
 extern const float sequenceFigureSize[objectSequenceRows];
 
+// The colour a sequence material mostly shows (0 to 255 a channel), which the sky's light behind the
+// subject keeps clear of. Materials of many colours or none (marble, cel, thin film, chrome) are
+// not listed, and neither are those whose light across from them would whiten on the beat: the
+// gold in azure light before the sunset's bright horizon, the hologram's cyan and white in
+// orange. All zero for a material not listed.
+struct SubjectHue {
+    const char* material; // name in the materials registry
+    int red, green, blue;
+};
+constexpr int subjectHueCount = 3;
+extern const SubjectHue subjectHues[subjectHueCount];
+const SubjectHue& subjectHueOf(const std::string& material);
+
 // Load order of the models, each from data/<name>.aml.
 constexpr int contentModelCount = 5;
 extern const char* const contentModels[contentModelCount];

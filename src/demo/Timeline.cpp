@@ -148,8 +148,10 @@ void drawSceneSubject(Scene scene, float timeSeconds, float flash) {
     resources.materials.unuse();
 }
 
-void drawSkyBox() {
+void drawSkyBox(const std::string& subjectMaterial) {
     resources.materials.use("kivikko skybox");
+    const SubjectHue& hue = subjectHueOf(subjectMaterial);
+    resources.shaders.setUniform3i("uSubjectHue", hue.red, hue.green, hue.blue);
     // The sky reads only its cube's full-size level. Through the 90-degree view a face's texel is
     // about a pixel, so a smaller level would serve only a few pixels where a face's corner passes
     // the middle of the view, and choosing a level for every pixel was a third of the sky's cost
@@ -213,7 +215,7 @@ bool renderTimeline(const DemoContext& clock, const FrameView& view, float& beat
         }
         drawSceneSubject(scene, timeSeconds, flash);
         reportFramePhase(FramePhase::geometry);
-        drawSkyBox();
+        drawSkyBox(scene == Scene::sequence ? objectSequence[sequenceRow(timeSeconds)].material : "marble");
     }
     reportFramePhase(FramePhase::sky);
 

@@ -71,5 +71,6 @@ void drawFigure(const std::string& model);
 // The scene's subject as the show draws it at that time (not for Scene::over): camera, material,
 // the model or the metaball surface, material unused.
 void drawSceneSubject(Scene scene, float timeSeconds, float flash);
-// The sky sphere, scaled onto the current model-view matrix (no push or pop).
-void drawSkyBox();
+// The sky sphere, scaled onto the current model-view matrix (no push or pop), its light behind the
+// subject clear of the colour `subjectMaterial` mostly shows (subjectHueOf).
+void drawSkyBox(const std::string& subjectMaterial = std::string());

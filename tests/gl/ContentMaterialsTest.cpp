@@ -174,15 +174,17 @@ TEST_F(ContentMaterialsTest, EveryShowMaterialLoadsAndItsSamplersAndTexturesReso
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
 
-// The show sets uLightPos with an integer three-vector; a float declaration would silently
-// ignore the set and leave the marble lit from nowhere.
-TEST_F(ContentMaterialsTest, MarbleDeclaresItsLightAsAnIntegerThreeVector) {
-    for (const char* name : {"marble", "m1"}) {
+// The show sets uLightPos and uSubjectHue with integer three-vectors; a float declaration would
+// silently ignore the set and leave the marble lit from nowhere, the sky's light on the figure's hue.
+TEST_F(ContentMaterialsTest, ShowSetUniformsAreIntegerThreeVectors) {
+    const std::pair<const char*, const char*> sets[] = {
+        {"marble", "uLightPos"}, {"m1", "uLightPos"}, {"kivikko skybox", "uSubjectHue"}};
+    for (const auto& [name, uniform] : sets) {
         SCOPED_TRACE(name);
         std::map<std::string, ActiveUniform> uniforms =
             activeUniforms(resources.shaders.get(resources.materials.get(name).shader).program);
-        ASSERT_EQ(uniforms.count("uLightPos"), 1u);
-        EXPECT_EQ(uniforms["uLightPos"].type, static_cast<GLenum>(GL_INT_VEC3_ARB));
+        ASSERT_EQ(uniforms.count(uniform), 1u);
+        EXPECT_EQ(uniforms[uniform].type, static_cast<GLenum>(GL_INT_VEC3_ARB));
     }
 }
 
