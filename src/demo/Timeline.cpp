@@ -65,8 +65,12 @@ float subjectGrowth(float eyeDistance, float nearDistance) {
     return std::fmin(std::fmax(eyeDistance / nearDistance, 1.0f), subjectLargestGrowth);
 }
 
+float grownFigureSize(float size, const Vec3& eye) {
+    return size * subjectGrowth(length(eye), figureNearDistance);
+}
+
 float sequenceFigureScale(int row, const Vec3& eye) {
-    return sequenceFigureSize[row] * subjectGrowth(length(eye), figureNearDistance);
+    return grownFigureSize(sequenceFigureSize[row], eye);
 }
 
 void placeCamera(const Vec3& eye) {
@@ -114,17 +118,28 @@ void drawFigure(const std::string& name) {
     glDisable(GL_CULL_FACE);
 }
 
+namespace {
+
+// The material the scene's subject wears at that time.
+const std::string& subjectMaterial(Scene scene, float timeSeconds) {
+    static const std::string marble = "marble";
+    return scene == Scene::sequence ? objectSequence[sequenceRow(timeSeconds)].material : marble;
+}
+
+} // namespace
+
 void drawSceneSubject(Scene scene, float timeSeconds, float flash) {
+    const std::string& material = subjectMaterial(scene, timeSeconds);
     switch (scene) {
     case Scene::figure:
         placeCamera(sceneEye(scene, timeSeconds, flash, 1));
-        useSceneMaterial("marble");
+        useSceneMaterial(material);
         drawFigure("ninja");
         break;
     case Scene::metaballs: {
         const Vec3 eye = sceneEye(scene, timeSeconds, flash, 1);
         placeCamera(eye);
-        useSceneMaterial("marble");
+        useSceneMaterial(material);
         drawMetaballs(timeSeconds, subjectGrowth(length(eye), metaballNearDistance));
         break;
     }
@@ -133,7 +148,7 @@ void drawSceneSubject(Scene scene, float timeSeconds, float flash) {
         const ContentRow& row = objectSequence[index];
         const Vec3 eye = sceneEye(scene, timeSeconds, 0, row.scale);
         placeCamera(eye);
-        useSceneMaterial(row.material);
+        useSceneMaterial(material);
         // The sky after it scales the look-at matrix itself.
         glPushMatrix();
         const float size = sequenceFigureScale(index, eye);
@@ -215,7 +230,7 @@ bool renderTimeline(const DemoContext& clock, const FrameView& view, float& beat
         }
         drawSceneSubject(scene, timeSeconds, flash);
         reportFramePhase(FramePhase::geometry);
-        drawSkyBox(scene == Scene::sequence ? objectSequence[sequenceRow(timeSeconds)].material : "marble");
+        drawSkyBox(subjectMaterial(scene, timeSeconds));
     }
     reportFramePhase(FramePhase::sky);
 

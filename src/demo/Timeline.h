@@ -48,6 +48,8 @@ constexpr float metaballNearDistance = 8.0f;
 constexpr float figureNearDistance = 14.0f;
 constexpr float subjectLargestGrowth = 1.2f;
 float subjectGrowth(float eyeDistance, float nearDistance);
+// A sequence figure of `size` times its model's size, grown by the eye's distance from `eye`.
+float grownFigureSize(float size, const Vec3& eye);
 // How many times its model's size a sequence row draws its figure when the eye is at `eye`:
 // sequenceFigureSize, grown by the eye's distance.
 float sequenceFigureScale(int row, const Vec3& eye);

@@ -100,7 +100,6 @@ struct Fineness {
 
     explicit Fineness(int size)
         : texel(2.0f / size), finer(std::log2((2.0f / kKivikkoBaseSize) / texel)) {}
-    float finerOctaves() const { return finer; }
     // The angle one texel spans toward d: a face's texels span less toward its edges.
     float texelToward(Vec3 d) const {
         return texel * std::max({std::fabs(d.x), std::fabs(d.y), std::fabs(d.z)});
@@ -126,7 +125,7 @@ const float kFainterStars = 0.4f;
 // bumps). Centred on 0; within +-0.5 for roughness 0 and a face twice the base size.
 float finerDetail(float x, float y, float footprint, const Fineness& fineness, uint32_t seed,
                   float roughness = 0.0f) {
-    const float finer = fineness.finerOctaves();
+    const float finer = fineness.finer;
     if (finer <= 0.0f || !(footprint > 0.0f)) return 0.0f;
     float sum = 0.0f;
     // Octaves start at the first whose wavelength spans fewer texels than the band's far edge.
@@ -188,7 +187,7 @@ float starLayer(Vec3 d, float cells, uint32_t seed) {
 float stars(Vec3 d, float night, const Fineness& fineness) {
     if (night < 0.05f || d.z < 0.05f) return 0.0f;
     float light = starLayer(d, 160.0f, 811);
-    const float finer = fineness.finerOctaves();
+    const float finer = fineness.finer;
     float brightness = 1.0f;
     for (int layer = 1; layer < finer + 1.0f; ++layer) {
         brightness *= kFainterStars;
@@ -419,7 +418,7 @@ Vec3 fieldColour(const HeightGrid& grid, Vec3 d, float t, const Fineness& finene
         albedo = mix(albedo, Vec3{0.16f, 0.14f, 0.12f}, smoothstep(0.7f, 0.9f, speck) * 0.3f);
     } else
         albedo = mix(Vec3{0.07f, 0.066f, 0.062f}, Vec3{0.16f, 0.12f, 0.09f}, tone) * (0.55f + 0.9f * grain);
-    if (fineness.finerOctaves() > 0.0f) {
+    if (fineness.finer > 0.0f) {
         // Finer grain and, on the stones, finer bumps where the face holds them. A texel spans
         // more of a surface seen aslant; the footprint takes the mean of its two sides.
         const float footprint = t * fineness.texelToward(d) / std::sqrt(std::max(-dot(n, d), 0.1f));

@@ -516,11 +516,6 @@ std::vector<FigureTriangle> trianglesOf(const rovena::Model& model) {
     return triangles;
 }
 
-// The size a row draws its figure at from `eye` when its sequenceFigureSize is `size`.
-float grownSize(float size, const Vec3& eye) {
-    return size * subjectGrowth(length(eye), figureNearDistance);
-}
-
 // Whether every frame of the row that draws its figure larger than its model, at `size` grown as the
 // show grows it, keeps the eye clear of it. A frame at the model's own size passes as it always has.
 bool rowClearAt(const rovena::Model& figure, int row, float size, double rate, float clearance) {
@@ -528,7 +523,7 @@ bool rowClearAt(const rovena::Model& figure, int row, float size, double rate, f
     const long end = static_cast<long>(std::ceil(rowStartSeconds(row + 1) * rate));
     for (long frame = first; frame < end; ++frame) {
         const Vec3 eye = rowEye(row, frame / rate);
-        const float drawn = grownSize(size, eye);
+        const float drawn = grownFigureSize(size, eye);
         if (drawn != 1 && !eyeClearOf(figure, eye, drawn, clearance)) return false;
     }
     return true;
@@ -556,7 +551,7 @@ std::vector<float> fitFigureSizes(const std::string& buildDir, double rate, floa
             size = candidate;
             std::vector<double> coverage;
             for (const Vec3& eye : eyes)
-                coverage.push_back(figureCoverage(triangles, eye, grownSize(candidate, eye)));
+                coverage.push_back(figureCoverage(triangles, eye, grownFigureSize(candidate, eye)));
             if (medianOf(coverage) >= fittedFigureCoverage) break;
         }
         sizes.push_back(size);
