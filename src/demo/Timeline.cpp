@@ -61,12 +61,12 @@ float glowStrength(Scene scene, float pulse) {
     return scene == Scene::figure ? 0.5f : pulse;
 }
 
-float subjectGrowth(float eyeDistance, float nearDistance) {
-    return std::fmin(std::fmax(eyeDistance / nearDistance, 1.0f), subjectLargestGrowth);
+float subjectGrowth(float eyeDistance, float nearDistance, float largestGrowth) {
+    return std::fmin(std::fmax(eyeDistance / nearDistance, 1.0f), largestGrowth);
 }
 
 float grownFigureSize(float size, const Vec3& eye) {
-    return size * subjectGrowth(length(eye), figureNearDistance);
+    return size * subjectGrowth(length(eye), figureNearDistance, figureLargestGrowth);
 }
 
 float sequenceFigureScale(int row, const Vec3& eye) {
@@ -140,7 +140,7 @@ void drawSceneSubject(Scene scene, float timeSeconds, float flash) {
         const Vec3 eye = sceneEye(scene, timeSeconds, flash, 1);
         placeCamera(eye);
         useSceneMaterial(material);
-        drawMetaballs(timeSeconds, subjectGrowth(length(eye), metaballNearDistance));
+        drawMetaballs(timeSeconds, subjectGrowth(length(eye), metaballNearDistance, metaballLargestGrowth));
         break;
     }
     case Scene::sequence: {

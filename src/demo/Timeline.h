@@ -37,17 +37,19 @@ float flashValue(float pulse, int beatCount);
 Vec3 sceneEye(Scene scene, float timeSeconds, float flash, float orbitScale);
 float glowStrength(Scene scene, float pulse);
 // Further out on its orbit a subject is drawn larger, by the eye's distance from the centre over
-// its near distance, up to subjectLargestGrowth: from there to 1.2 times as far it keeps the share of
-// the frame it has at the near distance, instead of shrinking toward a speck at the orbit's far end.
-// Nearer, it keeps its own size, which is what clears the orbit's nearest passes. The metaball
-// cluster grows from 8 units (its orbit reaches 14.5). The sequence's figures, larger and orbited
-// from up to 40 units, grow from 14: from 10 the knot would grow into passes that come within a
-// unit of it, from 12 the light marble knot of the near rows (scale 1.5), already large, would
-// whiten more of its beats, and from 16 the bacterium of row 11 would stay under 5 % of its frames.
-constexpr float metaballNearDistance = 8.0f;
+// its near distance, up to its largest growth: from there out it keeps the share of the frame it
+// has at the near distance, instead of shrinking toward a speck at the orbit's far end. Nearer, it
+// keeps its own size, which is what clears the orbit's nearest passes. The metaball cluster grows
+// from 9 units to its orbit's far end (14.5 units); from 8 it would whiten two more beats. The
+// sequence's figures, larger and orbited from up to 40 units, grow from 14 up to 1.2 times: from 10
+// the knot would grow into passes that come within a unit of it, from 12 the light marble knot of
+// the near rows (scale 1.5), already large, would whiten more of its beats, and from 16 the
+// bacterium of row 11 would stay under 5 % of its frames.
+constexpr float metaballNearDistance = 9.0f;
+constexpr float metaballLargestGrowth = 1.6f;
 constexpr float figureNearDistance = 14.0f;
-constexpr float subjectLargestGrowth = 1.2f;
-float subjectGrowth(float eyeDistance, float nearDistance);
+constexpr float figureLargestGrowth = 1.2f;
+float subjectGrowth(float eyeDistance, float nearDistance, float largestGrowth);
 // A sequence figure of `size` times its model's size, grown by the eye's distance from `eye`.
 float grownFigureSize(float size, const Vec3& eye);
 // How many times its model's size a sequence row draws its figure when the eye is at `eye`:
