@@ -118,15 +118,10 @@ void drawFigure(const std::string& name) {
     glDisable(GL_CULL_FACE);
 }
 
-namespace {
-
-// The material the scene's subject wears at that time.
 const std::string& subjectMaterial(Scene scene, float timeSeconds) {
     static const std::string marble = "marble";
     return scene == Scene::sequence ? objectSequence[sequenceRow(timeSeconds)].material : marble;
 }
-
-} // namespace
 
 void drawSceneSubject(Scene scene, float timeSeconds, float flash) {
     const std::string& material = subjectMaterial(scene, timeSeconds);

@@ -72,6 +72,8 @@ void useSceneMaterial(const std::string& material);
 // A loaded model as the show draws its figures: its back faces culled where they can't show (the
 // eye outside the surface and clear of it), both sides drawn otherwise. Leaves face culling off.
 void drawFigure(const std::string& model);
+// The material the scene's subject wears at that time (not for Scene::over).
+const std::string& subjectMaterial(Scene scene, float timeSeconds);
 // The scene's subject as the show draws it at that time (not for Scene::over): camera, material,
 // the model or the metaball surface, material unused.
 void drawSceneSubject(Scene scene, float timeSeconds, float flash);

@@ -134,7 +134,7 @@ std::vector<unsigned char> renderTile(const Tile& tile) {
             resources.materials.unuse();
         }
     }
-    drawSkyBox();
+    drawSkyBox(tile.scene != Scene::over ? subjectMaterial(tile.scene, tile.time) : tile.material);
     glFinish();
 
     const int w = tileWidth * supersample, h = tileHeight * supersample;
